@@ -1,0 +1,70 @@
+// rxDataSet: the values of one data type in one simulation, as the host keeps
+// them. A reader derives from rxScalarDataSet or rxVector3DataSet and
+// overrides the Read operations; those fill the base through ReserveItems,
+// SetEntityID and SetBaseData, which copy what they are given. Each
+// ReserveItems starts a new delivery and forgets the previous one. The base
+// does not read files and does not check that ids and values pair up.
+#pragma once
+
+#include "rxComplex.h"
+#include "rxExport.h"
+#include "rxObject.h"
+#include "rxVector3D.h"
+
+#include <string>
+#include <vector>
+
+class rxDataType;
+class rxSimulation;
+
+class RX_API rxDataSet : public rxObject {
+public:
+    enum Format { Scalar = 1, Vector = 2 };
+
+    using ComplexScalar = rxComplex<MagnitudePhase<float>>;
+    using ComplexVector = rxComplex<MagnitudePhase<rxVector3D>>;
+
+    rxDataSet(rxSimulation* simulation, rxDataType* dataType, const char* text, Format format);
+    ~rxDataSet() override;
+
+    virtual bool ReadData(int option);
+    virtual bool ReadCornerData(int option);
+    virtual bool ReadComplexData(int option);
+    virtual bool ReadComplexCornerData(int option);
+    virtual bool RequestCache();
+
+    rxSimulation* GetSimulation() const { return simulation; }
+    rxDataType* GetDataType() const { return dataType; }
+    const char* GetText() const { return text.c_str(); }
+    Format GetFormat() const { return format; }
+
+    // What the latest delivery handed over.
+    int ReservedCount() const { return reservedCount; }
+    int ReserveCalls() const { return reserveCalls; }
+    const std::vector<int>& EntityIDs() const { return ids; }
+    const std::vector<float>& ScalarValues() const { return scalars; }
+    const std::vector<rxVector3D>& VectorValues() const { return vectors; }
+    const std::vector<ComplexScalar>& ComplexScalarValues() const { return complexScalars; }
+    const std::vector<ComplexVector>& ComplexVectorValues() const { return complexVectors; }
+
+protected:
+    void ReserveItems(int count);
+    void SetEntityID(int id);
+    void SetBaseData(float value);
+    void SetBaseData(rxVector3D* value);
+    void SetBaseData(ComplexScalar* value);
+    void SetBaseData(ComplexVector* value);
+
+private:
+    rxSimulation* simulation;
+    rxDataType* dataType;
+    std::string text;
+    Format format;
+    int reservedCount = 0;
+    int reserveCalls = 0;
+    std::vector<int> ids;
+    std::vector<float> scalars;
+    std::vector<rxVector3D> vectors;
+    std::vector<ComplexScalar> complexScalars;
+    std::vector<ComplexVector> complexVectors;
+};
