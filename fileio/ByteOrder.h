@@ -1,0 +1,48 @@
+// Byte-order helpers: the one primitive that turns bytes of a file into a
+// number (copy, then reverse when the file's order differs from the host's)
+// and the in-place reversal it is built on. No stream access here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+// True when the machine running this code stores the most significant byte
+// first. Decided once from the representation of a known value.
+inline bool HostIsBigEndian() {
+    const std::uint16_t probe = 0x0102;
+    unsigned char first = 0;
+    std::memcpy(&first, &probe, 1);
+    return first == 0x01;
+}
+
+// Reverses `count` bytes in place.
+inline void ReverseBytes(unsigned char* bytes, std::size_t count) {
+    if (bytes == nullptr || count < 2) {
+        return;
+    }
+    for (std::size_t low = 0, high = count - 1; low < high; ++low, --high) {
+        const unsigned char keep = bytes[low];
+        bytes[low] = bytes[high];
+        bytes[high] = keep;
+    }
+}
+
+// True when values stored in the file's order must be reversed before the host
+// can use them. `swapBytes` true means the file stores the most significant byte
+// first, false least significant first.
+inline bool NeedsReversal(bool swapBytes) {
+    return swapBytes != HostIsBigEndian();
+}
+
+// Decodes one value of type T from sizeof(T) bytes stored in the file's order.
+template <class T> T LoadWord(const unsigned char* bytes, bool swapBytes) {
+    unsigned char copy[sizeof(T)];
+    std::memcpy(copy, bytes, sizeof(T));
+    if (NeedsReversal(swapBytes)) {
+        ReverseBytes(copy, sizeof(T));
+    }
+    T value;
+    std::memcpy(&value, copy, sizeof(T));
+    return value;
+}

@@ -1,0 +1,33 @@
+#include "fileio/Cray.h"
+
+#include "fileio/ByteOrder.h"
+
+#include <cstdint>
+#include <cstring>
+
+float CrayToFloat(const unsigned char item[8], bool swapBytes) {
+    // Bytes 0-3 carry sign and exponent, bytes 2-5 the mantissa after the
+    // exponent; bytes 6 and 7 lie beyond the precision of a single.
+    const std::uint32_t high = LoadWord<std::uint32_t>(item, swapBytes);
+    const std::uint32_t middle = LoadWord<std::uint32_t>(item + 2, swapBytes);
+
+    const std::uint32_t sign = (item[0] & 0x80u) ? 0x80000000u : 0u;
+    const std::int32_t exponent = static_cast<std::int32_t>((high >> 16) & 0x7FFFu);
+    const std::uint32_t mantissa = (middle >> 8) & 0x7FFFFFu;
+
+    // Cray bias 16384 with the binary point before the leading bit, IEEE bias
+    // 127 with the point after it: 16384 - 126.
+    const std::int32_t biased = exponent - 16258;
+
+    std::uint32_t bits;
+    if (biased < 0) {
+        bits = sign;
+    } else if (biased > 254) {
+        bits = sign | 0x7F800000u;
+    } else {
+        bits = sign | (static_cast<std::uint32_t>(biased) << 23) | mantissa;
+    }
+    float result;
+    std::memcpy(&result, &bits, sizeof result);
+    return result;
+}

@@ -1,0 +1,49 @@
+// DirectoryScanner: enumerates the entries of one directory whose names match
+// a wildcard pattern such as "data/run*.res" ('*' stands for any run of
+// characters; letter case is ignored), reporting each entry's name and its
+// attribute bits. It does not decide which entries a caller wants.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// One entry delivered by the scanner.
+struct DirectoryEntry {
+    std::string name;        // the file name alone, without the directory part
+    unsigned attributes = 0; // DirectoryScanner::Hidden | System | Subdirectory
+};
+
+class DirectoryScanner {
+public:
+    static constexpr unsigned Hidden = 0x02;
+    static constexpr unsigned System = 0x04;
+    static constexpr unsigned Subdirectory = 0x10;
+
+    DirectoryScanner() = default;
+    ~DirectoryScanner();
+    DirectoryScanner(const DirectoryScanner&) = delete;
+    DirectoryScanner& operator=(const DirectoryScanner&) = delete;
+
+    // Starts a search for `pattern` (directory part, then a file-name pattern)
+    // and delivers the first matching entry. False when nothing matches.
+    bool First(const std::string& pattern, DirectoryEntry& entry);
+
+    // Delivers the next matching entry; false when there is none.
+    bool Next(DirectoryEntry& entry);
+
+    // Releases the search; also done by the destructor and by First.
+    void Close();
+
+private:
+#if defined(_WIN32)
+    std::intptr_t handle = -1;
+#else
+    void* directory = nullptr; // DIR*
+    std::string directoryPrefix;
+    std::string namePattern;
+#endif
+};
+
+// Case-insensitive (ASCII) match of `name` against `pattern`, where '*' stands
+// for any run of characters, the empty run included.
+bool WildcardMatch(const std::string& pattern, const std::string& name);

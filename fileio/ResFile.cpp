@@ -1,0 +1,78 @@
+#include "fileio/ResFile.h"
+
+#include "rxFileCacheClearer.h"
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+ResFile::~ResFile() {
+    Close();
+}
+
+bool ResFile::Open(const std::string& name) {
+    if (name == fileName) {
+        return stream != nullptr;
+    }
+    Close();
+    fileName = name;
+    if (name.empty()) {
+        return false;
+    }
+    stream = std::fopen(name.c_str(), "rb");
+    return stream != nullptr;
+}
+
+void ResFile::Close() {
+    if (stream != nullptr) {
+        std::fclose(stream);
+        stream = nullptr;
+        if (rxFileCacheClearer* clearer = rxFileCacheClearer::GetInstance()) {
+            clearer->AddFileName(fileName.c_str());
+        }
+    }
+    fileName.clear();
+}
+
+bool ResFile::Seek(std::int64_t position) {
+    if (stream == nullptr || position < 0) {
+        return false;
+    }
+#if defined(_WIN32)
+    return _fseeki64(stream, position, SEEK_SET) == 0;
+#else
+    const off_t offset = static_cast<off_t>(position);
+    if (static_cast<std::int64_t>(offset) != position) {
+        return false;
+    }
+    return fseeko(stream, offset, SEEK_SET) == 0;
+#endif
+}
+
+std::int64_t ResFile::Tell() const {
+    if (stream == nullptr) {
+        return -1;
+    }
+#if defined(_WIN32)
+    return _ftelli64(stream);
+#else
+    return static_cast<std::int64_t>(ftello(stream));
+#endif
+}
+
+std::int64_t ResFile::Size() const {
+    if (stream == nullptr) {
+        return -1;
+    }
+#if defined(_WIN32)
+    struct _stat64 info;
+    if (_fstat64(_fileno(stream), &info) != 0) {
+        return -1;
+    }
+#else
+    struct stat info;
+    if (fstat(fileno(stream), &info) != 0) {
+        return -1;
+    }
+#endif
+    return static_cast<std::int64_t>(info.st_size);
+}

@@ -1,0 +1,45 @@
+// ResFile: the one open stream of a file-set reader and the name it was opened
+// with. Opens for binary reading, repositions with 64-bit offsets and closes,
+// handing the name of every closed stream to the host's file cache clearer.
+// It does not interpret the file's contents.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+class ResFile {
+public:
+    ResFile() = default;
+    ~ResFile();
+    ResFile(const ResFile&) = delete;
+    ResFile& operator=(const ResFile&) = delete;
+
+    // Opens `name` for binary reading. When `name` is the name already held,
+    // only reports whether the stream is open (no reopening, no repositioning).
+    // Otherwise closes the current stream, keeps `name` (also when opening
+    // fails) and returns whether it opened.
+    bool Open(const std::string& name);
+
+    // Closes an open stream and hands its name to the cache clearer; the name
+    // is forgotten in every case.
+    void Close();
+
+    bool IsOpen() const { return stream != nullptr; }
+    std::FILE* Stream() const { return stream; }
+    const std::string& FileName() const { return fileName; }
+
+    // Sets the absolute position; false when no stream is open, the position
+    // is negative or the stream rejects it.
+    bool Seek(std::int64_t position);
+
+    // The current position, or -1 when no stream is open or it is unknown.
+    std::int64_t Tell() const;
+
+    // The size of the open file in bytes, or -1 when unknown.
+    std::int64_t Size() const;
+
+private:
+    std::FILE* stream = nullptr;
+    std::string fileName;
+};

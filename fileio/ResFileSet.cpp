@@ -1,0 +1,240 @@
+#include "fileio/ResFileSet.h"
+
+#include "fileio/DirectoryScanner.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+struct Trial {
+    IntEncoding ints;
+    RealEncoding reals;
+    bool swap;
+};
+
+// The candidate encodings, in the order they are tried.
+constexpr Trial trials[] = {
+    {Int4, Real4, false},     {Int4, Real4, true},        {Int8First, Cray8, false},
+    {Int8First, Cray8, true}, {Int8Second, Cray8, false}, {Int8Second, Cray8, true},
+    {Int4, Real8, false},     {Int4, Real8, true},
+};
+
+// Widths of the three text fields that open the header.
+constexpr int headerTextWidths[] = {27, 81, 81};
+
+// Largest magnitude a plausible header count may have.
+constexpr std::int32_t headerCountLimit = 65535;
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+char FoldCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (FoldCase(a[i]) != FoldCase(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Plain byte-wise order with bytes taken as unsigned values.
+bool ByteWiseLess(const std::string& a, const std::string& b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    const int order = std::memcmp(a.data(), b.data(), common);
+    return order != 0 ? order < 0 : a.size() < b.size();
+}
+
+} // namespace
+
+void SplitFileName(const std::string& name, std::string& stem, std::string& extension) {
+    const std::size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos) {
+        stem = name;
+        extension.clear();
+    } else {
+        stem = name.substr(0, dot);
+        extension = name.substr(dot);
+    }
+}
+
+bool IsSeriesMember(const std::string& name, const std::string& stem,
+                    const std::string& extension) {
+    std::string ownStem;
+    std::string ownExtension;
+    SplitFileName(name, ownStem, ownExtension);
+    if (!ownStem.empty() && IsDigit(ownStem.back())) {
+        ownStem.pop_back();
+    }
+    return EqualIgnoringCase(ownStem, stem) && EqualIgnoringCase(ownExtension, extension);
+}
+
+ResFileSet::ResFileSet() {
+    SetEncoding(Int4, Real4, false);
+}
+
+ResFileSet::~ResFileSet() {
+    CloseFile();
+}
+
+void ResFileSet::SetEncoding(IntEncoding ints, RealEncoding reals, bool swap) {
+    intEncoding = ints;
+    realEncoding = reals;
+    swapBytes = swap;
+    intReader = IntReaderFor(ints);
+    realReader = RealReaderFor(reals);
+    realsReader = RealsReaderFor(reals);
+}
+
+bool ResFileSet::OpenFile(const std::string& path) {
+    CloseFile();
+    if (path.empty()) {
+        return false;
+    }
+    if (!DetectEncoding(path)) {
+        return false;
+    }
+    const bool listed =
+        std::find(seriesFiles.begin(), seriesFiles.end(), path) != seriesFiles.end();
+    if (!listed && DiscoverSeries(path) == 0) {
+        return false;
+    }
+    return currentFile.Open(path);
+}
+
+std::string ResFileSet::GetSeriesFileName(int index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= seriesFiles.size()) {
+        return std::string();
+    }
+    return seriesFiles[static_cast<std::size_t>(index)];
+}
+
+int ResFileSet::GetNumSeriesFiles() const {
+    return static_cast<int>(seriesFiles.size());
+}
+
+bool ResFileSet::SeekTo(std::int32_t position) {
+    return currentFile.Seek(static_cast<std::int64_t>(position));
+}
+
+bool ResFileSet::Rewind() {
+    return currentFile.Seek(0);
+}
+
+int ResFileSet::ReadBytes(void* buffer, int length) {
+    if (buffer == nullptr || length <= 0 || !currentFile.IsOpen()) {
+        return 0;
+    }
+    return static_cast<int>(
+        std::fread(buffer, 1, static_cast<std::size_t>(length), currentFile.Stream()));
+}
+
+int ResFileSet::ReadInt(std::int32_t* out) {
+    return intReader(currentFile.Stream(), swapBytes, out);
+}
+
+int ResFileSet::ReadReal(float* out) {
+    return realReader(currentFile.Stream(), swapBytes, out);
+}
+
+int ResFileSet::ReadReals(float* out, int count) {
+    return realsReader(currentFile.Stream(), swapBytes, out, count);
+}
+
+void ResFileSet::CloseFile() {
+    currentFile.Close();
+}
+
+bool ResFileSet::DetectEncoding(const std::string& path) {
+    if (!currentFile.Open(path)) {
+        return false;
+    }
+    bool accepted = false;
+    for (const Trial& trial : trials) {
+        SetEncoding(trial.ints, trial.reals, trial.swap);
+        if (Rewind() && ProbeHeader()) {
+            accepted = true;
+            break;
+        }
+    }
+    currentFile.Close();
+    return accepted;
+}
+
+bool ResFileSet::ProbeHeader() {
+    if (!currentFile.IsOpen()) {
+        return false;
+    }
+    char text[81];
+    for (int width : headerTextWidths) {
+        if (ReadBytes(text, width) != width) {
+            return false;
+        }
+    }
+    std::int32_t count = 0;
+    if (ReadInt(&count) != 1) {
+        return false;
+    }
+    // Compared without negating, so the most negative value is rejected too.
+    return count >= -headerCountLimit && count <= headerCountLimit;
+}
+
+int ResFileSet::DiscoverSeries(const std::string& path) {
+    seriesFiles.clear();
+
+    std::string normalised = path;
+    std::replace(normalised.begin(), normalised.end(), '\\', '/');
+    const std::size_t slash = normalised.find_last_of('/');
+    const std::string basename =
+        slash == std::string::npos ? normalised : normalised.substr(slash + 1);
+    std::string stem;
+    std::string extension;
+    SplitFileName(basename, stem, extension);
+
+    // A numbered file named on its own is read alone.
+    if (!stem.empty() && IsDigit(stem.back())) {
+        seriesFiles.push_back(normalised);
+        return 1;
+    }
+
+    const std::string prefix =
+        slash == std::string::npos ? std::string("./") : normalised.substr(0, slash + 1);
+    const std::string pattern = prefix + stem + "*" + extension;
+
+    DirectoryScanner scanner;
+    DirectoryEntry entry;
+    for (bool more = scanner.First(pattern, entry); more; more = scanner.Next(entry)) {
+        // Directories and special files never join; a hidden file only when it
+        // is the very file the caller named.
+        if (entry.attributes & (DirectoryScanner::Subdirectory | DirectoryScanner::System)) {
+            continue;
+        }
+        if ((entry.attributes & DirectoryScanner::Hidden) && entry.name != basename) {
+            continue;
+        }
+        if (IsSeriesMember(entry.name, stem, extension)) {
+            seriesFiles.push_back(prefix + entry.name);
+        }
+    }
+    scanner.Close();
+
+    std::sort(seriesFiles.begin(), seriesFiles.end(), ByteWiseLess);
+    return static_cast<int>(seriesFiles.size());
+}
+
+std::int64_t ResFileSet::BytesRemaining() const {
+    const std::int64_t size = currentFile.Size();
+    const std::int64_t position = currentFile.Tell();
+    if (size < 0 || position < 0 || position >= size) {
+        return 0;
+    }
+    return size - position;
+}

@@ -1,0 +1,95 @@
+// ResFileSet: the file-set reader of one result. Holds the ordered list of the
+// files of a result's series, at most one open file of it, and the encoding
+// detected for that file; delivers raw bytes, 32-bit integers and single reals
+// whatever width and byte order the file uses. It knows the header only as far
+// as encoding detection needs; the rest of the layout is its callers' business.
+#pragma once
+
+#include "fileio/ResEncoding.h"
+#include "fileio/ResFile.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class ResFileSet {
+public:
+    ResFileSet();
+    ~ResFileSet();
+    ResFileSet(const ResFileSet&) = delete;
+    ResFileSet& operator=(const ResFileSet&) = delete;
+
+    // Closes the current file, detects the encoding of `path`, builds the
+    // series list unless `path` is already one of its entries, and opens
+    // `path` at byte 0. False (with no file open) when any step fails; an
+    // empty name fails at once.
+    bool OpenFile(const std::string& path);
+
+    // Entry `index` of the series list; empty when `index` is outside it.
+    std::string GetSeriesFileName(int index) const;
+    int GetNumSeriesFiles() const;
+
+    // Moves to the absolute byte offset `position`. False when no file is
+    // open, `position` is negative or the stream rejects it.
+    bool SeekTo(std::int32_t position);
+
+    // Moves to byte 0; false when no file is open or that fails.
+    bool Rewind();
+
+    // Raw bytes, unchanged; the number read. 0 without reading for a null
+    // buffer, a length of 0 or less, or no open file.
+    int ReadBytes(void* buffer, int length);
+
+    // One integer / one real / `count` reals in the detected encoding; the
+    // number of whole items read (0 with no file open, destination untouched).
+    int ReadInt(std::int32_t* out);
+    int ReadReal(float* out);
+    int ReadReals(float* out, int count);
+
+    // Closes the current file, if any, handing its name to the cache clearer.
+    void CloseFile();
+
+    // Tries the candidate encodings on the header of `path` and keeps the
+    // first one that reads a plausible header. The file is closed afterwards.
+    bool DetectEncoding(const std::string& path);
+
+    // Whether the header read from byte 0 in the current encoding is
+    // plausible: three text fields, then an integer of magnitude <= 65535.
+    bool ProbeHeader();
+
+    // Rebuilds the series list from `path`; the number of entries.
+    int DiscoverSeries(const std::string& path);
+
+    bool IsOpen() const { return currentFile.IsOpen(); }
+    const std::string& GetCurrentFileName() const { return currentFile.FileName(); }
+    bool SwapBytes() const { return swapBytes; }
+    RealEncoding GetRealEncoding() const { return realEncoding; }
+    IntEncoding GetIntEncoding() const { return intEncoding; }
+    int IntItemSize() const { return ::IntItemSize(intEncoding); }
+    int RealItemSize() const { return ::RealItemSize(realEncoding); }
+
+    // Bytes from the current position to the end of the open file; 0 when no
+    // file is open or the position lies at or beyond the end.
+    std::int64_t BytesRemaining() const;
+
+private:
+    void SetEncoding(IntEncoding ints, RealEncoding reals, bool swap);
+
+    std::vector<std::string> seriesFiles;
+    ResFile currentFile;
+    bool swapBytes = false;
+    RealEncoding realEncoding = Real4;
+    IntEncoding intEncoding = Int4;
+    RealReader realReader = nullptr;
+    RealsReader realsReader = nullptr;
+    IntReader intReader = nullptr;
+};
+
+// Whether the directory entry `name` belongs to the series of `stem` and
+// `extension`: its own stem, less one trailing digit if it has one, equals
+// `stem` and its extension equals `extension`, ignoring ASCII letter case.
+bool IsSeriesMember(const std::string& name, const std::string& stem, const std::string& extension);
+
+// The parts of a file name: the stem is everything before the last '.', the
+// extension the rest including the '.'; without a '.' the extension is empty.
+void SplitFileName(const std::string& name, std::string& stem, std::string& extension);
