@@ -58,18 +58,18 @@ struct DataTypeRow {
     std::string name{};
     int32_t kind = 0;
     std::vector<Record> records{};
-    std::optional<int32_t> blockPosition =
-        std::nullopt; // written instead of the block's real position
-    std::optional<int32_t> entityCount = std::nullopt; // written instead of records.size()
+    // Written instead of the block's real position / instead of records.size().
+    std::optional<int32_t> blockPosition = std::nullopt;
+    std::optional<int32_t> entityCount = std::nullopt;
     bool writeBlock = true; // false: no block; the position field holds blockPosition or 0
 };
 
 struct Simulation {
     std::string label{};
     std::vector<DataTypeRow> rows{};
-    std::optional<int32_t> dataTypeCount = std::nullopt; // written instead of rows.size()
-    std::optional<int32_t> tablePosition =
-        std::nullopt; // written instead of the table's real position
+    // Written instead of rows.size() / instead of the table's real position.
+    std::optional<int32_t> dataTypeCount = std::nullopt;
+    std::optional<int32_t> tablePosition = std::nullopt;
 };
 
 struct ResFile {
@@ -130,8 +130,8 @@ void PatchReal(std::vector<unsigned char>& bytes, std::size_t offset, float valu
 // (0x40 for |value| >= 0.5, 0x3F below). Returns false when not representable.
 bool CrayBytes(float value, bool bigEndian, unsigned char out[8]);
 
-// The float nearest to `value` that the encoding stores exactly: `value` itself except for
-// little-endian Cray8, where the low mantissa bits are adjusted. Handy for tests that run
+// A float close to `value` that the encoding stores exactly: `value` itself except for
+// little-endian Cray8, where its low 7 mantissa bits are replaced. Handy for tests that run
 // the same values through every encoding.
 float Representable(float value, const Encoding& encoding);
 
