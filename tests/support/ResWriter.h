@@ -74,11 +74,11 @@ struct Simulation {
 
 struct ResFile {
     std::string title = "Korvane Results";
-    std::string text1, text2;
-    std::vector<Simulation> simulations;
-    Encoding encoding;
+    std::string text1{}, text2{};
+    std::vector<Simulation> simulations{};
+    Encoding encoding{};
     std::optional<int32_t> simulationCount = std::nullopt; // written instead of simulations.size()
-    std::vector<unsigned char> trailing; // raw bytes appended after everything else
+    std::vector<unsigned char> trailing{}; // raw bytes appended after everything else
 };
 
 // Byte offsets of the fields Write produced. A block's offset is that of its count field,
