@@ -1,0 +1,245 @@
+#include "model/kvresResult.h"
+
+#include "model/ResLayout.h"
+#include "model/kvresSimulation.h"
+#include "model/kvresSubcase.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool EqualsIgnoringCase(const std::string& text, const char* expected) {
+    std::size_t length = std::strlen(expected);
+    if (text.size() != length) {
+        return false;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        unsigned char a = static_cast<unsigned char>(text[i]);
+        unsigned char b = static_cast<unsigned char>(expected[i]);
+        if (a >= 'A' && a <= 'Z') {
+            a = static_cast<unsigned char>(a - 'A' + 'a');
+        }
+        if (a != b) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Writers spell the nodal displacement in several ways; they all become one
+// name so that a complex displacement and its real twin can meet.
+std::string NormaliseName(const std::string& name) {
+    if (EqualsIgnoringCase(name, "displacements") ||
+        EqualsIgnoringCase(name, "nodal displacement")) {
+        return "displacement";
+    }
+    if (EqualsIgnoringCase(name, "displacements (c)")) {
+        return "displacement (c)";
+    }
+    return name;
+}
+
+bool IsCSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// A decimal number at the start of `text` in the C locale's notation (leading
+// white space, optional sign, digits, optional '.', optional exponent),
+// independent of the process locale; 0 when there is none.
+float ParseNumber(const char* text) {
+    const char* begin = text;
+    const char* end = text + std::strlen(text);
+    while (begin != end && IsCSpace(*begin)) {
+        ++begin;
+    }
+    bool negative = false;
+    if (begin != end && (*begin == '+' || *begin == '-')) {
+        negative = *begin == '-';
+        ++begin;
+        if (begin != end && (*begin == '+' || *begin == '-')) {
+            return 0.0f;
+        }
+    }
+    double value = 0.0;
+    std::from_chars_result parsed = std::from_chars(begin, end, value);
+    if (parsed.ec == std::errc::result_out_of_range) {
+        // Too large becomes infinite, too small becomes zero, as strtod does.
+        const char* exponent = begin;
+        while (exponent != end && *exponent != 'e' && *exponent != 'E') {
+            ++exponent;
+        }
+        bool tiny = exponent != end && exponent + 1 != end && exponent[1] == '-';
+        value = tiny ? 0.0 : HUGE_VAL;
+    } else if (parsed.ec != std::errc()) {
+        return 0.0f;
+    }
+    float result = static_cast<float>(value);
+    return negative ? -result : result;
+}
+
+} // namespace
+
+float ParseLabelValue(const char* label) {
+    if (label == nullptr) {
+        return kNoLabelValue;
+    }
+    if (const char* equals = std::strchr(label, '=')) {
+        return ParseNumber(equals + 1);
+    }
+    if (const char* colon = std::strchr(label, ':')) {
+        return ParseNumber(colon + 1);
+    }
+    const char* blank = std::strrchr(label, ' ');
+    const char* candidate = blank != nullptr ? blank + 1 : label;
+    char first = *candidate;
+    if (!(first == '+' || first == '-' || first == '.' || (first >= '0' && first <= '9'))) {
+        return kNoLabelValue;
+    }
+    return ParseNumber(candidate);
+}
+
+kvresResult::kvresResult(const char* fileName) : rxResult(fileName) {
+    // A file that fails the header test still makes a result; it is empty.
+    fileSet.OpenFile(fileName != nullptr ? fileName : "");
+    hasComplexData = false;
+}
+
+kvresResult::~kvresResult() = default;
+
+ResFileSet* kvresResult::GetFileSet() {
+    fileSet.Rewind();
+    return &fileSet;
+}
+
+DataTypeEntry* kvresResult::RegisterBlock(rxSimulation* simulation, const char* name, int32_t kind,
+                                          int32_t position, int32_t fileIndex) {
+    return &dataTypes.RegisterBlock(simulation, name, kind, position, fileIndex);
+}
+
+const DataTypeEntry* kvresResult::FindDataType(const char* name) const {
+    return dataTypes.FindDataType(name);
+}
+
+rxSubcase* kvresResult::ReadSubcase(int index) {
+    if (index != 0 || subcases.empty()) {
+        return nullptr;
+    }
+    return subcases.front();
+}
+
+int kvresResult::ReadNumSubcases() {
+    // Scanning again would add a second subcase and rename names that are
+    // already renamed; the structure is fixed after the first scan.
+    if (scanned) {
+        return static_cast<int>(subcases.size());
+    }
+    scanned = true;
+
+    GetFileSet();
+    kvresSubcase* subcase = new kvresSubcase(this);
+    if (subcase == nullptr) {
+        return 0;
+    }
+    subcases.push_back(subcase);
+
+    const int fileCount = fileSet.GetNumSeriesFiles();
+    float previousValue = kNoLabelValue;
+    for (int fileIndex = 0; fileIndex < fileCount; ++fileIndex) {
+        ScanFile(fileIndex, previousValue);
+    }
+    FinishNames();
+    return static_cast<int>(subcases.size());
+}
+
+// Reads one series file's simulation table and data-type tables. Nothing is
+// created or registered from a value that was not read whole: the table of
+// simulations ends at the first entry cut short, and a data-type table ends
+// at its first row cut short.
+void kvresResult::ScanFile(int fileIndex, float& previousValue) {
+    kvresSubcase* subcase = static_cast<kvresSubcase*>(subcases.front());
+    if (!fileSet.OpenFile(fileSet.GetSeriesFileName(fileIndex))) {
+        return;
+    }
+    char header[reslayout::kHeaderTextWidth];
+    int32_t simulationCount = 0;
+    if (fileSet.ReadBytes(header, reslayout::kTitleWidth) != reslayout::kTitleWidth ||
+        fileSet.ReadBytes(header, reslayout::kHeaderTextWidth) != reslayout::kHeaderTextWidth ||
+        fileSet.ReadBytes(header, reslayout::kHeaderTextWidth) != reslayout::kHeaderTextWidth ||
+        fileSet.ReadInt(&simulationCount) != 1) {
+        fileSet.CloseFile();
+        return;
+    }
+
+    std::vector<kvresSimulation*> found;
+    for (int32_t i = 0; i < simulationCount; ++i) {
+        char labelField[reslayout::kLabelWidth];
+        int32_t tablePosition = 0;
+        if (fileSet.ReadBytes(labelField, reslayout::kLabelWidth) != reslayout::kLabelWidth ||
+            fileSet.ReadInt(&tablePosition) != 1) {
+            break;
+        }
+        std::string label = reslayout::FieldText(labelField, reslayout::kLabelWidth);
+        float value = ParseLabelValue(label.c_str());
+        bool stands = previousValue < value || std::isnan(previousValue) || std::isnan(value);
+        if (!stands) {
+            value = previousValue == kNoLabelValue ? 0.0f : previousValue + 1.0f;
+        }
+        kvresSimulation* simulation =
+            new kvresSimulation(subcase, value, label.c_str(), tablePosition, fileIndex);
+        if (simulation == nullptr) {
+            break;
+        }
+        subcase->AddSimulation(simulation);
+        found.push_back(simulation);
+        previousValue = value;
+    }
+
+    for (kvresSimulation* simulation : found) {
+        int32_t typeCount = 0;
+        if (!fileSet.SeekTo(simulation->TablePosition()) || fileSet.ReadInt(&typeCount) != 1) {
+            continue;
+        }
+        for (int32_t row = 0; row < typeCount; ++row) {
+            char nameField[reslayout::kNameWidth];
+            int32_t kind = 0;
+            int32_t blockPosition = 0;
+            if (fileSet.ReadBytes(nameField, reslayout::kNameWidth) != reslayout::kNameWidth ||
+                fileSet.ReadInt(&kind) != 1 || fileSet.ReadInt(&blockPosition) != 1) {
+                break;
+            }
+            std::string name =
+                NormaliseName(reslayout::FieldText(nameField, reslayout::kNameWidth));
+            RegisterBlock(simulation, name.c_str(), kind, blockPosition, fileIndex);
+            if (!hasComplexData && reslayout::IsComplexKind(kind)) {
+                hasComplexData = true;
+            }
+        }
+    }
+    fileSet.CloseFile();
+}
+
+// A complex vector's name carries four characters of its own (" (c)"), and
+// with complex data present every real nodal vector is marked "_NC" so that
+// its complex read takes magnitudes only.
+void kvresResult::FinishNames() {
+    for (std::size_t index = 0; index < dataTypes.Size(); ++index) {
+        const DataTypeEntry& entry = dataTypes.At(index);
+        std::string name = entry.Name();
+        bool changed = false;
+        if (entry.Kind() == reslayout::kComplexVectorNodes && name.size() >= 4) {
+            name.erase(name.size() - 4);
+            changed = true;
+        }
+        if (hasComplexData && entry.Kind() == reslayout::kRealVectorNodes) {
+            name += "_NC";
+            changed = true;
+        }
+        if (changed) {
+            dataTypes.Rename(index, std::move(name));
+        }
+    }
+}

@@ -1,0 +1,51 @@
+// kvresResult: a .res results set as the host sees it. Owns the file-set
+// reader (opened on the user's file at construction, series discovered) and
+// the data-type directory. ReadNumSubcases runs the structure scan once: one
+// subcase "Loadcase 1", its simulations file by file, and every data type's
+// block locations; it reads no values. Data sets and the subcase read
+// through GetFileSet later.
+#pragma once
+
+#include "fileio/ResFileSet.h"
+#include "model/DataTypeDirectory.h"
+
+#include "rxResult.h"
+
+#include <cstdint>
+
+class kvresResult : public rxResult {
+public:
+    explicit kvresResult(const char* fileName);
+    ~kvresResult() override;
+
+    // The structure scan. A second call changes nothing and returns the
+    // number of subcases again.
+    int ReadNumSubcases() override;
+    rxSubcase* ReadSubcase(int index) override;
+
+    // The file-set reader, its current file rewound to byte 0. Never null.
+    ResFileSet* GetFileSet();
+
+    DataTypeEntry* RegisterBlock(rxSimulation* simulation, const char* name, int32_t kind,
+                                 int32_t position, int32_t fileIndex);
+    const DataTypeEntry* FindDataType(const char* name) const;
+    const DataTypeDirectory& DataTypes() const { return dataTypes; }
+    bool HasComplexData() const { return hasComplexData; }
+
+private:
+    void ScanFile(int fileIndex, float& previousValue);
+    void FinishNames();
+
+    // Declaration order matters: the file set goes first when the result is
+    // destroyed (closing any open file), then the directory.
+    DataTypeDirectory dataTypes;
+    bool hasComplexData = false;
+    ResFileSet fileSet;
+    bool scanned = false;
+};
+
+// The number a simulation label carries (after '=', else after ':', else
+// after the last blank), or the lowest finite float when it carries none.
+float ParseLabelValue(const char* label);
+
+constexpr float kNoLabelValue = -3.4028235e38f;

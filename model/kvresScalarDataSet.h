@@ -1,0 +1,31 @@
+// kvresScalarDataSet: the values of a scalar data type in one simulation.
+// Remembers where its block lies and which of each record's reals is its
+// value; every read opens the block's file anew and delivers each entity to
+// the host base. Keeps no values of its own.
+#pragma once
+
+#include "rxScalarDataSet.h"
+
+#include <cstdint>
+
+class kvresScalarDataSet : public rxScalarDataSet {
+public:
+    kvresScalarDataSet(rxSimulation* simulation, rxDataType* dataType, const char* text,
+                       int32_t blockPosition, int32_t fileIndex, int32_t componentIndex,
+                       int32_t componentCount);
+    ~kvresScalarDataSet() override;
+
+    bool ReadData(int option) override;
+    bool ReadComplexData(int option) override;
+
+    int32_t BlockPosition() const { return blockPosition; }
+    int32_t FileIndex() const { return fileIndex; }
+    int32_t ComponentIndex() const { return componentIndex; }
+    int32_t ComponentCount() const { return componentCount; }
+
+private:
+    int32_t blockPosition;
+    int32_t fileIndex;
+    int32_t componentIndex;
+    int32_t componentCount;
+};

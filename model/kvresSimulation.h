@@ -1,0 +1,26 @@
+// kvresSimulation: one simulation (time step, frequency) of the subcase, as
+// the scan found it in a series file. Creates, on the host's request, the
+// data set that presents a data type in this simulation, choosing class and
+// component from the directory entry's kind; it opens no file itself.
+#pragma once
+
+#include "rxSimulation.h"
+
+#include <cstdint>
+
+class kvresSimulation : public rxSimulation {
+public:
+    kvresSimulation(rxSubcase* subcase, float syncValue, const char* label, int32_t tablePosition,
+                    int32_t fileIndex);
+    ~kvresSimulation() override;
+
+    rxDataSet* ReadDataSet(rxDataType* dataType, const char* text) override;
+    int ReadExtraData() override;
+
+    int32_t TablePosition() const { return tablePosition; }
+    int32_t FileIndex() const { return fileIndex; }
+
+private:
+    int32_t tablePosition;
+    int32_t fileIndex;
+};
