@@ -24,6 +24,9 @@ public:
     int32_t ComponentCount() const { return componentCount; }
 
 private:
+    // Whether the component lies within the record; reads fail otherwise.
+    bool HasValidComponent() const;
+
     int32_t blockPosition;
     int32_t fileIndex;
     int32_t componentIndex;

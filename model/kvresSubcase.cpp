@@ -1,8 +1,49 @@
 #include "model/kvresSubcase.h"
 
+#include "fileio/ResFileSet.h"
+#include "model/BlockReader.h"
+#include "model/ResLayout.h"
 #include "model/kvresResult.h"
 
-// Placeholder operations; the subcase's reads are filled in separately.
+#include "rxEntityIdReceiver.h"
+
+#include <string>
+
+namespace {
+
+// How the host sees the data types of one directory kind.
+struct Presentation {
+    bool presented = false;
+    rxDataType::Binding binding = rxDataType::Nodes;
+    const char* attribute = "Node";
+    rxDataSet::Format format = rxDataSet::Scalar;
+    bool triple = false;
+};
+
+Presentation PresentationOf(int32_t kind) {
+    using P = Presentation;
+    switch (kind) {
+    case reslayout::kRealVectorNodes:
+    case reslayout::kComplexVectorNodes:
+        return P{true, rxDataType::Nodes, "Node", rxDataSet::Vector, false};
+    case reslayout::kRealScalarNodes:
+    case reslayout::kComplexScalarNodes:
+        return P{true, rxDataType::Nodes, "Node", rxDataSet::Scalar, false};
+    case reslayout::kRealScalarElements:
+    case reslayout::kComplexScalarElements:
+        return P{true, rxDataType::Elements, "Elements", rxDataSet::Scalar, false};
+    case reslayout::kTripleNodes:
+        return P{true, rxDataType::Nodes, "Node", rxDataSet::Scalar, true};
+    case reslayout::kTripleElements:
+        return P{true, rxDataType::Elements, "Elements", rxDataSet::Scalar, true};
+    default:
+        return P{};
+    }
+}
+
+constexpr const char* kTripleSuffixes[] = {":Magnitude", ":Phase", ":Offset"};
+
+} // namespace
 
 kvresSubcase::kvresSubcase(kvresResult* result) : rxSubcase(result, 1, "Loadcase 1") {}
 
@@ -16,11 +57,28 @@ int kvresSubcase::GetSubcaseType() {
     return Owner()->HasComplexData() ? 1 : 2;
 }
 
-int kvresSubcase::ReadEntityIDs(rxDataType*, int, rxEntityIdReceiver*) {
-    return 0;
-}
-
 int kvresSubcase::ReadDataTypes() {
+    const DataTypeDirectory& directory = Owner()->DataTypes();
+    const std::size_t entries = directory.Size();
+    for (std::size_t index = 0; index < entries; ++index) {
+        const DataTypeEntry& entry = directory.At(index);
+        const Presentation shown = PresentationOf(entry.Kind());
+        if (!shown.presented) {
+            continue;
+        }
+        if (!shown.triple) {
+            if (rxDataType* type = CreateDataType(entry.Name().c_str(), shown.binding, -1)) {
+                type->AddAttribute(shown.attribute, shown.format, 0, false);
+            }
+            continue;
+        }
+        for (const char* suffix : kTripleSuffixes) {
+            const std::string name = entry.Name() + suffix;
+            if (rxDataType* type = CreateDataType(name.c_str(), shown.binding, -1)) {
+                type->AddAttribute(shown.attribute, shown.format, 0, false);
+            }
+        }
+    }
     return GetNumDataTypes();
 }
 
@@ -37,4 +95,49 @@ rxSimulation* kvresSubcase::ReadSimulation(int index) {
         return nullptr;
     }
     return simulations[static_cast<std::size_t>(index)];
+}
+
+// The ids of a data type's block in the first simulation. The receiver hears
+// of no more entities than the file holds whole records for, and gets only
+// ids read from the file; the answer is the number of ids handed over.
+int kvresSubcase::ReadEntityIDs(rxDataType* dataType, int, rxEntityIdReceiver* receiver) {
+    if (dataType == nullptr || receiver == nullptr) {
+        return 0;
+    }
+    ResFileSet* files = Owner()->GetFileSet();
+    const char* name = dataType->GetName();
+    if (name == nullptr || *name == '\0') {
+        return 0;
+    }
+    const DataTypeEntry* entry = Owner()->FindDataType(name);
+    if (entry == nullptr) {
+        return 0;
+    }
+    int32_t position = 0;
+    int32_t fileIndex = 0;
+    if (!entry->FindLocation(GetSimulation(0), &position, &fileIndex)) {
+        return 0;
+    }
+    const int realsPerRecord = reslayout::RealsPerRecord(entry->Kind());
+    if (realsPerRecord == 0) {
+        // A kind without a record layout has no entities to report.
+        receiver->SetNumEntities(0);
+        return 0;
+    }
+    BlockReader block(*files, fileIndex, position, realsPerRecord);
+    const int32_t readable = block.ReadableCount();
+    receiver->SetNumEntities(readable);
+    float reals[6];
+    int32_t delivered = 0;
+    while (delivered < readable) {
+        int32_t id = 0;
+        // The reals are read, not skipped by seeking, so their width follows
+        // the file's real encoding.
+        if (files->ReadInt(&id) != 1 || files->ReadReals(reals, realsPerRecord) != realsPerRecord) {
+            break;
+        }
+        receiver->AddEntityID(id);
+        ++delivered;
+    }
+    return delivered;
 }
