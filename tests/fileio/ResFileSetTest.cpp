@@ -1,0 +1,253 @@
+// The file-set reader's operations: reads in each detectable encoding,
+// positioning, behaviour with no file open, and the names handed to the
+// host's cache clearer.
+#include "FileioTestSupport.h"
+
+#include "fileio/ResFileSet.h"
+
+#include <gtest/gtest.h>
+
+using namespace fileio_test;
+
+namespace {
+
+// A header announcing one simulation, then an integer, a real and three reals.
+struct Layout {
+    IntEncoding ints;
+    RealEncoding reals;
+    bool bigEndian;
+};
+
+// Reals in every layout but little-endian Cray, whose words are spelled out.
+Bytes EncodeReal(float value, const Layout& layout) {
+    if (layout.reals == Cray8) {
+        return CrayWordBigEndian(value);
+    }
+    return Ordered(FloatBits(value), 4, layout.bigEndian);
+}
+
+Bytes SampleFile(const Layout& layout) {
+    // The first half of an 8-byte count reads as more than 65535 either way,
+    // so detection has to fall through to the 8-byte trials.
+    Bytes out = Header(EncodeInt(1, layout.ints, layout.bigEndian, 0x00010001u));
+    Append(out, EncodeInt(-123456, layout.ints, layout.bigEndian));
+    if (layout.reals == Cray8 && !layout.bigEndian) {
+        const Bytes half = {0, 0, 0, 0x40, 0x01, 0x80, 0xC0, 0}; // 0x3F000140
+        for (int i = 0; i < 4; ++i) {
+            Append(out, half);
+        }
+        return out;
+    }
+    for (float v : {2.5f, -0.75f, 1024.0f, 3.0e-5f}) {
+        Append(out, EncodeReal(v, layout));
+    }
+    return out;
+}
+
+} // namespace
+
+class LayoutReadTest : public ::testing::TestWithParam<Layout> {};
+
+TEST_P(LayoutReadTest, DeliversIntegersAndSinglesFromAnyDetectedEncoding) {
+    const Layout& layout = GetParam();
+    TempDir dir;
+    const std::string path = dir.File("model.res");
+    const Bytes bytes = SampleFile(layout);
+    WriteFile(path, bytes);
+
+    ResFileSet files;
+    ASSERT_TRUE(files.OpenFile(path));
+    EXPECT_EQ(files.GetIntEncoding(), layout.ints);
+    EXPECT_EQ(files.GetRealEncoding(), layout.reals);
+    EXPECT_EQ(files.SwapBytes(), layout.bigEndian);
+
+    const int headerSize = 189 + files.IntItemSize();
+    ASSERT_TRUE(files.SeekTo(headerSize));
+    EXPECT_EQ(files.BytesRemaining(), static_cast<std::int64_t>(bytes.size()) - headerSize);
+    std::int32_t value = 0;
+    ASSERT_EQ(files.ReadInt(&value), 1);
+    EXPECT_EQ(value, -123456);
+
+    const bool crayLittle = layout.reals == Cray8 && !layout.bigEndian;
+    const float expected[4] = {crayLittle ? BitsFloat(0x3F000140u) : 2.5f,
+                               crayLittle ? BitsFloat(0x3F000140u) : -0.75f,
+                               crayLittle ? BitsFloat(0x3F000140u) : 1024.0f,
+                               crayLittle ? BitsFloat(0x3F000140u) : 3.0e-5f};
+    float one = 0;
+    ASSERT_EQ(files.ReadReal(&one), 1);
+    EXPECT_EQ(one, expected[0]);
+    float three[4] = {0, 0, 0, 99.0f};
+    EXPECT_EQ(files.ReadReals(three, 4), 3); // only three remain
+    EXPECT_EQ(three[0], expected[1]);
+    EXPECT_EQ(three[1], expected[2]);
+    EXPECT_EQ(three[2], expected[3]);
+    EXPECT_EQ(files.BytesRemaining(), 0);
+    EXPECT_EQ(files.ReadInt(&value), 0);
+
+    ASSERT_TRUE(files.Rewind());
+    char title[16] = {};
+    EXPECT_EQ(files.ReadBytes(title, 15), 15);
+    EXPECT_STREQ(title, "Korvane Results");
+}
+
+INSTANTIATE_TEST_SUITE_P(Detectable, LayoutReadTest,
+                         ::testing::Values(Layout{Int4, Real4, false}, Layout{Int4, Real4, true},
+                                           Layout{Int8Second, Cray8, false},
+                                           Layout{Int8Second, Cray8, true}),
+                         [](const ::testing::TestParamInfo<Layout>& info) {
+                             return std::string(info.param.ints == Int4 ? "Narrow" : "Wide") +
+                                    (info.param.bigEndian ? "Big" : "Little");
+                         });
+
+TEST(ResFileSetTest, FreshReaderHasNothingOpenAndReadsNothing) {
+    ResFileSet files;
+    EXPECT_FALSE(files.IsOpen());
+    EXPECT_EQ(files.GetNumSeriesFiles(), 0);
+    EXPECT_EQ(files.GetIntEncoding(), Int4);
+    EXPECT_EQ(files.GetRealEncoding(), Real4);
+    EXPECT_FALSE(files.SwapBytes());
+
+    std::int32_t i = 41;
+    float r = 4.5f;
+    float many[2] = {1.0f, 2.0f};
+    char bytes[4] = {'a', 'b', 'c', 'd'};
+    EXPECT_EQ(files.ReadInt(&i), 0);
+    EXPECT_EQ(files.ReadReal(&r), 0);
+    EXPECT_EQ(files.ReadReals(many, 2), 0);
+    EXPECT_EQ(files.ReadBytes(bytes, 4), 0);
+    EXPECT_EQ(i, 41);
+    EXPECT_EQ(r, 4.5f);
+    EXPECT_EQ(many[0], 1.0f);
+    EXPECT_EQ(bytes[0], 'a');
+    EXPECT_FALSE(files.SeekTo(0));
+    EXPECT_FALSE(files.Rewind());
+    EXPECT_EQ(files.BytesRemaining(), 0);
+    EXPECT_EQ(files.GetSeriesFileName(0), "");
+    EXPECT_FALSE(files.ProbeHeader());
+}
+
+TEST(ResFileSetTest, SeekToReportsWhetherThePositionWasReached) {
+    TempDir dir;
+    const std::string path = dir.File("run.res");
+    WriteFile(path, Header(EncodeInt(1, Int4, false)));
+    ResFileSet files;
+    ASSERT_TRUE(files.OpenFile(path));
+    EXPECT_FALSE(files.SeekTo(-1));
+    EXPECT_TRUE(files.SeekTo(189));
+    EXPECT_EQ(files.BytesRemaining(), 4);
+    EXPECT_TRUE(files.SeekTo(193));
+    EXPECT_EQ(files.BytesRemaining(), 0);
+    // Beyond the end the stream accepts the position; reads come up short.
+    EXPECT_TRUE(files.SeekTo(5000));
+    EXPECT_EQ(files.BytesRemaining(), 0);
+    std::int32_t value = 0;
+    EXPECT_EQ(files.ReadInt(&value), 0);
+    char byte = 0;
+    EXPECT_EQ(files.ReadBytes(&byte, 0), 0);
+    EXPECT_EQ(files.ReadBytes(nullptr, 4), 0);
+    EXPECT_EQ(files.ReadBytes(&byte, -1), 0);
+    // A seek clears the end-of-file state.
+    ASSERT_TRUE(files.SeekTo(189));
+    EXPECT_EQ(files.ReadInt(&value), 1);
+    EXPECT_EQ(value, 1);
+}
+
+TEST(ResFileSetTest, EmptyNameAndIndicesOutsideTheListFail) {
+    TempDir dir;
+    const std::string path = dir.File("run.res");
+    WriteFile(path, Header(EncodeInt(1, Int4, false)));
+    RecordingClearer clearer;
+    ResFileSet files;
+    EXPECT_FALSE(files.OpenFile(""));
+    EXPECT_TRUE(clearer.names.empty());
+    ASSERT_TRUE(files.OpenFile(path));
+    EXPECT_EQ(files.GetSeriesFileName(-1), "");
+    EXPECT_EQ(files.GetSeriesFileName(1), "");
+    EXPECT_EQ(files.GetSeriesFileName(0), path);
+    clearer.names.clear();
+    EXPECT_FALSE(files.OpenFile(""));
+    EXPECT_FALSE(files.IsOpen());
+    EXPECT_EQ(clearer.names, std::vector<std::string>{path}); // the open file was closed
+    EXPECT_EQ(files.GetNumSeriesFiles(), 1);
+}
+
+TEST(ResFileSetTest, ReopeningTheOpenFileStartsAgainAtByteZero) {
+    TempDir dir;
+    const std::string path = dir.File("run.res");
+    WriteFile(path, Header(EncodeInt(7, Int4, true)));
+    RecordingClearer clearer;
+    ResFileSet files;
+    ASSERT_TRUE(files.OpenFile(path));
+    ASSERT_TRUE(files.SeekTo(189));
+    clearer.names.clear();
+    ASSERT_TRUE(files.OpenFile(path));
+    EXPECT_TRUE(files.SwapBytes());
+    EXPECT_EQ(clearer.names, (std::vector<std::string>{path, path})); // closed, then probed
+    char first[7] = {};
+    EXPECT_EQ(files.ReadBytes(first, 7), 7);
+    EXPECT_EQ(std::string(first, 7), "Korvane");
+    EXPECT_EQ(files.GetNumSeriesFiles(), 1);
+}
+
+TEST(CacheClearerTest, EveryCloseOfAnOpenStreamHandsItsNameOver) {
+    TempDir dir;
+    const std::string first = dir.File("a.res");
+    const std::string second = dir.File("b.res");
+    const std::string tooShort = dir.File("c.res");
+    WriteFile(first, Header(EncodeInt(1, Int4, false)));
+    WriteFile(second, Header(EncodeInt(1, Int4, false)));
+    WriteFile(tooShort, Bytes(100, 0));
+
+    RecordingClearer clearer;
+    {
+        ResFileSet files;
+        ASSERT_TRUE(files.OpenFile(first));
+        EXPECT_EQ(clearer.names, std::vector<std::string>{first}); // after probing
+        files.CloseFile();
+        files.CloseFile(); // nothing open: nothing handed over
+        EXPECT_EQ(clearer.names, (std::vector<std::string>{first, first}));
+
+        clearer.names.clear();
+        ASSERT_TRUE(files.OpenFile(first));
+        ASSERT_TRUE(files.OpenFile(second));
+        EXPECT_EQ(clearer.names, (std::vector<std::string>{first, first, second}));
+
+        clearer.names.clear();
+        EXPECT_FALSE(files.OpenFile(tooShort));
+        EXPECT_EQ(clearer.names, (std::vector<std::string>{second, tooShort}));
+
+        clearer.names.clear();
+        EXPECT_FALSE(files.OpenFile(dir.File("absent.res")));
+        EXPECT_TRUE(clearer.names.empty());
+
+        ASSERT_TRUE(files.OpenFile(first));
+        clearer.names.clear();
+    }
+    // Destroyed with a file open.
+    EXPECT_EQ(clearer.names, std::vector<std::string>{first});
+}
+
+TEST(CacheClearerTest, WithoutAClearerFilesStillOpenAndClose) {
+    TempDir dir;
+    const std::string path = dir.File("run.res");
+    WriteFile(path, Header(EncodeInt(1, Int4, false)));
+    NoClearer none;
+    ASSERT_EQ(rxFileCacheClearer::GetInstance(), nullptr);
+    ResFileSet files;
+    ASSERT_TRUE(files.OpenFile(path));
+    EXPECT_TRUE(files.IsOpen());
+    files.CloseFile();
+    EXPECT_FALSE(files.IsOpen());
+    ASSERT_TRUE(files.OpenFile(path));
+}
+
+TEST(CacheClearerTest, PreviousInstanceIsRestored) {
+    rxFileCacheClearer* before = rxFileCacheClearer::GetInstance();
+    {
+        RecordingClearer clearer;
+        EXPECT_EQ(rxFileCacheClearer::GetInstance(), &clearer);
+        NoClearer none;
+        EXPECT_EQ(rxFileCacheClearer::GetInstance(), nullptr);
+    }
+    EXPECT_EQ(rxFileCacheClearer::GetInstance(), before);
+}
