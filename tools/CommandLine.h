@@ -1,0 +1,22 @@
+// CommandLine: turns kvres-tool's arguments into ToolOptions, and holds the
+// usage and help texts. It reports the first mistake it finds as one line of
+// text; it does not open files, load the plug-in or print anything itself.
+#pragma once
+
+#include "ToolOptions.h"
+
+#include <string>
+#include <vector>
+
+class CommandLine {
+public:
+    // Parses the arguments after the program name. Returns false and sets
+    // `error` when they are not a valid command line.
+    bool Parse(const std::vector<std::string>& arguments, ToolOptions& options,
+               std::string& error) const;
+
+    // The short synopsis printed with usage errors.
+    static const char* Usage();
+    // The full text of --help.
+    static const char* Help();
+};

@@ -1,0 +1,92 @@
+#include "CsvWriter.h"
+
+#include "DataSetValues.h"
+#include "FloatText.h"
+
+#include <rxDataSet.h>
+
+CsvWriter::CsvWriter(std::ostream& out) : out(out) {}
+
+std::string CsvWriter::Field(const std::string& field) {
+    if (field.find_first_of(",\"\r\n") == std::string::npos) {
+        return field;
+    }
+    std::string quoted = "\"";
+    for (char c : field) {
+        if (c == '"') {
+            quoted += '"';
+        }
+        quoted += c;
+    }
+    quoted += '"';
+    return quoted;
+}
+
+void CsvWriter::BeginResult(const std::string&, bool, const std::vector<SubcaseSummary>& subcases) {
+    bool first = true;
+    bool uniform = true;
+    DataSetValues::Layout common = DataSetValues::Layout::RealScalar;
+    for (const SubcaseSummary& subcase : subcases) {
+        for (const DataTypeSummary& type : subcase.dataTypes) {
+            const DataSetValues::Layout layout =
+                DataSetValues::LayoutFor(type.format, subcase.complex);
+            if (first) {
+                common = layout;
+                first = false;
+            } else if (layout != common) {
+                uniform = false;
+            }
+            if (DataSetValues::WidthOf(layout) > valueColumns) {
+                valueColumns = DataSetValues::WidthOf(layout);
+            }
+        }
+    }
+    out << "simulation,label,sync,dataType,read,id";
+    if (uniform) {
+        const char* const* names = DataSetValues::ColumnNames(common);
+        for (int i = 0; i < valueColumns; ++i) {
+            out << ',' << names[i];
+        }
+    } else {
+        for (int i = 1; i <= valueColumns; ++i) {
+            out << ",value" << i;
+        }
+    }
+    out << '\n';
+}
+
+void CsvWriter::BeginSimulation(const SimulationSummary& simulation) {
+    simulationFields = std::to_string(simulation.index) + ',' + Field(simulation.label) + ',' +
+                       floattext::Format(simulation.sync);
+}
+
+void CsvWriter::DataSet(const std::string& dataTypeName, bool complexRead, bool,
+                        const rxDataSet& dataSet) {
+    const DataSetValues values(dataSet, complexRead);
+    const std::vector<int>& ids = dataSet.EntityIDs();
+    const std::size_t rows = ids.size() > values.Count() ? ids.size() : values.Count();
+    const std::string prefix = simulationFields + ',' + Field(dataTypeName) + ',' +
+                               (complexRead ? "complex" : "real") + ',';
+    float row[6];
+    for (std::size_t i = 0; i < rows; ++i) {
+        out << prefix;
+        if (i < ids.size()) {
+            out << ids[i];
+        }
+        int written = 0;
+        if (i < values.Count()) {
+            values.Row(i, row);
+            for (; written < values.Width(); ++written) {
+                out << ',' << floattext::Format(row[written]);
+            }
+        }
+        for (; written < valueColumns; ++written) {
+            out << ',';
+        }
+        out << '\n';
+    }
+}
+
+void CsvWriter::EndResult() {
+    out.flush();
+}

@@ -1,0 +1,36 @@
+// CsvWriter: writes a dump as CSV: one header line, then one row per entity:
+// simulation index, simulation label, sync, data type, read, entity id and
+// the value columns (1, 2, 3 or 6). When every data type has the same value
+// layout the columns are named after it (value; magnitude, phase; x, y, z;
+// magnitude_x ... phase_z); otherwise they are value1 ... valueN and narrower
+// rows leave the rest empty. Fields are quoted as RFC 4180 says; lines end
+// with a line feed. Texts are written as delivered.
+#pragma once
+
+#include "DumpSink.h"
+
+#include <ostream>
+#include <string>
+
+class CsvWriter : public DumpSink {
+public:
+    explicit CsvWriter(std::ostream& out);
+
+    void BeginResult(const std::string& file, bool recognized,
+                     const std::vector<SubcaseSummary>& subcases) override;
+    void BeginSubcase(const SubcaseSummary&) override {}
+    void BeginSimulation(const SimulationSummary& simulation) override;
+    void DataSet(const std::string& dataTypeName, bool complexRead, bool ok,
+                 const rxDataSet& dataSet) override;
+    void EndSimulation() override {}
+    void EndSubcase() override {}
+    void EndResult() override;
+
+    // `field` quoted when it holds a comma, a quote, CR or LF.
+    static std::string Field(const std::string& field);
+
+private:
+    std::ostream& out;
+    int valueColumns = 1;
+    std::string simulationFields; // index, label and sync of the current simulation
+};

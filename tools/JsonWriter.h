@@ -1,0 +1,39 @@
+// JsonWriter: writes a dump as the one JSON document other programs parse
+// (file, recognized, subcases with their dataTypes and simulations, each
+// simulation's dataSets with ids and values). Numbers are the shortest text
+// that reads back to the same float, non-finite ones the strings "inf",
+// "-inf", "nan"; texts are the bytes as delivered with every byte outside
+// printable ASCII written as \u00XX. It writes to a stream and keeps only
+// the state needed to place commas.
+#pragma once
+
+#include "DumpSink.h"
+
+#include <ostream>
+#include <string>
+
+class JsonWriter : public DumpSink {
+public:
+    explicit JsonWriter(std::ostream& out);
+
+    void BeginResult(const std::string& file, bool recognized,
+                     const std::vector<SubcaseSummary>& subcases) override;
+    void BeginSubcase(const SubcaseSummary& subcase) override;
+    void BeginSimulation(const SimulationSummary& simulation) override;
+    void DataSet(const std::string& dataTypeName, bool complexRead, bool ok,
+                 const rxDataSet& dataSet) override;
+    void EndSimulation() override;
+    void EndSubcase() override;
+    void EndResult() override;
+
+    // `text` as a JSON string literal, quotes included.
+    static std::string Quote(const std::string& text);
+    // `value` as a JSON number, or as a string when it is not finite.
+    static std::string Number(float value);
+
+private:
+    std::ostream& out;
+    bool firstSubcase = true;
+    bool firstSimulation = true;
+    bool firstDataSet = true;
+};

@@ -1,0 +1,71 @@
+#include "Platform.h"
+
+#include <cstdio>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <climits>
+#include <unistd.h>
+#endif
+
+namespace platform {
+
+std::string ExecutableDirectory() {
+    std::string path;
+#ifdef _WIN32
+    char buffer[MAX_PATH + 1];
+    const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return std::string();
+    }
+    path.assign(buffer, length);
+    const std::size_t slash = path.find_last_of("\\/");
+#else
+    char buffer[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+    if (length <= 0) {
+        return std::string();
+    }
+    path.assign(buffer, static_cast<std::size_t>(length));
+    const std::size_t slash = path.find_last_of('/');
+#endif
+    if (slash == std::string::npos) {
+        return std::string();
+    }
+    return path.substr(0, slash);
+}
+
+const char* PluginFileName() {
+#ifdef _WIN32
+    return "kvres.dll";
+#else
+    return "kvres.so";
+#endif
+}
+
+char PathSeparator() {
+#ifdef _WIN32
+    return '\\';
+#else
+    return '/';
+#endif
+}
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+void SetBinaryStdout() {
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
+
+} // namespace platform

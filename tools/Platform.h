@@ -1,0 +1,24 @@
+// Platform: the few operating-system questions kvres-tool asks besides
+// loading libraries: where its executable lies, what the plug-in's file is
+// called here, whether standard error is a terminal, and how standard
+// output treats line ends. Free functions; no
+// state.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// The folder holding the running executable, without a trailing separator;
+// empty when the system cannot tell.
+std::string ExecutableDirectory();
+// The file name of the kvres plug-in on this platform ("kvres.so", "kvres.dll").
+const char* PluginFileName();
+// The folder separator to join ExecutableDirectory() and a file name with.
+char PathSeparator();
+// True when standard error is an interactive terminal.
+bool StderrIsTerminal();
+// Makes standard output write bytes unchanged (no CR before LF on Windows).
+void SetBinaryStdout();
+
+} // namespace platform
