@@ -28,4 +28,10 @@ if [ ! -f "$WINEPREFIX/.kvres-ready" ]; then
   ) 9>"$WINEPREFIX.lock"
 fi
 
+# Keep one wine server alive between the many short test runs, detached from
+# this program's output: a server started by wine itself would hold the
+# caller's pipes open (ctest would wait for it) and would be restarted for
+# every test. It exits by itself after a minute without clients.
+wineserver -p"${KVRES_WINESERVER_LINGER:-60}" </dev/null >/dev/null 2>&1 || true
+
 exec wine "$@"
