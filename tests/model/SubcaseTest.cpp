@@ -171,9 +171,9 @@ TEST(SubcaseEntityIdsRefused, NothingToReadOpensNoFile) {
     TempDir dir;
     reswriter::ResFile file;
     file.simulations = {
-        Simulation{"Time = 1", {DataTypeRow{"early", 1, Records(2, 1, {})}}},
-        Simulation{"Time = 2",
-                   {DataTypeRow{"late", 1, Records(2, 1, {})}, DataTypeRow{"hidden", 2, {}}}}};
+        Simulation{"Time = 1",
+                   {DataTypeRow{"early", 1, Records(2, 1, {})}, DataTypeRow{"hidden", 2, {}}}},
+        Simulation{"Time = 2", {DataTypeRow{"late", 1, Records(2, 1, {})}}}};
     LoadedResult loaded(WriteRes(dir, "refused.res", file));
     Ref<rxDataType> unnamed(new rxDataType("", rxDataType::Nodes, -1));
     Ref<rxDataType> unknown(new rxDataType("unknown", rxDataType::Nodes, -1));
