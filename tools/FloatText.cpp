@@ -10,8 +10,8 @@ namespace floattext {
 namespace {
 
 // Positional notation for decimal exponents in this range, scientific
-// outside it (as 1e+21 and 1.5e-8), so no text grows long with zeros.
-constexpr int kLowestPositional = -7;
+// outside it (as 1e+21 and 1.5e-6), so no text grows long with zeros.
+constexpr int kLowestPositional = -5;
 constexpr int kHighestPositional = 20;
 
 } // namespace

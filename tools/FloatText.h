@@ -1,6 +1,6 @@
 // FloatText: 32-bit floats as the shortest decimal text that reads back to
 // the same float (3.1415927, 0.1, 1, -150, 0.00001, 1e+21), positional for
-// decimal exponents from -7 to 20 and scientific beyond; non-finite values as
+// decimal exponents from -5 to 20 and scientific beyond; non-finite values as
 // "inf", "-inf" and "nan". Free functions; no state.
 #pragma once
 
