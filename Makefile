@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all configure build run test bench clean
+.PHONY: all configure build run run-examples test bench fuzz clean
 
 all: build
 
@@ -26,5 +26,20 @@ run-examples:
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Speed targets are measured here, never in unit tests.
+bench:
+	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DKVRES_BUILD_BENCH=ON -DKVRES_BUILD_TESTS=OFF
+	cmake --build $(BUILD)-bench -j $(JOBS) --target kvres_bench
+	$(BUILD)-bench/bin/kvres_bench $(BENCH_ARGS)
+
+# Coverage-guided fuzzing of the whole read path with libFuzzer (clang).
+FUZZ_SECONDS ?= 60
+fuzz:
+	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVRES_BUILD_FUZZ=ON -DKVRES_BUILD_TESTS=OFF
+	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzz_result
+	cmake --build $(BUILD)-fuzz -j $(JOBS) --target examples
+	mkdir -p $(BUILD)-fuzz/corpus
+	$(BUILD)-fuzz/bin/fuzz_result $(BUILD)-fuzz/corpus $(BUILD)-fuzz/examples -max_total_time=$(FUZZ_SECONDS) -max_len=4096
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz

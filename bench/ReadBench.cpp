@@ -1,0 +1,133 @@
+// Speed of the reader on large inputs: the structure scan of a series with
+// many simulations, bulk real reads per encoding, and reading every data set
+// of every simulation (which must stay linear in the number of simulations).
+#include "ResWriter.h"
+#include "TempDir.h"
+
+#include "fileio/ResFileSet.h"
+#include "model/kvresResult.h"
+
+#include "rxDataSet.h"
+#include "rxSimulation.h"
+#include "rxSubcase.h"
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using reswriter::TempDir;
+
+reswriter::ResFile ManySimulations(int simulations, int typesPerSimulation, int entities) {
+    reswriter::ResFile file;
+    for (int s = 0; s < simulations; ++s) {
+        reswriter::Simulation simulation;
+        simulation.label = "Time = " + std::to_string(s);
+        for (int t = 0; t < typesPerSimulation; ++t) {
+            reswriter::DataTypeRow row;
+            row.name = "field " + std::to_string(t);
+            row.kind = 1;
+            for (int e = 0; e < entities; ++e) {
+                row.records.push_back({e + 1, {static_cast<float>(e)}});
+            }
+            simulation.rows.push_back(std::move(row));
+        }
+        file.simulations.push_back(std::move(simulation));
+    }
+    return file;
+}
+
+void BM_Scan(benchmark::State& state) {
+    TempDir dir;
+    std::string path = dir.File("scan.res");
+    reswriter::WriteFile(
+        path, reswriter::Write(ManySimulations(static_cast<int>(state.range(0)), 20, 1)));
+    for (auto _ : state) {
+        kvresResult* result = new kvresResult(path.c_str());
+        benchmark::DoNotOptimize(result->GetNumSubcases());
+        result->Release();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0) * 20);
+}
+BENCHMARK(BM_Scan)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+void BM_ReadReals(benchmark::State& state) {
+    const reswriter::Encoding encodings[] = {reswriter::kInt4Real4LE, reswriter::kInt4Real4BE,
+                                             reswriter::kInt8SecondCray8BE};
+    const reswriter::Encoding& encoding = encodings[state.range(0)];
+    const int count = 1 << 20;
+    reswriter::ResFile file;
+    file.encoding = encoding;
+    file.simulations.push_back({"Time = 1", {}});
+    std::vector<unsigned char> bytes = reswriter::Write(file);
+    for (int i = 0; i < count; ++i) {
+        reswriter::AppendReal(bytes, 1.5f, encoding);
+    }
+    TempDir dir;
+    std::string path = dir.File("reals.res");
+    reswriter::WriteFile(path, bytes);
+    const auto start = static_cast<int32_t>(bytes.size() - count * encoding.RealSize());
+
+    ResFileSet files;
+    std::vector<float> out(count);
+    for (auto _ : state) {
+        files.OpenFile(path);
+        files.SeekTo(start);
+        benchmark::DoNotOptimize(files.ReadReals(out.data(), count));
+        files.CloseFile();
+    }
+    state.SetBytesProcessed(state.iterations() * count * static_cast<int64_t>(encoding.RealSize()));
+}
+BENCHMARK(BM_ReadReals)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+// Reads the one data type of every simulation through the host's road.
+void BM_ReadEveryDataSet(benchmark::State& state) {
+    TempDir dir;
+    std::string path = dir.File("all.res");
+    const int simulations = static_cast<int>(state.range(0));
+    reswriter::WriteFile(path, reswriter::Write(ManySimulations(simulations, 1, 1000)));
+    for (auto _ : state) {
+        kvresResult* result = new kvresResult(path.c_str());
+        result->GetNumSubcases();
+        rxSubcase* subcase = result->GetSubcase(0);
+        subcase->ReadDataTypes();
+        rxDataType* type = subcase->GetDataType(0);
+        for (int s = 0; s < subcase->GetNumSimulations(); ++s) {
+            rxDataSet* set = subcase->GetSimulation(s)->ReadDataSet(type, "");
+            if (set != nullptr) {
+                benchmark::DoNotOptimize(set->ReadData(0));
+                set->Release();
+            }
+        }
+        result->Release();
+    }
+    state.SetItemsProcessed(state.iterations() * simulations * 1000);
+}
+BENCHMARK(BM_ReadEveryDataSet)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// One large nodal block read through a data set: the per-entity cost.
+void BM_ReadLargeBlock(benchmark::State& state) {
+    TempDir dir;
+    std::string path = dir.File("large.res");
+    reswriter::WriteFile(path, reswriter::Write(ManySimulations(1, 1, 1 << 20)));
+    kvresResult* result = new kvresResult(path.c_str());
+    result->GetNumSubcases();
+    rxSubcase* subcase = result->GetSubcase(0);
+    subcase->ReadDataTypes();
+    rxDataSet* set = subcase->GetSimulation(0)->ReadDataSet(subcase->GetDataType(0), "");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(set != nullptr && set->ReadData(0));
+    }
+    if (set != nullptr) {
+        set->Release();
+    }
+    result->Release();
+    state.SetItemsProcessed(state.iterations() * (1 << 20));
+}
+BENCHMARK(BM_ReadLargeBlock)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
