@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <filesystem>
 
+#if !defined(_WIN32)
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 using namespace fileio_test;
 
@@ -144,6 +146,9 @@ TEST(SeriesTest, NumberedFileNamedDirectlyStandsAlone) {
     EXPECT_EQ(files.GetSeriesFileName(0), dir.File("run3.res"));
 }
 
+#if !defined(_WIN32)
+// FIFOs and symbolic links are POSIX file kinds; the Windows build checks its
+// hidden, system and directory attributes in tests/windows instead.
 TEST(SeriesTest, DirectoriesAndSpecialFilesNeverJoin) {
     TempDir dir;
     Touch(dir, {"run.res", "run2.res"});
@@ -159,6 +164,7 @@ TEST(SeriesTest, DirectoriesAndSpecialFilesNeverJoin) {
     EXPECT_EQ(Series(files), (std::vector<std::string>{dir.File("run.res"), dir.File("run2.res"),
                                                        dir.File("run6.res")}));
 }
+#endif
 
 TEST(SeriesTest, HiddenEntriesJoinOnlyWhenNamedThemselves) {
     TempDir dir;
@@ -218,6 +224,9 @@ TEST(SeriesTest, FailedDetectionKeepsThePreviousList) {
     EXPECT_EQ(files.GetNumSeriesFiles(), 2);
 }
 
+#if !defined(_WIN32)
+// Windows' C runtime opens no narrow path longer than MAX_PATH, so a host there
+// cannot hand the reader such a path in the first place.
 TEST(SeriesTest, LongPathsNeedNoFixedBuffer) {
     TempDir dir;
     std::string deep = dir.Path().string();
@@ -234,3 +243,4 @@ TEST(SeriesTest, LongPathsNeedNoFixedBuffer) {
     EXPECT_EQ(Series(files),
               (std::vector<std::string>{deep + "/" + stem + ".res", deep + "/" + stem + "4.res"}));
 }
+#endif
