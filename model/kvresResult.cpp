@@ -1,5 +1,6 @@
 #include "model/kvresResult.h"
 
+#include "fileio/ResEncoding.h"
 #include "model/ResLayout.h"
 #include "model/kvresSimulation.h"
 #include "model/kvresSubcase.h"
@@ -77,7 +78,7 @@ float ParseNumber(const char* text) {
     } else if (parsed.ec != std::errc()) {
         return 0.0f;
     }
-    float result = static_cast<float>(value);
+    float result = NarrowToFloat(value);
     return negative ? -result : result;
 }
 
