@@ -21,7 +21,7 @@ run: build
 
 run-examples:
 	$(BUILD)/bin/kvres-tool info $(BUILD)/examples/beam.res
-	$(BUILD)/bin/kvres-tool dump $(BUILD)/examples/beam.res --sim 0 --type displacement_NC
+	$(BUILD)/bin/kvres-tool dump $(BUILD)/examples/beam.res --sim 0 --type displacement --type temperature
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
