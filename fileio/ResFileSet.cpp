@@ -212,12 +212,14 @@ int ResFileSet::DiscoverSeries(const std::string& path) {
     DirectoryScanner scanner;
     DirectoryEntry entry;
     for (bool more = scanner.First(pattern, entry); more; more = scanner.Next(entry)) {
-        // Directories and special files never join; a hidden file only when it
-        // is the very file the caller named.
-        if (entry.attributes & (DirectoryScanner::Subdirectory | DirectoryScanner::System)) {
+        // Directories never join; hidden and system files only when they are
+        // the very file the caller named (on Windows the platform lists that
+        // file first, and the first entry is taken by its name alone).
+        if (entry.attributes & DirectoryScanner::Subdirectory) {
             continue;
         }
-        if ((entry.attributes & DirectoryScanner::Hidden) && entry.name != basename) {
+        if ((entry.attributes & (DirectoryScanner::Hidden | DirectoryScanner::System)) &&
+            entry.name != basename) {
             continue;
         }
         if (IsSeriesMember(entry.name, stem, extension)) {
