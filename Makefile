@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all configure build run run-examples test bench fuzz clean
+.PHONY: all configure build run run-examples test test-windows bench fuzz clean
 
 all: build
 
@@ -26,6 +26,19 @@ run-examples:
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The plug-in for the host's platform, 32-bit Windows: installs the MinGW-w64
+# cross compiler and wine when missing, cross-builds rxResult.dll, kvres.dll,
+# kvres-tool.exe and the tests, and runs them under wine, together with the
+# checks against the Linux build in $(BUILD).
+WIN_BUILD ?= $(BUILD)-win
+test-windows: build
+	tools/windows/install-tools.sh
+	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
+	  -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DKVRES_HOST_BUILD_DIR=$(abspath $(BUILD)) $(CMAKE_ARGS)
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS); status=$$?; \
+	  WINEPREFIX=$(abspath $(WIN_BUILD))/wineprefix wineserver -k 2>/dev/null; exit $$status
+
 # Speed targets are measured here, never in unit tests.
 bench:
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DKVRES_BUILD_BENCH=ON -DKVRES_BUILD_TESTS=OFF
@@ -42,4 +55,4 @@ fuzz:
 	$(BUILD)-fuzz/bin/fuzz_result $(BUILD)-fuzz/corpus $(BUILD)-fuzz/examples -max_total_time=$(FUZZ_SECONDS) -max_len=4096
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-win

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # Runs a Windows console program under wine, quietly and without a display.
 #   wine-run.sh [--prefix DIR] PROGRAM.exe [ARGS...]
-# The wine prefix is DIR, else $WINEPREFIX, else ./wineprefix. It is created on
-# first use under a lock, so parallel ctest jobs do not race to create it.
-# The program's exit code is passed through.
+# The wine prefix is DIR, else $WINEPREFIX, else ./wineprefix; it is created on
+# first use. The program's exit code is passed through.
 set -euo pipefail
 
 prefix="${WINEPREFIX:-$PWD/wineprefix}"
@@ -17,21 +16,22 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 unset DISPLAY WAYLAND_DISPLAY
 
-if [ ! -f "$WINEPREFIX/.kvres-ready" ]; then
-  mkdir -p "$(dirname "$WINEPREFIX")"
-  (
-    flock 9
-    if [ ! -f "$WINEPREFIX/.kvres-ready" ]; then
-      wineboot -i >/dev/null 2>&1 || true
-      touch "$WINEPREFIX/.kvres-ready"
-    fi
-  ) 9>"$WINEPREFIX.lock"
-fi
-
-# Keep one wine server alive between the many short test runs, detached from
-# this program's output: a server started by wine itself would hold the
-# caller's pipes open (ctest would wait for it) and would be restarted for
-# every test. It exits by itself after a minute without clients.
-wineserver -p"${KVRES_WINESERVER_LINGER:-60}" </dev/null >/dev/null 2>&1 || true
+# One wine server, started here with its output detached, serves every test
+# run: a server that wine starts by itself inherits the caller's pipes (ctest
+# then waits for it to exit) and two runs starting at once could each start
+# one. The lock makes the first run create the prefix and start the server,
+# and the services wine starts with it, while the others wait. The server
+# exits by itself after a minute without clients.
+mkdir -p "$(dirname "$WINEPREFIX")"
+(
+  flock 9
+  if [ ! -f "$WINEPREFIX/.kvres-ready" ]; then
+    wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
+    touch "$WINEPREFIX/.kvres-ready"
+  fi
+  if wineserver -p"${KVRES_WINESERVER_LINGER:-60}" </dev/null >/dev/null 2>&1 9>&-; then
+    wine cmd /c exit 0 </dev/null >/dev/null 2>&1 9>&- || true
+  fi
+) 9>"$WINEPREFIX.lock"
 
 exec wine "$@"
