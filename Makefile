@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all configure build run run-examples test test-windows bench fuzz clean
+.PHONY: all configure build run run-examples test test-windows format-check bench fuzz clean
 
 all: build
 
@@ -38,6 +38,10 @@ test-windows: build
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS); status=$$?; \
 	  WINEPREFIX=$(abspath $(WIN_BUILD))/wineprefix wineserver -k 2>/dev/null; exit $$status
+
+# Every C++ file as the repository's .clang-format lays it out.
+format-check:
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 # Speed targets are measured here, never in unit tests.
 bench:
