@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all configure build run run-examples test test-windows format-check bench fuzz clean
+.PHONY: all configure build run run-examples test test-sanitize test-windows format-check bench fuzz clean
 
 all: build
 
@@ -39,6 +39,16 @@ test-windows: build
 	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS); status=$$?; \
 	  WINEPREFIX=$(abspath $(WIN_BUILD))/wineprefix wineserver -k 2>/dev/null; exit $$status
 
+# Every test again with address and undefined-behaviour sanitizers.
+SANITIZE_FLAGS = -fsanitize=address,undefined -fno-omit-frame-pointer
+test-sanitize:
+	cmake -S . -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=Debug $(CMAKE_ARGS) \
+	  -DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE_FLAGS)" \
+	  -DCMAKE_SHARED_LINKER_FLAGS="$(SANITIZE_FLAGS)"
+	cmake --build $(BUILD)-sanitize -j $(JOBS)
+	cd $(BUILD)-sanitize && UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
 # Every C++ file as the repository's .clang-format lays it out.
 format-check:
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
@@ -59,4 +69,4 @@ fuzz:
 	$(BUILD)-fuzz/bin/fuzz_result $(BUILD)-fuzz/corpus $(BUILD)-fuzz/examples -max_total_time=$(FUZZ_SECONDS) -max_len=4096
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-win
+	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-win
