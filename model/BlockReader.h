@@ -1,5 +1,6 @@
 // BlockReader: the common start and end of every read of one data block. It
-// opens the block's series file through a result's file-set reader, goes to
+// finds the file-set reader (directly or through a simulation's result),
+// opens the block's series file through it, goes to
 // the block, reads the entity count and works out how many whole records of a
 // given size the rest of the file holds, so that no caller announces or loops
 // over more entities than the file can deliver. Its destructor closes the
@@ -16,6 +17,10 @@ public:
     // `realsPerRecord` is the number of reals that follow each entity id in
     // the read the caller is about to make.
     BlockReader(ResFileSet& files, int32_t fileIndex, int32_t blockPosition, int realsPerRecord);
+    // The same through the file-set reader of the result `simulation` belongs
+    // to; a simulation without one gives a block that did not start.
+    BlockReader(const rxSimulation* simulation, int32_t fileIndex, int32_t blockPosition,
+                int realsPerRecord);
     ~BlockReader();
     BlockReader(const BlockReader&) = delete;
     BlockReader& operator=(const BlockReader&) = delete;
@@ -30,13 +35,15 @@ public:
     int32_t ReadableCount() const { return readableCount; }
     // Whether a read that delivered `delivered` records read the whole block.
     bool Complete(int32_t delivered) const { return started && delivered == storedCount; }
+    // The reader to take the records from; null only when the block did not
+    // start for want of one, and then ReadableCount is 0.
+    ResFileSet* Files() const { return files; }
 
 private:
-    ResFileSet& files;
+    void Start(int32_t fileIndex, int32_t blockPosition, int realsPerRecord);
+
+    ResFileSet* files;
     bool started = false;
     int32_t storedCount = 0;
     int32_t readableCount = 0;
 };
-
-// The file-set reader of the result that `simulation` belongs to, or null.
-ResFileSet* FileSetOf(const rxSimulation* simulation);

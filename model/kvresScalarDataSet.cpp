@@ -32,12 +32,12 @@ bool SkipReals(ResFileSet& files, int32_t count) {
 } // namespace
 
 bool kvresScalarDataSet::ReadData(int) {
-    ResFileSet* files = FileSetOf(GetSimulation());
-    if (files == nullptr || !HasValidComponent()) {
+    if (!HasValidComponent()) {
         ReserveItems(0);
         return false;
     }
-    BlockReader block(*files, fileIndex, blockPosition, componentCount);
+    BlockReader block(GetSimulation(), fileIndex, blockPosition, componentCount);
+    ResFileSet* files = block.Files();
     const int32_t readable = block.ReadableCount();
     ReserveItems(readable);
     int32_t delivered = 0;
@@ -59,14 +59,14 @@ bool kvresScalarDataSet::ReadData(int) {
 // With two reals per record the second is the phase in degrees; otherwise the
 // record holds no phase for this component and the phase is 0.
 bool kvresScalarDataSet::ReadComplexData(int) {
-    ResFileSet* files = FileSetOf(GetSimulation());
-    if (files == nullptr || !HasValidComponent()) {
+    if (!HasValidComponent()) {
         ReserveItems(0);
         return false;
     }
     const bool withPhase = componentCount == 2;
     const int32_t after = withPhase ? 1 : componentCount - componentIndex - 1;
-    BlockReader block(*files, fileIndex, blockPosition, componentIndex + 1 + after);
+    BlockReader block(GetSimulation(), fileIndex, blockPosition, componentIndex + 1 + after);
+    ResFileSet* files = block.Files();
     const int32_t readable = block.ReadableCount();
     ReserveItems(readable);
     ComplexScalar value;

@@ -16,12 +16,8 @@ kvresVectorDataSet::kvresVectorDataSet(rxSimulation* simulation, rxDataType* dat
 kvresVectorDataSet::~kvresVectorDataSet() = default;
 
 bool kvresVectorDataSet::ReadData(int) {
-    ResFileSet* files = FileSetOf(GetSimulation());
-    if (files == nullptr) {
-        ReserveItems(0);
-        return false;
-    }
-    BlockReader block(*files, fileIndex, blockPosition, 3);
+    BlockReader block(GetSimulation(), fileIndex, blockPosition, 3);
+    ResFileSet* files = block.Files();
     const int32_t readable = block.ReadableCount();
     ReserveItems(readable);
     rxVector3D value;
@@ -48,12 +44,8 @@ bool kvresVectorDataSet::ReadData(int) {
 bool kvresVectorDataSet::ReadComplexData(int) {
     const rxDataType* type = GetDataType();
     const bool magnitudesOnly = type != nullptr && std::strstr(type->GetName(), "_NC") != nullptr;
-    ResFileSet* files = FileSetOf(GetSimulation());
-    if (files == nullptr) {
-        ReserveItems(0);
-        return false;
-    }
-    BlockReader block(*files, fileIndex, blockPosition, magnitudesOnly ? 3 : 6);
+    BlockReader block(GetSimulation(), fileIndex, blockPosition, magnitudesOnly ? 3 : 6);
+    ResFileSet* files = block.Files();
     const int32_t readable = block.ReadableCount();
     ReserveItems(readable);
     ComplexVector value;
