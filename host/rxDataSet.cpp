@@ -2,14 +2,33 @@
 
 namespace {
 
-// Appends one value. The first value of a delivery sizes the storage of its
-// kind from the announced count, so the delivery never reallocates; only
-// the kind the reader actually delivers gets storage.
-template <class T> void Append(std::vector<T>& values, const T& value, int announced) {
+#if defined(_MSC_VER)
+#define RX_OUT_OF_LINE __declspec(noinline)
+#else
+#define RX_OUT_OF_LINE __attribute__((noinline))
+#endif
+
+// Appends the first id or value of a delivery, or one that finds its storage
+// full. The first sizes the storage of its kind from the announced count (only
+// the kind the reader delivers gets storage); storage grows as usual when more
+// arrive than announced. Out of line, so that the common path below stays a
+// compare and a store.
+template <class T>
+RX_OUT_OF_LINE void AppendFirstOrGrow(std::vector<T>& values, T value, int announced) {
     if (values.empty() && announced > 0) {
         values.reserve(static_cast<std::size_t>(announced));
     }
     values.push_back(value);
+}
+
+// Appends one id or value; a delivery of the announced count never
+// reallocates.
+template <class T> inline void Append(std::vector<T>& values, T value, int announced) {
+    if (!values.empty() && values.size() < values.capacity()) {
+        values.push_back(value);
+    } else {
+        AppendFirstOrGrow(values, value, announced);
+    }
 }
 
 } // namespace
@@ -54,7 +73,7 @@ void rxDataSet::ReserveItems(int count) {
 }
 
 void rxDataSet::SetEntityID(int id) {
-    ids.push_back(id);
+    Append(ids, id, reservedCount);
 }
 
 void rxDataSet::SetBaseData(float value) {
