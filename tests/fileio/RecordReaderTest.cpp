@@ -86,14 +86,14 @@ protected:
     }
 };
 
-// Three staging batches and more, read in uneven steps, starting just before
+// More than one staging batch, read in uneven steps, starting just before
 // byte 65536 so that records straddle the 64 KiB marks of the file and, for
 // every record size that does not divide 65536, the pieces of each read.
 TEST_P(RecordReaderTest, AgreesBitForBitWithTheTypedReads) {
     const Layout& l = GetParam();
     const std::size_t size = RecordSize(l);
     const std::size_t pad = 65536 - size / 2;
-    const std::size_t count = 2 * (RecordReader::kStagingBytes / size) + 77;
+    const std::size_t count = RecordReader::kStagingBytes / size + 77;
     MemoryStream stream(File(pad, count));
 
     std::vector<std::int32_t> typedIds;
