@@ -1,8 +1,7 @@
 #include "FloatText.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace floattext {
@@ -14,73 +13,95 @@ namespace {
 constexpr int kLowestPositional = -5;
 constexpr int kHighestPositional = 20;
 
+std::size_t Copy(const char* text, char* out) {
+    const std::size_t length = std::strlen(text);
+    std::memcpy(out, text, length);
+    return length;
+}
+
 } // namespace
 
 bool IsNonFinite(float value) {
     return !std::isfinite(value);
 }
 
-std::string Format(float value) {
+std::size_t FormatTo(float value, char* out) {
     if (std::isnan(value)) {
-        return "nan";
+        return Copy("nan", out);
     }
     if (std::isinf(value)) {
-        return value < 0 ? "-inf" : "inf";
+        return Copy(value < 0 ? "-inf" : "inf", out);
     }
-    // Find the fewest significant digits that read back to the same float;
-    // nine always do. The tool never calls setlocale, so the C locale's "."
-    // is the decimal point of both snprintf and strtof.
-    char scientific[48];
-    for (int digits = 1; digits <= 9; ++digits) {
-        std::snprintf(scientific, sizeof(scientific), "%.*e", digits - 1,
-                      static_cast<double>(value));
-        if (std::strtof(scientific, nullptr) == value) {
-            break;
-        }
-    }
-
-    // Split "-d.ddde+XX" into sign, digit string and decimal exponent.
+    // The shortest digits in scientific form, "-d.ddde+XX"; the tool never
+    // calls setlocale, and to_chars ignores the locale anyway.
+    char scientific[kMaxLength];
+    const std::to_chars_result done = std::to_chars(scientific, scientific + sizeof(scientific),
+                                                    value, std::chars_format::scientific);
     const char* text = scientific;
-    std::string result;
+    const char* const end = done.ptr;
+
+    char* put = out;
     if (*text == '-') {
-        result += '-';
+        *put++ = '-';
         ++text;
     }
-    std::string digits;
-    for (; *text != '\0' && *text != 'e'; ++text) {
+    char digits[kMaxLength];
+    int count = 0;
+    for (; text != end && *text != 'e'; ++text) {
         if (*text != '.') {
-            digits += *text;
+            digits[count++] = *text;
         }
     }
-    const int exponent = *text == 'e' ? std::atoi(text + 1) : 0;
-    while (digits.size() > 1 && digits.back() == '0') {
-        digits.pop_back();
+    int exponent = 0;
+    if (text != end) {
+        ++text; // 'e'
+        const bool negative = *text == '-';
+        ++text; // sign
+        for (; text != end; ++text) {
+            exponent = exponent * 10 + (*text - '0');
+        }
+        exponent = negative ? -exponent : exponent;
     }
-    const int count = static_cast<int>(digits.size());
 
     if (exponent >= kLowestPositional && exponent <= kHighestPositional) {
         if (exponent < 0) {
-            result += "0.";
-            result.append(static_cast<std::size_t>(-exponent - 1), '0');
-            result += digits;
+            *put++ = '0';
+            *put++ = '.';
+            for (int i = 0; i < -exponent - 1; ++i) {
+                *put++ = '0';
+            }
+            std::memcpy(put, digits, static_cast<std::size_t>(count));
+            put += count;
         } else if (count <= exponent + 1) {
-            result += digits;
-            result.append(static_cast<std::size_t>(exponent + 1 - count), '0');
+            std::memcpy(put, digits, static_cast<std::size_t>(count));
+            put += count;
+            for (int i = count; i < exponent + 1; ++i) {
+                *put++ = '0';
+            }
         } else {
-            result.append(digits, 0, static_cast<std::size_t>(exponent + 1));
-            result += '.';
-            result.append(digits, static_cast<std::size_t>(exponent + 1), std::string::npos);
+            std::memcpy(put, digits, static_cast<std::size_t>(exponent + 1));
+            put += exponent + 1;
+            *put++ = '.';
+            std::memcpy(put, digits + exponent + 1, static_cast<std::size_t>(count - exponent - 1));
+            put += count - exponent - 1;
         }
-        return result;
+        return static_cast<std::size_t>(put - out);
     }
-    result += digits[0];
+    *put++ = digits[0];
     if (count > 1) {
-        result += '.';
-        result.append(digits, 1, std::string::npos);
+        *put++ = '.';
+        std::memcpy(put, digits + 1, static_cast<std::size_t>(count - 1));
+        put += count - 1;
     }
-    result += exponent < 0 ? "e-" : "e+";
-    result += std::to_string(exponent < 0 ? -exponent : exponent);
-    return result;
+    *put++ = 'e';
+    *put++ = exponent < 0 ? '-' : '+';
+    put = std::to_chars(put, out + kMaxLength, exponent < 0 ? -exponent : exponent).ptr;
+    return static_cast<std::size_t>(put - out);
+}
+
+std::string Format(float value) {
+    char text[kMaxLength];
+    return std::string(text, FormatTo(value, text));
 }
 
 } // namespace floattext

@@ -185,6 +185,11 @@ bool ResultWalker::Dump(DumpSink& sink, const std::string& file, bool recognized
                                                 : dataSet.Get()->ReadData(kReadOption);
                 allRead = allRead && ok;
                 sink.DataSet(summary.dataTypes[t].name, summary.complex, ok, *dataSet.Get());
+                if (sink.Failed()) {
+                    // The output is lost; reading on would only waste time.
+                    progress.Finish();
+                    return false;
+                }
             }
             sink.EndSimulation();
             progress.Advance();

@@ -36,7 +36,8 @@ public:
     std::vector<int> SimulationsWithValues(std::size_t subcase) const;
 
     // Reads and delivers the selected data sets. Returns true when every
-    // read returned true.
+    // read returned true and the sink could write everything; it stops at
+    // the first data set the sink failed to write.
     bool Dump(DumpSink& sink, const std::string& file, bool recognized,
               ProgressBar& progress) const;
 

@@ -8,6 +8,7 @@
 #include "CsvWriter.h"
 #include "InfoReport.h"
 #include "JsonWriter.h"
+#include "OutputBuffer.h"
 #include "Platform.h"
 #include "ProgressBar.h"
 #include "ReaderPlugin.h"
@@ -24,6 +25,7 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -111,30 +113,35 @@ int Run(const ToolOptions& options, const char* argv0) {
     }
 
     int code = kSuccess;
+    OutputBuffer out(stdout);
     if (options.command == ToolOptions::Command::Info) {
-        InfoReport(std::cout, plugin.DisplayName()).Write(options.file, recognized, walker);
+        std::ostringstream report;
+        InfoReport(report, plugin.DisplayName()).Write(options.file, recognized, walker);
+        out << report.str();
     } else {
         std::unique_ptr<DumpSink> sink;
         switch (options.format) {
         case ToolOptions::Format::Json:
-            sink = std::make_unique<JsonWriter>(std::cout);
+            sink = std::make_unique<JsonWriter>(out);
             break;
         case ToolOptions::Format::Csv:
-            sink = std::make_unique<CsvWriter>(std::cout);
+            sink = std::make_unique<CsvWriter>(out);
             break;
         case ToolOptions::Format::Text:
-            sink = std::make_unique<TextWriter>(std::cout);
+            sink = std::make_unique<TextWriter>(out);
             break;
         }
         ProgressBar progress(platform::StderrIsTerminal(), stderr);
         if (!walker.Dump(*sink, options.file, recognized, progress)) {
-            Complain(options.file + ": at least one data set could not be read (\"ok\": false)");
+            if (!out.Failed()) {
+                Complain(options.file +
+                         ": at least one data set could not be read (\"ok\": false)");
+            }
             code = kFailure;
         }
     }
-    std::cout.flush();
-    if (!std::cout) {
-        Complain("cannot write the output");
+    if (!out.Flush()) {
+        Complain("cannot write the output: " + out.ErrorText());
         return kFailure;
     }
     return code;
