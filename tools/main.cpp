@@ -82,8 +82,9 @@ int Run(const ToolOptions& options, const char* argv0) {
         return kRefused;
     }
 
-    const std::string pluginPath =
-        options.pluginPath.empty() ? DefaultPluginPath(argv0) : options.pluginPath;
+    const std::string pluginPath = options.pluginPath.empty()
+                                       ? DefaultPluginPath(argv0)
+                                       : platform::LocalPath(options.pluginPath);
     ReaderPlugin plugin;
     std::string error;
     if (!plugin.Load(pluginPath, error)) {
@@ -152,6 +153,7 @@ int Run(const ToolOptions& options, const char* argv0) {
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     platform::SetBinaryStdout();
+    platform::IgnoreBrokenPipe();
 
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     ToolOptions options;
