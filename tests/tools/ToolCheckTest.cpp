@@ -205,3 +205,23 @@ TEST(ToolCheckTest, MissingAndForeignFilesExitThree) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ToolCheckTest, ASharedTableIsListedOnce) {
+    TempDir dir;
+    ResFile file = Base();
+    reswriter::Layout layout;
+    std::vector<unsigned char> bytes = reswriter::Write(file, &layout);
+    reswriter::PatchInt(bytes, layout.simulations[1].tablePosition,
+                        static_cast<int32_t>(layout.simulations[0].table), reswriter::kInt4Real4LE);
+    reswriter::WriteFile(dir.File("run.res"), bytes);
+    const JsonValue report = RunJson({"check", dir.File("run.res"), "--format", "json"});
+    const JsonValue& second = report["files"][0]["simulations"][1];
+    EXPECT_EQ(second["status"].Text(), "shared");
+    EXPECT_EQ(second["sharedWith"].AsFloat(), 0.0f);
+    EXPECT_EQ(second["dataTypes"].Size(), 0u);
+    EXPECT_EQ(report["summary"]["blocks"].AsFloat(), 2.0f);
+}
+
+} // namespace

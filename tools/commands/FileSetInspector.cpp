@@ -271,6 +271,12 @@ bool FileSetInspector::Inspect(const std::string& path, bool deep, CheckReport& 
         }
 
         std::vector<BlockSpan> spans;
+        // Tables already listed in this file, by position: a table shared by
+        // many simulations is listed once, so the report stays in proportion
+        // to the file. Rows in distinct bytes are at most size / 39 (the
+        // smallest row); beyond that the tables overlap and listing stops.
+        std::map<std::int32_t, int> tablesListed;
+        std::int64_t rowBudget = file.size / (reslayout::kNameWidth + 2 * 4) + 1;
         for (CheckReport::Simulation& simulation : file.simulations) {
             const std::size_t index = simulationIndex++;
             const rxSimulation* hostSimulation = host.Simulation(index);
@@ -278,6 +284,13 @@ bool FileSetInspector::Inspect(const std::string& path, bool deep, CheckReport& 
             const std::string where = file.name + ", simulation " + std::to_string(index) + " \"" +
                                       simulation.label + '"';
             const std::int64_t position = simulation.tablePosition;
+            const auto listed = tablesListed.find(simulation.tablePosition);
+            if (listed != tablesListed.end()) {
+                simulation.status = "shared";
+                simulation.sharedWith = listed->second;
+                continue;
+            }
+            tablesListed.emplace(simulation.tablePosition, static_cast<int>(index));
             if (position < 0 || position >= file.size) {
                 simulation.status = "unreachable";
             } else if (!files.SeekTo(simulation.tablePosition) ||
@@ -297,6 +310,15 @@ bool FileSetInspector::Inspect(const std::string& path, bool deep, CheckReport& 
 
             std::vector<std::tuple<std::string, std::int32_t, std::int32_t>> rows;
             for (std::int32_t r = 0; r < simulation.storedRows; ++r) {
+                if (--rowBudget < 0) {
+                    simulation.status = "overlapping";
+                    if (rowBudget == -1) {
+                        report.problems.push_back(
+                            {where, "data-type tables overlap: more rows than the file can "
+                                    "hold apart; listing stopped"});
+                    }
+                    break;
+                }
                 char name[reslayout::kNameWidth];
                 std::int32_t kind = 0;
                 std::int32_t blockPosition = 0;

@@ -43,8 +43,11 @@ struct CheckReport {
         float sync = 0.0f;
         std::int32_t tablePosition = 0;
         std::int32_t storedRows = 0;
-        // ok, unreachable, count-unreadable, cut-short, negative-count
+        // ok, unreachable, count-unreadable, cut-short, negative-count, or
+        // shared: the table of an earlier simulation of the same file
+        // (sharedWith), whose rows are not listed again
         std::string status;
+        int sharedWith = -1;
         std::vector<DataTypeRow> dataTypes;
     };
     struct Encoding {

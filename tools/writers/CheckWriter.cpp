@@ -78,7 +78,11 @@ void CheckWriter::WriteJson(const CheckReport& report) {
                 << ", \"sync\": ";
             JsonWriter::WriteNumber(out, simulation.sync);
             out << ", \"tablePosition\": " << simulation.tablePosition
-                << ", \"status\": " << quote(simulation.status) << ", \"dataTypes\": [";
+                << ", \"status\": " << quote(simulation.status);
+            if (simulation.sharedWith >= 0) {
+                out << ", \"sharedWith\": " << simulation.sharedWith;
+            }
+            out << ", \"dataTypes\": [";
             for (std::size_t r = 0; r < simulation.dataTypes.size(); ++r) {
                 const CheckReport::DataTypeRow& row = simulation.dataTypes[r];
                 out << (r == 0 ? "\n" : ",\n") << "        {\"name\": " << quote(row.name)
@@ -145,7 +149,11 @@ void CheckWriter::WriteText(const CheckReport& report) {
         for (const CheckReport::Simulation& simulation : file.simulations) {
             out << "  simulation \"" << shown(simulation.label) << "\", sync ";
             out.Float(simulation.sync);
-            out << ", table at " << simulation.tablePosition << ": " << simulation.status << '\n';
+            out << ", table at " << simulation.tablePosition << ": " << simulation.status;
+            if (simulation.sharedWith >= 0) {
+                out << " with simulation " << simulation.sharedWith << " (rows listed there)";
+            }
+            out << '\n';
             for (const CheckReport::DataTypeRow& row : simulation.dataTypes) {
                 out << "    " << shown(row.name);
                 if (!row.hostName.empty() && row.hostName != row.name) {
