@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 class OutputBuffer {
 public:
@@ -54,24 +55,13 @@ public:
         Put(c);
         return *this;
     }
-    OutputBuffer& operator<<(int value) {
-        Int(value);
-        return *this;
-    }
-    OutputBuffer& operator<<(long value) {
-        Int(value);
-        return *this;
-    }
-    OutputBuffer& operator<<(unsigned long value) {
+    // Any integer type but char and bool, as decimal digits.
+    template <typename Integer,
+              std::enable_if_t<std::is_integral_v<Integer> && !std::is_same_v<Integer, char> &&
+                                   !std::is_same_v<Integer, bool>,
+                               int> = 0>
+    OutputBuffer& operator<<(Integer value) {
         Int(static_cast<long long>(value));
-        return *this;
-    }
-    OutputBuffer& operator<<(unsigned long long value) {
-        Int(static_cast<long long>(value));
-        return *this;
-    }
-    OutputBuffer& operator<<(unsigned value) {
-        Int(value);
         return *this;
     }
 
