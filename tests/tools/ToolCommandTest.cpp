@@ -29,6 +29,18 @@ TEST(ToolCommandTest, HelpAndVersionSucceedOnStandardOutput) {
         EXPECT_NE(run.out.find("--format"), std::string::npos) << option;
         EXPECT_TRUE(run.err.empty()) << option;
     }
+    // Every command describes its own options.
+    const std::vector<std::pair<std::string, std::string>> commands = {{"info", "--plugin"},
+                                                                       {"dump", "--entity-ids"},
+                                                                       {"check", "--deep"},
+                                                                       {"diff", "--rtol"},
+                                                                       {"history", "--svg"}};
+    for (const auto& [command, option] : commands) {
+        const ToolRun run = ToolRunner::Run({command, "--help"});
+        EXPECT_EQ(run.exitCode, 0) << command;
+        EXPECT_NE(run.out.find(option), std::string::npos) << command << ": " << run.out;
+        EXPECT_EQ(ToolRunner::Run({"help", command}).out, run.out) << command;
+    }
     const ToolRun version = ToolRunner::Run({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out.rfind("kvres-tool ", 0), 0u) << version.out;
