@@ -52,8 +52,12 @@ std::vector<double> Ticks(const Range& range) {
         }
     }
     std::vector<double> ticks;
-    for (double tick = std::ceil(range.low / step) * step; tick <= range.high + step * 1e-9;
-         tick += step) {
+    const double first = std::ceil(range.low / step) * step;
+    for (int i = 0; i < 20; ++i) { // about six; the bound only guards against rounding
+        const double tick = first + i * step;
+        if (tick > range.high + step * 1e-9) {
+            break;
+        }
         ticks.push_back(std::fabs(tick) < step * 1e-9 ? 0.0 : tick);
     }
     return ticks;
