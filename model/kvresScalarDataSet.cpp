@@ -31,7 +31,9 @@ bool SkipReals(ResFileSet& files, int32_t count) {
 
 } // namespace
 
-bool kvresScalarDataSet::ReadData(int) {
+// An exception cannot cross into the host, which runs another C++ runtime:
+// the function-level try blocks below end a read with false instead.
+bool kvresScalarDataSet::ReadData(int) try {
     if (!HasValidComponent()) {
         ReserveItems(0);
         return false;
@@ -54,11 +56,13 @@ bool kvresScalarDataSet::ReadData(int) {
         ++delivered;
     }
     return block.Complete(delivered);
+} catch (...) {
+    return false;
 }
 
 // With two reals per record the second is the phase in degrees; otherwise the
 // record holds no phase for this component and the phase is 0.
-bool kvresScalarDataSet::ReadComplexData(int) {
+bool kvresScalarDataSet::ReadComplexData(int) try {
     if (!HasValidComponent()) {
         ReserveItems(0);
         return false;
@@ -89,4 +93,6 @@ bool kvresScalarDataSet::ReadComplexData(int) {
         ++delivered;
     }
     return block.Complete(delivered);
+} catch (...) {
+    return false;
 }
