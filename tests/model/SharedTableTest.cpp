@@ -1,12 +1,9 @@
 // Simulations that point at one data-type table (a shape damaged files take
-// easily): the scan reads the table once, every simulation still finds the
-// block its table names, by the usual first-match rule; and a scan that
-// cannot finish for want of memory leaves an empty result, nothing leaked.
+// easily): the scan reads the table once, and every simulation still finds
+// the block its table names, by the usual first-match rule.
 #include "ScanTestSupport.h"
 
 #include "model/DataTypeEntry.h"
-
-#include "rxAllocator.h"
 
 #include <gtest/gtest.h>
 
@@ -105,58 +102,6 @@ TEST(SharedTable, EverySimulationFindsItsTablesBlocksWhichAreHeldOnce) {
         }
     }
     EXPECT_EQ(result->FindDataType("pressure")->Kind(), 1);
-}
-
-// Serves the first `budget` allocations, then none; counts what is live.
-class RationedAllocator : public rxAllocator {
-public:
-    explicit RationedAllocator(int budget) : budget(budget) {}
-    void* Allocate(std::size_t size) override {
-        if (budget-- <= 0) {
-            return nullptr;
-        }
-        ++live;
-        return rxAllocator::Allocate(size);
-    }
-    void Free(void* memory) override {
-        --live;
-        rxAllocator::Free(memory);
-    }
-    int budget;
-    int live = 0;
-};
-
-TEST(SharedTable, ScanWithoutMemoryToFinishLeavesTheResultEmpty) {
-    TempDir dir;
-    for (const char* name : {"run.res", "run1.res"}) {
-        reswriter::WriteFile(
-            dir.File(name),
-            reswriter::Write(File(reswriter::kInt4Real4LE,
-                                  {Sim("t = 1", {Row("pressure", 1), Row("stress (c)", 4)}),
-                                   Sim("t = 2", {Row("displacements", 0)}), Sim("t = 3")})));
-    }
-    const std::string whole = Describe(ScanPath(dir.File("run.res")));
-    Snapshot empty;
-    empty.subcases = 1;
-    bool finished = false;
-    for (int budget = 0; !finished; ++budget) {
-        RationedAllocator allocator(budget);
-        rxObject::Allocator(&allocator);
-        {
-            kvresResult* result = new kvresResult(dir.File("run.res").c_str());
-            if (result != nullptr) {
-                const std::string scanned = Describe(Scan(*result));
-                finished = scanned == whole;
-                const bool emptied = scanned == Describe(empty) || scanned == Describe(Snapshot{});
-                EXPECT_TRUE(finished || emptied) << "budget " << budget << ":\n" << scanned;
-                EXPECT_FALSE(result->GetFileSet()->IsOpen());
-                result->Release();
-            }
-        }
-        rxObject::Allocator(nullptr);
-        EXPECT_EQ(allocator.live, 0) << "budget " << budget;
-        ASSERT_LT(budget, 1000);
-    }
 }
 
 } // namespace

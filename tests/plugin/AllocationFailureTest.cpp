@@ -71,32 +71,14 @@ void Free(void* block) noexcept {
 
 } // namespace
 
+// The other forms of new and delete in the C++ runtime come down to these.
 void* operator new(std::size_t size) {
     return Allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return Allocate(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return Allocate(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-    return operator new(size, tag);
 }
 void operator delete(void* block) noexcept {
     Free(block);
 }
-void operator delete[](void* block) noexcept {
-    Free(block);
-}
 void operator delete(void* block, std::size_t) noexcept {
-    Free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
     Free(block);
 }
 
@@ -134,51 +116,36 @@ public:
     long live = 0;
 };
 
-uint64_t Mix(uint64_t hash, uint32_t word) {
-    for (int i = 0; i < 4; ++i) {
-        hash = (hash ^ ((word >> (8 * i)) & 0xFFu)) * 1099511628211ull;
+uint64_t Mix(uint64_t hash, const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    for (std::size_t i = 0; i < size; ++i) {
+        hash = (hash ^ bytes[i]) * 1099511628211ull;
     }
     return hash;
 }
 
-uint64_t MixFloats(uint64_t hash, const float* values, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        uint32_t bits = 0;
-        std::memcpy(&bits, &values[i], sizeof bits);
-        hash = Mix(hash, bits);
-    }
-    return hash;
+template <class T> uint64_t Mix(uint64_t hash, const std::vector<T>& values) {
+    const std::size_t count = values.size();
+    hash = Mix(hash, &count, sizeof count);
+    return Mix(hash, values.data(), values.size() * sizeof(T));
 }
+
+constexpr uint64_t kHashStart = 14695981039346656037ull;
 
 // What one data set delivered, as a hash of every id and value bit.
 uint64_t Delivered(const rxDataSet& set) {
-    uint64_t hash = Mix(14695981039346656037ull, static_cast<uint32_t>(set.EntityIDs().size()));
-    for (int id : set.EntityIDs()) {
-        hash = Mix(hash, static_cast<uint32_t>(id));
-    }
-    hash = MixFloats(hash, set.ScalarValues().data(), set.ScalarValues().size());
-    for (const rxVector3D& v : set.VectorValues()) {
-        hash = MixFloats(hash, &v.x, 1);
-        hash = MixFloats(hash, &v.y, 1);
-        hash = MixFloats(hash, &v.z, 1);
-    }
-    for (const rxDataSet::ComplexScalar& c : set.ComplexScalarValues()) {
-        hash = MixFloats(hash, &c.magnitude, 1);
-        hash = MixFloats(hash, &c.phase, 1);
-    }
-    for (const rxDataSet::ComplexVector& c : set.ComplexVectorValues()) {
-        const float all[] = {c.magnitude.x, c.magnitude.y, c.magnitude.z,
-                             c.phase.x,     c.phase.y,     c.phase.z};
-        hash = MixFloats(hash, all, 6);
-    }
-    return hash;
+    uint64_t hash = Mix(kHashStart, set.EntityIDs());
+    hash = Mix(hash, set.ScalarValues());
+    hash = Mix(hash, set.VectorValues());
+    hash = Mix(hash, set.ComplexScalarValues());
+    return Mix(hash, set.ComplexVectorValues());
 }
 
 class HashingReceiver final : public rxEntityIdReceiver {
 public:
     void SetNumEntities(int) override {}
-    void AddEntityID(int id) override { hash = Mix(hash, static_cast<uint32_t>(id)); }
-    uint64_t hash = 14695981039346656037ull;
+    void AddEntityID(int id) override { hash = Mix(hash, &id, sizeof id); }
+    uint64_t hash = kHashStart;
 };
 
 // One answer on the road: a read's success and what it delivered, an id
@@ -221,14 +188,13 @@ void Drive(const rxReaderRecord& record, rxAllocator& allocator, const char* pat
         road.simulations = subcase->GetNumSimulations();
         road.subcaseType = subcase->GetSubcaseType();
         road.dataTypes = subcase->ReadDataTypes();
-        uint64_t names = 14695981039346656037ull;
+        road.typeNames = kHashStart;
         for (int t = 0; t < subcase->GetNumDataTypes(); ++t) {
-            for (const char* c = subcase->GetDataType(t)->GetName(); *c != '\0'; ++c) {
-                names = Mix(names, static_cast<unsigned char>(*c));
-            }
-            names = Mix(names, static_cast<uint32_t>(subcase->GetDataType(t)->GetBinding()));
+            const rxDataType* type = subcase->GetDataType(t);
+            const rxDataType::Binding binding = type->GetBinding();
+            road.typeNames = Mix(road.typeNames, type->GetName(), std::strlen(type->GetName()) + 1);
+            road.typeNames = Mix(road.typeNames, &binding, sizeof binding);
         }
-        road.typeNames = names;
         std::size_t next = 0;
         for (int t = 0; t < road.dataTypes; ++t) {
             HashingReceiver receiver;
@@ -333,15 +299,9 @@ TEST_P(AllocationFailure, NoCrashNoLeakNoSuccessWithWrongValues) {
         ASSERT_TRUE(!answer.reached || answer.value != 0) << "the clean road fails somewhere";
     }
 
-    Road road;
-    road.answers.resize(clean.answers.size());
     for (long n = 1; n <= allocations + 1; ++n) {
-        for (Answer& answer : road.answers) {
-            answer = Answer{};
-        }
-        road.created = false;
-        road.subcases = road.simulations = road.dataTypes = road.subcaseType = 0;
-        road.typeNames = 0;
+        Road road;
+        road.answers.resize(clean.answers.size());
         SweepAllocator allocator;
         const long liveBefore = injection.liveNew;
         injection.counted = 0;
