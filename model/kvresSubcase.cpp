@@ -121,11 +121,20 @@ rxSimulation* kvresSubcase::ReadSimulation(int index) {
     return simulations[static_cast<std::size_t>(index)];
 }
 
+// An exception (no memory, a host call) ends the read with 0 rather than
+// crossing into the host.
+int kvresSubcase::ReadEntityIDs(rxDataType* dataType, int option, rxEntityIdReceiver* receiver) {
+    try {
+        return ReadBlockEntityIDs(dataType, option, receiver);
+    } catch (...) {
+        return 0;
+    }
+}
+
 // The ids of a data type's block in the first simulation. The receiver hears
 // of no more entities than the file holds whole records for, and gets only
-// ids read from the file; the answer is the number of ids handed over, or 0
-// when an exception (no memory, a host call) ends the read.
-int kvresSubcase::ReadEntityIDs(rxDataType* dataType, int, rxEntityIdReceiver* receiver) try {
+// ids read from the file; the answer is the number of ids handed over.
+int kvresSubcase::ReadBlockEntityIDs(rxDataType* dataType, int, rxEntityIdReceiver* receiver) {
     if (dataType == nullptr || receiver == nullptr) {
         return 0;
     }
@@ -165,6 +174,4 @@ int kvresSubcase::ReadEntityIDs(rxDataType* dataType, int, rxEntityIdReceiver* r
         ++delivered;
     }
     return delivered;
-} catch (...) {
-    return 0;
 }

@@ -25,4 +25,5 @@ public:
 private:
     kvresResult* Owner() const;
     void CreateDataTypes();
+    int ReadBlockEntityIDs(rxDataType* dataType, int option, rxEntityIdReceiver* receiver);
 };
