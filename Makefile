@@ -4,11 +4,15 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all configure build run run-examples test test-sanitize test-windows format-check bench fuzz clean
+.PHONY: all deps configure build run run-examples test test-sanitize test-windows format-check bench fuzz clean
 
 all: build
 
-configure:
+# Libraries beyond the machine's standard set (CLI11), installed when missing.
+deps:
+	@tools/install-deps.sh
+
+configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
 
 build: configure
@@ -41,7 +45,7 @@ test-windows: build
 
 # Every test again with address and undefined-behaviour sanitizers.
 SANITIZE_FLAGS = -fsanitize=address,undefined -fno-omit-frame-pointer
-test-sanitize:
+test-sanitize: deps
 	cmake -S . -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=Debug $(CMAKE_ARGS) \
 	  -DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE_FLAGS)" \
 	  -DCMAKE_SHARED_LINKER_FLAGS="$(SANITIZE_FLAGS)"
@@ -54,14 +58,14 @@ format-check:
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 # Speed targets are measured here, never in unit tests.
-bench:
+bench: deps
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DKVRES_BUILD_BENCH=ON -DKVRES_BUILD_TESTS=OFF
 	cmake --build $(BUILD)-bench -j $(JOBS) --target kvres_bench
 	$(BUILD)-bench/bin/kvres_bench $(BENCH_ARGS)
 
 # Coverage-guided fuzzing of the whole read path with libFuzzer (clang).
 FUZZ_SECONDS ?= 60
-fuzz:
+fuzz: deps
 	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVRES_BUILD_FUZZ=ON -DKVRES_BUILD_TESTS=OFF
 	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzz_result
 	cmake --build $(BUILD)-fuzz -j $(JOBS) --target examples
