@@ -30,22 +30,6 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-char FoldCase(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Plain byte-wise order with bytes taken as unsigned values.
 bool ByteWiseLess(const std::string& a, const std::string& b) {
     const std::size_t common = std::min(a.size(), b.size());
