@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all configure build run run-examples test test-sanitize test-windows format-check bench fuzz clean
+.PHONY: all configure build run run-examples python-deps test test-sanitize test-windows format-check bench bench-python fuzz clean
 
 all: build
 
@@ -23,7 +23,13 @@ run-examples:
 	$(BUILD)/bin/kvres-tool info $(BUILD)/examples/beam.res
 	$(BUILD)/bin/kvres-tool dump $(BUILD)/examples/beam.res --sim 0 --type displacement --type temperature
 
-test: build
+# The Python module's packages (headers, pybind11, numpy, pytest) are
+# installed when missing, before the build looks for them.
+python-deps:
+	python/install-deps.sh
+
+test: python-deps
+	$(MAKE) --no-print-directory build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The plug-in for the host's platform, 32-bit Windows: installs the MinGW-w64

@@ -1,0 +1,102 @@
+#include "BlockValues.h"
+
+#include "fileio/ResFileSet.h"
+#include "model/PhaseConversion.h"
+
+namespace {
+
+// Reals each record holds for the read: what the data sets consume.
+int RealsPerRecord(BlockValues::Form form, const DataSetShape& shape, bool magnitudesOnly) {
+    switch (form) {
+    case BlockValues::Form::RealVector:
+        return 3;
+    case BlockValues::Form::ComplexVector:
+        return magnitudesOnly ? 3 : 6;
+    case BlockValues::Form::RealScalar:
+    case BlockValues::Form::ComplexScalar:
+        return shape.componentCount;
+    }
+    return 0;
+}
+
+} // namespace
+
+BlockValues::Form BlockValues::FormOf(const DataSetShape& shape, bool complexRead) {
+    if (shape.form == DataSetShape::Vector) {
+        return complexRead ? Form::ComplexVector : Form::RealVector;
+    }
+    return complexRead ? Form::ComplexScalar : Form::RealScalar;
+}
+
+BlockValues::BlockValues(ResFileSet& files, int32_t fileIndex, int32_t position,
+                         const DataSetShape& shape, bool complexRead, bool magnitudesOnly)
+    : form(FormOf(shape, complexRead)), shape(shape), magnitudesOnly(magnitudesOnly),
+      realsPerRecord(RealsPerRecord(form, shape, magnitudesOnly)),
+      block(files, fileIndex, position, realsPerRecord) {}
+
+int BlockValues::FloatsPerEntity() const {
+    switch (form) {
+    case Form::RealScalar:
+        return 1;
+    case Form::RealVector:
+        return 3;
+    case Form::ComplexScalar:
+        return 2;
+    case Form::ComplexVector:
+        return 6;
+    }
+    return 1;
+}
+
+int32_t BlockValues::Fill(int32_t* ids, float* values) {
+    ResFileSet* files = block.Files();
+    const int32_t readable = block.ReadableCount();
+    const int width = FloatsPerEntity();
+    float reals[6] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+    int32_t delivered = 0;
+    while (delivered < readable) {
+        int32_t id = 0;
+        if (files->ReadInt(&id) != 1 || files->ReadReals(reals, realsPerRecord) != realsPerRecord) {
+            break;
+        }
+        ids[delivered] = id;
+        Decode(reals, values + static_cast<std::size_t>(delivered) * width);
+        ++delivered;
+    }
+    return delivered;
+}
+
+// One record's reals as the data set hands them to the host.
+void BlockValues::Decode(const float* reals, float* value) const {
+    switch (form) {
+    case Form::RealScalar:
+        value[0] = reals[shape.componentIndex];
+        return;
+    case Form::RealVector:
+        value[0] = reals[0];
+        value[1] = reals[1];
+        value[2] = reals[2];
+        return;
+    case Form::ComplexScalar:
+        // Only a record of two reals carries a phase.
+        value[0] = reals[shape.componentIndex];
+        value[1] =
+            shape.componentCount == 2 ? DegreesToRadians(reals[shape.componentIndex + 1]) : 0.0f;
+        return;
+    case Form::ComplexVector:
+        if (magnitudesOnly) {
+            value[0] = reals[0];
+            value[1] = reals[1];
+            value[2] = reals[2];
+            value[3] = value[4] = value[5] = 0.0f;
+        } else {
+            value[0] = reals[0];
+            value[1] = reals[2];
+            value[2] = reals[4];
+            value[3] = DegreesToRadians(reals[1]);
+            value[4] = DegreesToRadians(reals[3]);
+            value[5] = DegreesToRadians(reals[5]);
+        }
+        return;
+    }
+}
