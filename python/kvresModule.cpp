@@ -69,12 +69,6 @@ struct HistoryValues {
     py::array values;
 };
 
-// Raises a Python exception of `type` with `message`.
-[[noreturn]] void Raise(PyObject* type, const std::string& message) {
-    PyErr_SetString(type, message.c_str());
-    throw py::error_already_set();
-}
-
 // Labels and names are bytes as the file holds them; undecodable bytes are
 // kept as surrogate escapes, as os.fsdecode does.
 py::str Text(const std::string& bytes) {
@@ -84,6 +78,23 @@ py::str Text(const std::string& bytes) {
         throw py::error_already_set();
     }
     return py::reinterpret_steal<py::str>(text);
+}
+
+// The bytes a str stands for (the inverse of Text).
+std::string Bytes(const py::handle& text) {
+    PyObject* encoded = PyUnicode_AsEncodedString(text.ptr(), "utf-8", "surrogateescape");
+    if (encoded == nullptr) {
+        throw py::error_already_set();
+    }
+    const std::string bytes = py::reinterpret_steal<py::bytes>(encoded);
+    return bytes;
+}
+
+// Raises a Python exception of `type` whose message is `message`, bytes of
+// names included as they are.
+[[noreturn]] void Raise(PyObject* type, const std::string& message) {
+    PyErr_SetObject(type, Text(message).ptr());
+    throw py::error_already_set();
 }
 
 // The file-system bytes of a str, bytes or os.PathLike path.
@@ -271,7 +282,7 @@ private:
         if (py::isinstance<DataTypeInfo>(given)) {
             name = given.cast<const DataTypeInfo&>().name;
         } else if (py::isinstance<py::str>(given)) {
-            name = given.cast<std::string>();
+            name = Bytes(given);
         } else {
             Raise(PyExc_TypeError, "a data type is named by a str or a kvres.DataType");
         }
@@ -474,13 +485,8 @@ PYBIND11_MODULE(kvres, m) {
             CheckReadable(bytes, path);
             const bool recognized = ResultHandle::Identify(bytes);
             if (!recognized && !force) {
-                PyErr_SetString(
-                    notRecognized.ptr(),
-                    (py::str(py::module_::import("os").attr("fspath")(path)).cast<std::string>() +
-                     ": not a .res result file (its title differs); "
-                     "open(..., force=True) reads it anyway")
-                        .c_str());
-                throw py::error_already_set();
+                Raise(notRecognized.ptr(), bytes + ": not a .res result file (its title differs); "
+                                                   "open(..., force=True) reads it anyway");
             }
             return Result(bytes, path, recognized);
         },
