@@ -65,6 +65,13 @@ bench:
 	cmake --build $(BUILD)-bench -j $(JOBS) --target kvres_bench
 	$(BUILD)-bench/bin/kvres_bench $(BENCH_ARGS)
 
+# The Python module's read against numpy.fromfile on one large block.
+PYTHON ?= /usr/bin/python3
+bench-python: python-deps
+	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DKVRES_BUILD_BENCH=ON -DKVRES_BUILD_TESTS=OFF
+	cmake --build $(BUILD)-bench -j $(JOBS) --target kvres_python
+	$(PYTHON) bench/python_read_bench.py --module-dir $(BUILD)-bench/python $(BENCH_ARGS)
+
 # Coverage-guided fuzzing of the whole read path with libFuzzer (clang).
 FUZZ_SECONDS ?= 60
 fuzz:
