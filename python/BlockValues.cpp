@@ -3,6 +3,9 @@
 #include "fileio/ResFileSet.h"
 #include "model/PhaseConversion.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 // Reals each record holds for the read: what the data sets consume.
@@ -48,20 +51,63 @@ int BlockValues::FloatsPerEntity() const {
     return 1;
 }
 
-int32_t BlockValues::Fill(int32_t* ids, float* values) {
+bool BlockValues::RecordsAreValues() const {
+    switch (form) {
+    case Form::RealVector:
+        return true;
+    case Form::RealScalar:
+        return shape.componentCount == 1;
+    case Form::ComplexScalar:
+        return shape.componentCount == 2;
+    case Form::ComplexVector:
+        return false;
+    }
+    return false;
+}
+
+int32_t BlockValues::ReadRecords(int32_t* ids, float* reals, int32_t count) {
     ResFileSet* files = block.Files();
-    const int32_t readable = block.ReadableCount();
-    const int width = FloatsPerEntity();
-    float reals[6] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
     int32_t delivered = 0;
-    while (delivered < readable) {
-        int32_t id = 0;
-        if (files->ReadInt(&id) != 1 || files->ReadReals(reals, realsPerRecord) != realsPerRecord) {
+    while (delivered < count) {
+        if (files->ReadInt(&ids[delivered]) != 1 ||
+            files->ReadReals(reals + static_cast<std::size_t>(delivered) * realsPerRecord,
+                             realsPerRecord) != realsPerRecord) {
             break;
         }
-        ids[delivered] = id;
-        Decode(reals, values + static_cast<std::size_t>(delivered) * width);
         ++delivered;
+    }
+    return delivered;
+}
+
+int32_t BlockValues::Fill(int32_t* ids, float* values) {
+    const int32_t readable = block.ReadableCount();
+    if (RecordsAreValues()) {
+        // The records' reals are the values already: read them in place.
+        const int32_t delivered = ReadRecords(ids, values, readable);
+        if (form == Form::ComplexScalar) {
+            for (int32_t i = 0; i < delivered; ++i) {
+                float& phase = values[2 * static_cast<std::size_t>(i) + 1];
+                phase = DegreesToRadians(phase);
+            }
+        }
+        return delivered;
+    }
+    // Otherwise through a buffer of a few thousand records at a time.
+    constexpr int32_t kChunkRecords = 4096;
+    std::vector<float> reals(static_cast<std::size_t>(kChunkRecords) * realsPerRecord);
+    const int width = FloatsPerEntity();
+    int32_t delivered = 0;
+    while (delivered < readable) {
+        const int32_t asked = std::min(kChunkRecords, readable - delivered);
+        const int32_t arrived = ReadRecords(ids + delivered, reals.data(), asked);
+        for (int32_t i = 0; i < arrived; ++i) {
+            Decode(reals.data() + static_cast<std::size_t>(i) * realsPerRecord,
+                   values + static_cast<std::size_t>(delivered + i) * width);
+        }
+        delivered += arrived;
+        if (arrived < asked) {
+            break;
+        }
     }
     return delivered;
 }

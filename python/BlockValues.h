@@ -40,6 +40,11 @@ public:
     bool Complete(int32_t delivered) const { return block.Complete(delivered); }
 
 private:
+    // Whether each record's reals, as read, are the entity's values.
+    bool RecordsAreValues() const;
+    // Up to `count` whole records: ids to `ids`, realsPerRecord reals each
+    // to `reals`; the number read.
+    int32_t ReadRecords(int32_t* ids, float* reals, int32_t count);
     void Decode(const float* reals, float* value) const;
 
     Form form;

@@ -143,6 +143,16 @@ void WriteMatrix(const std::filesystem::path& folder) {
                                     {"displacement", 0, {{2, {-4.0f, -5.0f, -6.0f}}}}}});
     Save(folder, "partial.res", Write(partial));
 
+    // Blocks larger than a reader's buffer of a few thousand records.
+    ResFile large;
+    large.encoding = kInt4Real4BE;
+    const std::vector<float> largeReals = AwkwardReals(large.encoding);
+    std::size_t nextReal = 0;
+    large.simulations.push_back({"Time = 1",
+                                 {{"velocity", 4, Records(largeReals, 5000, 6, 1, nextReal)},
+                                  {"flux", 8, Records(largeReals, 5000, 3, 1001, nextReal)}}});
+    Save(folder, "large.res", Write(large));
+
     // Damaged files: each breaks one thing.
     Layout layout;
     std::vector<unsigned char> whole = Write(EveryKind(kInt4Real4LE, {"Time = 1"}), &layout);
