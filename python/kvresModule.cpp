@@ -192,9 +192,20 @@ public:
         BlockValues values(*open.Files(), block.fileIndex, block.position, block.shape, complexRead,
                            block.magnitudesOnly);
         const py::ssize_t readable = values.Readable();
-        py::array_t<int32_t> ids(readable);
-        py::array_t<float> floats(ValueShape(values.GetForm(), readable));
-        const int32_t delivered = values.Fill(ids.mutable_data(), floats.mutable_data());
+        // One allocation holds both arrays, as numpy's structured reads have
+        // one: reading simulation after simulation then reuses the memory
+        // freed by the last read instead of mapping fresh pages each time.
+        // Each array is a view that keeps the allocation alive.
+        const py::ssize_t width = values.FloatsPerEntity();
+        py::array_t<int32_t> storage(readable * (1 + width));
+        void* idBytes = storage.mutable_data();
+        void* valueBytes = storage.mutable_data() + readable;
+        auto* idData = static_cast<int32_t*>(idBytes);
+        auto* valueData = static_cast<float*>(valueBytes);
+        py::array ids(py::dtype::of<int32_t>(), {readable}, {}, idData, storage);
+        py::array floats(py::dtype::of<float>(), ValueShape(values.GetForm(), readable), {},
+                         valueData, storage);
+        const int32_t delivered = values.Fill(idData, valueData);
         DataSetValues set;
         set.dataType = type.GetName();
         set.simulation = index;
