@@ -309,15 +309,20 @@ private:
     }
 
     static int SimulationArgument(const ResultHandle& open, const py::object& given) {
-        long index = 0;
+        Py_ssize_t index = 0;
         if (py::isinstance<SimulationInfo>(given)) {
             index = given.cast<const SimulationInfo&>().index;
-        } else if (py::isinstance<py::int_>(given) && !py::isinstance<py::bool_>(given)) {
-            index = given.cast<long>();
+        } else if (PyIndex_Check(given.ptr()) && !py::isinstance<py::bool_>(given)) {
+            // Any integer, numpy's included; one beyond every index is out
+            // of range like any other.
+            index = PyNumber_AsSsize_t(given.ptr(), PyExc_IndexError);
+            if (index == -1 && PyErr_Occurred() != nullptr) {
+                throw py::error_already_set();
+            }
         } else {
             Raise(PyExc_TypeError, "a simulation is given by its index or a kvres.Simulation");
         }
-        const long count = open.SimulationCount();
+        const Py_ssize_t count = open.SimulationCount();
         if (index < 0) {
             index += count;
         }

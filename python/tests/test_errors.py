@@ -42,7 +42,8 @@ def test_simulation_indices_follow_python_sequences(beam):
         count = len(result.simulations)
         last = result.read("temperature", -1)
         assert last.simulation == count - 1
-        for index in (count, -count - 1, 2**40):
+        assert result.read("temperature", np.int64(1)).simulation == 1
+        for index in (count, -count - 1, 2**40, 2**70):
             with pytest.raises(IndexError):
                 result.read("temperature", index)
         with pytest.raises(TypeError):
