@@ -1,6 +1,5 @@
 #include "BlockValues.h"
 
-#include "fileio/ResFileSet.h"
 #include "model/PhaseConversion.h"
 
 #include <algorithm>
@@ -65,25 +64,11 @@ bool BlockValues::RecordsAreValues() const {
     return false;
 }
 
-int32_t BlockValues::ReadRecords(int32_t* ids, float* reals, int32_t count) {
-    ResFileSet* files = block.Files();
-    int32_t delivered = 0;
-    while (delivered < count) {
-        if (files->ReadInt(&ids[delivered]) != 1 ||
-            files->ReadReals(reals + static_cast<std::size_t>(delivered) * realsPerRecord,
-                             realsPerRecord) != realsPerRecord) {
-            break;
-        }
-        ++delivered;
-    }
-    return delivered;
-}
-
 int32_t BlockValues::Fill(int32_t* ids, float* values) {
     const int32_t readable = block.ReadableCount();
     if (RecordsAreValues()) {
         // The records' reals are the values already: read them in place.
-        const int32_t delivered = ReadRecords(ids, values, readable);
+        const int32_t delivered = block.ReadRecords(ids, values, readable);
         if (form == Form::ComplexScalar) {
             for (int32_t i = 0; i < delivered; ++i) {
                 float& phase = values[2 * static_cast<std::size_t>(i) + 1];
@@ -99,7 +84,7 @@ int32_t BlockValues::Fill(int32_t* ids, float* values) {
     int32_t delivered = 0;
     while (delivered < readable) {
         const int32_t asked = std::min(kChunkRecords, readable - delivered);
-        const int32_t arrived = ReadRecords(ids + delivered, reals.data(), asked);
+        const int32_t arrived = block.ReadRecords(ids + delivered, reals.data(), asked);
         for (int32_t i = 0; i < arrived; ++i) {
             Decode(reals.data() + static_cast<std::size_t>(i) * realsPerRecord,
                    values + static_cast<std::size_t>(delivered + i) * width);

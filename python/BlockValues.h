@@ -1,9 +1,9 @@
 // BlockValues: one data block read into caller arrays exactly as a data set's
-// read delivers it to the host: the same block reader (whole records only,
-// the count limited to what the rest of the file holds, complete only when
-// every stored record arrived), the same record layout per read (the
-// component of a scalar, three or six reals of a vector, "_NC" magnitudes
-// only) and the same phase conversion. Ids go to an int32 array, values to a
+// read delivers it to the host: the same block reader and its bulk record
+// reads (whole records only, the count limited to what the rest of the file
+// holds, complete only when every stored record arrived), the same record
+// layout per read (the component of a scalar, three or six reals of a vector,
+// "_NC" magnitudes only) and the same phase conversion. Ids go to an int32 array, values to a
 // float array of FloatsPerEntity() per entity: a real scalar, x y z, magnitude
 // and phase, or three magnitudes then three phases. The block's file is open
 // while this object lives. It allocates nothing from counts in the file.
@@ -42,9 +42,6 @@ public:
 private:
     // Whether each record's reals, as read, are the entity's values.
     bool RecordsAreValues() const;
-    // Up to `count` whole records: ids to `ids`, realsPerRecord reals each
-    // to `reals`; the number read.
-    int32_t ReadRecords(int32_t* ids, float* reals, int32_t count);
     void Decode(const float* reals, float* value) const;
 
     Form form;
