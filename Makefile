@@ -4,11 +4,15 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all configure build run run-examples python-deps test test-sanitize test-windows format-check bench bench-python fuzz clean
+.PHONY: all deps python-deps configure build run run-examples test test-sanitize test-windows format-check bench bench-python fuzz clean
 
 all: build
 
-configure:
+# Libraries beyond the machine's standard set (CLI11), installed when missing.
+deps:
+	@tools/install-deps.sh
+
+configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
 
 build: configure
@@ -26,7 +30,7 @@ run-examples:
 # The Python module's packages (headers, pybind11, numpy, pytest) are
 # installed when missing, before the build looks for them.
 python-deps:
-	python/install-deps.sh
+	@python/install-deps.sh
 
 test: python-deps
 	$(MAKE) --no-print-directory build
@@ -47,7 +51,7 @@ test-windows: build
 
 # Every test again with address and undefined-behaviour sanitizers.
 SANITIZE_FLAGS = -fsanitize=address,undefined -fno-omit-frame-pointer
-test-sanitize:
+test-sanitize: deps
 	cmake -S . -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=Debug $(CMAKE_ARGS) \
 	  -DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE_FLAGS)" \
 	  -DCMAKE_SHARED_LINKER_FLAGS="$(SANITIZE_FLAGS)"
@@ -60,7 +64,7 @@ format-check:
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 # Speed targets are measured here, never in unit tests.
-bench:
+bench: deps
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DKVRES_BUILD_BENCH=ON -DKVRES_BUILD_TESTS=OFF
 	cmake --build $(BUILD)-bench -j $(JOBS) --target kvres_bench
 	$(BUILD)-bench/bin/kvres_bench $(BENCH_ARGS)
@@ -74,7 +78,7 @@ bench-python: python-deps
 
 # Coverage-guided fuzzing of the whole read path with libFuzzer (clang).
 FUZZ_SECONDS ?= 60
-fuzz:
+fuzz: deps
 	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVRES_BUILD_FUZZ=ON -DKVRES_BUILD_TESTS=OFF
 	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzz_result
 	cmake --build $(BUILD)-fuzz -j $(JOBS) --target examples
