@@ -3,6 +3,7 @@
 #include "model/PhaseConversion.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -62,6 +63,35 @@ bool BlockValues::RecordsAreValues() const {
         return false;
     }
     return false;
+}
+
+bool BlockValues::Packed() const {
+    switch (form) {
+    case Form::RealScalar:
+    case Form::RealVector:
+        return true;
+    case Form::ComplexScalar:
+        return shape.componentCount == 2;
+    case Form::ComplexVector:
+        return false;
+    }
+    return false;
+}
+
+int32_t BlockValues::FillPacked(unsigned char* records) {
+    const int32_t delivered = block.ReadPackedRecords(records, block.ReadableCount());
+    if (form == Form::ComplexScalar) {
+        // Record: id, magnitude, phase.
+        const std::size_t stride = 4 + 4 * static_cast<std::size_t>(realsPerRecord);
+        unsigned char* phaseBytes = records + 8;
+        for (int32_t i = 0; i < delivered; ++i, phaseBytes += stride) {
+            float phase;
+            std::memcpy(&phase, phaseBytes, sizeof phase);
+            phase = DegreesToRadians(phase);
+            std::memcpy(phaseBytes, &phase, sizeof phase);
+        }
+    }
+    return delivered;
 }
 
 int32_t BlockValues::Fill(int32_t* ids, float* values) {

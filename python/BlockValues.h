@@ -36,6 +36,18 @@ public:
     // Reads the records into `ids` (Readable() of them) and `values`
     // (Readable() * FloatsPerEntity()); returns how many arrived whole.
     int32_t Fill(int32_t* ids, float* values);
+    // Whether the values are columns of the records as read (a real scalar
+    // or vector, a complex scalar of magnitude and phase); then FillPacked
+    // reads them and the arrays can be views of its records.
+    bool Packed() const;
+    // Reals per packed record, and the first of them that is a value.
+    int RecordReals() const { return realsPerRecord; }
+    int ValueColumn() const { return form == Form::RealScalar ? shape.componentIndex : 0; }
+    // Reads the records packed (BlockReader::ReadPackedRecords) into
+    // `records`, room for Readable() of them, and converts a complex
+    // scalar's phases to radians where they stand; returns how many arrived
+    // whole. Only when Packed().
+    int32_t FillPacked(unsigned char* records);
     // Whether `delivered` entities are the whole block.
     bool Complete(int32_t delivered) const { return block.Complete(delivered); }
 

@@ -192,20 +192,44 @@ public:
         BlockValues values(*open.Files(), block.fileIndex, block.position, block.shape, complexRead,
                            block.magnitudesOnly);
         const py::ssize_t readable = values.Readable();
-        // One allocation holds both arrays, as numpy's structured reads have
-        // one: reading simulation after simulation then reuses the memory
-        // freed by the last read instead of mapping fresh pages each time.
-        // Each array is a view that keeps the allocation alive.
-        const py::ssize_t width = values.FloatsPerEntity();
-        py::array_t<int32_t> storage(readable * (1 + width));
-        void* idBytes = storage.mutable_data();
-        void* valueBytes = storage.mutable_data() + readable;
-        auto* idData = static_cast<int32_t*>(idBytes);
-        auto* valueData = static_cast<float*>(valueBytes);
-        py::array ids(py::dtype::of<int32_t>(), {readable}, {}, idData, storage);
-        py::array floats(py::dtype::of<float>(), ValueShape(values.GetForm(), readable), {},
-                         valueData, storage);
-        const int32_t delivered = values.Fill(idData, valueData);
+        py::array ids;
+        py::array floats;
+        int32_t delivered = 0;
+        if (values.Packed()) {
+            // The records are read into one array and decoded where they
+            // stand; ids and values are strided views of its columns, and
+            // keep it alive.
+            const py::ssize_t perRecord = 1 + values.RecordReals();
+            const py::ssize_t stride = 4 * perRecord;
+            py::array_t<int32_t> storage(readable * perRecord);
+            auto* records = reinterpret_cast<unsigned char*>(storage.mutable_data());
+            delivered = values.FillPacked(records);
+            const std::vector<py::ssize_t> shape = ValueShape(values.GetForm(), readable);
+            std::vector<py::ssize_t> strides{stride};
+            if (shape.size() == 2) {
+                strides.push_back(4);
+            }
+            ids = py::array(py::dtype::of<int32_t>(), {readable}, {stride},
+                            reinterpret_cast<int32_t*>(records), storage);
+            floats = py::array(py::dtype::of<float>(), shape, strides,
+                               reinterpret_cast<float*>(records + 4 + 4 * values.ValueColumn()),
+                               storage);
+        } else {
+            // One allocation holds both arrays, as numpy's structured reads
+            // have one: reading simulation after simulation then reuses the
+            // memory freed by the last read instead of mapping fresh pages
+            // each time. Each array is a view that keeps the allocation alive.
+            const py::ssize_t width = values.FloatsPerEntity();
+            py::array_t<int32_t> storage(readable * (1 + width));
+            void* idBytes = storage.mutable_data();
+            void* valueBytes = storage.mutable_data() + readable;
+            auto* idData = static_cast<int32_t*>(idBytes);
+            auto* valueData = static_cast<float*>(valueBytes);
+            ids = py::array(py::dtype::of<int32_t>(), {readable}, {}, idData, storage);
+            floats = py::array(py::dtype::of<float>(), ValueShape(values.GetForm(), readable), {},
+                               valueData, storage);
+            delivered = values.Fill(idData, valueData);
+        }
         DataSetValues set;
         set.dataType = type.GetName();
         set.simulation = index;
