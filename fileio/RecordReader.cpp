@@ -157,16 +157,35 @@ void PackRecords(const unsigned char* raw, std::size_t records, int realsPerReco
     }
 }
 
-// 4-byte ids and reals in the other byte order: every 32-bit word of the
-// records reversed where it stands.
-template <bool Swap>
-void ReverseWords(const unsigned char* raw, std::size_t records, int realsPerRecord,
-                  unsigned char* packed) {
-    const std::size_t words = records * (1 + static_cast<std::size_t>(realsPerRecord));
-    for (std::size_t w = 0; w < words; ++w) {
-        const std::uint32_t word = LoadWord<std::uint32_t>(raw + 4 * w, Swap);
-        std::memcpy(packed + 4 * w, &word, 4);
+#if defined(__GNUC__) && defined(__x86_64__)
+// The word reversal compiled for processors with AVX2, where the compiler
+// makes one byte shuffle of 32 bytes out of the loop; chosen at run time.
+__attribute__((target("avx2"))) void ReverseWordsAvx2(unsigned char* bytes, std::size_t words) {
+    for (std::size_t w = 0; w < words; ++w, bytes += 4) {
+        std::uint32_t word;
+        std::memcpy(&word, bytes, 4);
+        word = ReverseWord(word);
+        std::memcpy(bytes, &word, 4);
     }
+}
+#endif
+
+// 4-byte ids and reals in the other byte order: the records' bytes moved to
+// `packed` (nothing to move in place), then every 32-bit word reversed there.
+void ReverseRecordWords(const unsigned char* raw, std::size_t records, int realsPerRecord,
+                        unsigned char* packed) {
+    const std::size_t words = records * (1 + static_cast<std::size_t>(realsPerRecord));
+    if (packed != raw) {
+        std::memmove(packed, raw, 4 * words);
+    }
+#if defined(__GNUC__) && defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2") != 0;
+    if (avx2) {
+        ReverseWordsAvx2(packed, words);
+        return;
+    }
+#endif
+    ReverseWords(packed, words);
 }
 
 template <IntEncoding Ints, RealEncoding Reals, bool Swap>
@@ -207,7 +226,7 @@ RecordReader::Packer RecordReader::PackerFor(IntEncoding ints, RealEncoding real
     case Int4:
     default:
         if (reals == Real4 && NeedsReversal(swapBytes)) {
-            return swapBytes ? &ReverseWords<true> : &ReverseWords<false>;
+            return &ReverseRecordWords;
         }
         return PackerForReals<Int4>(reals, swapBytes);
     }
@@ -271,34 +290,74 @@ std::size_t RecordReader::Read(std::FILE* stream, int realsPerRecord, std::int32
     return done;
 }
 
+namespace {
+
+// Reads `bytes` bytes into `out` in pieces of at most ChunkBytes, and after
+// each piece hands the records completed so far to `decode(first, count)`.
+// Returns the bytes read.
+template <class Decode>
+std::size_t ReadPieces(std::FILE* stream, unsigned char* out, std::size_t bytes,
+                       std::size_t recordBytes, Decode&& decode) {
+    std::size_t done = 0;
+    std::size_t decoded = 0;
+    while (done < bytes) {
+        const std::size_t asked = std::min(bytes - done, ChunkBytes);
+        const std::size_t arrived = std::fread(out + done, 1, asked, stream);
+        done += arrived;
+        const std::size_t whole = done / recordBytes;
+        decode(decoded, whole - decoded);
+        decoded = whole;
+        if (arrived < asked) {
+            break;
+        }
+    }
+    return done;
+}
+
+} // namespace
+
 std::size_t RecordReader::ReadPacked(std::FILE* stream, int realsPerRecord, unsigned char* records,
                                      std::size_t maxRecords) {
     if (stream == nullptr || records == nullptr || maxRecords == 0 || realsPerRecord < 0 ||
         realsPerRecord > kMaxRealsPerRecord) {
         return 0;
     }
+#if defined(__GLIBC__)
+    // The C library hands a read of whole buffers straight to the system,
+    // but while the stream's buffer holds bytes it copies part of every
+    // piece through it. Flushing an input stream drops its buffer and sets
+    // the file's position to the stream's (as POSIX defines and this library
+    // does); other libraries may keep or lose the bytes, so there the stream
+    // is left as it is.
+    std::fflush(stream);
+#endif
     const std::size_t recordBytes = RecordBytes(realsPerRecord);
     const std::size_t packedBytes = PackedRecordBytes(realsPerRecord);
-    // Whole records per piece; each piece is decoded while it is in the cache.
+    if (recordBytes == packedBytes) {
+        // 4-byte items: read where they belong, decoded piece by piece while
+        // each is in the cache.
+        const std::size_t arrived =
+            ReadPieces(stream, records, maxRecords * recordBytes, recordBytes,
+                       [&](std::size_t first, std::size_t count) {
+                           if (!packedAsStored && count > 0) {
+                               unsigned char* at = records + first * recordBytes;
+                               packer(at, count, realsPerRecord, at);
+                           }
+                       });
+        return arrived / recordBytes;
+    }
+    // 8-byte items: whole records per piece through the staging buffer.
     const std::size_t perPiece = ChunkBytes / recordBytes;
-    const bool inPlace = recordBytes == packedBytes;
     std::size_t done = 0;
     while (done < maxRecords) {
         const std::size_t asked = std::min(maxRecords - done, perPiece);
         const std::size_t bytes = asked * recordBytes;
-        unsigned char* out = records + done * packedBytes;
-        unsigned char* raw = out;
-        if (!inPlace) {
-            if (staging.size() < bytes) {
-                staging.resize(bytes);
-            }
-            raw = staging.data();
+        if (staging.size() < bytes) {
+            staging.resize(bytes);
         }
-        const std::size_t arrived = std::fread(raw, 1, bytes, stream);
+        const std::size_t arrived = std::fread(staging.data(), 1, bytes, stream);
         const std::size_t whole = arrived / recordBytes;
-        if (!packedAsStored) {
-            packer(raw, whole, realsPerRecord, out);
-        }
+        packer(staging.data(), whole, realsPerRecord, records + done * packedBytes);
         done += whole;
         if (arrived < bytes) {
             break;
