@@ -182,7 +182,8 @@ TEST_P(RecordReaderTest, DeliversWholeRecordsOnly) {
 
 // Packed records (id, then the reals as floats), packed in place from the
 // raw bytes and read from a stream ending inside the last record, across
-// more than one 65536-byte piece: the typed reads' ids and float bits.
+// more than one 65536-byte piece with records straddling the pieces: the
+// typed reads' ids and float bits.
 TEST_P(RecordReaderTest, PacksRecordsInPlaceAsTheTypedReadsDecode) {
     const Layout& l = GetParam();
     const std::size_t n = static_cast<std::size_t>(l.perRecord);
@@ -213,7 +214,13 @@ TEST_P(RecordReaderTest, PacksRecordsInPlaceAsTheTypedReadsDecode) {
                                                      inPlace.data());
     expectPacked(inPlace.data(), count);
 
-    MemoryStream stream(Bytes(file.begin(), file.end() - 1));
+    // After a small read, so that the stream's buffer holds bytes that
+    // belong to the records.
+    Bytes cut(3, 0x5A);
+    cut.insert(cut.end(), file.begin(), file.end() - 1);
+    MemoryStream stream(cut);
+    unsigned char pad[3];
+    ASSERT_EQ(std::fread(pad, 1, 3, stream.stream), 3u);
     std::vector<unsigned char> records(count * packedSize);
     ASSERT_EQ(Reader().ReadPacked(stream.stream, l.perRecord, records.data(), count), count - 1);
     expectPacked(records.data(), count - 1);
