@@ -142,6 +142,14 @@ int ResFileSet::ReadRecords(std::int32_t* ids, float* reals, int realsPerRecord,
                                               static_cast<std::size_t>(maxRecords)));
 }
 
+int ResFileSet::ReadPackedRecords(unsigned char* records, int realsPerRecord, int maxRecords) {
+    if (maxRecords <= 0) {
+        return 0;
+    }
+    return static_cast<int>(recordReader.ReadPacked(currentFile.Stream(), realsPerRecord, records,
+                                                    static_cast<std::size_t>(maxRecords)));
+}
+
 void ResFileSet::CloseFile() {
     currentFile.Close();
 }
