@@ -1,6 +1,5 @@
 #include "fileio/DirectoryScanner.h"
 
-
 #if defined(_WIN32)
 #include <io.h>
 #else
