@@ -84,7 +84,8 @@ void CheckFloat(float value) {
     // has already shown that the text keeps it.
     const bool signlessZero = parsed.is_number_integer() && value == 0.0f && narrowed == 0.0f;
     if (Bits(direct) != Bits(value) || (Bits(narrowed) != Bits(value) && !signlessZero)) {
-        std::fprintf(stderr, "float 0x%08X written as %s reads back as 0x%08X (strtof), 0x%08X (JSON)\n",
+        std::fprintf(stderr,
+                     "float 0x%08X written as %s reads back as 0x%08X (strtof), 0x%08X (JSON)\n",
                      Bits(value), text.c_str(), Bits(direct), Bits(narrowed));
         FuzzFailure("JSON text: a float's text does not read back to the same float");
     }

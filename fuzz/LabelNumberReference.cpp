@@ -1,6 +1,8 @@
 #include "LabelNumberReference.h"
 
+#include <cctype>
 #include <cfloat>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -11,9 +13,20 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// Whether `text` begins with `word` (lower case) in any letter case.
+bool StartsWithWord(const char* text, const char* word) {
+    for (; *word != '\0'; ++text, ++word) {
+        if (std::tolower(static_cast<unsigned char>(*text)) != *word) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // The number at the start of `text`, 0 when there is none. The grammar is
 // matched by hand; only the matched characters reach strtof, so nothing of
-// its wider grammar (hexadecimal, "inf", "nan") can slip in.
+// its wider grammar (hexadecimal) can slip in. "inf" and "nan" in any letter
+// case are the infinities and NaN, as strtof has them.
 float ReferenceNumber(const char* text) {
     const char* p = text;
     while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r') {
@@ -22,6 +35,13 @@ float ReferenceNumber(const char* text) {
     const char* start = p;
     if (*p == '+' || *p == '-') {
         ++p;
+    }
+    const bool negative = *start == '-';
+    if (StartsWithWord(p, "inf")) {
+        return negative ? -HUGE_VALF : HUGE_VALF;
+    }
+    if (StartsWithWord(p, "nan")) {
+        return std::nanf("");
     }
     int digits = 0;
     while (IsDigit(*p)) {

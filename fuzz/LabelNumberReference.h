@@ -3,8 +3,9 @@
 // number follows the first '=', else the first ':', else the last blank
 // (where it must start with a sign, '.' or a digit, else there is no value);
 // it is white space, an optional sign, digits with an optional '.', and an
-// optional exponent, and the C library's strtof rounds exactly that text to
-// the nearest single. Slow and simple on purpose; used by the fuzz target only.
+// optional exponent (or "inf" or "nan"), and the C library's strtof rounds
+// exactly that text to the nearest single. Slow and simple on purpose; used by the fuzz target
+// only.
 #pragma once
 
 // The value of `label`, or the lowest finite float for "no value"; a place

@@ -80,7 +80,8 @@ const std::vector<int> kKindGroups[] = {{0, 4, 1, 3}, {5, 6, 7, 8, 2, 9}};
 
 void Save(const fs::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) {
         throw std::runtime_error("cannot write " + path.string());
     }
@@ -146,10 +147,10 @@ void LabelSeeds(const fs::path& out) {
     const fs::path dir = out / "label_number";
     fs::create_directories(dir);
     const char* const labels[] = {
-        "Time = 0.25", "Mode 3: 12.5 Hz", "Step 7",     "Step7",      "a:b=3",
-        "Time = abc",  "Frame ",          "",           "Load -1.5e2", "t=1e39",
-        "t=-1e-50",    "t= \t+.5e+3x",    "f=0x1p3",    "t=1.e5",     "s -0",
-        "t=1.000000059604644775390625001"};
+        "Time = 0.25", "Mode 3: 12.5 Hz", "Step 7",   "Step7",
+        "a:b=3",       "Time = abc",      "Frame ",   "",
+        "Load -1.5e2", "t=1e39",          "t=-1e-50", "t= \t+.5e+3x",
+        "f=0x1p3",     "t=1.e5",          "s -0",     "t=1.000000059604644775390625001"};
     int index = 0;
     for (const char* label : labels) {
         SaveText(dir / ("label_" + std::to_string(index++)), label);

@@ -45,8 +45,7 @@ void CheckDelivery(const rxDataSet& set, const ResultWalkLimits& limits) {
     const std::int64_t reserved = set.ReservedCount();
     const std::size_t ids = set.EntityIDs().size();
     const std::size_t values = set.ScalarValues().size() + set.VectorValues().size() +
-                               set.ComplexScalarValues().size() +
-                               set.ComplexVectorValues().size();
+                               set.ComplexScalarValues().size() + set.ComplexVectorValues().size();
     Check(reserved >= 0, "data set: a negative count was announced");
     Check(reserved * kSmallestRecord <= limits.largestFile,
           "data set: announced more records than the file can hold");

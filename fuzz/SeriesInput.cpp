@@ -10,8 +10,8 @@ SeriesInput SeriesInput::Parse(const std::uint8_t* data, std::size_t size) {
     input.options = data[0];
     std::size_t at = 1;
     while (input.files.size() < kMaxFiles && size - at >= 2) {
-        const std::size_t stated = static_cast<std::size_t>(data[at]) |
-                                   static_cast<std::size_t>(data[at + 1]) << 8;
+        const std::size_t stated =
+            static_cast<std::size_t>(data[at]) | static_cast<std::size_t>(data[at + 1]) << 8;
         at += 2;
         const std::size_t length = std::min(stated, size - at);
         input.files.emplace_back(data + at, data + at + length);

@@ -36,17 +36,23 @@ for target in "$@"; do
   fi
   mkdir -p "$build/corpus/$target" "$build/findings/$target" "$build/seeds/$target" "fuzz/corpus/$target"
   log=$build/fuzz-$target.log
-  "$program" "$build/corpus/$target" "fuzz/corpus/$target" "$build/seeds/$target" \
+  # The processor time the run took (user and system), so that the speed
+  # can be told apart from what other processes on the machine took.
+  cpu_file=$build/fuzz-$target.cpu
+  TIMEFORMAT='%U %S'
+  { time "$program" "$build/corpus/$target" "fuzz/corpus/$target" "$build/seeds/$target" \
     -max_total_time="$seconds" -max_len="$(max_len "$target")" \
     -malloc_limit_mb=64 -rss_limit_mb=1024 -timeout=5 -print_final_stats=1 \
-    -artifact_prefix="$build/findings/$target/" >"$log" 2>&1
+    -artifact_prefix="$build/findings/$target/" >"$log" 2>&1; } 2>"$cpu_file"
   code=$?
+  cpu=$(awk 'END { printf "%.0f", $1 + $2 }' "$cpu_file" 2>/dev/null)
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
   cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
   ft=$(grep -o 'ft: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
   if [ $code -eq 0 ]; then
-    echo "fuzz $target: ${runs:-?} executions, ${speed:-?} exec/s, coverage ${cov:-?} edges / ${ft:-?} features, no findings"
+    per_cpu=$(awk -v r="${runs:-0}" -v c="${cpu:-0}" 'BEGIN { if (c > 0) printf "%.0f", r / c; else print "?" }')
+    echo "fuzz $target: ${runs:-?} executions, ${speed:-?} exec/s (${per_cpu} per processor second, ${cpu:-?} s of processor time), coverage ${cov:-?} edges / ${ft:-?} features, no findings"
   else
     echo "fuzz $target: FINDING (exit $code) after ${runs:-?} executions; see $log and $build/findings/$target/" >&2
     grep -E 'ERROR|kvres fuzz fault|SUMMARY|^==[0-9]+==|Test unit written' "$log" | head -20 >&2
