@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -124,6 +125,11 @@ TEST(Soak, TenThousandCyclesKeepFilesAndMemoryFlat) {
     const std::int64_t residentAfter = ResidentBytes();
     rxObject::Allocator(nullptr);
 
+    std::printf("soak: %d cycles, %d open descriptors before and %d after, resident %lld KiB "
+                "before and %lld KiB after\n",
+                kCycles, descriptorsBefore, descriptorsAfter,
+                static_cast<long long>(residentBefore / 1024),
+                static_cast<long long>(residentAfter / 1024));
     EXPECT_EQ(descriptorsBefore, descriptorsAfter);
     EXPECT_GT(allocator.TotalBlocks(), static_cast<std::size_t>(kCycles));
 #if defined(KVRES_SOAK_UNDER_ASAN)
