@@ -4,12 +4,16 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all configure build run run-examples test test-sanitize test-windows format-check bench \
+.PHONY: all deps configure build run run-examples test test-sanitize test-windows format-check bench \
         fuzz-build fuzz-smoke fuzz clean
 
 all: build
 
-configure:
+# Libraries beyond the machine's standard set (CLI11), installed when missing.
+deps:
+	@tools/install-deps.sh
+
+configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
 
 build: configure
@@ -42,7 +46,7 @@ test-windows: build
 
 # Every test again with address and undefined-behaviour sanitizers.
 SANITIZE_FLAGS = -fsanitize=address,undefined -fno-omit-frame-pointer
-test-sanitize:
+test-sanitize: deps
 	cmake -S . -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=Debug $(CMAKE_ARGS) \
 	  -DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE_FLAGS)" \
 	  -DCMAKE_SHARED_LINKER_FLAGS="$(SANITIZE_FLAGS)"
@@ -55,7 +59,7 @@ format-check:
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 # Speed targets are measured here, never in unit tests.
-bench:
+bench: deps
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DKVRES_BUILD_BENCH=ON -DKVRES_BUILD_TESTS=OFF
 	cmake --build $(BUILD)-bench -j $(JOBS) --target kvres_bench
 	$(BUILD)-bench/bin/kvres_bench $(BENCH_ARGS)
@@ -70,7 +74,7 @@ bench:
 FUZZ_BUILD   = $(BUILD)-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?= series single_file label_number json_text
-fuzz-build:
+fuzz-build: deps
 	fuzz/install-tools.sh
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DKVRES_BUILD_FUZZ=ON -DKVRES_BUILD_TESTS=OFF

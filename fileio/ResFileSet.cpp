@@ -92,6 +92,7 @@ void ResFileSet::SetEncoding(IntEncoding ints, RealEncoding reals, bool swap) {
     intReader = IntReaderFor(ints);
     realReader = RealReaderFor(reals);
     realsReader = RealsReaderFor(reals);
+    recordReader.SetEncoding(ints, reals, swap);
 }
 
 bool ResFileSet::OpenFile(const std::string& path) {
@@ -147,6 +148,14 @@ int ResFileSet::ReadReal(float* out) {
 
 int ResFileSet::ReadReals(float* out, int count) {
     return realsReader(currentFile.Stream(), swapBytes, out, count);
+}
+
+int ResFileSet::ReadRecords(std::int32_t* ids, float* reals, int realsPerRecord, int maxRecords) {
+    if (maxRecords <= 0) {
+        return 0;
+    }
+    return static_cast<int>(recordReader.Read(currentFile.Stream(), realsPerRecord, ids, reals,
+                                              static_cast<std::size_t>(maxRecords)));
 }
 
 void ResFileSet::CloseFile() {

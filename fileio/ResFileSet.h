@@ -5,6 +5,7 @@
 // as encoding detection needs; the rest of the layout is its callers' business.
 #pragma once
 
+#include "fileio/RecordReader.h"
 #include "fileio/ResEncoding.h"
 #include "fileio/ResFile.h"
 
@@ -46,6 +47,18 @@ public:
     int ReadReal(float* out);
     int ReadReals(float* out, int count);
 
+    // Bulk read of block records, each an integer (the entity id) followed
+    // by `realsPerRecord` reals, from the current position, in the detected
+    // encoding: up to `maxRecords` records, ids to ids[i] and reals to
+    // reals[i * realsPerRecord] onwards (a null array is passed over).
+    // Returns the number of whole records read, the same values ReadInt and
+    // ReadReals would give; a record cut off by the end of the file is not
+    // counted. The stream is read in pieces of at most 65536 bytes through a
+    // staging buffer of at most RecordReader::kStagingBytes. 0 with no file
+    // open, `maxRecords` <= 0 or `realsPerRecord` outside
+    // 0..RecordReader::kMaxRealsPerRecord.
+    int ReadRecords(std::int32_t* ids, float* reals, int realsPerRecord, int maxRecords);
+
     // Closes the current file, if any, handing its name to the cache clearer.
     void CloseFile();
 
@@ -83,6 +96,7 @@ private:
     RealReader realReader = nullptr;
     RealsReader realsReader = nullptr;
     IntReader intReader = nullptr;
+    RecordReader recordReader;
 };
 
 // Whether the directory entry `name` belongs to the series of `stem` and

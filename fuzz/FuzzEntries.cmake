@@ -2,8 +2,9 @@
 # library: the libFuzzer programs (fuzz/CMakeLists.txt) and the corpus replay
 # of the tests (tests/fuzz) both link it, so a checked-in input runs through
 # the same code with the normal compiler as under libFuzzer. The JSON-text
-# target needs nlohmann-json (Debian's nlohmann-json3-dev); without it that
-# target is left out and KVRES_FUZZ_JSON_TEXT is 0.
+# target needs nlohmann-json (Debian's nlohmann-json3-dev) and the tool's
+# writers (kvres_writers); without them that target is left out and
+# KVRES_FUZZ_JSON_TEXT is 0.
 if(NOT TARGET kvres_fuzz_entries)
   find_package(nlohmann_json 3 QUIET)
   set(KVRES_FUZZ_DIR ${CMAKE_SOURCE_DIR}/fuzz)
@@ -22,16 +23,12 @@ if(NOT TARGET kvres_fuzz_entries)
     ${CMAKE_SOURCE_DIR}/plugin/ReaderEntry.cpp)
   target_include_directories(kvres_fuzz_entries PUBLIC ${KVRES_FUZZ_DIR})
   target_link_libraries(kvres_fuzz_entries PUBLIC kvres_core)
-  if(nlohmann_json_FOUND)
+  if(nlohmann_json_FOUND AND TARGET kvres_writers)
     # The tool's own JSON text functions, reached through JsonTextAdapter.
     target_sources(kvres_fuzz_entries PRIVATE
       ${KVRES_FUZZ_DIR}/FuzzJsonText.cpp
-      ${KVRES_FUZZ_DIR}/JsonTextAdapter.cpp
-      ${CMAKE_SOURCE_DIR}/tools/DataSetValues.cpp
-      ${CMAKE_SOURCE_DIR}/tools/FloatText.cpp
-      ${CMAKE_SOURCE_DIR}/tools/JsonWriter.cpp)
-    target_include_directories(kvres_fuzz_entries PRIVATE ${CMAKE_SOURCE_DIR}/tools)
-    target_link_libraries(kvres_fuzz_entries PRIVATE nlohmann_json::nlohmann_json)
+      ${KVRES_FUZZ_DIR}/JsonTextAdapter.cpp)
+    target_link_libraries(kvres_fuzz_entries PRIVATE kvres_writers nlohmann_json::nlohmann_json)
     target_compile_definitions(kvres_fuzz_entries PUBLIC KVRES_FUZZ_JSON_TEXT=1)
   else()
     message(STATUS "nlohmann-json not found: the JSON-text fuzz target is left out")

@@ -2,8 +2,10 @@
 // them. A reader derives from rxScalarDataSet or rxVector3DataSet and
 // overrides the Read operations; those fill the base through ReserveItems,
 // SetEntityID and SetBaseData, which copy what they are given. Each
-// ReserveItems starts a new delivery and forgets the previous one. The base
-// does not read files and does not check that ids and values pair up.
+// ReserveItems starts a new delivery and forgets the previous one; the ids and
+// the values of that delivery are stored in space sized from its count, so
+// delivering that many entities never reallocates. The base does not read
+// files and does not check that ids and values pair up.
 #pragma once
 
 #include "rxComplex.h"

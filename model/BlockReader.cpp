@@ -23,13 +23,13 @@ ResFileSet* FileSetOf(const rxSimulation* simulation) {
 
 BlockReader::BlockReader(ResFileSet& files, int32_t fileIndex, int32_t blockPosition,
                          int realsPerRecord)
-    : files(&files) {
+    : files(&files), realsPerRecord(realsPerRecord) {
     Start(fileIndex, blockPosition, realsPerRecord);
 }
 
 BlockReader::BlockReader(const rxSimulation* simulation, int32_t fileIndex, int32_t blockPosition,
                          int realsPerRecord)
-    : files(FileSetOf(simulation)) {
+    : files(FileSetOf(simulation)), realsPerRecord(realsPerRecord) {
     if (files != nullptr) {
         Start(fileIndex, blockPosition, realsPerRecord);
     }
@@ -51,6 +51,20 @@ void BlockReader::Start(int32_t fileIndex, int32_t blockPosition, int realsPerRe
                                 static_cast<int64_t>(realsPerRecord) * files->RealItemSize();
     const int64_t wholeRecords = files->BytesRemaining() / recordBytes;
     readableCount = static_cast<int32_t>(std::min<int64_t>(count, wholeRecords));
+}
+
+int32_t BlockReader::ReadRecords(int32_t* ids, float* reals, int32_t maxRecords) {
+    if (files == nullptr || cutShort || maxRecords <= 0) {
+        return 0;
+    }
+    const int32_t asked = std::min(maxRecords, readableCount - recordsRead);
+    if (asked <= 0) {
+        return 0;
+    }
+    const int32_t got = files->ReadRecords(ids, reals, realsPerRecord, asked);
+    recordsRead += got;
+    cutShort = got < asked;
+    return got;
 }
 
 BlockReader::~BlockReader() {

@@ -1,13 +1,18 @@
-// BlockReader: the common start and end of every read of one data block. It
-// finds the file-set reader (directly or through a simulation's result),
-// opens the block's series file through it, goes to
-// the block, reads the entity count and works out how many whole records of a
-// given size the rest of the file holds, so that no caller announces or loops
-// over more entities than the file can deliver. Its destructor closes the
-// file. It reads no records itself and knows nothing of kinds.
+// BlockReader: one read of one data block. It finds the file-set reader
+// (directly or through a simulation's result), opens the block's series file
+// through it, goes to the block, reads the entity count and works out how many
+// whole records of a given size the rest of the file holds, so that no caller
+// announces or loops over more entities than the file can deliver. It then
+// hands out those records in bulk, decoded into the caller's arrays
+// (ReadRecords) or batch by batch to a callback (ForEachRecord), never more
+// than the readable count. Its destructor closes the file. It knows nothing of
+// kinds or of what the reals mean.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 class ResFileSet;
 class rxSimulation;
@@ -39,11 +44,58 @@ public:
     // start for want of one, and then ReadableCount is 0.
     ResFileSet* Files() const { return files; }
 
+    // Reads the block's next records, at most `maxRecords` and never beyond
+    // ReadableCount in all: the id of record i goes to ids[i], its reals
+    // (realsPerRecord as given at construction) to reals[i * realsPerRecord]
+    // onwards; a null array is passed over. Returns the whole records read;
+    // once a read comes up short (the file changed under the reader), later
+    // reads deliver nothing. This is the one operation for any caller that
+    // fills arrays of its own from a block.
+    int32_t ReadRecords(int32_t* ids, float* reals, int32_t maxRecords);
+
+    // Reads every remaining readable record, a bounded batch at a time, and
+    // calls visit(id, reals) for each in file order; `reals` points at the
+    // record's reals, or is null when `withReals` is false (then they are
+    // read but not decoded). Returns the number of records visited.
+    template <class Visit> int32_t ForEachRecord(Visit&& visit, bool withReals = true);
+
 private:
+    // Records decoded per batch of ForEachRecord.
+    static constexpr int32_t kBatchRecords = 4096;
+
     void Start(int32_t fileIndex, int32_t blockPosition, int realsPerRecord);
 
     ResFileSet* files;
+    int realsPerRecord;
     bool started = false;
+    bool cutShort = false;
     int32_t storedCount = 0;
     int32_t readableCount = 0;
+    int32_t recordsRead = 0;
 };
+
+template <class Visit> int32_t BlockReader::ForEachRecord(Visit&& visit, bool withReals) {
+    const int32_t batch = std::min(readableCount - recordsRead, kBatchRecords);
+    if (batch <= 0) {
+        return 0;
+    }
+    const std::size_t perRecord = static_cast<std::size_t>(realsPerRecord);
+    std::vector<int32_t> ids(static_cast<std::size_t>(batch));
+    std::vector<float> reals(withReals ? static_cast<std::size_t>(batch) * perRecord : 0);
+    float* realsOut = withReals && perRecord > 0 ? reals.data() : nullptr;
+    int32_t visited = 0;
+    while (recordsRead < readableCount) {
+        const int32_t asked = std::min(readableCount - recordsRead, batch);
+        const int32_t got = ReadRecords(ids.data(), realsOut, asked);
+        for (int32_t i = 0; i < got; ++i) {
+            visit(ids[static_cast<std::size_t>(i)],
+                  realsOut != nullptr ? realsOut + static_cast<std::size_t>(i) * perRecord
+                                      : nullptr);
+        }
+        visited += got;
+        if (got < asked) {
+            break;
+        }
+    }
+    return visited;
+}

@@ -1,6 +1,5 @@
 #include "model/kvresScalarDataSet.h"
 
-#include "fileio/ResFileSet.h"
 #include "model/BlockReader.h"
 #include "model/PhaseConversion.h"
 
@@ -16,43 +15,18 @@ bool kvresScalarDataSet::HasValidComponent() const {
     return componentIndex >= 0 && componentIndex < componentCount;
 }
 
-namespace {
-
-// Reads `count` reals one at a time, keeping none of them.
-bool SkipReals(ResFileSet& files, int32_t count) {
-    float ignored = 0.0f;
-    for (int32_t i = 0; i < count; ++i) {
-        if (files.ReadReals(&ignored, 1) != 1) {
-            return false;
-        }
-    }
-    return true;
-}
-
-} // namespace
-
 bool kvresScalarDataSet::ReadData(int) {
     if (!HasValidComponent()) {
         ReserveItems(0);
         return false;
     }
     BlockReader block(GetSimulation(), fileIndex, blockPosition, componentCount);
-    ResFileSet* files = block.Files();
-    const int32_t readable = block.ReadableCount();
-    ReserveItems(readable);
-    int32_t delivered = 0;
-    while (delivered < readable) {
-        int32_t id = 0;
-        float value = 0.0f;
-        if (files->ReadInt(&id) != 1 || !SkipReals(*files, componentIndex) ||
-            files->ReadReals(&value, 1) != 1 ||
-            !SkipReals(*files, componentCount - componentIndex - 1)) {
-            break;
-        }
+    ReserveItems(block.ReadableCount());
+    const int32_t component = componentIndex;
+    const int32_t delivered = block.ForEachRecord([&](int32_t id, const float* reals) {
         SetEntityID(id);
-        SetBaseData(value);
-        ++delivered;
-    }
+        SetBaseData(reals[component]);
+    });
     return block.Complete(delivered);
 }
 
@@ -66,27 +40,14 @@ bool kvresScalarDataSet::ReadComplexData(int) {
     const bool withPhase = componentCount == 2;
     const int32_t after = withPhase ? 1 : componentCount - componentIndex - 1;
     BlockReader block(GetSimulation(), fileIndex, blockPosition, componentIndex + 1 + after);
-    ResFileSet* files = block.Files();
-    const int32_t readable = block.ReadableCount();
-    ReserveItems(readable);
+    ReserveItems(block.ReadableCount());
+    const int32_t component = componentIndex;
     ComplexScalar value;
-    int32_t delivered = 0;
-    while (delivered < readable) {
-        int32_t id = 0;
-        float magnitude = 0.0f;
-        float phase = 0.0f;
-        if (files->ReadInt(&id) != 1 || !SkipReals(*files, componentIndex) ||
-            files->ReadReals(&magnitude, 1) != 1) {
-            break;
-        }
-        if (withPhase ? files->ReadReals(&phase, 1) != 1 : !SkipReals(*files, after)) {
-            break;
-        }
-        value.magnitude = magnitude;
-        value.phase = withPhase ? DegreesToRadians(phase) : 0.0f;
+    const int32_t delivered = block.ForEachRecord([&](int32_t id, const float* reals) {
+        value.magnitude = reals[component];
+        value.phase = withPhase ? DegreesToRadians(reals[component + 1]) : 0.0f;
         SetEntityID(id);
         SetBaseData(&value);
-        ++delivered;
-    }
+    });
     return block.Complete(delivered);
 }

@@ -125,19 +125,9 @@ int kvresSubcase::ReadEntityIDs(rxDataType* dataType, int, rxEntityIdReceiver* r
         return 0;
     }
     BlockReader block(*files, fileIndex, position, realsPerRecord);
-    const int32_t readable = block.ReadableCount();
-    receiver->SetNumEntities(readable);
-    float reals[6];
-    int32_t delivered = 0;
-    while (delivered < readable) {
-        int32_t id = 0;
-        // The reals are read, not skipped by seeking, so their width follows
-        // the file's real encoding.
-        if (files->ReadInt(&id) != 1 || files->ReadReals(reals, realsPerRecord) != realsPerRecord) {
-            break;
-        }
-        receiver->AddEntityID(id);
-        ++delivered;
-    }
-    return delivered;
+    receiver->SetNumEntities(block.ReadableCount());
+    // The reals are read, not skipped by seeking, so their width follows the
+    // file's real encoding; they are not decoded.
+    return block.ForEachRecord([receiver](int32_t id, const float*) { receiver->AddEntityID(id); },
+                               false);
 }

@@ -1,6 +1,5 @@
 #include "model/kvresVectorDataSet.h"
 
-#include "fileio/ResFileSet.h"
 #include "model/BlockReader.h"
 #include "model/PhaseConversion.h"
 
@@ -17,24 +16,15 @@ kvresVectorDataSet::~kvresVectorDataSet() = default;
 
 bool kvresVectorDataSet::ReadData(int) {
     BlockReader block(GetSimulation(), fileIndex, blockPosition, 3);
-    ResFileSet* files = block.Files();
-    const int32_t readable = block.ReadableCount();
-    ReserveItems(readable);
+    ReserveItems(block.ReadableCount());
     rxVector3D value;
-    int32_t delivered = 0;
-    while (delivered < readable) {
-        int32_t id = 0;
-        float xyz[3] = {0.0f, 0.0f, 0.0f};
-        if (files->ReadInt(&id) != 1 || files->ReadReals(xyz, 3) != 3) {
-            break;
-        }
+    const int32_t delivered = block.ForEachRecord([&](int32_t id, const float* xyz) {
         value.x = xyz[0];
         value.y = xyz[1];
         value.z = xyz[2];
         SetEntityID(id);
         SetBaseData(&value);
-        ++delivered;
-    }
+    });
     return block.Complete(delivered);
 }
 
@@ -45,37 +35,24 @@ bool kvresVectorDataSet::ReadComplexData(int) {
     const rxDataType* type = GetDataType();
     const bool magnitudesOnly = type != nullptr && std::strstr(type->GetName(), "_NC") != nullptr;
     BlockReader block(GetSimulation(), fileIndex, blockPosition, magnitudesOnly ? 3 : 6);
-    ResFileSet* files = block.Files();
-    const int32_t readable = block.ReadableCount();
-    ReserveItems(readable);
+    ReserveItems(block.ReadableCount());
     ComplexVector value;
     int32_t delivered = 0;
-    while (delivered < readable) {
-        int32_t id = 0;
-        float reals[6] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
-        if (files->ReadInt(&id) != 1) {
-            break;
-        }
-        bool whole = true;
-        if (magnitudesOnly) {
-            // Magnitudes land where the interleaved layout keeps them.
-            for (int i = 0; i < 3 && whole; ++i) {
-                whole = files->ReadReal(&reals[2 * i]) == 1;
-            }
-        } else {
-            for (int i = 0; i < 6 && whole; ++i) {
-                whole = files->ReadReal(&reals[i]) == 1;
-            }
-        }
-        if (!whole) {
-            break;
-        }
-        value.magnitude = rxVector3D{reals[0], reals[2], reals[4]};
-        value.phase = rxVector3D{DegreesToRadians(reals[1]), DegreesToRadians(reals[3]),
-                                 DegreesToRadians(reals[5])};
-        SetEntityID(id);
-        SetBaseData(&value);
-        ++delivered;
+    if (magnitudesOnly) {
+        value.phase = rxVector3D{0.0f, 0.0f, 0.0f};
+        delivered = block.ForEachRecord([&](int32_t id, const float* reals) {
+            value.magnitude = rxVector3D{reals[0], reals[1], reals[2]};
+            SetEntityID(id);
+            SetBaseData(&value);
+        });
+    } else {
+        delivered = block.ForEachRecord([&](int32_t id, const float* reals) {
+            value.magnitude = rxVector3D{reals[0], reals[2], reals[4]};
+            value.phase = rxVector3D{DegreesToRadians(reals[1]), DegreesToRadians(reals[3]),
+                                     DegreesToRadians(reals[5])};
+            SetEntityID(id);
+            SetBaseData(&value);
+        });
     }
     return block.Complete(delivered);
 }

@@ -1,10 +1,19 @@
 #include "CommandLine.h"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 
 namespace {
+
+const char* const kCommands[] = {"info", "dump", "check", "diff", "history"};
+
+bool IsCommand(const std::string& word) {
+    return std::find(std::begin(kCommands), std::end(kCommands), word) != std::end(kCommands);
+}
 
 bool ParseIndex(const std::string& text, int& value) {
     if (text.empty() || text[0] < '0' || text[0] > '9') {
@@ -20,20 +29,197 @@ bool ParseIndex(const std::string& text, int& value) {
     return true;
 }
 
-// True for the options that only make sense with `dump`.
-bool IsDumpOption(const std::string& name) {
-    return name == "--format" || name == "--read" || name == "--entity-ids" || name == "--type" ||
-           name == "--sim";
+bool ParseNumber(const std::string& text, double& value) {
+    if (text.empty()) {
+        return false;
+    }
+    errno = 0;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return errno == 0 && *end == '\0' && value >= 0 && value == value;
 }
 
-bool TakesValue(const std::string& name) {
-    return name == "--format" || name == "--read" || name == "--type" || name == "--sim" ||
-           name == "--plugin";
+// The raw texts of the options whose values are checked after parsing, so
+// that every mistake is named in the tool's own words.
+struct RawValues {
+    std::string format;
+    std::string read = "auto";
+    std::vector<std::string> sims;
+    std::vector<std::string> tolerances;
+    std::string rtol, atol, floor;
+    std::string entity;
+};
+
+CLI::App* AddCommand(CLI::App& app, const char* name, const char* description) {
+    CLI::App* command = app.add_subcommand(name, description);
+    command->set_help_flag("-h,--help", "this text");
+    // Arguments a command does not take are named by Unexpected.
+    command->allow_extras();
+    return command;
 }
 
-bool IsKnownOption(const std::string& name) {
-    return TakesValue(name) || name == "--entity-ids" || name == "--force" || name == "--help" ||
-           name == "--version";
+void AddPluginOptions(CLI::App* command, ToolOptions& options) {
+    command->add_flag("--force", options.force, "open a file the plug-in does not recognise")
+        ->disable_flag_override();
+    command
+        ->add_option("--plugin", options.pluginPath,
+                     "load the plug-in from PATH instead of beside kvres-tool (a bare name "
+                     "is a file in the current folder)")
+        ->option_text("PATH");
+}
+
+bool Choose(const std::string& value, const std::string& what,
+            const std::vector<std::pair<std::string, ToolOptions::Format>>& choices,
+            ToolOptions::Format& format, std::string& error) {
+    std::string names;
+    for (const auto& [name, choice] : choices) {
+        if (value == name) {
+            format = choice;
+            return true;
+        }
+        names += (names.empty() ? "" : ", ") + name;
+    }
+    error = "unknown " + what + " '" + value + "' (" + names + ")";
+    return false;
+}
+
+// Checks the values that CLI11 took as text and moves them into `options`.
+bool Finish(const RawValues& raw, ToolOptions& options, std::string& error) {
+    using Format = ToolOptions::Format;
+    switch (options.command) {
+    case ToolOptions::Command::Dump:
+        if (!Choose(raw.format.empty() ? "text" : raw.format, "format",
+                    {{"text", Format::Text}, {"json", Format::Json}, {"csv", Format::Csv}},
+                    options.format, error)) {
+            return false;
+        }
+        break;
+    case ToolOptions::Command::Check:
+    case ToolOptions::Command::Diff:
+        if (!Choose(raw.format.empty() ? "text" : raw.format, "format",
+                    {{"text", Format::Text}, {"json", Format::Json}}, options.format, error)) {
+            return false;
+        }
+        break;
+    case ToolOptions::Command::History:
+        if (!Choose(raw.format.empty() ? "csv" : raw.format, "format",
+                    {{"csv", Format::Csv}, {"json", Format::Json}, {"text", Format::Text}},
+                    options.format, error)) {
+            return false;
+        }
+        break;
+    default:
+        break;
+    }
+
+    if (raw.read == "auto") {
+        options.selection.readMode = ResultSelection::ReadMode::Auto;
+    } else if (raw.read == "real") {
+        options.selection.readMode = ResultSelection::ReadMode::Real;
+    } else if (raw.read == "complex") {
+        options.selection.readMode = ResultSelection::ReadMode::Complex;
+    } else {
+        error = "unknown read '" + raw.read + "' (auto, real or complex)";
+        return false;
+    }
+    for (const std::string& text : raw.sims) {
+        int index = 0;
+        if (!ParseIndex(text, index)) {
+            error = "option '--sim' needs a simulation index (0, 1, ...), not '" + text + "'";
+            return false;
+        }
+        options.selection.simulations.push_back(index);
+    }
+    const std::pair<const std::string*, double*> numbers[] = {
+        {&raw.rtol, &options.rtol}, {&raw.atol, &options.atol}, {&raw.floor, &options.floor}};
+    const char* const numberNames[] = {"--rtol", "--atol", "--floor"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (!numbers[i].first->empty() && !ParseNumber(*numbers[i].first, *numbers[i].second)) {
+            error = std::string("option '") + numberNames[i] +
+                    "' needs a number of 0 or more, not '" + *numbers[i].first + "'";
+            return false;
+        }
+    }
+    for (const std::string& text : raw.tolerances) {
+        // NAME=R or NAME=R,A; the name may itself hold '=', so cut at the last.
+        const std::size_t equals = text.rfind('=');
+        ToolOptions::TypeTolerance tolerance;
+        tolerance.atol = options.atol;
+        bool valid = equals != std::string::npos && equals > 0;
+        if (valid) {
+            tolerance.name = text.substr(0, equals);
+            const std::string values = text.substr(equals + 1);
+            const std::size_t comma = values.find(',');
+            valid = ParseNumber(values.substr(0, comma), tolerance.rtol) &&
+                    (comma == std::string::npos ||
+                     ParseNumber(values.substr(comma + 1), tolerance.atol));
+        }
+        if (!valid) {
+            error = "option '--tol' needs NAME=RTOL or NAME=RTOL,ATOL, not '" + text + "'";
+            return false;
+        }
+        options.typeTolerances.push_back(tolerance);
+    }
+    if (options.command == ToolOptions::Command::Diff && options.sims != "all" &&
+        options.sims != "last") {
+        std::size_t start = 0;
+        while (true) {
+            const std::size_t comma = options.sims.find(',', start);
+            int index = 0;
+            if (!ParseIndex(options.sims.substr(start, comma - start), index)) {
+                error = "option '--sims' needs all, last or a list of indices (0,2,5), not '" +
+                        options.sims + "'";
+                return false;
+            }
+            if (comma == std::string::npos) {
+                break;
+            }
+            start = comma + 1;
+        }
+    }
+    if (options.command == ToolOptions::Command::History) {
+        errno = 0;
+        char* end = nullptr;
+        const long id = std::strtol(raw.entity.c_str(), &end, 10);
+        if (raw.entity.empty() || errno != 0 || *end != '\0' || id < INT_MIN || id > INT_MAX) {
+            error = "option '--entity' needs an entity id, not '" + raw.entity + "'";
+            return false;
+        }
+        options.entity = static_cast<int>(id);
+    }
+    return true;
+}
+
+// CLI11's words for a mistake, as one line in the tool's manner.
+std::string Describe(const CLI::ParseError& failure) {
+    std::string text = failure.what();
+    const std::size_t newline = text.find('\n');
+    if (newline != std::string::npos) {
+        text.erase(newline);
+    }
+    const std::size_t override = text.find(" was given a disallowed flag override");
+    if (override != std::string::npos) {
+        return "option '--" + text.substr(0, override) + "' takes no value";
+    }
+    const std::size_t missing = text.find(": 1 required");
+    if (missing != std::string::npos && text.compare(0, 2, "--") == 0) {
+        return "option '" + text.substr(0, missing) + "' needs a value";
+    }
+    return text;
+}
+
+// The first argument the command did not take, in the tool's words.
+std::string Unexpected(const CLI::App& app, const CLI::App& command, const std::string& argument) {
+    if (argument.size() < 2 || argument[0] != '-') {
+        return "unexpected argument '" + argument + "'";
+    }
+    const std::string name = argument.substr(0, argument.find('='));
+    for (const CLI::App* other : app.get_subcommands({})) {
+        if (other->get_option_no_throw(name) != nullptr) {
+            return "option '" + name + "' does not apply to '" + command.get_name() + "'";
+        }
+    }
+    return "unknown option '" + name + "'";
 }
 
 } // namespace
@@ -41,139 +227,147 @@ bool IsKnownOption(const std::string& name) {
 bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& options,
                         std::string& error) const {
     options = ToolOptions{};
-    std::vector<std::string> positional;
-    std::vector<std::string> dumpOptionsSeen;
-    bool help = false;
+    RawValues raw;
+    CLI::App app("kvres-tool", "kvres-tool");
+    app.set_help_flag();
     bool version = false;
-    bool optionsEnded = false;
+    app.add_flag("--version", version, "the tool's version");
 
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
-            positional.push_back(argument);
-            continue;
-        }
+    CLI::App* info = AddCommand(app, "info", "summary: recognition, data types, simulations");
+    info->add_option("FILE", options.file, "a .res file (any file of a series)")->required();
+    AddPluginOptions(info, options);
+
+    CLI::App* dump = AddCommand(app, "dump", "the values of every data set (or the selected ones)");
+    dump->add_option("FILE", options.file, "a .res file (any file of a series)")->required();
+    dump->add_option("--format", raw.format, "text (aligned tables, the default), json or csv");
+    dump->add_option("--read", raw.read,
+                     "auto (default: complex read when the subcase is complex), real or complex");
+    dump->add_flag("--entity-ids", options.selection.entityIds,
+                   "also list each data type's entity ids (ReadEntityIDs)")
+        ->disable_flag_override();
+    dump->add_option("--type", options.selection.types, "only this data type; repeatable")
+        ->option_text("NAME")
+        ->allow_extra_args(false);
+    dump->add_option("--sim", raw.sims, "only this simulation (0-based); repeatable")
+        ->option_text("INDEX")
+        ->allow_extra_args(false);
+    AddPluginOptions(dump, options);
+
+    CLI::App* check = AddCommand(app, "check",
+                                 "validate a result set: every file, table and block, read "
+                                 "through the plug-in's file layer");
+    check->add_option("FILE", options.file, "a .res file (any file of a series)")->required();
+    check->add_option("--format", raw.format, "text (the default) or json");
+    check
+        ->add_flag("--deep", options.deep,
+                   "also read every block: per data set the range of each component, NaN "
+                   "and infinite values, and whether its ids equal the first simulation's")
+        ->disable_flag_override();
+
+    CLI::App* diff = AddCommand(app, "diff", "compare two result sets within tolerances");
+    diff->add_option("A", options.file, "the reference result set")->required();
+    diff->add_option("B", options.otherFile, "the result set compared with it")->required();
+    diff->add_option("--rtol", raw.rtol, "relative tolerance (default 1e-6)")->option_text("R");
+    diff->add_option("--atol", raw.atol, "absolute tolerance (default 0)")->option_text("A");
+    diff->add_option("--floor", raw.floor, "numbers below F in magnitude count as 0 (default 0)")
+        ->option_text("F");
+    diff->add_option("--tol", raw.tolerances,
+                     "tolerances of one data type: NAME=R or NAME=R,A; repeatable")
+        ->option_text("NAME=R[,A]")
+        ->allow_extra_args(false);
+    diff->add_option("--type", options.selection.types, "only this data type; repeatable")
+        ->option_text("NAME")
+        ->allow_extra_args(false);
+    diff->add_option("--sims", options.sims,
+                     "which simulations: all (default), last, or indices such as 0,2,5")
+        ->option_text("all|last|LIST");
+    diff->add_option("--format", raw.format, "text (the default) or json");
+    AddPluginOptions(diff, options);
+
+    CLI::App* history =
+        AddCommand(app, "history", "the values of one entity over every simulation");
+    history->add_option("FILE", options.file, "a .res file (any file of a series)")->required();
+    history->add_option("--type", options.typeName, "the data type (as info lists it)")
+        ->option_text("NAME")
+        ->required();
+    history->add_option("--entity", raw.entity, "the entity (node or element) id")
+        ->option_text("ID")
+        ->required();
+    history->add_option("--read", raw.read,
+                        "auto (default: complex read when the subcase is complex), real or "
+                        "complex");
+    history->add_option("--format", raw.format, "csv (the default), json or text");
+    history
+        ->add_option("--svg", options.svgPath,
+                     "also write a line plot of the values over the sync value to PATH")
+        ->option_text("PATH");
+    AddPluginOptions(history, options);
+
+    // Help and version are answered before anything is checked.
+    bool optionsEnded = false;
+    std::string commandName;
+    bool help = false;
+    for (const std::string& argument : arguments) {
         if (argument == "--") {
             optionsEnded = true;
-            continue;
-        }
-        std::string name = argument;
-        std::string value;
-        bool hasValue = false;
-        const std::size_t equals = argument.find('=');
-        if (argument.compare(0, 2, "--") == 0 && equals != std::string::npos) {
-            name = argument.substr(0, equals);
-            value = argument.substr(equals + 1);
-            hasValue = true;
-        }
-        if (name == "-h") {
-            name = "--help";
-        }
-        if (!IsKnownOption(name)) {
-            error = "unknown option '" + name + "'";
-            return false;
-        }
-        if (TakesValue(name)) {
-            if (!hasValue) {
-                if (i + 1 >= arguments.size()) {
-                    error = "option '" + name + "' needs a value";
-                    return false;
-                }
-                value = arguments[++i];
-            }
-        } else if (hasValue) {
-            error = "option '" + name + "' takes no value";
-            return false;
-        }
-        if (IsDumpOption(name)) {
-            dumpOptionsSeen.push_back(name);
-        }
-
-        if (name == "--help") {
+        } else if (!optionsEnded && (argument == "-h" || argument == "--help")) {
             help = true;
-        } else if (name == "--version") {
+        } else if (!optionsEnded && argument == "--version") {
             version = true;
-        } else if (name == "--force") {
-            options.force = true;
-        } else if (name == "--entity-ids") {
-            options.entityIds = true;
-        } else if (name == "--plugin") {
-            if (value.empty()) {
-                error = "option '--plugin' needs a path";
-                return false;
-            }
-            options.pluginPath = value;
-        } else if (name == "--format") {
-            if (value == "json") {
-                options.format = ToolOptions::Format::Json;
-            } else if (value == "csv") {
-                options.format = ToolOptions::Format::Csv;
-            } else if (value == "text") {
-                options.format = ToolOptions::Format::Text;
-            } else {
-                error = "unknown format '" + value + "' (json, csv or text)";
-                return false;
-            }
-        } else if (name == "--read") {
-            if (value == "auto") {
-                options.readMode = ToolOptions::ReadMode::Auto;
-            } else if (value == "real") {
-                options.readMode = ToolOptions::ReadMode::Real;
-            } else if (value == "complex") {
-                options.readMode = ToolOptions::ReadMode::Complex;
-            } else {
-                error = "unknown read '" + value + "' (auto, real or complex)";
-                return false;
-            }
-        } else if (name == "--type") {
-            options.types.push_back(value);
-        } else if (name == "--sim") {
-            int index = 0;
-            if (!ParseIndex(value, index)) {
-                error = "option '--sim' needs a simulation index (0, 1, ...), not '" + value + "'";
-                return false;
-            }
-            options.simulations.push_back(index);
+        } else if (commandName.empty() && !argument.empty() && argument[0] != '-') {
+            commandName = argument;
         }
     }
-
+    if (commandName == "help") {
+        help = true;
+        commandName.clear();
+        for (std::size_t i = 1; i < arguments.size() && commandName.empty(); ++i) {
+            commandName = IsCommand(arguments[i]) ? arguments[i] : "";
+        }
+    }
+    if (!commandName.empty() && !IsCommand(commandName)) {
+        error = "unknown command '" + commandName + "'";
+        return false;
+    }
     if (help) {
         options.command = ToolOptions::Command::Help;
+        options.helpText = commandName.empty()
+                               ? std::string(Help()) + '\n' + Usage()
+                               : app.get_subcommand(commandName)->help("kvres-tool");
         return true;
     }
     if (version) {
         options.command = ToolOptions::Command::Version;
         return true;
     }
-    if (positional.empty()) {
+    if (commandName.empty()) {
         error = "no command given";
         return false;
     }
-    if (positional[0] == "info") {
-        options.command = ToolOptions::Command::Info;
-    } else if (positional[0] == "dump") {
-        options.command = ToolOptions::Command::Dump;
-    } else if (positional[0] == "help") {
-        options.command = ToolOptions::Command::Help;
-        return true;
-    } else {
-        error = "unknown command '" + positional[0] + "'";
+
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& failure) {
+        error = Describe(failure);
         return false;
     }
-    if (positional.size() < 2) {
-        error = "'" + positional[0] + "' needs a FILE";
-        return false;
+    const std::pair<CLI::App*, ToolOptions::Command> commands[] = {
+        {info, ToolOptions::Command::Info},
+        {dump, ToolOptions::Command::Dump},
+        {check, ToolOptions::Command::Check},
+        {diff, ToolOptions::Command::Diff},
+        {history, ToolOptions::Command::History}};
+    for (const auto& [command, value] : commands) {
+        if (command->parsed()) {
+            options.command = value;
+            if (!command->remaining().empty()) {
+                error = Unexpected(app, *command, command->remaining().front());
+                return false;
+            }
+        }
     }
-    if (positional.size() > 2) {
-        error = "unexpected argument '" + positional[2] + "'";
-        return false;
-    }
-    options.file = positional[1];
-    if (options.command == ToolOptions::Command::Info && !dumpOptionsSeen.empty()) {
-        error = "option '" + dumpOptionsSeen.front() + "' applies to 'dump' only";
-        return false;
-    }
-    return true;
+    return Finish(raw, options, error);
 }
 
 const char* CommandLine::Usage() {
@@ -181,29 +375,31 @@ const char* CommandLine::Usage() {
            "       kvres-tool dump FILE [--format text|json|csv] [--read auto|real|complex]\n"
            "                  [--entity-ids] [--type NAME]... [--sim INDEX]... [--force]\n"
            "                  [--plugin PATH]\n"
-           "       kvres-tool --help | --version\n";
+           "       kvres-tool check FILE [--format text|json] [--deep]\n"
+           "       kvres-tool diff A B [--rtol R] [--atol A] [--floor F] [--tol NAME=R[,A]]...\n"
+           "                  [--type NAME]... [--sims all|last|LIST] [--format text|json]\n"
+           "                  [--force] [--plugin PATH]\n"
+           "       kvres-tool history FILE --type NAME --entity ID [--read auto|real|complex]\n"
+           "                  [--format csv|json|text] [--svg PATH] [--force] [--plugin PATH]\n"
+           "       kvres-tool COMMAND --help | kvres-tool --help | --version\n";
 }
 
 const char* CommandLine::Help() {
-    return "kvres-tool: open, inspect and export Korvane .res results through the kvres plug-in.\n"
+    return "kvres-tool: open, inspect, check and compare Korvane .res results through the\n"
+           "kvres plug-in.\n"
            "\n"
            "Commands:\n"
            "  info FILE            summary: recognition, subcases, data types, simulations\n"
            "  dump FILE            the values of every data set (or of the selected ones)\n"
+           "  check FILE           validate the file set: encodings, tables, every block\n"
+           "  diff A B             compare two result sets within tolerances\n"
+           "  history FILE         one entity's values over every simulation\n"
            "\n"
-           "Options:\n"
-           "  --format FORMAT      dump output: text (aligned tables, the default), json, csv\n"
-           "  --read MODE          auto (default: complex read when the subcase is complex),\n"
-           "                       real (ReadData) or complex (ReadComplexData)\n"
-           "  --entity-ids         also list each data type's entity ids (ReadEntityIDs)\n"
-           "  --type NAME          dump only this data type; repeatable\n"
-           "  --sim INDEX          dump only this simulation (0-based); repeatable\n"
-           "  --force              open a file the plug-in does not recognise\n"
-           "  --plugin PATH        load the plug-in from PATH instead of beside kvres-tool\n"
-           "  -h, --help           this text\n"
-           "  --version            the tool's version\n"
+           "'kvres-tool COMMAND --help' describes each command's options, such as\n"
+           "dump's --format, --read, --type and --sim.\n"
            "\n"
-           "Exit codes: 0 success; 1 a data set read failed (output still written) or the\n"
-           "plug-in could not be used; 2 usage error; 3 file missing, unreadable or not\n"
-           "recognised.\n";
+           "Exit codes: 0 success (diff: equal; check: every block intact); 1 a data set\n"
+           "read failed, a difference or a problem was found, the output could not be\n"
+           "written or the plug-in could not be used; 2 usage error; 3 file missing,\n"
+           "unreadable or not recognised.\n";
 }

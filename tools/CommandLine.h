@@ -1,6 +1,7 @@
-// CommandLine: turns kvres-tool's arguments into ToolOptions, and holds the
-// usage and help texts. It reports the first mistake it finds as one line of
-// text; it does not open files, load the plug-in or print anything itself.
+// CommandLine: turns kvres-tool's arguments into ToolOptions with CLI11, one
+// subcommand per command, and holds the usage and help texts (`--help` of the
+// tool and of every command). It reports the first mistake it finds as one
+// line of text; it does not open files, load the plug-in or print anything.
 #pragma once
 
 #include "ToolOptions.h"
@@ -17,6 +18,6 @@ public:
 
     // The short synopsis printed with usage errors.
     static const char* Usage();
-    // The full text of --help.
+    // The tool's --help text (without the synopsis).
     static const char* Help();
 };

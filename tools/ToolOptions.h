@@ -1,24 +1,47 @@
 // ToolOptions: what the command line asked kvres-tool to do, as plain values.
 // Filled by CommandLine; it checks nothing itself and knows nothing of files.
+// Each command reads the fields it has options for.
 #pragma once
 
+#include "ResultSelection.h"
+
 #include <string>
+#include <utility>
 #include <vector>
 
 struct ToolOptions {
-    enum class Command { None, Info, Dump, Help, Version };
+    enum class Command { None, Info, Dump, Check, Diff, History, Help, Version };
     enum class Format { Text, Json, Csv };
-    // Which data-set read to call: Auto picks the complex read when the
-    // subcase reports complex results.
-    enum class ReadMode { Auto, Real, Complex };
 
     Command command = Command::None;
-    std::string file;
-    Format format = Format::Text;
-    ReadMode readMode = ReadMode::Auto;
-    bool entityIds = false;
+    std::string file;       // FILE, or A for diff
+    std::string otherFile;  // B for diff
+    std::string pluginPath; // empty: the plug-in beside the executable
     bool force = false;
-    std::vector<std::string> types; // empty: every data type
-    std::vector<int> simulations;   // empty: every simulation
-    std::string pluginPath;         // empty: the plug-in beside the executable
+    Format format = Format::Text;
+    ResultSelection selection; // dump: --type, --sim, --read, --entity-ids
+
+    // check
+    bool deep = false;
+
+    // diff: two numbers differ when |a - b| > max(atol, rtol * max(|a|, |b|))
+    // after numbers below the floor in magnitude are taken as 0.
+    double rtol = 1e-6;
+    double atol = 0.0;
+    double floor = 0.0;
+    struct TypeTolerance {
+        std::string name;
+        double rtol = 0.0;
+        double atol = 0.0;
+    };
+    std::vector<TypeTolerance> typeTolerances;
+    std::string sims = "all"; // all, last, or a comma-separated list of indices
+
+    // history
+    std::string typeName;
+    int entity = 0;
+    std::string svgPath;
+
+    // help: the text to print for `--help` (of the tool or of one command)
+    std::string helpText;
 };

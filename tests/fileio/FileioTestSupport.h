@@ -123,23 +123,25 @@ private:
     rxFileCacheClearer* previous;
 };
 
-// An anonymous stream holding `bytes`, positioned at the start.
+// A stream holding `bytes`, positioned at the start: a file of its own in a
+// directory of its own (std::tmpfile may fail when several test programs
+// ask for one at once, as under wine).
 class MemoryStream {
 public:
-    explicit MemoryStream(const Bytes& bytes) : stream(std::tmpfile()) {
+    explicit MemoryStream(const Bytes& bytes) {
+        const std::string path = dir.File("stream.bin");
+        WriteFile(path, bytes);
+        stream = std::fopen(path.c_str(), "rb");
         if (stream == nullptr) {
-            throw std::runtime_error("tmpfile failed");
+            throw std::runtime_error("cannot open " + path);
         }
-        if (!bytes.empty()) {
-            std::fwrite(bytes.data(), 1, bytes.size(), stream);
-        }
-        std::rewind(stream);
     }
     ~MemoryStream() { std::fclose(stream); }
     MemoryStream(const MemoryStream&) = delete;
     MemoryStream& operator=(const MemoryStream&) = delete;
 
-    std::FILE* stream;
+    TempDir dir;
+    std::FILE* stream = nullptr;
 };
 
 } // namespace fileio_test

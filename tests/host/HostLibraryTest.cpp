@@ -216,6 +216,60 @@ TEST(HostDataSet, StoresEveryOverloadAndRestartsOnReserve) {
     vector->Release();
 }
 
+// Delivers `count` entities of one value kind after announcing them and
+// tells whether the storage of the ids or of the values moved meanwhile.
+class DeliveringMany : public rxVector3DataSet {
+public:
+    using rxVector3DataSet::rxVector3DataSet;
+    bool DeliverWithoutMoving(int count, int kind) {
+        ReserveItems(count);
+        const void* first[2] = {nullptr, nullptr};
+        bool moved = false;
+        for (int i = 0; i < count; ++i) {
+            rxVector3D v{1, 2, 3};
+            ComplexScalar s;
+            ComplexVector c;
+            SetEntityID(i);
+            kind == 0   ? SetBaseData(1.0f)
+            : kind == 1 ? SetBaseData(&v)
+            : kind == 2 ? SetBaseData(&s)
+                        : SetBaseData(&c);
+            const void* now[2] = {EntityIDs().data(), Values(kind)};
+            for (int k = 0; k < 2; ++k) {
+                moved = moved || (first[k] != nullptr && first[k] != now[k]);
+                first[k] = now[k];
+            }
+        }
+        return !moved;
+    }
+
+private:
+    const void* Values(int kind) const {
+        switch (kind) {
+        case 0:
+            return ScalarValues().data();
+        case 1:
+            return VectorValues().data();
+        case 2:
+            return ComplexScalarValues().data();
+        default:
+            return ComplexVectorValues().data();
+        }
+    }
+};
+
+TEST(HostDataSet, AnnouncedDeliveryNeverReallocates) {
+    DeliveringMany* set = new DeliveringMany(nullptr, nullptr, "");
+    for (int kind = 0; kind < 4; ++kind) {
+        EXPECT_TRUE(set->DeliverWithoutMoving(1000, kind)) << "value kind " << kind;
+        EXPECT_EQ(set->EntityIDs().size(), 1000u);
+    }
+    // A larger delivery after a smaller one sizes its storage anew.
+    EXPECT_TRUE(set->DeliverWithoutMoving(5000, 3));
+    EXPECT_EQ(set->ComplexVectorValues().size(), 5000u);
+    set->Release();
+}
+
 class RecordingClearer : public rxFileCacheClearer {
 public:
     void AddFileName(const char* name) override { names.push_back(name); }

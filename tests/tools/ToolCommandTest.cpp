@@ -29,6 +29,18 @@ TEST(ToolCommandTest, HelpAndVersionSucceedOnStandardOutput) {
         EXPECT_NE(run.out.find("--format"), std::string::npos) << option;
         EXPECT_TRUE(run.err.empty()) << option;
     }
+    // Every command describes its own options.
+    const std::vector<std::pair<std::string, std::string>> commands = {{"info", "--plugin"},
+                                                                       {"dump", "--entity-ids"},
+                                                                       {"check", "--deep"},
+                                                                       {"diff", "--rtol"},
+                                                                       {"history", "--svg"}};
+    for (const auto& [command, option] : commands) {
+        const ToolRun run = ToolRunner::Run({command, "--help"});
+        EXPECT_EQ(run.exitCode, 0) << command;
+        EXPECT_NE(run.out.find(option), std::string::npos) << command << ": " << run.out;
+        EXPECT_EQ(ToolRunner::Run({"help", command}).out, run.out) << command;
+    }
     const ToolRun version = ToolRunner::Run({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out.rfind("kvres-tool ", 0), 0u) << version.out;
@@ -41,7 +53,7 @@ TEST(ToolCommandTest, UsageErrorsExitTwoWithAMessageAndTheUsage) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{}, "no command"},
         {{"convert", file}, "unknown command 'convert'"},
-        {{"dump"}, "needs a FILE"},
+        {{"dump"}, "FILE is required"},
         {{"dump", file, file}, "unexpected argument"},
         {{"dump", file, "--bogus"}, "unknown option '--bogus'"},
         {{"dump", file, "--format", "xml"}, "unknown format 'xml'"},
@@ -50,7 +62,12 @@ TEST(ToolCommandTest, UsageErrorsExitTwoWithAMessageAndTheUsage) {
         {{"dump", file, "--sim", "-1"}, "simulation index"},
         {{"dump", file, "--sim", "1x"}, "simulation index"},
         {{"dump", file, "--force=yes"}, "takes no value"},
-        {{"info", file, "--format", "json"}, "'--format' applies to 'dump' only"},
+        {{"info", file, "--format", "json"}, "'--format' does not apply to 'info'"},
+        {{"check", file, "--rtol", "1"}, "'--rtol' does not apply to 'check'"},
+        {{"diff", file, file, "--rtol", "x"}, "'--rtol' needs a number"},
+        {{"diff", file, file, "--tol", "stress"}, "NAME=RTOL"},
+        {{"history", file, "--type", "t"}, "--entity is required"},
+        {{"history", file, "--type", "t", "--entity", "7x"}, "needs an entity id"},
     };
     for (const auto& [arguments, message] : cases) {
         const ToolRun run = ToolRunner::Run(arguments);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs the Linux and the Windows build of kvres-tool on the same files and
-# requires the same output, byte for byte apart from line endings and the
-# echoed path, and the same exit code.
+# Runs the Linux and the Windows build of kvres-tool on the same files (dump,
+# info, check and diff) and requires the same output, byte for byte apart
+# from line endings and the echoed path, and the same exit code.
 #   compare-json.sh LINUX_TOOL WINDOWS_TOOL.exe WINE_PREFIX FILE|FOLDER...
 # A folder stands for every .res file in it (any letter case).
 # Each file is given to both tools once by its bare name from its own folder
@@ -89,6 +89,12 @@ for file in "${files[@]}"; do
       compare "dump $name $options" exact dump "$name" $options -- dump "$name" $options
     done
     compare "info $name" exact info "$name" -- info "$name"
+    for options in "--format json" "--format json --deep"; do
+      # shellcheck disable=SC2086
+      compare "check $name $options" exact check "$name" $options -- check "$name" $options
+    done
+    compare "diff $name $name" exact diff "$name" "$name" --format json -- \
+      diff "$name" "$name" --format json
     compare "dump $windows_path" path dump "$absolute" --format json --entity-ids -- \
       dump "$windows_path" --format json --entity-ids
     echo "$checked $failed" >"$scratch/counts"

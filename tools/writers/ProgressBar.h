@@ -4,18 +4,20 @@
 // is a terminal. It erases itself when finished.
 #pragma once
 
+#include "WalkProgress.h"
+
 #include <cstdio>
 
-class ProgressBar {
+class ProgressBar final : public WalkProgress {
 public:
     ProgressBar(bool enabled, std::FILE* stream);
     ~ProgressBar();
     ProgressBar(const ProgressBar&) = delete;
     ProgressBar& operator=(const ProgressBar&) = delete;
 
-    void Start(long total);
-    void Advance();
-    void Finish();
+    void Start(long total) override;
+    void Advance() override;
+    void Finish() override;
 
 private:
     void Draw();

@@ -1,8 +1,9 @@
 #include "ResultWalker.h"
 
+#include "DataSetReference.h"
 #include "DumpSink.h"
 #include "EntityIdCollector.h"
-#include "ProgressBar.h"
+#include "WalkProgress.h"
 
 #include <rxDataSet.h>
 #include <rxDataType.h>
@@ -14,23 +15,6 @@
 
 namespace {
 
-// Releases the reference a ReadDataSet call handed over, whatever happens.
-class DataSetReference {
-public:
-    explicit DataSetReference(rxDataSet* dataSet) : dataSet(dataSet) {}
-    ~DataSetReference() {
-        if (dataSet != nullptr) {
-            dataSet->Release();
-        }
-    }
-    DataSetReference(const DataSetReference&) = delete;
-    DataSetReference& operator=(const DataSetReference&) = delete;
-    rxDataSet* Get() const { return dataSet; }
-
-private:
-    rxDataSet* dataSet;
-};
-
 // The host's text accompanying a data-set request; the plug-in passes it on.
 constexpr const char* kRequestText = "";
 constexpr int kReadOption = 0;
@@ -38,7 +22,7 @@ constexpr int kEntityIdOption = 0;
 
 } // namespace
 
-ResultWalker::ResultWalker(rxResult& result, const ToolOptions& options)
+ResultWalker::ResultWalker(rxResult& result, const ResultSelection& options)
     : result(result), options(options) {}
 
 bool ResultWalker::IsSelected(const std::string& name) const {
@@ -64,8 +48,9 @@ bool ResultWalker::Prepare(std::string& error) {
         summary.id = subcase->GetID();
         summary.label = subcase->GetLabel();
         summary.type = subcase->GetSubcaseType();
-        summary.complex = options.readMode == ToolOptions::ReadMode::Complex ||
-                          (options.readMode == ToolOptions::ReadMode::Auto && summary.type == 1);
+        summary.complex =
+            options.readMode == ResultSelection::ReadMode::Complex ||
+            (options.readMode == ResultSelection::ReadMode::Auto && summary.type == 1);
 
         subcase->ReadDataTypes();
         const int typeCount = subcase->GetNumDataTypes();
@@ -154,7 +139,7 @@ std::vector<int> ResultWalker::SimulationsWithValues(std::size_t subcase) const 
 }
 
 bool ResultWalker::Dump(DumpSink& sink, const std::string& file, bool recognized,
-                        ProgressBar& progress) const {
+                        WalkProgress& progress) const {
     bool allRead = true;
     long total = 0;
     for (const SubcaseEntry& entry : entries) {
@@ -185,6 +170,11 @@ bool ResultWalker::Dump(DumpSink& sink, const std::string& file, bool recognized
                                                 : dataSet.Get()->ReadData(kReadOption);
                 allRead = allRead && ok;
                 sink.DataSet(summary.dataTypes[t].name, summary.complex, ok, *dataSet.Get());
+                if (sink.Failed()) {
+                    // The output is lost; reading on would only waste time.
+                    progress.Finish();
+                    return false;
+                }
             }
             sink.EndSimulation();
             progress.Advance();

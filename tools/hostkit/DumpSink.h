@@ -28,4 +28,6 @@ public:
     virtual void EndSimulation() = 0;
     virtual void EndSubcase() = 0;
     virtual void EndResult() = 0;
+    // True once writing the output has failed; the walker then stops.
+    virtual bool Failed() const = 0;
 };

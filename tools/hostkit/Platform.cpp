@@ -8,6 +8,7 @@
 #include <windows.h>
 #else
 #include <climits>
+#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -66,6 +67,24 @@ void SetBinaryStdout() {
 #ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
+}
+
+void IgnoreBrokenPipe() {
+#ifndef _WIN32
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+}
+
+std::string LocalPath(const std::string& path) {
+#ifdef _WIN32
+    const bool hasFolder = path.find_first_of("/\\:") != std::string::npos;
+#else
+    const bool hasFolder = path.find('/') != std::string::npos;
+#endif
+    if (hasFolder || path.empty()) {
+        return path;
+    }
+    return std::string(".") + PathSeparator() + path;
 }
 
 } // namespace platform

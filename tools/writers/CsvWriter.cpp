@@ -5,7 +5,7 @@
 
 #include <rxDataSet.h>
 
-CsvWriter::CsvWriter(std::ostream& out) : out(out) {}
+CsvWriter::CsvWriter(OutputBuffer& out) : out(out) {}
 
 std::string CsvWriter::Field(const std::string& field) {
     if (field.find_first_of(",\"\r\n") == std::string::npos) {
@@ -69,24 +69,25 @@ void CsvWriter::DataSet(const std::string& dataTypeName, bool complexRead, bool,
                                (complexRead ? "complex" : "real") + ',';
     float row[6];
     for (std::size_t i = 0; i < rows; ++i) {
-        out << prefix;
+        out.Write(prefix);
         if (i < ids.size()) {
-            out << ids[i];
+            out.Int(ids[i]);
         }
         int written = 0;
         if (i < values.Count()) {
             values.Row(i, row);
             for (; written < values.Width(); ++written) {
-                out << ',' << floattext::Format(row[written]);
+                out.Put(',');
+                out.Float(row[written]);
             }
         }
         for (; written < valueColumns; ++written) {
-            out << ',';
+            out.Put(',');
         }
-        out << '\n';
+        out.Put('\n');
     }
 }
 
 void CsvWriter::EndResult() {
-    out.flush();
+    out.Flush();
 }

@@ -1,17 +1,19 @@
 // TextWriter: writes a dump for people to read: a heading per subcase and
 // simulation, and per data set an aligned table of entity ids and values.
 // Texts are shown with bytes outside printable ASCII as \xXX. The layout is
-// for reading only; programs should use the JSON or CSV output.
+// for reading only; programs should use the JSON or CSV output. A table is
+// written in two passes over the data set (widths, then rows), so the writer
+// holds no copy of it: its memory stays fixed whatever the data set's size.
 #pragma once
 
 #include "DumpSink.h"
+#include "OutputBuffer.h"
 
-#include <ostream>
 #include <string>
 
 class TextWriter : public DumpSink {
 public:
-    explicit TextWriter(std::ostream& out);
+    explicit TextWriter(OutputBuffer& out);
 
     void BeginResult(const std::string& file, bool recognized,
                      const std::vector<SubcaseSummary>& subcases) override;
@@ -22,10 +24,11 @@ public:
     void EndSimulation() override {}
     void EndSubcase() override {}
     void EndResult() override;
+    bool Failed() const override { return out.Failed(); }
 
     // `text` with every byte outside printable ASCII written as \xXX.
     static std::string Printable(const std::string& text);
 
 private:
-    std::ostream& out;
+    OutputBuffer& out;
 };

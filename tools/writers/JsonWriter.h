@@ -3,18 +3,18 @@
 // simulation's dataSets with ids and values). Numbers are the shortest text
 // that reads back to the same float, non-finite ones the strings "inf",
 // "-inf", "nan"; texts are the bytes as delivered with every byte outside
-// printable ASCII written as \u00XX. It writes to a stream and keeps only
-// the state needed to place commas.
+// printable ASCII written as \u00XX. It writes to an OutputBuffer and keeps
+// only the state needed to place commas.
 #pragma once
 
 #include "DumpSink.h"
+#include "OutputBuffer.h"
 
-#include <ostream>
 #include <string>
 
 class JsonWriter : public DumpSink {
 public:
-    explicit JsonWriter(std::ostream& out);
+    explicit JsonWriter(OutputBuffer& out);
 
     void BeginResult(const std::string& file, bool recognized,
                      const std::vector<SubcaseSummary>& subcases) override;
@@ -25,14 +25,16 @@ public:
     void EndSimulation() override;
     void EndSubcase() override;
     void EndResult() override;
+    bool Failed() const override { return out.Failed(); }
 
     // `text` as a JSON string literal, quotes included.
     static std::string Quote(const std::string& text);
+    static void WriteQuoted(OutputBuffer& out, const std::string& text);
     // `value` as a JSON number, or as a string when it is not finite.
-    static std::string Number(float value);
+    static void WriteNumber(OutputBuffer& out, float value);
 
 private:
-    std::ostream& out;
+    OutputBuffer& out;
     bool firstSubcase = true;
     bool firstSimulation = true;
     bool firstDataSet = true;

@@ -7,46 +7,55 @@
 
 namespace {
 
-void WriteIntList(std::ostream& out, const std::vector<int>& values) {
-    out << '[';
+void WriteIntList(OutputBuffer& out, const std::vector<int>& values) {
+    out.Put('[');
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (i != 0) {
-            out << ", ";
+            out.Write(", ");
         }
-        out << values[i];
+        out.Int(values[i]);
     }
-    out << ']';
+    out.Put(']');
 }
 
-void WriteTriple(std::ostream& out, const float* values) {
-    out << '[' << JsonWriter::Number(values[0]) << ", " << JsonWriter::Number(values[1]) << ", "
-        << JsonWriter::Number(values[2]) << ']';
+void WriteTriple(OutputBuffer& out, const float* values) {
+    out.Put('[');
+    JsonWriter::WriteNumber(out, values[0]);
+    out.Write(", ");
+    JsonWriter::WriteNumber(out, values[1]);
+    out.Write(", ");
+    JsonWriter::WriteNumber(out, values[2]);
+    out.Put(']');
 }
 
-void WriteValue(std::ostream& out, DataSetValues::Layout layout, const float* row) {
+void WriteValue(OutputBuffer& out, DataSetValues::Layout layout, const float* row) {
     switch (layout) {
     case DataSetValues::Layout::RealScalar:
-        out << JsonWriter::Number(row[0]);
+        JsonWriter::WriteNumber(out, row[0]);
         return;
     case DataSetValues::Layout::ComplexScalar:
-        out << '[' << JsonWriter::Number(row[0]) << ", " << JsonWriter::Number(row[1]) << ']';
+        out.Put('[');
+        JsonWriter::WriteNumber(out, row[0]);
+        out.Write(", ");
+        JsonWriter::WriteNumber(out, row[1]);
+        out.Put(']');
         return;
     case DataSetValues::Layout::RealVector:
         WriteTriple(out, row);
         return;
     case DataSetValues::Layout::ComplexVector:
-        out << '[';
+        out.Put('[');
         WriteTriple(out, row);
-        out << ", ";
+        out.Write(", ");
         WriteTriple(out, row + 3);
-        out << ']';
+        out.Put(']');
         return;
     }
 }
 
 } // namespace
 
-JsonWriter::JsonWriter(std::ostream& out) : out(out) {}
+JsonWriter::JsonWriter(OutputBuffer& out) : out(out) {}
 
 std::string JsonWriter::Quote(const std::string& text) {
     static const char hex[] = "0123456789ABCDEF";
@@ -70,11 +79,18 @@ std::string JsonWriter::Quote(const std::string& text) {
     return quoted;
 }
 
-std::string JsonWriter::Number(float value) {
+void JsonWriter::WriteQuoted(OutputBuffer& out, const std::string& text) {
+    out.Write(Quote(text));
+}
+
+void JsonWriter::WriteNumber(OutputBuffer& out, float value) {
     if (floattext::IsNonFinite(value)) {
-        return '"' + floattext::Format(value) + '"';
+        out.Put('"');
+        out.Float(value);
+        out.Put('"');
+    } else {
+        out.Float(value);
     }
-    return floattext::Format(value);
 }
 
 void JsonWriter::BeginResult(const std::string& file, bool recognized,
@@ -109,8 +125,9 @@ void JsonWriter::BeginSubcase(const SubcaseSummary& subcase) {
 void JsonWriter::BeginSimulation(const SimulationSummary& simulation) {
     out << (firstSimulation ? "\n" : ",\n");
     firstSimulation = false;
-    out << "        {\n          \"label\": " << Quote(simulation.label)
-        << ", \"sync\": " << Number(simulation.sync) << ",\n          \"dataSets\": [";
+    out << "        {\n          \"label\": " << Quote(simulation.label) << ", \"sync\": ";
+    WriteNumber(out, simulation.sync);
+    out << ",\n          \"dataSets\": [";
     firstDataSet = true;
 }
 
@@ -127,7 +144,7 @@ void JsonWriter::DataSet(const std::string& dataTypeName, bool complexRead, bool
     float row[6];
     for (std::size_t i = 0; i < values.Count(); ++i) {
         if (i != 0) {
-            out << ", ";
+            out.Write(", ");
         }
         values.Row(i, row);
         WriteValue(out, values.GetLayout(), row);
@@ -145,5 +162,5 @@ void JsonWriter::EndSubcase() {
 
 void JsonWriter::EndResult() {
     out << (firstSubcase ? "]\n" : "\n  ]\n") << "}\n";
-    out.flush();
+    out.Flush();
 }

@@ -6,6 +6,8 @@
 #include <rxDataSet.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 
 namespace {
 
@@ -17,29 +19,14 @@ const char* FormatName(int format) {
     return format == 1 ? "scalar" : format == 2 ? "vector" : "?";
 }
 
-// Writes `cells` (rows of equal length, the first row the heading) with
-// every column right-aligned to its widest cell.
-void WriteTable(std::ostream& out, const std::vector<std::vector<std::string>>& cells,
-                const char* indent) {
-    std::vector<std::size_t> widths;
-    for (const auto& row : cells) {
-        widths.resize(std::max(widths.size(), row.size()), 0);
-        for (std::size_t c = 0; c < row.size(); ++c) {
-            widths[c] = std::max(widths[c], row[c].size());
-        }
-    }
-    for (const auto& row : cells) {
-        out << indent;
-        for (std::size_t c = 0; c < row.size(); ++c) {
-            out << (c == 0 ? "" : "  ") << std::string(widths[c] - row[c].size(), ' ') << row[c];
-        }
-        out << '\n';
-    }
+// The text of an entity id, into `text`; its length.
+std::size_t IdText(int id, char* text) {
+    return static_cast<std::size_t>(std::to_chars(text, text + 16, id).ptr - text);
 }
 
 } // namespace
 
-TextWriter::TextWriter(std::ostream& out) : out(out) {}
+TextWriter::TextWriter(OutputBuffer& out) : out(out) {}
 
 std::string TextWriter::Printable(const std::string& text) {
     static const char hex[] = "0123456789ABCDEF";
@@ -92,32 +79,56 @@ void TextWriter::DataSet(const std::string& dataTypeName, bool complexRead, bool
         << (ok ? "" : " FAILED") << ", " << ids.size()
         << (ids.size() == 1 ? " entity" : " entities") << '\n';
 
-    std::vector<std::vector<std::string>> cells;
-    std::vector<std::string> heading{"id"};
-    const char* const* names = DataSetValues::ColumnNames(values.GetLayout());
-    for (int c = 0; c < values.Width(); ++c) {
-        heading.push_back(names[c]);
-    }
-    cells.push_back(heading);
+    const int width = values.Width();
     const std::size_t rows = std::max(ids.size(), values.Count());
+    if (rows == 0) {
+        return;
+    }
+    const char* const* names = DataSetValues::ColumnNames(values.GetLayout());
+    // Column widths: the heading's, widened by every cell's text.
+    std::size_t widths[7] = {2};
+    for (int c = 0; c < width; ++c) {
+        widths[c + 1] = std::strlen(names[c]);
+    }
+    char text[floattext::kMaxLength];
     float row[6];
     for (std::size_t i = 0; i < rows; ++i) {
-        std::vector<std::string> line;
-        line.push_back(i < ids.size() ? std::to_string(ids[i]) : "");
+        if (i < ids.size()) {
+            widths[0] = std::max(widths[0], IdText(ids[i], text));
+        }
+        if (i < values.Count()) {
+            values.Row(i, row);
+            for (int c = 0; c < width; ++c) {
+                widths[c + 1] = std::max(widths[c + 1], floattext::FormatTo(row[c], text));
+            }
+        }
+    }
+
+    const auto cell = [&](int column, const char* cellText, std::size_t length) {
+        out.Spaces(column == 0 ? 0 : 2);
+        out.Spaces(widths[column] - length);
+        out.Write(std::string_view(cellText, length));
+    };
+    out << "    ";
+    cell(0, "id", 2);
+    for (int c = 0; c < width; ++c) {
+        cell(c + 1, names[c], std::strlen(names[c]));
+    }
+    out << '\n';
+    for (std::size_t i = 0; i < rows; ++i) {
+        out << "    ";
+        cell(0, text, i < ids.size() ? IdText(ids[i], text) : 0);
         const bool hasValue = i < values.Count();
         if (hasValue) {
             values.Row(i, row);
         }
-        for (int c = 0; c < values.Width(); ++c) {
-            line.push_back(hasValue ? floattext::Format(row[c]) : "");
+        for (int c = 0; c < width; ++c) {
+            cell(c + 1, text, hasValue ? floattext::FormatTo(row[c], text) : 0);
         }
-        cells.push_back(std::move(line));
-    }
-    if (rows != 0) {
-        WriteTable(out, cells, "    ");
+        out << '\n';
     }
 }
 
 void TextWriter::EndResult() {
-    out.flush();
+    out.Flush();
 }

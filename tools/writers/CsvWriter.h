@@ -4,17 +4,18 @@
 // layout the columns are named after it (value; magnitude, phase; x, y, z;
 // magnitude_x ... phase_z); otherwise they are value1 ... valueN and narrower
 // rows leave the rest empty. Fields are quoted as RFC 4180 says; lines end
-// with a line feed. Texts are written as delivered.
+// with a line feed. Texts are written as delivered. Writing a value allocates
+// nothing.
 #pragma once
 
 #include "DumpSink.h"
+#include "OutputBuffer.h"
 
-#include <ostream>
 #include <string>
 
 class CsvWriter : public DumpSink {
 public:
-    explicit CsvWriter(std::ostream& out);
+    explicit CsvWriter(OutputBuffer& out);
 
     void BeginResult(const std::string& file, bool recognized,
                      const std::vector<SubcaseSummary>& subcases) override;
@@ -25,12 +26,13 @@ public:
     void EndSimulation() override {}
     void EndSubcase() override {}
     void EndResult() override;
+    bool Failed() const override { return out.Failed(); }
 
     // `field` quoted when it holds a comma, a quote, CR or LF.
     static std::string Field(const std::string& field);
 
 private:
-    std::ostream& out;
+    OutputBuffer& out;
     int valueColumns = 1;
     std::string simulationFields; // index, label and sync of the current simulation
 };

@@ -20,5 +20,11 @@ char PathSeparator();
 bool StderrIsTerminal();
 // Makes standard output write bytes unchanged (no CR before LF on Windows).
 void SetBinaryStdout();
+// Makes a write to a closed pipe fail with an error the tool reports, instead
+// of ending the process silently with a signal (POSIX; nothing on Windows).
+void IgnoreBrokenPipe();
+// `path` as a path to open: a bare file name means that file in the current
+// folder ("./name"), never a search of the system's library path.
+std::string LocalPath(const std::string& path);
 
 } // namespace platform

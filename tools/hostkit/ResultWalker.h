@@ -7,22 +7,22 @@
 // It does not own the result and does not write anything itself.
 #pragma once
 
+#include "ResultSelection.h"
 #include "SimulationSummary.h"
 #include "SubcaseSummary.h"
-#include "ToolOptions.h"
 
 #include <string>
 #include <vector>
 
 class DumpSink;
-class ProgressBar;
+class WalkProgress;
 class rxDataType;
 class rxResult;
 class rxSubcase;
 
 class ResultWalker {
 public:
-    ResultWalker(rxResult& result, const ToolOptions& options);
+    ResultWalker(rxResult& result, const ResultSelection& selection);
 
     // Reads the structure. Returns false and sets `error` when a selected
     // data type or simulation does not exist.
@@ -36,9 +36,10 @@ public:
     std::vector<int> SimulationsWithValues(std::size_t subcase) const;
 
     // Reads and delivers the selected data sets. Returns true when every
-    // read returned true.
+    // read returned true and the sink could write everything; it stops at
+    // the first data set the sink failed to write.
     bool Dump(DumpSink& sink, const std::string& file, bool recognized,
-              ProgressBar& progress) const;
+              WalkProgress& progress) const;
 
 private:
     struct SubcaseEntry {
@@ -50,7 +51,7 @@ private:
     bool IsSelected(const std::string& name) const;
 
     rxResult& result;
-    const ToolOptions& options;
+    const ResultSelection& options;
     std::vector<SubcaseEntry> entries;
     std::vector<SubcaseSummary> summaries;
 };

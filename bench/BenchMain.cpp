@@ -1,0 +1,133 @@
+// The benchmark program: runs every benchmark with the usual console output,
+// then prints the speed targets as ratios taken from that same run: host road
+// against floor and floor against raw for every one-block case, and how the
+// per-item time of the scan and of reading every data set grows from 100 to
+// 10,000 simulations.
+#include "BlockBench.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Figures {
+    std::map<std::string, double> counters;
+};
+
+// Console output as usual, and every run's counters kept for the summary.
+class RecordingReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.error_occurred || run.run_type != Run::RT_Iteration) {
+                continue;
+            }
+            const std::string name = run.benchmark_name();
+            if (figures.find(name) == figures.end()) {
+                order.push_back(name);
+            }
+            Figures& f = figures[name];
+            for (const auto& counter : run.counters) {
+                f.counters[counter.first] = counter.second.value;
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    std::vector<std::string> order;
+    std::map<std::string, Figures> figures;
+};
+
+double Counter(const Figures& f, const char* name) {
+    auto found = f.counters.find(name);
+    return found == f.counters.end() ? 0.0 : found->second;
+}
+
+const char* Verdict(bool met) {
+    return met ? "ok" : "MISSED";
+}
+
+void PrintBlockRatios(const RecordingReporter& reporter) {
+    constexpr double hostTarget = 1.1;
+    constexpr double floorTarget = 3.0;
+    bool header = false;
+    for (const std::string& name : reporter.order) {
+        if (name.rfind("Block/", 0) != 0) {
+            continue;
+        }
+        if (!header) {
+            std::printf("\nOne block of 1,000,000 entities, medians of the same iterations "
+                        "(targets: host/floor <= %.1f everywhere, floor/raw <= %.1f for "
+                        "k1_real)\n",
+                        hostTarget, floorTarget);
+            std::printf("%-20s %10s %10s %9s %9s %9s %9s\n", "case", "host/floor", "floor/raw",
+                        "host/raw", "raw ms", "floor ms", "host ms");
+            header = true;
+        }
+        const Figures& f = reporter.figures.at(name);
+        const double raw = Counter(f, "raw_ms");
+        const double floor = Counter(f, "floor_ms");
+        const double host = Counter(f, "host_ms");
+        if (raw <= 0.0 || floor <= 0.0) {
+            continue;
+        }
+        const bool kindOne = name.find("/k1_real/") != std::string::npos;
+        const std::string shown = name.substr(6, name.find("/iterations") - 6);
+        std::printf("%-20s %7.2f %-2s %7.2f %-2s %9.2f %9.2f %9.2f %9.2f\n", shown.c_str(),
+                    host / floor, host / floor <= hostTarget ? "" : "!", floor / raw,
+                    !kindOne || floor / raw <= floorTarget ? "" : "!", host / raw, raw, floor,
+                    host);
+    }
+}
+
+// Per-item time at `last` simulations over that at `first`, from items/s.
+void PrintLinearity(const RecordingReporter& reporter, const char* benchmark, int first, int last) {
+    const std::string small = std::string(benchmark) + "/" + std::to_string(first);
+    const std::string large = std::string(benchmark) + "/" + std::to_string(last);
+    auto a = reporter.figures.find(small);
+    auto b = reporter.figures.find(large);
+    if (a == reporter.figures.end() || b == reporter.figures.end()) {
+        return;
+    }
+    const double rateSmall = Counter(a->second, "items_per_second");
+    const double rateLarge = Counter(b->second, "items_per_second");
+    if (rateSmall <= 0.0 || rateLarge <= 0.0) {
+        return;
+    }
+    const double growth = rateSmall / rateLarge;
+    std::printf("%-22s per-item time at %d over %d simulations: %.2f (target <= 1.5: %s)\n",
+                benchmark, last, first, growth, Verdict(growth <= 1.5));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+#if defined(__GLIBC__)
+    // Freed memory stays in the process, as in a host whose heap is warm:
+    // otherwise every fresh data set of a million entities would come from
+    // new pages and their first-touch faults, the same in every figure that
+    // creates a data set, would swamp what the calls themselves cost.
+    mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+#endif
+    RegisterBlockBenchmarks();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    RecordingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    PrintBlockRatios(reporter);
+    std::printf("\n");
+    PrintLinearity(reporter, "BM_Scan", 100, 10000);
+    PrintLinearity(reporter, "BM_ReadEveryDataSet", 100, 10000);
+    benchmark::Shutdown();
+    return 0;
+}

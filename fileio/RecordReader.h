@@ -1,0 +1,57 @@
+// RecordReader: reads the records of a data block in bulk. A record is one
+// entity id followed by a fixed number of reals, all in one encoding (integer
+// width, real format, byte order). It asks the stream for at most 65536 bytes
+// at a time, into a staging buffer of bounded size (kStagingBytes, whatever the
+// number of records asked for), and decodes ids and reals from there with the
+// same primitives as the typed reads, so every value is bit for bit what
+// ReadInt and ReadReals deliver for the same bytes. It does not open or
+// position the stream and does not know what the reals mean.
+#pragma once
+
+#include "fileio/ResEncoding.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+class RecordReader {
+public:
+    // Most reals one record may hold; reads of longer records read nothing.
+    static constexpr int kMaxRealsPerRecord = 4096;
+    // Upper bound of the staging buffer; it grows to what reads need, up to this.
+    static constexpr std::size_t kStagingBytes = 256 * 1024;
+
+    // Decodes `records` records laid out back to back in `bytes`; ids[i] and
+    // reals[i * realsPerRecord + r], each skipped when its array is null.
+    using Decoder = void (*)(const unsigned char* bytes, std::size_t records, int realsPerRecord,
+                             std::int32_t* ids, float* reals);
+
+    // 4-byte integers, IEEE singles, least significant byte first.
+    RecordReader();
+
+    void SetEncoding(IntEncoding ints, RealEncoding reals, bool swapBytes);
+
+    // Bytes of one record with `realsPerRecord` reals in the current encoding.
+    std::size_t RecordBytes(int realsPerRecord) const;
+
+    // Reads up to `maxRecords` records from the stream's current position:
+    // the id of record i goes to ids[i] and its reals to
+    // reals[i * realsPerRecord] onwards; a null array is not written (its
+    // part of each record is read and passed over). Returns the number of
+    // whole records read; a record cut off by the end of the file is not
+    // delivered. The stream then stands after the last record read, unless
+    // the read came up short. 0 without reading for a null stream, a
+    // `maxRecords` of 0 or `realsPerRecord` outside 0..kMaxRealsPerRecord.
+    std::size_t Read(std::FILE* stream, int realsPerRecord, std::int32_t* ids, float* reals,
+                     std::size_t maxRecords);
+
+    // The decoder of one encoding, for callers that hold the bytes already.
+    static Decoder DecoderFor(IntEncoding ints, RealEncoding reals, bool swapBytes);
+
+private:
+    Decoder decoder;
+    int intSize = 4;
+    int realSize = 4;
+    std::vector<unsigned char> staging;
+};

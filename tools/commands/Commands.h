@@ -1,0 +1,23 @@
+// Commands: the entry of each kvres-tool command, one source file each. A
+// command takes the parsed options, writes its output to standard output and
+// its complaints (one line each) to standard error, and returns the exit code.
+#pragma once
+
+#include "ToolOptions.h"
+
+#include <string>
+
+namespace commands {
+
+enum ExitCode { kSuccess = 0, kFailure = 1, kUsage = 2, kRefused = 3 };
+
+int Info(const ToolOptions& options);
+int Dump(const ToolOptions& options);
+int Check(const ToolOptions& options);
+int Diff(const ToolOptions& options);
+int History(const ToolOptions& options);
+
+// Writes "kvres-tool: MESSAGE" as one line on standard error.
+void Complain(const std::string& message);
+
+} // namespace commands

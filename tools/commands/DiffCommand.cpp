@@ -1,0 +1,48 @@
+// `kvres-tool diff A B`: opens both result sets through the plug-in road,
+// compares them with ResultComparer and writes the report. Exit 0 when they
+// are equal within tolerance, 1 when they differ, 2 usage, 3 a file missing
+// or not recognised.
+#include "Commands.h"
+
+#include "DiffWriter.h"
+#include "OutputBuffer.h"
+#include "ResultComparer.h"
+#include "ResultSession.h"
+
+#include <cstdio>
+
+namespace commands {
+
+int Diff(const ToolOptions& options) {
+    ResultSession a;
+    ResultSession b;
+    std::string error;
+    for (ResultSession* session : {&a, &b}) {
+        const std::string& file = session == &a ? options.file : options.otherFile;
+        if (!session->Open(file, options.pluginPath, options.force, error)) {
+            Complain(error);
+            return session->GetFailure() == ResultSession::Failure::File ? kRefused : kFailure;
+        }
+    }
+    DiffReport report;
+    report.fileA = options.file;
+    report.fileB = options.otherFile;
+    if (!ResultComparer(options).Compare(a.Result(), b.Result(), report, error)) {
+        Complain(error);
+        return kUsage;
+    }
+    OutputBuffer out(stdout);
+    DiffWriter writer(out);
+    if (options.format == ToolOptions::Format::Json) {
+        writer.WriteJson(report);
+    } else {
+        writer.WriteText(report);
+    }
+    if (!out.Flush()) {
+        Complain("cannot write the output: " + out.ErrorText());
+        return kFailure;
+    }
+    return report.Equal() ? kSuccess : kFailure;
+}
+
+} // namespace commands

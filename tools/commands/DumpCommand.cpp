@@ -1,0 +1,88 @@
+// `kvres-tool info` and `kvres-tool dump`: open the result through the
+// plug-in, read its structure, and write the summary or every selected data
+// set through one of the writers.
+#include "Commands.h"
+
+#include "CsvWriter.h"
+#include "InfoReport.h"
+#include "JsonWriter.h"
+#include "OutputBuffer.h"
+#include "Platform.h"
+#include "ProgressBar.h"
+#include "ResultSession.h"
+#include "ResultWalker.h"
+#include "TextWriter.h"
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <sstream>
+
+namespace commands {
+
+void Complain(const std::string& message) {
+    std::cerr << "kvres-tool: " << message << '\n';
+}
+
+namespace {
+
+int InfoOrDump(const ToolOptions& options, bool info) {
+    ResultSession session;
+    std::string error;
+    if (!session.Open(options.file, options.pluginPath, options.force, error)) {
+        Complain(error);
+        return session.GetFailure() == ResultSession::Failure::File ? kRefused : kFailure;
+    }
+    ResultWalker walker(session.Result(), options.selection);
+    if (!walker.Prepare(error)) {
+        Complain(options.file + ": " + error);
+        return kUsage;
+    }
+
+    int code = kSuccess;
+    OutputBuffer out(stdout);
+    if (info) {
+        std::ostringstream report;
+        InfoReport(report, session.Plugin().DisplayName())
+            .Write(options.file, session.Recognized(), walker);
+        out << report.str();
+    } else {
+        std::unique_ptr<DumpSink> sink;
+        switch (options.format) {
+        case ToolOptions::Format::Json:
+            sink = std::make_unique<JsonWriter>(out);
+            break;
+        case ToolOptions::Format::Csv:
+            sink = std::make_unique<CsvWriter>(out);
+            break;
+        case ToolOptions::Format::Text:
+            sink = std::make_unique<TextWriter>(out);
+            break;
+        }
+        ProgressBar progress(platform::StderrIsTerminal(), stderr);
+        if (!walker.Dump(*sink, options.file, session.Recognized(), progress)) {
+            if (!out.Failed()) {
+                Complain(options.file +
+                         ": at least one data set could not be read (\"ok\": false)");
+            }
+            code = kFailure;
+        }
+    }
+    if (!out.Flush()) {
+        Complain("cannot write the output: " + out.ErrorText());
+        return kFailure;
+    }
+    return code;
+}
+
+} // namespace
+
+int Info(const ToolOptions& options) {
+    return InfoOrDump(options, true);
+}
+
+int Dump(const ToolOptions& options) {
+    return InfoOrDump(options, false);
+}
+
+} // namespace commands

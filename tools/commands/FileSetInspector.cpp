@@ -1,0 +1,448 @@
+#include "FileSetInspector.h"
+
+#include "ResultSession.h"
+
+#include "fileio/ResFileSet.h"
+#include "model/ResLayout.h"
+#include "model/kvresResult.h"
+
+#include <rxSimulation.h>
+#include <rxSubcase.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <tuple>
+#include <utility>
+
+namespace {
+
+// Warnings of one sort beyond this many are counted, not listed.
+constexpr int kWarningsPerSort = 50;
+
+struct ResultRelease {
+    void operator()(kvresResult* result) const { result->Release(); }
+};
+
+CheckReport::Encoding Describe(const ResFileSet& files) {
+    CheckReport::Encoding encoding;
+    const bool swap = files.SwapBytes();
+    switch (files.GetIntEncoding()) {
+    case Int4:
+        encoding.integers = "4 bytes";
+        encoding.trial = swap ? 2 : 1;
+        break;
+    case Int8First:
+        encoding.integers = "8 bytes, value in bytes 0-3";
+        encoding.trial = swap ? 4 : 3;
+        break;
+    case Int8Second:
+        encoding.integers = "8 bytes, value in bytes 4-7";
+        encoding.trial = swap ? 6 : 5;
+        break;
+    }
+    switch (files.GetRealEncoding()) {
+    case Real4:
+        encoding.reals = "IEEE single, 4 bytes";
+        break;
+    case Real8:
+        encoding.reals = "IEEE double, 8 bytes";
+        encoding.trial = swap ? 8 : 7;
+        break;
+    case Cray8:
+        encoding.reals = "Cray word, 8 bytes";
+        break;
+    }
+    encoding.byteOrder = swap ? "big-endian" : "little-endian";
+    return encoding;
+}
+
+std::string Text(const char* field, int width) {
+    return reslayout::FieldText(field, width);
+}
+
+bool Presented(std::int32_t kind) {
+    return reslayout::RealsPerRecord(kind) > 0;
+}
+
+// Where the host's structure scan put each block: the directory entry of
+// every (simulation, block position, file) it registered, first one kept.
+class HostView {
+public:
+    explicit HostView(const std::string& path) : result(new kvresResult(path.c_str())) {
+        if (!result || result->GetNumSubcases() < 1) {
+            return;
+        }
+        rxSubcase* subcase = result->GetSubcase(0);
+        const int count = subcase != nullptr ? subcase->GetNumSimulations() : 0;
+        for (int i = 0; i < count; ++i) {
+            simulations.push_back(subcase->GetSimulation(i));
+        }
+        const DataTypeDirectory& directory = result->DataTypes();
+        for (std::size_t e = 0; e < directory.Size(); ++e) {
+            for (const BlockLocation& location : directory.At(e).Locations()) {
+                entries.emplace(Key{location.simulation, location.position, location.fileIndex}, e);
+            }
+        }
+    }
+
+    const rxSimulation* Simulation(std::size_t index) const {
+        return index < simulations.size() ? simulations[index] : nullptr;
+    }
+    // The directory entry of a block, or null.
+    const DataTypeEntry* Entry(const rxSimulation* simulation, std::int32_t position,
+                               std::int32_t fileIndex) const {
+        const auto found = entries.find(Key{simulation, position, fileIndex});
+        return found == entries.end() ? nullptr : &result->DataTypes().At(found->second);
+    }
+
+private:
+    using Key = std::tuple<const rxSimulation*, std::int32_t, std::int32_t>;
+    std::unique_ptr<kvresResult, ResultRelease> result;
+    std::vector<const rxSimulation*> simulations;
+    std::map<Key, std::size_t> entries;
+};
+
+// Collects warnings of one sort, listing the first few.
+class WarningList {
+public:
+    WarningList(std::vector<std::string>& warnings, std::string sort)
+        : warnings(warnings), sort(std::move(sort)) {}
+    ~WarningList() {
+        if (count > kWarningsPerSort) {
+            warnings.push_back(std::to_string(count - kWarningsPerSort) + " more " + sort);
+        }
+    }
+    void Add(const std::string& text) {
+        if (++count <= kWarningsPerSort) {
+            warnings.push_back(text);
+        }
+    }
+
+private:
+    std::vector<std::string>& warnings;
+    std::string sort;
+    int count = 0;
+};
+
+// 64-bit FNV-1a over a sequence of ids, to compare id sequences between
+// simulations without keeping them.
+struct IdDigest {
+    std::uint64_t hash = 1469598103934665603ull;
+    std::int64_t count = 0;
+    void Add(std::int32_t id) {
+        std::uint32_t bits = static_cast<std::uint32_t>(id);
+        for (int i = 0; i < 4; ++i) {
+            hash = (hash ^ (bits & 0xFFu)) * 1099511628211ull;
+            bits >>= 8;
+        }
+        ++count;
+    }
+    bool operator==(const IdDigest& other) const {
+        return hash == other.hash && count == other.count;
+    }
+};
+
+// Reads the whole records of a block (positioned after its count word) and
+// fills `values`; returns the digest of its ids.
+IdDigest ReadRecords(ResFileSet& files, std::int64_t records, int realsPerRecord,
+                     CheckReport::BlockValues& values) {
+    IdDigest digest;
+    values.read = true;
+    values.components.assign(static_cast<std::size_t>(realsPerRecord), {});
+    float reals[6];
+    for (std::int64_t r = 0; r < records; ++r) {
+        std::int32_t id = 0;
+        if (files.ReadInt(&id) != 1 || files.ReadReals(reals, realsPerRecord) != realsPerRecord) {
+            break;
+        }
+        digest.Add(id);
+        for (int c = 0; c < realsPerRecord; ++c) {
+            const float value = reals[c];
+            if (std::isnan(value)) {
+                ++values.nanCount;
+                continue;
+            }
+            if (std::isinf(value)) {
+                ++values.infiniteCount;
+                continue;
+            }
+            CheckReport::ComponentRange& range = values.components[static_cast<std::size_t>(c)];
+            if (!range.any || value < range.minimum) {
+                range.minimum = value;
+            }
+            if (!range.any || value > range.maximum) {
+                range.maximum = value;
+            }
+            range.any = true;
+        }
+    }
+    return digest;
+}
+
+struct BlockSpan {
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+    std::string what;
+};
+
+} // namespace
+
+bool FileSetInspector::Inspect(const std::string& path, bool deep, CheckReport& report,
+                               std::string& error) const {
+    report = CheckReport{};
+    report.file = path;
+    report.deep = deep;
+
+    ResFileSet files;
+    if (!files.OpenFile(path)) {
+        error = "not recognised: no encoding gives a plausible header";
+        return false;
+    }
+    char title[reslayout::kTitleWidth] = {};
+    const std::size_t titleLength = std::strlen(reslayout::kTitleText);
+    if (files.ReadBytes(title, reslayout::kTitleWidth) != reslayout::kTitleWidth ||
+        std::memcmp(title, reslayout::kTitleText, titleLength) != 0) {
+        files.CloseFile();
+        error = std::string("not recognised: the title is not \"") + reslayout::kTitleText + '"';
+        return false;
+    }
+    files.CloseFile();
+    report.recognized = true;
+
+    const HostView host(path);
+    WarningList overlaps(report.warnings, "overlapping blocks");
+    WarningList kinds(report.warnings, "kind differences");
+    WarningList counts(report.warnings, "entity count differences");
+    // Per host data type: the first kind, entity count and ids seen.
+    struct FirstSeen {
+        std::int32_t kind = 0;
+        std::int32_t count = -1;
+        int simulation = -1;
+        bool haveIds = false;
+        IdDigest ids;
+    };
+    std::map<const DataTypeEntry*, FirstSeen> firstSeen;
+    std::size_t simulationIndex = 0;
+
+    const int fileCount = files.GetNumSeriesFiles();
+    for (int fileIndex = 0; fileIndex < fileCount; ++fileIndex) {
+        CheckReport::File file;
+        file.name = files.GetSeriesFileName(fileIndex);
+        if (!files.OpenFile(file.name)) {
+            const std::string unreadable = ResultSession::Unreadable(file.name);
+            file.opened = unreadable.empty();
+            file.problem = file.opened ? "no encoding gives a plausible header" : unreadable;
+            report.problems.push_back({file.name, file.problem});
+            report.files.push_back(std::move(file));
+            continue;
+        }
+        file.opened = true;
+        file.detected = true;
+        file.size = files.BytesRemaining();
+        file.encoding = Describe(files);
+        const int intSize = files.IntItemSize();
+        const int realSize = files.RealItemSize();
+
+        char text[reslayout::kHeaderTextWidth];
+        files.ReadBytes(text, reslayout::kTitleWidth);
+        file.title = Text(text, reslayout::kTitleWidth);
+        files.ReadBytes(text, reslayout::kHeaderTextWidth);
+        file.text1 = Text(text, reslayout::kHeaderTextWidth);
+        files.ReadBytes(text, reslayout::kHeaderTextWidth);
+        file.text2 = Text(text, reslayout::kHeaderTextWidth);
+        files.ReadInt(&file.simulationCount);
+
+        for (std::int32_t s = 0; s < file.simulationCount; ++s) {
+            char label[reslayout::kLabelWidth];
+            CheckReport::Simulation simulation;
+            if (files.ReadBytes(label, reslayout::kLabelWidth) != reslayout::kLabelWidth ||
+                files.ReadInt(&simulation.tablePosition) != 1) {
+                report.problems.push_back({file.name, "the simulation table holds " +
+                                                          std::to_string(s) + " whole entries of " +
+                                                          std::to_string(file.simulationCount)});
+                break;
+            }
+            simulation.label = Text(label, reslayout::kLabelWidth);
+            ++file.wholeSimulationEntries;
+            file.simulations.push_back(std::move(simulation));
+        }
+
+        std::vector<BlockSpan> spans;
+        // Tables already listed in this file, by position: a table shared by
+        // many simulations is listed once, so the report stays in proportion
+        // to the file. Rows in distinct bytes are at most size / 39 (the
+        // smallest row); beyond that the tables overlap and listing stops.
+        std::map<std::int32_t, int> tablesListed;
+        std::int64_t rowBudget = file.size / (reslayout::kNameWidth + 2 * 4) + 1;
+        for (CheckReport::Simulation& simulation : file.simulations) {
+            const std::size_t index = simulationIndex++;
+            const rxSimulation* hostSimulation = host.Simulation(index);
+            simulation.sync = hostSimulation != nullptr ? hostSimulation->GetSyncValue() : 0.0f;
+            const std::string where = file.name + ", simulation " + std::to_string(index) + " \"" +
+                                      simulation.label + '"';
+            const std::int64_t position = simulation.tablePosition;
+            const auto listed = tablesListed.find(simulation.tablePosition);
+            if (listed != tablesListed.end()) {
+                simulation.status = "shared";
+                simulation.sharedWith = listed->second;
+                continue;
+            }
+            tablesListed.emplace(simulation.tablePosition, static_cast<int>(index));
+            if (position < 0 || position >= file.size) {
+                simulation.status = "unreachable";
+            } else if (!files.SeekTo(simulation.tablePosition) ||
+                       files.ReadInt(&simulation.storedRows) != 1) {
+                simulation.status = "count-unreadable";
+            } else if (simulation.storedRows < 0) {
+                simulation.status = "negative-count";
+            } else {
+                simulation.status = "ok";
+            }
+            if (simulation.status == "unreachable" || simulation.status == "count-unreadable") {
+                report.problems.push_back({where, "data-type table " + simulation.status +
+                                                      " (position " + std::to_string(position) +
+                                                      ")"});
+                continue;
+            }
+
+            std::vector<std::tuple<std::string, std::int32_t, std::int32_t>> rows;
+            for (std::int32_t r = 0; r < simulation.storedRows; ++r) {
+                if (--rowBudget < 0) {
+                    simulation.status = "overlapping";
+                    if (rowBudget == -1) {
+                        report.problems.push_back(
+                            {where, "data-type tables overlap: more rows than the file can "
+                                    "hold apart; listing stopped"});
+                    }
+                    break;
+                }
+                char name[reslayout::kNameWidth];
+                std::int32_t kind = 0;
+                std::int32_t blockPosition = 0;
+                if (files.ReadBytes(name, reslayout::kNameWidth) != reslayout::kNameWidth ||
+                    files.ReadInt(&kind) != 1 || files.ReadInt(&blockPosition) != 1) {
+                    simulation.status = "cut-short";
+                    report.problems.push_back(
+                        {where, "data-type table cut short: " + std::to_string(r) +
+                                    " whole rows of " + std::to_string(simulation.storedRows)});
+                    break;
+                }
+                rows.emplace_back(Text(name, reslayout::kNameWidth), kind, blockPosition);
+            }
+
+            for (const auto& [name, kind, blockPosition] : rows) {
+                CheckReport::DataTypeRow row;
+                row.name = name;
+                row.kind = kind;
+                row.blockPosition = blockPosition;
+                const DataTypeEntry* entry = host.Entry(hostSimulation, blockPosition, fileIndex);
+                if (!Presented(kind)) {
+                    row.status = "not-presented";
+                    simulation.dataTypes.push_back(std::move(row));
+                    continue;
+                }
+                ++report.blockCount;
+                row.hostName = entry != nullptr ? entry->Name() : "";
+                // The host reads every block of a data type with the layout
+                // of its first kind.
+                const std::int32_t readKind =
+                    entry != nullptr && Presented(entry->Kind()) ? entry->Kind() : kind;
+                const std::int64_t recordBytes =
+                    reslayout::RecordBytes(readKind, intSize, realSize);
+                const std::int64_t start = blockPosition;
+                row.bytesAvailable = start >= 0 && start < file.size ? file.size - start : 0;
+                if (start < 0 || start >= file.size) {
+                    row.status = "unreachable";
+                } else if (row.bytesAvailable < intSize || !files.SeekTo(blockPosition) ||
+                           files.ReadInt(&row.storedCount) != 1) {
+                    row.status = "count-unreadable";
+                } else if (row.storedCount < 0) {
+                    row.status = "negative-count";
+                } else {
+                    row.bytesNeeded = intSize + row.storedCount * recordBytes;
+                    row.wholeRecords = std::min<std::int64_t>(
+                        row.storedCount, (row.bytesAvailable - intSize) / recordBytes);
+                    row.status = row.wholeRecords < row.storedCount ? "cut-short" : "ok";
+                    if (row.status == "cut-short") {
+                        row.endsAt = file.size;
+                    }
+                    spans.push_back({start, start + std::min(row.bytesNeeded, row.bytesAvailable),
+                                     "'" + name + "' of simulation " + std::to_string(index)});
+                }
+
+                if (row.status == "ok") {
+                    ++report.intactBlocks;
+                } else {
+                    std::string what = "block of '" + name + "' " + row.status;
+                    if (row.status == "cut-short") {
+                        what += ": " + std::to_string(row.wholeRecords) + " whole records of " +
+                                std::to_string(row.storedCount) + ", the file ends at byte " +
+                                std::to_string(row.endsAt);
+                    } else {
+                        what += " (position " + std::to_string(blockPosition) + ")";
+                    }
+                    report.problems.push_back({where, what});
+                }
+
+                const bool counted = row.status == "ok" || row.status == "cut-short";
+                IdDigest ids;
+                if (deep && counted) {
+                    ids = ReadRecords(files, row.wholeRecords, reslayout::RealsPerRecord(readKind),
+                                      row.values);
+                }
+                if (entry != nullptr) {
+                    auto [seen, first] = firstSeen.try_emplace(entry);
+                    FirstSeen& earlier = seen->second;
+                    if (first) {
+                        earlier.kind = kind;
+                        earlier.simulation = static_cast<int>(index);
+                    } else if (earlier.kind != kind) {
+                        kinds.Add("data type '" + entry->Name() + "' has kind " +
+                                  std::to_string(kind) + " in simulation " + std::to_string(index) +
+                                  " but kind " + std::to_string(earlier.kind) + " in simulation " +
+                                  std::to_string(earlier.simulation) + " (the first one holds)");
+                    }
+                    if (counted && earlier.count < 0) {
+                        earlier.count = row.storedCount;
+                    } else if (counted && earlier.count != row.storedCount) {
+                        counts.Add("data type '" + entry->Name() + "' has " +
+                                   std::to_string(row.storedCount) + " entities in simulation " +
+                                   std::to_string(index) + " but " + std::to_string(earlier.count) +
+                                   " before");
+                    }
+                    if (row.values.read) {
+                        if (!earlier.haveIds) {
+                            earlier.haveIds = true;
+                            earlier.ids = ids;
+                        } else {
+                            row.values.idsMatchFirst = earlier.ids == ids;
+                        }
+                    }
+                }
+                simulation.dataTypes.push_back(std::move(row));
+            }
+        }
+        files.CloseFile();
+
+        std::sort(spans.begin(), spans.end(),
+                  [](const BlockSpan& a, const BlockSpan& b) { return a.start < b.start; });
+        std::size_t widest = 0;
+        for (std::size_t i = 1; i < spans.size(); ++i) {
+            if (spans[i].start < spans[widest].end) {
+                overlaps.Add("in " + file.name + " blocks overlap: " + spans[widest].what +
+                             " (bytes " + std::to_string(spans[widest].start) + " to " +
+                             std::to_string(spans[widest].end) + ") and " + spans[i].what +
+                             " (from byte " + std::to_string(spans[i].start) + ")");
+            }
+            if (spans[i].end > spans[widest].end) {
+                widest = i;
+            }
+        }
+        report.simulationCount += static_cast<int>(file.simulations.size());
+        report.files.push_back(std::move(file));
+    }
+    return true;
+}

@@ -1,0 +1,72 @@
+#include "ResultSession.h"
+
+#include "Platform.h"
+
+#include <rxAllocator.h>
+#include <rxResult.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+ResultSession::~ResultSession() {
+    if (result != nullptr) {
+        result->Release();
+    }
+}
+
+std::string ResultSession::Unreadable(const std::string& path) {
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return errno != 0 ? std::strerror(errno) : "cannot open the file";
+    }
+    errno = 0;
+    std::string problem;
+    if (std::fgetc(file) == EOF && std::ferror(file) != 0) {
+        problem = errno != 0 ? std::strerror(errno) : "cannot read the file";
+    }
+    std::fclose(file);
+    return problem;
+}
+
+std::string ResultSession::DefaultPluginPath() {
+    std::string folder = platform::ExecutableDirectory();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    return folder + platform::PathSeparator() + platform::PluginFileName();
+}
+
+bool ResultSession::Open(const std::string& file, const std::string& pluginPath, bool force,
+                         std::string& error) {
+    const std::string unreadable = Unreadable(file);
+    if (!unreadable.empty()) {
+        failure = Failure::File;
+        error = file + ": " + unreadable;
+        return false;
+    }
+    const std::string path =
+        pluginPath.empty() ? DefaultPluginPath() : platform::LocalPath(pluginPath);
+    plugin = std::make_unique<ReaderPlugin>();
+    std::string why;
+    if (!plugin->Load(path, why)) {
+        failure = Failure::Plugin;
+        error = "cannot use the plug-in " + path + ": " + why;
+        return false;
+    }
+    recognized = plugin->Identify(file);
+    if (!recognized && !force) {
+        failure = Failure::File;
+        error = file + ": not recognised by the " + plugin->DisplayName() +
+                " (--force opens it anyway)";
+        return false;
+    }
+    result = plugin->CreateResult(file, rxAllocator::Default());
+    if (result == nullptr) {
+        failure = Failure::Plugin;
+        error = file + ": the plug-in could not create a result for it";
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,49 @@
+// ResultSession: one result opened the way a post-processing host opens it:
+// the file checked for readability, the plug-in loaded (from beside the
+// executable unless a path is given), its identification callback asked, and
+// the result created through its creation callback with the default
+// allocator. It owns the plug-in and the result's reference and releases the
+// result before the library. It reads no structure and writes nothing.
+#pragma once
+
+#include "ReaderPlugin.h"
+
+#include <memory>
+#include <string>
+
+class rxResult;
+
+class ResultSession {
+public:
+    // Why Open failed: the file itself (missing, unreadable, not recognised)
+    // or the plug-in (not loadable, no result created).
+    enum class Failure { None, File, Plugin };
+
+    ResultSession() = default;
+    ~ResultSession();
+    ResultSession(const ResultSession&) = delete;
+    ResultSession& operator=(const ResultSession&) = delete;
+
+    // Opens `file` with the plug-in at `pluginPath` (empty: beside the
+    // executable; a bare name: in the current folder). A file the plug-in
+    // declines is opened only when `force` is set. On failure returns false
+    // and sets `error` to one line naming the file or the plug-in.
+    bool Open(const std::string& file, const std::string& pluginPath, bool force,
+              std::string& error);
+
+    Failure GetFailure() const { return failure; }
+    bool Recognized() const { return recognized; }
+    rxResult& Result() const { return *result; }
+    const ReaderPlugin& Plugin() const { return *plugin; }
+
+    // Empty when `path` can be opened and read; otherwise the system's reason.
+    static std::string Unreadable(const std::string& path);
+    // The plug-in's path beside the running executable.
+    static std::string DefaultPluginPath();
+
+private:
+    std::unique_ptr<ReaderPlugin> plugin;
+    rxResult* result = nullptr;
+    bool recognized = false;
+    Failure failure = Failure::None;
+};

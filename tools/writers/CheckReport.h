@@ -1,0 +1,87 @@
+// CheckReport: what `kvres-tool check` found in a file set, as plain values:
+// per series file its encoding, header and simulations, per simulation its
+// data-type rows with the state of each block, the warnings and the counts.
+// Filled by FileSetInspector, written by CheckWriter; it holds no file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct CheckReport {
+    // Per component of a block's records, with --deep.
+    struct ComponentRange {
+        float minimum = 0.0f;
+        float maximum = 0.0f;
+        bool any = false; // a finite value was seen
+    };
+    struct BlockValues {
+        bool read = false; // --deep read this block
+        std::vector<ComponentRange> components;
+        std::int64_t nanCount = 0;
+        std::int64_t infiniteCount = 0;
+        // Whether the id sequence equals that of the first simulation with
+        // this data type; true for that first simulation itself.
+        bool idsMatchFirst = true;
+    };
+    struct DataTypeRow {
+        std::string name;     // as stored
+        std::string hostName; // as the host sees it after renaming; empty if not presented
+        std::int32_t kind = 0;
+        std::int32_t blockPosition = 0;
+        std::int32_t storedCount = 0;
+        std::int64_t bytesNeeded = 0;    // the count word and every stored record
+        std::int64_t bytesAvailable = 0; // from the block's position to the end of the file
+        std::int64_t wholeRecords = 0;
+        std::int64_t endsAt = -1; // cut-short: the byte offset where the file ends
+        // ok, cut-short, unreachable, count-unreadable, negative-count, not-presented
+        std::string status;
+        BlockValues values;
+    };
+    struct Simulation {
+        std::string label;
+        float sync = 0.0f;
+        std::int32_t tablePosition = 0;
+        std::int32_t storedRows = 0;
+        // ok, unreachable, count-unreadable, cut-short, negative-count, or
+        // shared: the table of an earlier simulation of the same file
+        // (sharedWith), whose rows are not listed again
+        std::string status;
+        int sharedWith = -1;
+        std::vector<DataTypeRow> dataTypes;
+    };
+    struct Encoding {
+        std::string integers;
+        std::string reals;
+        std::string byteOrder;
+        int trial = 0; // 1 to 8, the detection trial that accepted the file
+    };
+    struct File {
+        std::string name;
+        std::int64_t size = 0;
+        bool opened = false;
+        bool detected = false;
+        std::string problem; // why it could not be read; empty when it could
+        Encoding encoding;
+        std::string title, text1, text2;
+        std::int32_t simulationCount = 0;
+        std::int32_t wholeSimulationEntries = 0;
+        std::vector<Simulation> simulations;
+    };
+    struct Problem {
+        std::string where;
+        std::string what;
+    };
+
+    std::string file;
+    bool recognized = false;
+    std::vector<File> files;
+    std::vector<std::string> warnings;
+    std::vector<Problem> problems;
+    bool deep = false;
+
+    // Summary counts.
+    int simulationCount = 0;
+    int blockCount = 0;
+    int intactBlocks = 0;
+};

@@ -1,0 +1,212 @@
+#include "CheckWriter.h"
+
+#include "JsonWriter.h"
+#include "TextWriter.h"
+
+namespace {
+
+void WriteRange(OutputBuffer& out, const CheckReport::BlockValues& values, bool maximum) {
+    out << '[';
+    for (std::size_t c = 0; c < values.components.size(); ++c) {
+        const CheckReport::ComponentRange& range = values.components[c];
+        out << (c == 0 ? "" : ", ");
+        if (range.any) {
+            JsonWriter::WriteNumber(out, maximum ? range.maximum : range.minimum);
+        } else {
+            out << "null";
+        }
+    }
+    out << ']';
+}
+
+void WriteSummaryLine(OutputBuffer& out, const CheckReport& report) {
+    out << "summary: " << report.files.size() << (report.files.size() == 1 ? " file, " : " files, ")
+        << report.simulationCount << " simulations, " << report.blockCount << " blocks, "
+        << report.intactBlocks << " intact, " << report.problems.size()
+        << (report.problems.size() == 1 ? " problem\n" : " problems\n");
+}
+
+} // namespace
+
+const char* CheckWriter::KindMeaning(std::int32_t kind) {
+    switch (kind) {
+    case 0:
+        return "real vector at nodes";
+    case 1:
+        return "real scalar at nodes";
+    case 2:
+        return "not presented";
+    case 3:
+        return "real scalar at elements";
+    case 4:
+        return "complex vector at nodes";
+    case 5:
+        return "complex scalar at nodes";
+    case 6:
+        return "complex scalar at elements";
+    case 7:
+        return "magnitude, phase and offset at nodes";
+    case 8:
+        return "magnitude, phase and offset at elements";
+    default:
+        return "unknown kind, not presented";
+    }
+}
+
+void CheckWriter::WriteJson(const CheckReport& report) {
+    const auto quote = [](const std::string& text) { return JsonWriter::Quote(text); };
+    out << "{\n  \"file\": " << quote(report.file)
+        << ",\n  \"recognized\": " << (report.recognized ? "true" : "false") << ",\n  \"files\": [";
+    for (std::size_t f = 0; f < report.files.size(); ++f) {
+        const CheckReport::File& file = report.files[f];
+        out << (f == 0 ? "\n" : ",\n") << "    {\"name\": " << quote(file.name)
+            << ", \"size\": " << file.size << ", \"opened\": " << (file.opened ? "true" : "false")
+            << ", \"problem\": " << (file.problem.empty() ? "null" : quote(file.problem));
+        if (!file.detected) {
+            out << ", \"encoding\": null, \"simulationCount\": 0, \"simulations\": []}";
+            continue;
+        }
+        out << ",\n     \"encoding\": {\"integers\": " << quote(file.encoding.integers)
+            << ", \"reals\": " << quote(file.encoding.reals)
+            << ", \"byteOrder\": " << quote(file.encoding.byteOrder)
+            << ", \"trial\": " << file.encoding.trial << "},\n     \"title\": " << quote(file.title)
+            << ", \"text1\": " << quote(file.text1) << ", \"text2\": " << quote(file.text2)
+            << ",\n     \"simulationCount\": " << file.simulationCount << ", \"simulations\": [";
+        for (std::size_t s = 0; s < file.simulations.size(); ++s) {
+            const CheckReport::Simulation& simulation = file.simulations[s];
+            out << (s == 0 ? "\n" : ",\n") << "      {\"label\": " << quote(simulation.label)
+                << ", \"sync\": ";
+            JsonWriter::WriteNumber(out, simulation.sync);
+            out << ", \"tablePosition\": " << simulation.tablePosition
+                << ", \"status\": " << quote(simulation.status);
+            if (simulation.sharedWith >= 0) {
+                out << ", \"sharedWith\": " << simulation.sharedWith;
+            }
+            out << ", \"dataTypes\": [";
+            for (std::size_t r = 0; r < simulation.dataTypes.size(); ++r) {
+                const CheckReport::DataTypeRow& row = simulation.dataTypes[r];
+                out << (r == 0 ? "\n" : ",\n") << "        {\"name\": " << quote(row.name)
+                    << ", \"hostName\": " << (row.hostName.empty() ? "null" : quote(row.hostName))
+                    << ", \"kind\": " << row.kind
+                    << ", \"kindMeaning\": " << quote(KindMeaning(row.kind))
+                    << ", \"blockPosition\": " << row.blockPosition
+                    << ", \"storedCount\": " << row.storedCount
+                    << ", \"bytesNeeded\": " << row.bytesNeeded
+                    << ", \"bytesAvailable\": " << row.bytesAvailable
+                    << ", \"wholeRecords\": " << row.wholeRecords
+                    << ", \"status\": " << quote(row.status);
+                if (row.endsAt >= 0) {
+                    out << ", \"endsAt\": " << row.endsAt;
+                }
+                if (row.values.read) {
+                    out << ",\n         \"values\": {\"minimum\": ";
+                    WriteRange(out, row.values, false);
+                    out << ", \"maximum\": ";
+                    WriteRange(out, row.values, true);
+                    out << ", \"nan\": " << row.values.nanCount
+                        << ", \"infinite\": " << row.values.infiniteCount
+                        << ", \"idsMatchFirst\": " << (row.values.idsMatchFirst ? "true" : "false")
+                        << '}';
+                }
+                out << '}';
+            }
+            out << (simulation.dataTypes.empty() ? "]}" : "\n      ]}");
+        }
+        out << (file.simulations.empty() ? "]}" : "\n     ]}");
+    }
+    out << (report.files.empty() ? "],\n" : "\n  ],\n") << "  \"warnings\": [";
+    for (std::size_t w = 0; w < report.warnings.size(); ++w) {
+        out << (w == 0 ? "\n    " : ",\n    ") << quote(report.warnings[w]);
+    }
+    out << (report.warnings.empty() ? "],\n" : "\n  ],\n") << "  \"problems\": [";
+    for (std::size_t p = 0; p < report.problems.size(); ++p) {
+        out << (p == 0 ? "\n    " : ",\n    ") << "{\"where\": " << quote(report.problems[p].where)
+            << ", \"what\": " << quote(report.problems[p].what) << '}';
+    }
+    out << (report.problems.empty() ? "],\n" : "\n  ],\n")
+        << "  \"summary\": {\"files\": " << report.files.size()
+        << ", \"simulations\": " << report.simulationCount << ", \"blocks\": " << report.blockCount
+        << ", \"intactBlocks\": " << report.intactBlocks
+        << ", \"problems\": " << report.problems.size() << "}\n}\n";
+}
+
+void CheckWriter::WriteText(const CheckReport& report) {
+    const auto shown = [](const std::string& text) { return TextWriter::Printable(text); };
+    out << "file " << shown(report.file) << (report.deep ? " (every block read)\n" : "\n");
+    for (std::size_t f = 0; f < report.files.size(); ++f) {
+        const CheckReport::File& file = report.files[f];
+        out << "\nseries file " << f << ": " << shown(file.name);
+        if (!file.detected) {
+            out << ": " << (file.opened ? "opened, but " : "cannot be opened: ")
+                << shown(file.problem) << '\n';
+            continue;
+        }
+        out << ", " << file.size << " bytes\n  encoding: integers " << file.encoding.integers
+            << ", reals " << file.encoding.reals << ", " << file.encoding.byteOrder << " (trial "
+            << file.encoding.trial << ")\n  header: \"" << shown(file.title) << "\", \""
+            << shown(file.text1) << "\", \"" << shown(file.text2)
+            << "\"\n  simulations stored: " << file.simulationCount << '\n';
+        for (const CheckReport::Simulation& simulation : file.simulations) {
+            out << "  simulation \"" << shown(simulation.label) << "\", sync ";
+            out.Float(simulation.sync);
+            out << ", table at " << simulation.tablePosition << ": " << simulation.status;
+            if (simulation.sharedWith >= 0) {
+                out << " with simulation " << simulation.sharedWith << " (rows listed there)";
+            }
+            out << '\n';
+            for (const CheckReport::DataTypeRow& row : simulation.dataTypes) {
+                out << "    " << shown(row.name);
+                if (!row.hostName.empty() && row.hostName != row.name) {
+                    out << " (host: " << shown(row.hostName) << ')';
+                }
+                out << ", kind " << row.kind << " (" << KindMeaning(row.kind) << ")";
+                if (row.status != "not-presented") {
+                    out << ", block at " << row.blockPosition;
+                }
+                if (row.status == "ok" || row.status == "cut-short") {
+                    out << ", " << row.storedCount << " entities, " << row.bytesNeeded
+                        << " bytes needed, " << row.bytesAvailable << " available, "
+                        << row.wholeRecords << " whole records";
+                }
+                out << ": " << row.status;
+                if (row.endsAt >= 0) {
+                    out << " (the file ends at byte " << row.endsAt << ')';
+                }
+                out << '\n';
+                if (row.values.read) {
+                    out << "      ";
+                    for (std::size_t c = 0; c < row.values.components.size(); ++c) {
+                        const CheckReport::ComponentRange& range = row.values.components[c];
+                        out << (c == 0 ? "" : ", ") << "component " << c << ' ';
+                        if (range.any) {
+                            out.Float(range.minimum);
+                            out << " to ";
+                            out.Float(range.maximum);
+                        } else {
+                            out << "no finite value";
+                        }
+                    }
+                    out << "; " << row.values.nanCount << " NaN, " << row.values.infiniteCount
+                        << " infinite; ids "
+                        << (row.values.idsMatchFirst ? "as in the first simulation"
+                                                     : "differ from the first simulation")
+                        << '\n';
+                }
+            }
+        }
+    }
+    if (!report.warnings.empty()) {
+        out << "\nwarnings:\n";
+        for (const std::string& warning : report.warnings) {
+            out << "  " << shown(warning) << '\n';
+        }
+    }
+    if (!report.problems.empty()) {
+        out << "\nproblems:\n";
+        for (const CheckReport::Problem& problem : report.problems) {
+            out << "  " << shown(problem.where) << ": " << shown(problem.what) << '\n';
+        }
+    }
+    out << '\n';
+    WriteSummaryLine(out, report);
+}

@@ -1,0 +1,20 @@
+// HistoryWriter: writes an EntityHistory as CSV (simulation, label, sync and
+// the value columns, empty where the entity is missing), as a JSON document
+// (null values where it is missing) or as an aligned text table ("-" where
+// it is missing). It writes to an OutputBuffer.
+#pragma once
+
+#include "EntityHistory.h"
+#include "OutputBuffer.h"
+
+class HistoryWriter {
+public:
+    explicit HistoryWriter(OutputBuffer& out) : out(out) {}
+
+    void WriteCsv(const EntityHistory& history);
+    void WriteJson(const EntityHistory& history);
+    void WriteText(const EntityHistory& history);
+
+private:
+    OutputBuffer& out;
+};
