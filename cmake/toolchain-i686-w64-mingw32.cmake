@@ -21,6 +21,14 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# Floating point in SSE2 registers, not the x87 unit: an x87 load quiets a
+# signalling NaN (7F800001 becomes 7FC00001), and a real must reach the host
+# as the file's 4 bytes. Every x86 processor that runs a supported 32-bit
+# Windows has SSE2. Floats still return in st(0) as the platform's calling
+# convention demands, so the host's ABI is unchanged.
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
+
 # -static picks the static libwinpthread as well as libgcc and libstdc++; the
 # import libraries of the system DLLs are still used, as they must be.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

@@ -45,6 +45,22 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
     return p == pattern.size();
 }
 
+bool SameEntryName(const std::string& a, const std::string& b) {
+#if defined(_WIN32)
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (FoldCase(a[i]) != FoldCase(b[i])) {
+            return false;
+        }
+    }
+    return true;
+#else
+    return a == b;
+#endif
+}
+
 DirectoryScanner::~DirectoryScanner() {
     Close();
 }

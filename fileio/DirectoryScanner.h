@@ -44,6 +44,11 @@ private:
 #endif
 };
 
+// Whether `a` and `b`, names of entries of one directory, name the same
+// entry: without regard to ASCII letter case on Windows, whose file names
+// compare that way, and byte for byte elsewhere.
+bool SameEntryName(const std::string& a, const std::string& b);
+
 // Case-insensitive (ASCII) match of `name` against `pattern`, where '*' stands
 // for any run of characters, the empty run included.
 bool WildcardMatch(const std::string& pattern, const std::string& name);

@@ -22,12 +22,17 @@ bool ResFile::Open(const std::string& name) {
     return stream != nullptr;
 }
 
-void ResFile::Close() {
+void ResFile::Close() noexcept {
     if (stream != nullptr) {
         std::fclose(stream);
         stream = nullptr;
         if (rxFileCacheClearer* clearer = rxFileCacheClearer::GetInstance()) {
-            clearer->AddFileName(fileName.c_str());
+            // The host's cache is told what it can be told; an exception of
+            // its own (no memory) must not leave a close half done.
+            try {
+                clearer->AddFileName(fileName.c_str());
+            } catch (...) {
+            }
         }
     }
     fileName.clear();

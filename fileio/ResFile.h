@@ -22,8 +22,8 @@ public:
     bool Open(const std::string& name);
 
     // Closes an open stream and hands its name to the cache clearer; the name
-    // is forgotten in every case.
-    void Close();
+    // is forgotten in every case. Throws nothing, whatever the clearer does.
+    void Close() noexcept;
 
     bool IsOpen() const { return stream != nullptr; }
     std::FILE* Stream() const { return stream; }

@@ -222,13 +222,15 @@ int ResFileSet::DiscoverSeries(const std::string& path) {
     DirectoryEntry entry;
     for (bool more = scanner.First(pattern, entry); more; more = scanner.Next(entry)) {
         // Directories never join; hidden and system files only when they are
-        // the very file the caller named (on Windows the platform lists that
-        // file first, and the first entry is taken by its name alone).
+        // the very file the caller named, in whatever letter case the name
+        // was typed where the platform ignores case (on Windows the platform
+        // lists that file first, and the first entry is taken by its name
+        // alone).
         if (entry.attributes & DirectoryScanner::Subdirectory) {
             continue;
         }
         if ((entry.attributes & (DirectoryScanner::Hidden | DirectoryScanner::System)) &&
-            entry.name != basename) {
+            !SameEntryName(entry.name, basename)) {
             continue;
         }
         if (IsSeriesMember(entry.name, stem, extension)) {

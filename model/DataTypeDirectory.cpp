@@ -12,7 +12,7 @@ DataTypeEntry& DataTypeDirectory::RegisterBlock(rxSimulation* simulation, const 
     if (found != firstByName.end()) {
         index = found->second;
     } else {
-        entries.emplace_back(key, kind);
+        entries.emplace_back(key, kind, sharedTables.get());
         index = entries.size() - 1;
         firstByName.emplace(std::move(key), index);
     }
@@ -40,6 +40,22 @@ const DataTypeEntry* DataTypeDirectory::FindDataType(const char* name) const {
         return nullptr;
     }
     return FindExact(given.substr(0, colon));
+}
+
+void DataTypeDirectory::ShareTable(const rxSimulation* simulation,
+                                   const rxSimulation* tableReader) {
+    auto earlier = sharedTables->find(tableReader);
+    const rxSimulation* reader = earlier != sharedTables->end() ? earlier->second : tableReader;
+    if (reader != simulation) {
+        (*sharedTables)[simulation] = reader;
+    }
+}
+
+void DataTypeDirectory::Clear() noexcept {
+    entries.clear();
+    firstByName.clear();
+    sharedTables->clear();
+    indexStale = false;
 }
 
 void DataTypeDirectory::Rename(std::size_t index, std::string newName) {

@@ -2,7 +2,8 @@
 
 #include <utility>
 
-DataTypeEntry::DataTypeEntry(std::string name, int32_t kind) : name(std::move(name)), kind(kind) {}
+DataTypeEntry::DataTypeEntry(std::string name, int32_t kind, const SharedTables* sharing)
+    : name(std::move(name)), kind(kind), sharing(sharing) {}
 
 void DataTypeEntry::AddLocation(const BlockLocation& location) {
     locations.push_back(location);
@@ -11,6 +12,12 @@ void DataTypeEntry::AddLocation(const BlockLocation& location) {
 
 bool DataTypeEntry::FindLocation(const rxSimulation* simulation, int32_t* position,
                                  int32_t* fileIndex) const {
+    if (sharing != nullptr) {
+        auto shared = sharing->find(simulation);
+        if (shared != sharing->end()) {
+            simulation = shared->second;
+        }
+    }
     auto found = firstLocation.find(simulation);
     if (found == firstLocation.end()) {
         return false;

@@ -8,7 +8,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -187,29 +189,68 @@ int kvresResult::ReadNumSubcases() {
         return static_cast<int>(subcases.size());
     }
     scanned = true;
+    try {
+        Scan();
+    } catch (...) {
+        // Out of memory part-way (in the reader or in a host call): no
+        // partial structure is kept.
+        ForgetScan();
+    }
+    return static_cast<int>(subcases.size());
+}
 
+// Builds the subcase and the directory, and attaches the subcase to the
+// result only once every file has been read, so that an exception leaves
+// nothing half-built behind; the subcase and its simulations go with it.
+void kvresResult::Scan() {
     GetFileSet();
+    subcases.reserve(subcases.size() + 1);
     kvresSubcase* subcase = new kvresSubcase(this);
     if (subcase == nullptr) {
-        return 0;
+        throw std::bad_alloc(); // the host's allocator has no memory
     }
-    subcases.push_back(subcase);
+    try {
+        const int fileCount = fileSet.GetNumSeriesFiles();
+        float previousValue = kNoLabelValue;
+        for (int fileIndex = 0; fileIndex < fileCount; ++fileIndex) {
+            ScanFile(*subcase, fileIndex, previousValue);
+        }
+        FinishNames();
+    } catch (...) {
+        subcase->Release();
+        throw;
+    }
+    subcases.push_back(subcase); // room reserved above: cannot fail
+}
 
-    const int fileCount = fileSet.GetNumSeriesFiles();
-    float previousValue = kNoLabelValue;
-    for (int fileIndex = 0; fileIndex < fileCount; ++fileIndex) {
-        ScanFile(fileIndex, previousValue);
+// What a result whose file could not be read holds: one subcase without
+// simulations, an empty directory, no file open.
+void kvresResult::ForgetScan() noexcept {
+    fileSet.CloseFile();
+    dataTypes.Clear();
+    hasComplexData = false;
+    if (!subcases.empty()) {
+        return;
     }
-    FinishNames();
-    return static_cast<int>(subcases.size());
+    kvresSubcase* empty = nullptr;
+    try {
+        empty = new kvresSubcase(this);
+        if (empty != nullptr) {
+            subcases.push_back(empty);
+        }
+    } catch (...) {
+        if (empty != nullptr) {
+            empty->Release();
+        }
+    }
 }
 
 // Reads one series file's simulation table and data-type tables. Nothing is
 // created or registered from a value that was not read whole: the table of
 // simulations ends at the first entry cut short, and a data-type table ends
-// at its first row cut short.
-void kvresResult::ScanFile(int fileIndex, float& previousValue) {
-    kvresSubcase* subcase = static_cast<kvresSubcase*>(subcases.front());
+// at its first row cut short. A data-type table is read once however many
+// simulations point at it; the others share its registrations.
+void kvresResult::ScanFile(kvresSubcase& subcase, int fileIndex, float& previousValue) {
     if (!fileSet.OpenFile(fileSet.GetSeriesFileName(fileIndex))) {
         return;
     }
@@ -238,16 +279,24 @@ void kvresResult::ScanFile(int fileIndex, float& previousValue) {
             value = previousValue == kNoLabelValue ? 0.0f : previousValue + 1.0f;
         }
         kvresSimulation* simulation =
-            new kvresSimulation(subcase, value, label.c_str(), tablePosition, fileIndex);
+            new kvresSimulation(&subcase, value, label.c_str(), tablePosition, fileIndex);
         if (simulation == nullptr) {
-            break;
+            // The host's allocator has no memory: the scan cannot finish.
+            throw std::bad_alloc();
         }
-        subcase->AddSimulation(simulation);
+        subcase.AddSimulation(simulation);
         found.push_back(simulation);
         previousValue = value;
     }
 
+    // The first simulation of this file to point at each table position.
+    std::unordered_map<int32_t, const kvresSimulation*> tableReaders;
     for (kvresSimulation* simulation : found) {
+        const auto reader = tableReaders.emplace(simulation->TablePosition(), simulation);
+        if (!reader.second) {
+            dataTypes.ShareTable(simulation, reader.first->second);
+            continue;
+        }
         int32_t typeCount = 0;
         if (!fileSet.SeekTo(simulation->TablePosition()) || fileSet.ReadInt(&typeCount) != 1) {
             continue;

@@ -13,13 +13,18 @@
 
 #include <cstdint>
 
+class kvresSubcase;
+
 class kvresResult : public rxResult {
 public:
     explicit kvresResult(const char* fileName);
     ~kvresResult() override;
 
     // The structure scan. A second call changes nothing and returns the
-    // number of subcases again.
+    // number of subcases again. A scan that cannot finish (out of memory)
+    // leaves the result as one whose file could not be read: the one subcase
+    // with no simulations and no data types, or no subcase when even that
+    // cannot be made. Throws nothing.
     int ReadNumSubcases() override;
     rxSubcase* ReadSubcase(int index) override;
 
@@ -33,8 +38,10 @@ public:
     bool HasComplexData() const { return hasComplexData; }
 
 private:
-    void ScanFile(int fileIndex, float& previousValue);
+    void Scan();
+    void ScanFile(kvresSubcase& subcase, int fileIndex, float& previousValue);
     void FinishNames();
+    void ForgetScan() noexcept;
 
     // Declaration order matters: the file set goes first when the result is
     // destroyed (closing any open file), then the directory.

@@ -15,7 +15,9 @@ bool kvresScalarDataSet::HasValidComponent() const {
     return componentIndex >= 0 && componentIndex < componentCount;
 }
 
-bool kvresScalarDataSet::ReadData(int) {
+// An exception cannot cross into the host, which runs another C++ runtime:
+// the function-level try blocks below end a read with false instead.
+bool kvresScalarDataSet::ReadData(int) try {
     if (!HasValidComponent()) {
         ReserveItems(0);
         return false;
@@ -28,11 +30,13 @@ bool kvresScalarDataSet::ReadData(int) {
         SetBaseData(reals[component]);
     });
     return block.Complete(delivered);
+} catch (...) {
+    return false;
 }
 
 // With two reals per record the second is the phase in degrees; otherwise the
 // record holds no phase for this component and the phase is 0.
-bool kvresScalarDataSet::ReadComplexData(int) {
+bool kvresScalarDataSet::ReadComplexData(int) try {
     if (!HasValidComponent()) {
         ReserveItems(0);
         return false;
@@ -50,4 +54,6 @@ bool kvresScalarDataSet::ReadComplexData(int) {
         SetBaseData(&value);
     });
     return block.Complete(delivered);
+} catch (...) {
+    return false;
 }

@@ -41,8 +41,9 @@ kvresSimulation::kvresSimulation(rxSubcase* subcase, float syncValue, const char
 kvresSimulation::~kvresSimulation() = default;
 
 // Chooses the data-set class and component from the entry's kind. Creating a
-// data set opens no file; it reads its block when the host asks it to.
-rxDataSet* kvresSimulation::ReadDataSet(rxDataType* dataType, const char* text) {
+// data set opens no file; it reads its block when the host asks it to. An
+// exception (no memory) gives no data set rather than crossing into the host.
+rxDataSet* kvresSimulation::ReadDataSet(rxDataType* dataType, const char* text) try {
     auto* result = static_cast<kvresResult*>(GetResult());
     if (result == nullptr || dataType == nullptr || dataType->GetName() == nullptr) {
         return nullptr;
@@ -78,6 +79,8 @@ rxDataSet* kvresSimulation::ReadDataSet(rxDataType* dataType, const char* text) 
     default:
         return nullptr;
     }
+} catch (...) {
+    return nullptr;
 }
 
 int kvresSimulation::ReadExtraData() {

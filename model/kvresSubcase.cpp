@@ -7,6 +7,7 @@
 
 #include "rxEntityIdReceiver.h"
 
+#include <new>
 #include <string>
 
 namespace {
@@ -43,6 +44,16 @@ Presentation PresentationOf(int32_t kind) {
 
 constexpr const char* kTripleSuffixes[] = {":Magnitude", ":Phase", ":Offset"};
 
+// One host data type with its attribute. No memory for it (the host's
+// allocator gave none) is an out-of-memory like any other.
+void CreatePresented(rxSubcase& subcase, const std::string& name, const Presentation& shown) {
+    rxDataType* type = subcase.CreateDataType(name.c_str(), shown.binding, -1);
+    if (type == nullptr) {
+        throw std::bad_alloc();
+    }
+    type->AddAttribute(shown.attribute, shown.format, 0, false);
+}
+
 } // namespace
 
 kvresSubcase::kvresSubcase(kvresResult* result) : rxSubcase(result, 1, "Loadcase 1") {}
@@ -57,7 +68,26 @@ int kvresSubcase::GetSubcaseType() {
     return Owner()->HasComplexData() ? 1 : 2;
 }
 
+// Creates the host data types of the directory's entries. When that cannot
+// finish (no memory), the data types made by this call are released again
+// and the answer is the number left, as before the call.
 int kvresSubcase::ReadDataTypes() {
+    const std::size_t before = dataTypes.size();
+    try {
+        CreateDataTypes();
+    } catch (...) {
+        while (dataTypes.size() > before) {
+            rxDataType* made = dataTypes.back();
+            dataTypes.pop_back();
+            if (made != nullptr) {
+                made->Release();
+            }
+        }
+    }
+    return GetNumDataTypes();
+}
+
+void kvresSubcase::CreateDataTypes() {
     const DataTypeDirectory& directory = Owner()->DataTypes();
     const std::size_t entries = directory.Size();
     for (std::size_t index = 0; index < entries; ++index) {
@@ -67,19 +97,13 @@ int kvresSubcase::ReadDataTypes() {
             continue;
         }
         if (!shown.triple) {
-            if (rxDataType* type = CreateDataType(entry.Name().c_str(), shown.binding, -1)) {
-                type->AddAttribute(shown.attribute, shown.format, 0, false);
-            }
+            CreatePresented(*this, entry.Name(), shown);
             continue;
         }
         for (const char* suffix : kTripleSuffixes) {
-            const std::string name = entry.Name() + suffix;
-            if (rxDataType* type = CreateDataType(name.c_str(), shown.binding, -1)) {
-                type->AddAttribute(shown.attribute, shown.format, 0, false);
-            }
+            CreatePresented(*this, entry.Name() + suffix, shown);
         }
     }
-    return GetNumDataTypes();
 }
 
 bool kvresSubcase::HasDataTypes(int) {
@@ -97,10 +121,20 @@ rxSimulation* kvresSubcase::ReadSimulation(int index) {
     return simulations[static_cast<std::size_t>(index)];
 }
 
+// An exception (no memory, a host call) ends the read with 0 rather than
+// crossing into the host.
+int kvresSubcase::ReadEntityIDs(rxDataType* dataType, int option, rxEntityIdReceiver* receiver) {
+    try {
+        return ReadBlockEntityIDs(dataType, option, receiver);
+    } catch (...) {
+        return 0;
+    }
+}
+
 // The ids of a data type's block in the first simulation. The receiver hears
 // of no more entities than the file holds whole records for, and gets only
 // ids read from the file; the answer is the number of ids handed over.
-int kvresSubcase::ReadEntityIDs(rxDataType* dataType, int, rxEntityIdReceiver* receiver) {
+int kvresSubcase::ReadBlockEntityIDs(rxDataType* dataType, int, rxEntityIdReceiver* receiver) {
     if (dataType == nullptr || receiver == nullptr) {
         return 0;
     }

@@ -2,7 +2,8 @@
 // the directory's entries as host data types (three for a triple), tells
 // whether the results are complex, hands out the simulations the scan
 // appended, and reads the entity ids of a data type from its block in the
-// first simulation. Owns nothing beyond its host base.
+// first simulation. Owns nothing beyond its host base. No operation lets an
+// exception pass to the host: each answers it with its failure answer.
 #pragma once
 
 #include "rxSubcase.h"
@@ -23,4 +24,6 @@ public:
 
 private:
     kvresResult* Owner() const;
+    void CreateDataTypes();
+    int ReadBlockEntityIDs(rxDataType* dataType, int option, rxEntityIdReceiver* receiver);
 };

@@ -14,7 +14,9 @@ kvresVectorDataSet::kvresVectorDataSet(rxSimulation* simulation, rxDataType* dat
 
 kvresVectorDataSet::~kvresVectorDataSet() = default;
 
-bool kvresVectorDataSet::ReadData(int) {
+// An exception cannot cross into the host, which runs another C++ runtime:
+// the function-level try blocks below end a read with false instead.
+bool kvresVectorDataSet::ReadData(int) try {
     BlockReader block(GetSimulation(), fileIndex, blockPosition, 3);
     ReserveItems(block.ReadableCount());
     rxVector3D value;
@@ -26,12 +28,14 @@ bool kvresVectorDataSet::ReadData(int) {
         SetBaseData(&value);
     });
     return block.Complete(delivered);
+} catch (...) {
+    return false;
 }
 
 // A data type marked "_NC" is a real vector of a complex result: its records
 // hold the three magnitudes only and every phase is 0. Otherwise magnitude
 // and phase (degrees) alternate for x, y and z.
-bool kvresVectorDataSet::ReadComplexData(int) {
+bool kvresVectorDataSet::ReadComplexData(int) try {
     const rxDataType* type = GetDataType();
     const bool magnitudesOnly = type != nullptr && std::strstr(type->GetName(), "_NC") != nullptr;
     BlockReader block(GetSimulation(), fileIndex, blockPosition, magnitudesOnly ? 3 : 6);
@@ -55,4 +59,6 @@ bool kvresVectorDataSet::ReadComplexData(int) {
         });
     }
     return block.Complete(delivered);
+} catch (...) {
+    return false;
 }

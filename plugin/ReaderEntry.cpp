@@ -40,12 +40,18 @@ static bool IdentifyResFile(const char* path) {
 }
 
 // A new result for `path`, its memory from `allocator`. A null path is a file
-// that cannot be read: the result scans empty. Only an exception of the
-// constructor passes to the host, after the memory went back to the
-// allocator (the class-level operator delete sees to that).
+// that cannot be read: the result scans empty. No memory gives no result; so
+// does an exception of the constructor (out of memory), after the memory went
+// back to the allocator (the class-level operator delete sees to that). The
+// exception itself stays here: a host built with another C++ runtime cannot
+// catch it.
 static rxResult* CreateResFileResult(const char* path, rxAllocator* allocator) {
     rxObject::Allocator(allocator);
-    return new kvresResult(path != nullptr ? path : "");
+    try {
+        return new kvresResult(path != nullptr ? path : "");
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 } // extern "C"

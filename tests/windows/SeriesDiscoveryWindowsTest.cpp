@@ -123,6 +123,21 @@ TEST(WindowsSeriesDiscovery, HiddenNamedFileDeliveredFirstIsKept) {
               (std::vector<std::string>{Prefix(dir) + "run.res", Prefix(dir) + "run1.res"}));
 }
 
+// File names compare without case on Windows: the hidden file the user named
+// as RUN.RES is the file run.res.
+TEST(WindowsSeriesDiscovery, HiddenNamedFileTypedInAnotherCaseIsKept) {
+    TempDir dir;
+    const std::string native = NativeDir(dir) + "\\";
+    WriteResFile(native + "run.res");
+    WriteResFile(native + "run1.res");
+    SetAttributes(native + "run.res", FILE_ATTRIBUTE_HIDDEN);
+
+    ResFileSet files;
+    ASSERT_TRUE(files.OpenFile(native + "RUN.RES"));
+    EXPECT_EQ(Series(files),
+              (std::vector<std::string>{Prefix(dir) + "run.res", Prefix(dir) + "run1.res"}));
+}
+
 TEST(WindowsSeriesDiscovery, SystemNamedFileDeliveredFirstIsKept) {
     TempDir dir;
     const std::string native = NativeDir(dir) + "\\";

@@ -16,6 +16,7 @@
 #include <memory>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -152,32 +153,41 @@ IdDigest ReadRecords(ResFileSet& files, std::int64_t records, int realsPerRecord
     IdDigest digest;
     values.read = true;
     values.components.assign(static_cast<std::size_t>(realsPerRecord), {});
-    float reals[6];
-    for (std::int64_t r = 0; r < records; ++r) {
-        std::int32_t id = 0;
-        if (files.ReadInt(&id) != 1 || files.ReadReals(reals, realsPerRecord) != realsPerRecord) {
+    // Read in bulk, a bounded batch at a time, as the data sets read.
+    constexpr int kBatch = 4096;
+    std::vector<std::int32_t> ids(kBatch);
+    std::vector<float> reals(static_cast<std::size_t>(kBatch) *
+                             static_cast<std::size_t>(realsPerRecord));
+    float* realsOut = realsPerRecord > 0 ? reals.data() : nullptr;
+    for (std::int64_t left = records; left > 0;) {
+        const int asked = static_cast<int>(std::min<std::int64_t>(left, kBatch));
+        const int got = files.ReadRecords(ids.data(), realsOut, realsPerRecord, asked);
+        for (int r = 0; r < got; ++r) {
+            digest.Add(ids[static_cast<std::size_t>(r)]);
+            for (int c = 0; c < realsPerRecord; ++c) {
+                const float value = reals[static_cast<std::size_t>(r * realsPerRecord + c)];
+                if (std::isnan(value)) {
+                    ++values.nanCount;
+                    continue;
+                }
+                if (std::isinf(value)) {
+                    ++values.infiniteCount;
+                    continue;
+                }
+                CheckReport::ComponentRange& range = values.components[static_cast<std::size_t>(c)];
+                if (!range.any || value < range.minimum) {
+                    range.minimum = value;
+                }
+                if (!range.any || value > range.maximum) {
+                    range.maximum = value;
+                }
+                range.any = true;
+            }
+        }
+        if (got < asked) {
             break;
         }
-        digest.Add(id);
-        for (int c = 0; c < realsPerRecord; ++c) {
-            const float value = reals[c];
-            if (std::isnan(value)) {
-                ++values.nanCount;
-                continue;
-            }
-            if (std::isinf(value)) {
-                ++values.infiniteCount;
-                continue;
-            }
-            CheckReport::ComponentRange& range = values.components[static_cast<std::size_t>(c)];
-            if (!range.any || value < range.minimum) {
-                range.minimum = value;
-            }
-            if (!range.any || value > range.maximum) {
-                range.maximum = value;
-            }
-            range.any = true;
-        }
+        left -= got;
     }
     return digest;
 }
