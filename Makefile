@@ -4,8 +4,8 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run run-examples test test-sanitize test-windows format-check bench \
-        fuzz-build fuzz-smoke fuzz clean
+.PHONY: all deps python-deps configure build run run-examples test test-sanitize test-windows format-check bench \
+        bench-python fuzz-build fuzz-smoke fuzz clean
 
 all: build
 
@@ -28,7 +28,13 @@ run-examples:
 	$(BUILD)/bin/kvres-tool info $(BUILD)/examples/beam.res
 	$(BUILD)/bin/kvres-tool dump $(BUILD)/examples/beam.res --sim 0 --type displacement --type temperature
 
-test: build
+# The Python module's packages (headers, pybind11, numpy, pytest) are
+# installed when missing, before the build looks for them.
+python-deps:
+	@python/install-deps.sh
+
+test: python-deps
+	$(MAKE) --no-print-directory build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The plug-in for the host's platform, 32-bit Windows: installs the MinGW-w64
@@ -63,6 +69,13 @@ bench: deps
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DKVRES_BUILD_BENCH=ON -DKVRES_BUILD_TESTS=OFF
 	cmake --build $(BUILD)-bench -j $(JOBS) --target kvres_bench
 	$(BUILD)-bench/bin/kvres_bench $(BENCH_ARGS)
+
+# The Python module's read against numpy.fromfile on one large block.
+PYTHON ?= /usr/bin/python3
+bench-python: python-deps
+	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DKVRES_BUILD_BENCH=ON -DKVRES_BUILD_TESTS=OFF
+	cmake --build $(BUILD)-bench -j $(JOBS) --target kvres_python
+	$(PYTHON) bench/python_read_bench.py --module-dir $(BUILD)-bench/python $(BENCH_ARGS)
 
 # Coverage-guided fuzzing with libFuzzer (clang, address and undefined-
 # behaviour sanitizers): the series, single-file, label-number and JSON-text

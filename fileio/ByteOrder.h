@@ -28,6 +28,36 @@ inline void ReverseBytes(unsigned char* bytes, std::size_t count) {
     }
 }
 
+// Reverses each of `words` 4-byte words in place, as ReverseBytes would one
+// word at a time. With GCC or Clang four words at a time in a vector of the
+// compiler's (plain shifts and masks, so any target has them); compilers
+// turn a word-at-a-time loop into one scalar byte swap per word, four times
+// slower on long runs.
+inline std::uint32_t ReverseWord(std::uint32_t word) {
+    word = ((word & 0x00FF00FFu) << 8) | ((word >> 8) & 0x00FF00FFu);
+    return (word << 16) | (word >> 16);
+}
+
+inline void ReverseWords(unsigned char* bytes, std::size_t words) {
+    std::size_t w = 0;
+#if defined(__GNUC__)
+    typedef std::uint32_t FourWords __attribute__((vector_size(16)));
+    for (; w + 4 <= words; w += 4, bytes += 16) {
+        FourWords four;
+        std::memcpy(&four, bytes, 16);
+        four = ((four & 0x00FF00FFu) << 8) | ((four >> 8) & 0x00FF00FFu);
+        four = (four << 16) | (four >> 16);
+        std::memcpy(bytes, &four, 16);
+    }
+#endif
+    for (; w < words; ++w, bytes += 4) {
+        std::uint32_t word;
+        std::memcpy(&word, bytes, 4);
+        word = ReverseWord(word);
+        std::memcpy(bytes, &word, 4);
+    }
+}
+
 // True when values stored in the file's order must be reversed before the host
 // can use them. `swapBytes` true means the file stores the most significant byte
 // first, false least significant first.

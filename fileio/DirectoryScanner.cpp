@@ -1,6 +1,5 @@
 #include "fileio/DirectoryScanner.h"
 
-#include <cctype>
 
 #if defined(_WIN32)
 #include <io.h>
@@ -12,8 +11,9 @@
 
 namespace {
 
-int FoldCase(char c) {
-    return std::tolower(static_cast<unsigned char>(c));
+// ASCII only, whatever locale the host has set.
+char FoldCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 } // namespace
@@ -45,8 +45,7 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
     return p == pattern.size();
 }
 
-bool SameEntryName(const std::string& a, const std::string& b) {
-#if defined(_WIN32)
+bool EqualIgnoringCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) {
         return false;
     }
@@ -56,6 +55,11 @@ bool SameEntryName(const std::string& a, const std::string& b) {
         }
     }
     return true;
+}
+
+bool SameEntryName(const std::string& a, const std::string& b) {
+#if defined(_WIN32)
+    return EqualIgnoringCase(a, b);
 #else
     return a == b;
 #endif

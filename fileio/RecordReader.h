@@ -4,8 +4,10 @@
 // at a time, into a staging buffer of bounded size (kStagingBytes, whatever the
 // number of records asked for), and decodes ids and reals from there with the
 // same primitives as the typed reads, so every value is bit for bit what
-// ReadInt and ReadReals deliver for the same bytes. It does not open or
-// position the stream and does not know what the reals mean.
+// ReadInt and ReadReals deliver for the same bytes. It also reads records
+// packed for the host (ReadPacked): an int32 id then the reals as floats, in
+// the host's byte order, decoded in one forward pass per 65536-byte piece. It
+// does not open or position the stream and does not know what the reals mean.
 #pragma once
 
 #include "fileio/ResEncoding.h"
@@ -49,8 +51,35 @@ public:
     // The decoder of one encoding, for callers that hold the bytes already.
     static Decoder DecoderFor(IntEncoding ints, RealEncoding reals, bool swapBytes);
 
+    // Packs `records` records laid out back to back in `raw` into `packed`:
+    // record i becomes PackedRecordBytes(realsPerRecord) bytes at packed + i *
+    // that size, its id as int32, then its reals as floats, host byte order,
+    // the same bits as the typed reads. In place when `packed` == `raw`, and
+    // safe whenever `packed` lies at or before `raw` (each item is loaded
+    // before its packed form is stored, and a packed record never reaches
+    // past the raw bytes not yet decoded); otherwise the two must not overlap.
+    using Packer = void (*)(const unsigned char* raw, std::size_t records, int realsPerRecord,
+                            unsigned char* packed);
+    static Packer PackerFor(IntEncoding ints, RealEncoding reals, bool swapBytes);
+    static std::size_t PackedRecordBytes(int realsPerRecord) {
+        return 4 + 4 * static_cast<std::size_t>(realsPerRecord);
+    }
+
+    // Reads up to `maxRecords` whole records from the stream's current
+    // position into `records` as packed records (see Packer). When the
+    // file's records are 4-byte items they are read straight into `records`
+    // and decoded there; 8-byte items are read through the staging buffer.
+    // Returns the number of whole records delivered; bytes of `records`
+    // beyond them (up to maxRecords packed records) may have been written.
+    // The stream stands as after Read. 0 without reading in the cases Read
+    // gives 0 or for a null `records`.
+    std::size_t ReadPacked(std::FILE* stream, int realsPerRecord, unsigned char* records,
+                           std::size_t maxRecords);
+
 private:
     Decoder decoder;
+    Packer packer;
+    bool packedAsStored = true;
     int intSize = 4;
     int realSize = 4;
     std::vector<unsigned char> staging;

@@ -30,22 +30,6 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-char FoldCase(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Plain byte-wise order with bytes taken as unsigned values.
 bool ByteWiseLess(const std::string& a, const std::string& b) {
     const std::size_t common = std::min(a.size(), b.size());
@@ -156,6 +140,14 @@ int ResFileSet::ReadRecords(std::int32_t* ids, float* reals, int realsPerRecord,
     }
     return static_cast<int>(recordReader.Read(currentFile.Stream(), realsPerRecord, ids, reals,
                                               static_cast<std::size_t>(maxRecords)));
+}
+
+int ResFileSet::ReadPackedRecords(unsigned char* records, int realsPerRecord, int maxRecords) {
+    if (maxRecords <= 0) {
+        return 0;
+    }
+    return static_cast<int>(recordReader.ReadPacked(currentFile.Stream(), realsPerRecord, records,
+                                                    static_cast<std::size_t>(maxRecords)));
 }
 
 void ResFileSet::CloseFile() {

@@ -59,6 +59,14 @@ public:
     // 0..RecordReader::kMaxRealsPerRecord.
     int ReadRecords(std::int32_t* ids, float* reals, int realsPerRecord, int maxRecords);
 
+    // The same records packed for the host (RecordReader::ReadPacked): record
+    // i as an int32 id and `realsPerRecord` floats at records + i *
+    // RecordReader::PackedRecordBytes(realsPerRecord), decoded where they
+    // were read when the file's items are 4 bytes. The number of whole
+    // records delivered; 0 in the cases ReadRecords gives 0 or for a null
+    // `records`.
+    int ReadPackedRecords(unsigned char* records, int realsPerRecord, int maxRecords);
+
     // Closes the current file, if any, handing its name to the cache clearer.
     void CloseFile();
 

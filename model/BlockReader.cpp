@@ -67,6 +67,20 @@ int32_t BlockReader::ReadRecords(int32_t* ids, float* reals, int32_t maxRecords)
     return got;
 }
 
+int32_t BlockReader::ReadPackedRecords(unsigned char* records, int32_t maxRecords) {
+    if (files == nullptr || cutShort || maxRecords <= 0) {
+        return 0;
+    }
+    const int32_t asked = std::min(maxRecords, readableCount - recordsRead);
+    if (asked <= 0) {
+        return 0;
+    }
+    const int32_t got = files->ReadPackedRecords(records, realsPerRecord, asked);
+    recordsRead += got;
+    cutShort = got < asked;
+    return got;
+}
+
 BlockReader::~BlockReader() {
     if (files != nullptr) {
         files->CloseFile();

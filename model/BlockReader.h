@@ -4,7 +4,8 @@
 // whole records of a given size the rest of the file holds, so that no caller
 // announces or loops over more entities than the file can deliver. It then
 // hands out those records in bulk, decoded into the caller's arrays
-// (ReadRecords) or batch by batch to a callback (ForEachRecord), never more
+// (ReadRecords), packed into one caller buffer (ReadPackedRecords) or batch
+// by batch to a callback (ForEachRecord), never more
 // than the readable count. Its destructor closes the file. It knows nothing of
 // kinds or of what the reals mean.
 #pragma once
@@ -52,6 +53,13 @@ public:
     // reads deliver nothing. This is the one operation for any caller that
     // fills arrays of its own from a block.
     int32_t ReadRecords(int32_t* ids, float* reals, int32_t maxRecords);
+
+    // The same records packed for the host: record i as an int32 id and
+    // realsPerRecord floats (host byte order) at records + i * (4 + 4 *
+    // realsPerRecord), with the same count limits and the same rule for a
+    // read that comes up short as ReadRecords. Bytes past the whole records
+    // delivered, within the `maxRecords` asked for, may have been written.
+    int32_t ReadPackedRecords(unsigned char* records, int32_t maxRecords);
 
     // Reads every remaining readable record, a bounded batch at a time, and
     // calls visit(id, reals) for each in file order; `reals` points at the

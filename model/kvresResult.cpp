@@ -254,6 +254,13 @@ void kvresResult::ScanFile(kvresSubcase& subcase, int fileIndex, float& previous
     if (!fileSet.OpenFile(fileSet.GetSeriesFileName(fileIndex))) {
         return;
     }
+    // Data-type tables that lie in distinct bytes hold at most this many rows.
+    // Tables that overlap (positions a few rows apart, as a damaged file can
+    // have) would otherwise register the same rows again for each simulation
+    // that points into them; registration stops once the file's rows are
+    // spent, so the directory never outgrows what the file can hold.
+    const int64_t rowBytes = reslayout::kNameWidth + 2 * int64_t{fileSet.IntItemSize()};
+    int64_t rowsLeft = fileSet.BytesRemaining() / rowBytes;
     char header[reslayout::kHeaderTextWidth];
     int32_t simulationCount = 0;
     if (fileSet.ReadBytes(header, reslayout::kTitleWidth) != reslayout::kTitleWidth ||
@@ -301,7 +308,7 @@ void kvresResult::ScanFile(kvresSubcase& subcase, int fileIndex, float& previous
         if (!fileSet.SeekTo(simulation->TablePosition()) || fileSet.ReadInt(&typeCount) != 1) {
             continue;
         }
-        for (int32_t row = 0; row < typeCount; ++row) {
+        for (int32_t row = 0; row < typeCount && rowsLeft > 0; ++row, --rowsLeft) {
             char nameField[reslayout::kNameWidth];
             int32_t kind = 0;
             int32_t blockPosition = 0;

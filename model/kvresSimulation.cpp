@@ -1,38 +1,12 @@
 #include "model/kvresSimulation.h"
 
+#include "model/DataSetShape.h"
 #include "model/DataTypeEntry.h"
-#include "model/ResLayout.h"
 #include "model/kvresResult.h"
 #include "model/kvresScalarDataSet.h"
 #include "model/kvresVectorDataSet.h"
 
 #include "rxDataType.h"
-
-#include <cstring>
-
-namespace {
-
-// The component of a triple that `name` selects by the text after its last
-// ':' (0 magnitude, 1 phase, 2 offset), or -1 when it selects none.
-int32_t TripleComponent(const char* name) {
-    const char* colon = std::strrchr(name, ':');
-    if (colon == nullptr) {
-        return -1;
-    }
-    const char* suffix = colon + 1;
-    if (std::strcmp(suffix, "Magnitude") == 0) {
-        return 0;
-    }
-    if (std::strcmp(suffix, "Phase") == 0) {
-        return 1;
-    }
-    if (std::strcmp(suffix, "Offset") == 0) {
-        return 2;
-    }
-    return -1;
-}
-
-} // namespace
 
 kvresSimulation::kvresSimulation(rxSubcase* subcase, float syncValue, const char* label,
                                  int32_t tablePosition, int32_t fileIndex)
@@ -58,27 +32,17 @@ rxDataSet* kvresSimulation::ReadDataSet(rxDataType* dataType, const char* text) 
     if (!entry->FindLocation(this, &position, &blockFile)) {
         return nullptr;
     }
-    switch (entry->Kind()) {
-    case reslayout::kRealVectorNodes:
-    case reslayout::kComplexVectorNodes:
+    const DataSetShape shape = DataSetShape::Of(entry->Kind(), name);
+    switch (shape.form) {
+    case DataSetShape::Vector:
         return new kvresVectorDataSet(this, dataType, text, position, blockFile);
-    case reslayout::kRealScalarNodes:
-    case reslayout::kRealScalarElements:
-        return new kvresScalarDataSet(this, dataType, text, position, blockFile, 0, 1);
-    case reslayout::kComplexScalarNodes:
-    case reslayout::kComplexScalarElements:
-        return new kvresScalarDataSet(this, dataType, text, position, blockFile, 0, 2);
-    case reslayout::kTripleNodes:
-    case reslayout::kTripleElements: {
-        const int32_t component = TripleComponent(name);
-        if (component < 0) {
-            return nullptr;
-        }
-        return new kvresScalarDataSet(this, dataType, text, position, blockFile, component, 3);
+    case DataSetShape::Scalar:
+        return new kvresScalarDataSet(this, dataType, text, position, blockFile,
+                                      shape.componentIndex, shape.componentCount);
+    case DataSetShape::None:
+        break;
     }
-    default:
-        return nullptr;
-    }
+    return nullptr;
 } catch (...) {
     return nullptr;
 }

@@ -1,11 +1,10 @@
 #include "model/kvresVectorDataSet.h"
 
 #include "model/BlockReader.h"
+#include "model/DataSetShape.h"
 #include "model/PhaseConversion.h"
 
 #include "rxDataType.h"
-
-#include <cstring>
 
 kvresVectorDataSet::kvresVectorDataSet(rxSimulation* simulation, rxDataType* dataType,
                                        const char* text, int32_t blockPosition, int32_t fileIndex)
@@ -37,7 +36,8 @@ bool kvresVectorDataSet::ReadData(int) try {
 // and phase (degrees) alternate for x, y and z.
 bool kvresVectorDataSet::ReadComplexData(int) try {
     const rxDataType* type = GetDataType();
-    const bool magnitudesOnly = type != nullptr && std::strstr(type->GetName(), "_NC") != nullptr;
+    const bool magnitudesOnly =
+        type != nullptr && DataSetShape::ReadsMagnitudesOnly(type->GetName());
     BlockReader block(GetSimulation(), fileIndex, blockPosition, magnitudesOnly ? 3 : 6);
     ReserveItems(block.ReadableCount());
     ComplexVector value;

@@ -226,7 +226,8 @@ std::string Unexpected(const CLI::App& app, const CLI::App& command, const std::
 
 bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& options,
                         std::string& error) const {
-    options = ToolOptions{};
+    const ToolOptions defaults;
+    options = defaults;
     RawValues raw;
     CLI::App app("kvres-tool", "kvres-tool");
     app.set_help_flag();

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <tuple>
 
@@ -177,6 +178,52 @@ TEST_P(RecordReaderTest, DeliversWholeRecordsOnly) {
             EXPECT_EQ(std::ftell(stream.stream), 0);
         }
     }
+}
+
+// Packed records (id, then the reals as floats), packed in place from the
+// raw bytes and read from a stream ending inside the last record, across
+// more than one 65536-byte piece with records straddling the pieces: the
+// typed reads' ids and float bits.
+TEST_P(RecordReaderTest, PacksRecordsInPlaceAsTheTypedReadsDecode) {
+    const Layout& l = GetParam();
+    const std::size_t n = static_cast<std::size_t>(l.perRecord);
+    const std::size_t packedSize = RecordReader::PackedRecordBytes(l.perRecord);
+    const std::size_t count = 2 * 65536 / RecordSize(l) + 5;
+    const Bytes file = File(0, count);
+    std::vector<std::int32_t> typedIds;
+    std::vector<float> typedReals;
+    {
+        MemoryStream stream(file);
+        Typed(stream.stream, count, typedIds, typedReals);
+    }
+    const auto expectPacked = [&](const unsigned char* packed, std::size_t records) {
+        for (std::size_t i = 0; i < records; ++i, packed += packedSize) {
+            std::int32_t id = 0;
+            std::memcpy(&id, packed, 4);
+            ASSERT_EQ(id, typedIds[i]) << "id " << i;
+            for (std::size_t r = 0; r < n; ++r) {
+                std::uint32_t bits = 0;
+                std::memcpy(&bits, packed + 4 + 4 * r, 4);
+                ASSERT_EQ(bits, FloatBits(typedReals[i * n + r]))
+                    << "record " << i << " real " << r;
+            }
+        }
+    };
+    Bytes inPlace = file;
+    RecordReader::PackerFor(l.ints, l.reals, l.swap)(inPlace.data(), count, l.perRecord,
+                                                     inPlace.data());
+    expectPacked(inPlace.data(), count);
+
+    // After a small read, so that the stream's buffer holds bytes that
+    // belong to the records.
+    Bytes cut(3, 0x5A);
+    cut.insert(cut.end(), file.begin(), file.end() - 1);
+    MemoryStream stream(cut);
+    unsigned char pad[3];
+    ASSERT_EQ(std::fread(pad, 1, 3, stream.stream), 3u);
+    std::vector<unsigned char> records(count * packedSize);
+    ASSERT_EQ(Reader().ReadPacked(stream.stream, l.perRecord, records.data(), count), count - 1);
+    expectPacked(records.data(), count - 1);
 }
 
 std::vector<Layout> AllLayouts() {

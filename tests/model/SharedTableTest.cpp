@@ -104,4 +104,48 @@ TEST(SharedTable, EverySimulationFindsItsTablesBlocksWhichAreHeldOnce) {
     EXPECT_EQ(result->FindDataType("pressure")->Kind(), 1);
 }
 
+// Simulations whose tables start one row apart inside the first one's: each
+// would read most of the same rows again. The directory holds no more rows
+// than the file has room for, and the first table still reads whole.
+TEST(SharedTable, OverlappingTablesRegisterNoMoreRowsThanTheFileHolds) {
+    constexpr int kRows = 60;
+    constexpr std::size_t kRowBytes = 39;
+    std::vector<reswriter::DataTypeRow> rows;
+    for (int r = 0; r < kRows; ++r) {
+        rows.push_back(Row("t" + std::to_string(r), 1, {{r, {1.0f}}}));
+    }
+    ResFile file = File(reswriter::kInt4Real4LE, {});
+    for (int s = 0; s < kRows; ++s) {
+        file.simulations.push_back(
+            Sim("t = " + std::to_string(s), s == 0 ? rows : std::vector<reswriter::DataTypeRow>{}));
+    }
+    Layout layout;
+    reswriter::Write(file, &layout);
+    for (int s = 1; s < kRows; ++s) {
+        file.simulations[s].tablePosition =
+            static_cast<int32_t>(layout.simulations[0].table + kRowBytes * s);
+    }
+    TempDir dir;
+    const std::vector<unsigned char> bytes = reswriter::Write(file, &layout);
+    reswriter::WriteFile(dir.File("run.res"), bytes);
+
+    ResultPtr result = OpenResult(dir.File("run.res"));
+    ASSERT_EQ(result->ReadNumSubcases(), 1);
+    std::size_t locations = 0;
+    for (std::size_t i = 0; i < result->DataTypes().Size(); ++i) {
+        locations += result->DataTypes().At(i).Locations().size();
+    }
+    EXPECT_LE(locations, bytes.size() / kRowBytes);
+    const std::vector<kvresSimulation*> sims = Simulations(*result);
+    for (int r = 0; r < kRows; ++r) {
+        const DataTypeEntry* entry = result->FindDataType(("t" + std::to_string(r)).c_str());
+        ASSERT_NE(entry, nullptr) << r;
+        Block found;
+        found.found = entry->FindLocation(sims[0], &found.position, &found.fileIndex);
+        EXPECT_TRUE(found ==
+                    (Block{true, static_cast<int32_t>(layout.simulations[0].rows[r].block), 0}))
+            << r;
+    }
+}
+
 } // namespace

@@ -131,6 +131,28 @@ void WriteMatrix(const std::filesystem::path& folder) {
     Save(folder, "SERIES2.RES", Write(EveryKind(kInt4Real8LE, {"Time = 0.5"})));
     Save(folder, "series10.res", Write(EveryKind(kInt4Real4LE, {"Time = 99"})));
 
+    // Data types missing from some simulations: "temperature" has values in
+    // the second only, "stress" in the first only.
+    ResFile partial;
+    partial.simulations.push_back(
+        {"Time = 1",
+         {{"displacement", 0, {{1, {1.0f, 2.0f, 3.0f}}, {2, {4.0f, 5.0f, 6.0f}}}},
+          {"stress", 3, {{101, {7.0f}}}}}});
+    partial.simulations.push_back({"Time = 2",
+                                   {{"temperature", 1, {{2, {20.0f}}, {1, {10.0f}}}},
+                                    {"displacement", 0, {{2, {-4.0f, -5.0f, -6.0f}}}}}});
+    Save(folder, "partial.res", Write(partial));
+
+    // Blocks larger than a reader's buffer of a few thousand records.
+    ResFile large;
+    large.encoding = kInt4Real4BE;
+    const std::vector<float> largeReals = AwkwardReals(large.encoding);
+    std::size_t nextReal = 0;
+    large.simulations.push_back({"Time = 1",
+                                 {{"velocity", 4, Records(largeReals, 5000, 6, 1, nextReal)},
+                                  {"flux", 8, Records(largeReals, 5000, 3, 1001, nextReal)}}});
+    Save(folder, "large.res", Write(large));
+
     // Damaged files: each breaks one thing.
     Layout layout;
     std::vector<unsigned char> whole = Write(EveryKind(kInt4Real4LE, {"Time = 1"}), &layout);

@@ -1,0 +1,71 @@
+// ResultHandle: one result opened the way a host opens it. The plug-in's
+// entry point (linked in) fills a reader record; its identification callback
+// judges the file and its creation callback makes the result with the host
+// library's default allocator. The handle then runs the structure scan and
+// the subcase's ReadDataTypes once, and holds the result's one reference
+// until Close or destruction. It answers where a data type's block lies in a
+// simulation by the same rules the simulation's data-set creation follows,
+// and the entity ids through the subcase's own ReadEntityIDs. It reads no
+// block values itself (BlockValues does) and knows nothing of Python.
+#pragma once
+
+#include "model/DataSetShape.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class ResFileSet;
+class kvresResult;
+class rxDataType;
+class rxSimulation;
+class rxSubcase;
+
+class ResultHandle {
+public:
+    // Where one data type's block lies in one simulation and how its data
+    // set reads it.
+    struct Block {
+        int32_t fileIndex = 0;
+        int32_t position = 0;
+        DataSetShape shape;
+        bool magnitudesOnly = false;
+    };
+
+    // Asks the identification callback about `path`; true when recognised.
+    static bool Identify(const std::string& path);
+    // Creates and scans the result of `path`. Throws std::bad_alloc when the
+    // creation callback gives no result.
+    explicit ResultHandle(const std::string& path);
+    ~ResultHandle();
+    ResultHandle(const ResultHandle&) = delete;
+    ResultHandle& operator=(const ResultHandle&) = delete;
+
+    // Releases the result; everything below then answers as for an empty one.
+    void Close();
+    bool IsOpen() const { return result != nullptr; }
+
+    // The first subcase, or null.
+    rxSubcase* Subcase() const { return subcase; }
+    // The subcase's data types, in the order ReadDataTypes made them.
+    const std::vector<rxDataType*>& DataTypes() const { return dataTypes; }
+    // The first data type called exactly `name`, or null.
+    rxDataType* FindDataType(const std::string& name) const;
+    int SimulationCount() const;
+    rxSimulation* Simulation(int index) const;
+    // Whether the subcase says its results are complex (type 1).
+    bool IsComplex() const;
+
+    // The block of `dataType` in `simulation`: false when the simulation has
+    // none, or the data type's kind presents no data set.
+    bool FindBlock(const rxDataType& dataType, const rxSimulation* simulation, Block& block) const;
+    // The file-set reader, rewound; null when closed.
+    ResFileSet* Files() const;
+    // What the subcase's ReadEntityIDs hands its receiver.
+    std::vector<int32_t> EntityIds(rxDataType& dataType) const;
+
+private:
+    kvresResult* result = nullptr;
+    rxSubcase* subcase = nullptr;
+    std::vector<rxDataType*> dataTypes;
+};

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Installs what the Python module kvres and its tests need on a Debian machine:
+# the Python headers, pybind11, numpy and pytest, all for Debian's own
+# /usr/bin/python3. Idempotent: when every package is installed it returns at
+# once without touching apt. On a machine without dpkg it only says what is
+# needed; the build then leaves the module out.
+set -euo pipefail
+
+packages=(python3-dev pybind11-dev python3-numpy python3-pytest)
+
+missing() {
+  local package
+  for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+      echo "$package"
+    fi
+  done
+}
+
+if ! command -v dpkg-query >/dev/null 2>&1; then
+  echo "install-deps: no dpkg here; the Python module needs ${packages[*]} (or their equivalents)" >&2
+  exit 0
+fi
+
+mapfile -t needed < <(missing)
+if [ "${#needed[@]}" = 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+
+start=$(date +%s)
+# Waits for a package manager that another process holds and retries a
+# registry that does not answer at once.
+apt_opts=(-o DPkg::Lock::Timeout=300 -o Acquire::Retries=3)
+for attempt in 1 2 3; do
+  if $SUDO apt-get "${apt_opts[@]}" update -qq &&
+    $SUDO apt-get "${apt_opts[@]}" install -y -qq --no-install-recommends \
+      "${needed[@]}" >/dev/null; then
+    break
+  fi
+  [ "$attempt" = 3 ] && { echo "install-deps: apt-get failed" >&2; exit 1; }
+  sleep 10
+done
+echo "install-deps: installed ${needed[*]} in $(( $(date +%s) - start )) s"
+
+mapfile -t still < <(missing)
+if [ "${#still[@]}" != 0 ]; then
+  echo "install-deps: still missing after install: ${still[*]}" >&2
+  exit 1
+fi
