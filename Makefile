@@ -4,7 +4,8 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all deps python-deps configure build run run-examples test test-sanitize test-windows format-check bench bench-python fuzz clean
+.PHONY: all deps python-deps configure build run run-examples test test-sanitize test-windows format-check bench \
+        bench-python fuzz-build fuzz-smoke fuzz clean
 
 all: build
 
@@ -76,14 +77,26 @@ bench-python: python-deps
 	cmake --build $(BUILD)-bench -j $(JOBS) --target kvres_python
 	$(PYTHON) bench/python_read_bench.py --module-dir $(BUILD)-bench/python $(BENCH_ARGS)
 
-# Coverage-guided fuzzing of the whole read path with libFuzzer (clang).
+# Coverage-guided fuzzing with libFuzzer (clang, address and undefined-
+# behaviour sanitizers): the series, single-file, label-number and JSON-text
+# targets of fuzz/. `make fuzz-smoke` runs each for FUZZ_SECONDS (CI: 60) and
+# fails on any finding; `make fuzz` is the same for long campaigns
+# (FUZZ_SECONDS=1800 FUZZ_TARGETS=series, say). New inputs land in
+# $(BUILD)-fuzz/corpus, findings in $(BUILD)-fuzz/findings. The checked-in
+# regression corpus fuzz/corpus is replayed by `make test` as well.
+FUZZ_BUILD   = $(BUILD)-fuzz
 FUZZ_SECONDS ?= 60
-fuzz: deps
-	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVRES_BUILD_FUZZ=ON -DKVRES_BUILD_TESTS=OFF
-	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzz_result
-	cmake --build $(BUILD)-fuzz -j $(JOBS) --target examples
-	mkdir -p $(BUILD)-fuzz/corpus
-	$(BUILD)-fuzz/bin/fuzz_result $(BUILD)-fuzz/corpus $(BUILD)-fuzz/examples -max_total_time=$(FUZZ_SECONDS) -max_len=4096
+FUZZ_TARGETS ?= series single_file label_number json_text
+fuzz-build: deps
+	fuzz/install-tools.sh
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DKVRES_BUILD_FUZZ=ON -DKVRES_BUILD_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS)) fuzz_seeds examples
+	rm -rf $(FUZZ_BUILD)/seeds
+	$(FUZZ_BUILD)/bin/fuzz_seeds $(FUZZ_BUILD)/seeds $(FUZZ_BUILD)/examples
+
+fuzz-smoke fuzz: fuzz-build
+	fuzz/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-win

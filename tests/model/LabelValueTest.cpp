@@ -53,7 +53,17 @@ INSTANTIATE_TEST_SUITE_P(
         // Out of the float range: infinite, or zero below it.
         LabelCase{"t=1e39", kInf}, LabelCase{"t=-1e39", -kInf}, LabelCase{"t=1e400", kInf},
         LabelCase{"t=1e-50", 0.0f}, LabelCase{"t=1e-400", 0.0f},
-        LabelCase{"t=3.4028235e38", 3.4028235e38f}));
+        LabelCase{"t=3.4028235e38", 3.4028235e38f},
+        // Rounded once, straight to the nearest single: a number just above
+        // the midpoint of 1 and the next single goes up, where a detour
+        // through double would land on the midpoint and round to even.
+        LabelCase{"t=1.000000059604644775390625001", 1.00000012f},
+        LabelCase{"t=1.000000059604644775390625", 1.0f}, LabelCase{"t=1e-40", 1e-40f},
+        // The range test looks at the number's magnitude, not at the
+        // exponent's sign alone.
+        LabelCase{"t=0.00000000000000000000000000000000000000000000000001", 0.0f},
+        LabelCase{"t=100000000000000000000000000000000000000000000000000e-2", kInf},
+        LabelCase{"t=0.000000000000000000000000000000000000000000000001e+2", 0.0f}));
 
 TEST(ParseLabelValue, NullLabelHasNoValue) {
     EXPECT_EQ(ParseLabelValue(nullptr), kNone);

@@ -1,0 +1,89 @@
+// The series target: an input becomes up to four sibling files (SeriesInput)
+// in a private memory-backed folder, and the host's whole road runs through
+// the plug-in's exported entry point: SupplyReaderFunctionTable, the
+// identification callback, the creation callback with a counting allocator,
+// the scan, the data types, their entity ids, both reads of every data set
+// and the releases. Afterwards the allocator must have every block back.
+#include "CountingAllocator.h"
+#include "FuzzEntries.h"
+#include "ResultWalk.h"
+#include "ScratchFolder.h"
+#include "SeriesInput.h"
+
+#include "plugin/ReaderExport.h"
+
+#include "rxObject.h"
+#include "rxReaderRecord.h"
+#include "rxResult.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kvresfuzz {
+
+namespace {
+
+// Every name SeriesInput can give a file, in either option.
+const char* const kAllNames[] = {"run.res", "run0.res", "RUN0.RES", "run1.res", "run12.res"};
+
+// Lays the files of `input` out in `folder`, removing those it does not
+// name; the sizes of the largest file and of all files together.
+bool LayOut(ScratchFolder& folder, const SeriesInput& input, ResultWalkLimits& limits) {
+    bool placed[SeriesInput::kMaxFiles] = {};
+    for (std::size_t i = 0; i < input.files.size(); ++i) {
+        const std::vector<std::uint8_t>& bytes = input.files[i];
+        if (!folder.Put(input.FileName(i), bytes.data(), bytes.size())) {
+            return false;
+        }
+        placed[i] = true;
+        const auto size = static_cast<std::int64_t>(bytes.size());
+        limits.largestFile = std::max(limits.largestFile, size);
+        limits.allFiles += size;
+    }
+    for (const char* name : kAllNames) {
+        bool used = false;
+        for (std::size_t i = 0; i < input.files.size(); ++i) {
+            used = used || (placed[i] && input.FileName(i) == name);
+        }
+        if (!used) {
+            folder.Remove(name);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int SeriesOneInput(const std::uint8_t* data, std::size_t size) {
+    static ScratchFolder folder;
+    const SeriesInput input = SeriesInput::Parse(data, size);
+    ResultWalkLimits limits;
+    if (!LayOut(folder, input, limits)) {
+        return 0;
+    }
+    const std::string path = folder.File(input.OpenedName());
+
+    rxReaderRecord record;
+    std::memset(&record, 0xCD, sizeof record);
+    if (!SupplyReaderFunctionTable(&record) || record.identifyFile == nullptr ||
+        record.createResult == nullptr || record.reserved != nullptr) {
+        FuzzFailure("SupplyReaderFunctionTable: the record is not filled in");
+    }
+    record.identifyFile(path.c_str());
+
+    CountingAllocator allocator;
+    {
+        rxResult* result = record.createResult(path.c_str(), &allocator);
+        if (result != nullptr) {
+            WalkResult(result, limits);
+            result->Release();
+        }
+    }
+    rxObject::Allocator(nullptr);
+    if (allocator.OutstandingBlocks() != 0) {
+        FuzzFailure("host allocator: blocks are still held after every release");
+    }
+    return 0;
+}
+
+} // namespace kvresfuzz
