@@ -1,11 +1,11 @@
 // `kvres-tool check`: validates a file set through the plug-in's file layer
-// (FileSetInspector) and writes the report. Exit 0 when every block is
+// (FileSetChecker) and writes the report. Exit 0 when every block is
 // intact and nothing else is wrong, 1 when a problem was found, 3 when the
 // file is missing or not recognised.
 #include "Commands.h"
 
 #include "CheckWriter.h"
-#include "FileSetInspector.h"
+#include "FileSetChecker.h"
 #include "OutputBuffer.h"
 #include "ResultSession.h"
 
@@ -21,7 +21,7 @@ int Check(const ToolOptions& options) {
     }
     CheckReport report;
     std::string error;
-    if (!FileSetInspector().Inspect(options.file, options.deep, report, error)) {
+    if (!FileSetChecker().Inspect(options.file, options.deep, report, error)) {
         Complain(options.file + ": " + error);
         return kRefused;
     }

@@ -1,4 +1,4 @@
-#include "FileSetInspector.h"
+#include "FileSetChecker.h"
 
 #include "ResultSession.h"
 
@@ -200,8 +200,8 @@ struct BlockSpan {
 
 } // namespace
 
-bool FileSetInspector::Inspect(const std::string& path, bool deep, CheckReport& report,
-                               std::string& error) const {
+bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& report,
+                             std::string& error) const {
     report = CheckReport{};
     report.file = path;
     report.deep = deep;

@@ -1,4 +1,4 @@
-// FileSetInspector: reads a .res file set for `kvres-tool check` through the
+// FileSetChecker: reads a .res file set for `kvres-tool check` through the
 // plug-in's own file layer: ResFileSet finds the series and each file's
 // encoding and does every read; the layout comes from model/ResLayout.h; the
 // names and sync values the host will see come from the plug-in's own
@@ -11,7 +11,7 @@
 
 #include <string>
 
-class FileSetInspector {
+class FileSetChecker {
 public:
     // False when the file set is not recognised (no plausible header or a
     // title other than the format's); `error` then says why.
