@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 // True when the machine running this code stores the most significant byte
 // first. Decided once from the representation of a known value.
@@ -65,14 +66,28 @@ inline bool NeedsReversal(bool swapBytes) {
     return swapBytes != HostIsBigEndian();
 }
 
-// Decodes one value of type T from sizeof(T) bytes stored in the file's order.
+// ReverseWord for a word of 4 or of 8 bytes.
+inline std::uint32_t ReverseBits(std::uint32_t word) {
+    return ReverseWord(word);
+}
+
+inline std::uint64_t ReverseBits(std::uint64_t word) {
+    return static_cast<std::uint64_t>(ReverseWord(static_cast<std::uint32_t>(word))) << 32 |
+           ReverseWord(static_cast<std::uint32_t>(word >> 32));
+}
+
+// Decodes one value of type T (4 or 8 bytes) from sizeof(T) bytes stored in
+// the file's order. The reversal works on the bits of a whole word, which the
+// compiler makes one byte-swap instruction, rather than byte by byte.
 template <class T> T LoadWord(const unsigned char* bytes, bool swapBytes) {
-    unsigned char copy[sizeof(T)];
-    std::memcpy(copy, bytes, sizeof(T));
+    static_assert(sizeof(T) == 4 || sizeof(T) == 8, "file items are 4 or 8 bytes");
+    using Bits = typename std::conditional<sizeof(T) == 4, std::uint32_t, std::uint64_t>::type;
+    Bits bits;
+    std::memcpy(&bits, bytes, sizeof bits);
     if (NeedsReversal(swapBytes)) {
-        ReverseBytes(copy, sizeof(T));
+        bits = ReverseBits(bits);
     }
     T value;
-    std::memcpy(&value, copy, sizeof(T));
+    std::memcpy(&value, &bits, sizeof value);
     return value;
 }

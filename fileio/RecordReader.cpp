@@ -18,7 +18,7 @@ constexpr std::size_t ItemBytes(RealEncoding encoding) {
 
 // One integer item, as the one-integer readers decode it.
 template <IntEncoding Ints, bool Swap> std::int32_t DecodeInt(const unsigned char* item) {
-    return LoadWord<std::int32_t>(Ints == Int8Second ? item + 4 : item, Swap);
+    return DecodeIntItem(item, Ints, Swap);
 }
 
 // One real item, as the real readers decode it.

@@ -77,7 +77,7 @@ int ReadInt4(std::FILE* stream, bool swapBytes, std::int32_t* out) {
     if (stream == nullptr || out == nullptr || !ReadItem(stream, bytes, sizeof bytes)) {
         return 0;
     }
-    *out = LoadWord<std::int32_t>(bytes, swapBytes);
+    *out = DecodeIntItem(bytes, Int4, swapBytes);
     return 1;
 }
 
@@ -86,7 +86,7 @@ int ReadInt8First(std::FILE* stream, bool swapBytes, std::int32_t* out) {
     if (stream == nullptr || out == nullptr || !ReadItem(stream, bytes, sizeof bytes)) {
         return 0;
     }
-    *out = LoadWord<std::int32_t>(bytes, swapBytes);
+    *out = DecodeIntItem(bytes, Int8First, swapBytes);
     return 1;
 }
 
@@ -95,7 +95,7 @@ int ReadInt8Second(std::FILE* stream, bool swapBytes, std::int32_t* out) {
     if (stream == nullptr || out == nullptr || !ReadItem(stream, bytes, sizeof bytes)) {
         return 0;
     }
-    *out = LoadWord<std::int32_t>(bytes + 4, swapBytes);
+    *out = DecodeIntItem(bytes, Int8Second, swapBytes);
     return 1;
 }
 

@@ -5,6 +5,8 @@
 // file's encoding; nothing here decides anything per read or owns a stream.
 #pragma once
 
+#include "fileio/ByteOrder.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -23,6 +25,13 @@ using RealsReader = int (*)(std::FILE* stream, bool swapBytes, float* out, int c
 // Bytes one item occupies in the file.
 int IntItemSize(IntEncoding encoding);
 int RealItemSize(RealEncoding encoding);
+
+// The integer stored in the item at `item` (IntItemSize bytes in the file's
+// order): the whole of a 4-byte item, the first or the second half of an
+// 8-byte one. The one-integer readers decode with it.
+inline std::int32_t DecodeIntItem(const unsigned char* item, IntEncoding encoding, bool swapBytes) {
+    return LoadWord<std::int32_t>(encoding == Int8Second ? item + 4 : item, swapBytes);
+}
 
 // The readers of one encoding.
 IntReader IntReaderFor(IntEncoding encoding);

@@ -2,6 +2,8 @@
 
 #include "rxFileCacheClearer.h"
 
+#include <new>
+
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -19,7 +21,18 @@ bool ResFile::Open(const std::string& name) {
         return false;
     }
     stream = std::fopen(name.c_str(), "rb");
-    return stream != nullptr;
+    if (stream == nullptr) {
+        return false;
+    }
+    // A stream given its buffer needs no allocation of its own (and stdio asks
+    // the system for no block size); when that fails it keeps its own buffer.
+    if (buffer == nullptr) {
+        buffer.reset(new (std::nothrow) char[kBufferBytes]);
+    }
+    if (buffer != nullptr) {
+        std::setvbuf(stream, buffer.get(), _IOFBF, kBufferBytes);
+    }
+    return true;
 }
 
 void ResFile::Close() noexcept {

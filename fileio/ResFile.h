@@ -1,11 +1,13 @@
 // ResFile: the one open stream of a file-set reader and the name it was opened
 // with. Opens for binary reading, repositions with 64-bit offsets and closes,
 // handing the name of every closed stream to the host's file cache clearer.
-// It does not interpret the file's contents.
+// Every stream it opens uses one buffer that lives as long as the ResFile, so
+// reopening files does not allocate. It does not interpret the file's contents.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 class ResFile {
@@ -40,6 +42,10 @@ public:
     std::int64_t Size() const;
 
 private:
+    // Bytes of the stream buffer.
+    static constexpr std::size_t kBufferBytes = 4096;
+
     std::FILE* stream = nullptr;
+    std::unique_ptr<char[]> buffer;
     std::string fileName;
 };

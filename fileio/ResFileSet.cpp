@@ -23,8 +23,15 @@ constexpr Trial trials[] = {
 // Widths of the three text fields that open the header.
 constexpr int headerTextWidths[] = {27, 81, 81};
 
-// Largest magnitude a plausible header count may have.
-constexpr std::int32_t headerCountLimit = 65535;
+// Bytes of those text fields together: the header's count follows them.
+constexpr std::size_t kHeaderTextBytes = 27 + 81 + 81;
+
+// Whether the count after the text fields has a magnitude of at most 65535;
+// compared without negating, so the most negative value is rejected too.
+bool IsPlausibleHeaderCount(std::int32_t count) {
+    constexpr std::int32_t limit = 65535;
+    return count >= -limit && count <= limit;
+}
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -158,10 +165,18 @@ bool ResFileSet::DetectEncoding(const std::string& path) {
     if (!currentFile.Open(path)) {
         return false;
     }
+    // The header is read once; each trial then judges the same bytes as
+    // ProbeHeader would read them from byte 0 in its encoding. A file that
+    // fails every trial is read once instead of once per trial.
+    unsigned char header[kHeaderTextBytes + 8];
+    const std::size_t got =
+        Rewind() ? static_cast<std::size_t>(ReadBytes(header, sizeof header)) : 0;
     bool accepted = false;
     for (const Trial& trial : trials) {
         SetEncoding(trial.ints, trial.reals, trial.swap);
-        if (Rewind() && ProbeHeader()) {
+        if (got >= kHeaderTextBytes + static_cast<std::size_t>(::IntItemSize(trial.ints)) &&
+            IsPlausibleHeaderCount(
+                DecodeIntItem(header + kHeaderTextBytes, trial.ints, trial.swap))) {
             accepted = true;
             break;
         }
@@ -181,11 +196,7 @@ bool ResFileSet::ProbeHeader() {
         }
     }
     std::int32_t count = 0;
-    if (ReadInt(&count) != 1) {
-        return false;
-    }
-    // Compared without negating, so the most negative value is rejected too.
-    return count >= -headerCountLimit && count <= headerCountLimit;
+    return ReadInt(&count) == 1 && IsPlausibleHeaderCount(count);
 }
 
 int ResFileSet::DiscoverSeries(const std::string& path) {

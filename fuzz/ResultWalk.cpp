@@ -71,8 +71,7 @@ void WalkSubcase(rxSubcase* subcase, const ResultWalkLimits& limits) {
     Check(simulations >= 0 &&
               static_cast<std::int64_t>(simulations) * kSmallestSimulationEntry <= limits.allFiles,
           "scan: more simulations than the files hold entries");
-    // At most simulationCap of them, spread from the first to the last so
-    // that every file of a series is likely to be visited.
+    // At most simulationCap of them, spread evenly from the first to the last.
     const int visited = simulations < limits.simulationCap ? simulations : limits.simulationCap;
     for (int v = 0; v < visited; ++v) {
         const int s = visited < simulations

@@ -13,7 +13,11 @@
 class rxResult;
 
 struct ResultWalkLimits {
-    int simulationCap = 4;        // simulations whose data sets are read
+    // Simulations whose data sets are read: the first and the last, so that a
+    // series has blocks read in its first and its last file (each possibly in
+    // an encoding of its own). The ones between would take the same code
+    // through blocks alike, at the cost of two file opens per data set each.
+    int simulationCap = 2;
     std::int64_t largestFile = 0; // bytes of the largest file of the result
     std::int64_t allFiles = 0;    // bytes of all its files together
 };

@@ -42,31 +42,31 @@ bool ScratchFolder::Put(const std::string& name, const std::uint8_t* data, std::
     if (path.empty()) {
         return false;
     }
-    auto known = written.find(name);
-    if (known != written.end() && known->second.size() == size &&
-        (size == 0 || std::memcmp(known->second.data(), data, size) == 0)) {
+    Written& known = written[name];
+    if (known.present && known.bytes.size() == size &&
+        (size == 0 || std::memcmp(known.bytes.data(), data, size) == 0)) {
         return true;
     }
+    known.present = false;
     std::FILE* file = std::fopen(File(name).c_str(), "wb");
     if (file == nullptr) {
-        written.erase(name);
         return false;
     }
     const bool whole = size == 0 || std::fwrite(data, 1, size, file) == size;
     const bool closed = std::fclose(file) == 0;
     if (!whole || !closed) {
-        written.erase(name);
         return false;
     }
-    written[name].assign(data, data + size);
+    known.bytes.assign(data, data + size);
+    known.present = true;
     return true;
 }
 
 void ScratchFolder::Remove(const std::string& name) {
     auto known = written.find(name);
-    if (known == written.end()) {
+    if (known == written.end() || !known->second.present) {
         return;
     }
     std::remove(File(name).c_str());
-    written.erase(known);
+    known->second.present = false;
 }

@@ -9,6 +9,11 @@
 set -uo pipefail
 # An undefined-behaviour report is a finding, not a warning.
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
+# A freed block waits in a quarantine of 8 MB (not 256) before it is reused:
+# still hundreds of inputs' worth of frees, but the process keeps touching the
+# same memory instead of faulting in fresh pages. Allocation stacks keep 8
+# frames; rerunning a finding's input alone gives the full report.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=8:malloc_context_size=8}
 cd "$(dirname "$0")/.."
 
 build=$1
