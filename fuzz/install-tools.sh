@@ -15,20 +15,7 @@ if have_all; then
   exit 0
 fi
 
-SUDO=""
-if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-
-apt_opts=(-o DPkg::Lock::Timeout=300 -o Acquire::Retries=3)
-for attempt in 1 2 3; do
-  if $SUDO apt-get "${apt_opts[@]}" update -qq &&
-    $SUDO apt-get "${apt_opts[@]}" install -y -qq --no-install-recommends \
-      clang libclang-rt-dev nlohmann-json3-dev >/dev/null; then
-    break
-  fi
-  [ "$attempt" = 3 ] && { echo "fuzz/install-tools: apt-get failed" >&2; exit 1; }
-  sleep 10
-done
+"$(dirname "$0")/../tools/apt-install.sh" fuzz/install-tools clang libclang-rt-dev nlohmann-json3-dev
 
 if ! have_all; then
   echo "fuzz/install-tools: clang's libFuzzer or nlohmann-json still missing after install" >&2

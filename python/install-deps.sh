@@ -27,24 +27,7 @@ if [ "${#needed[@]}" = 0 ]; then
   exit 0
 fi
 
-SUDO=""
-if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-
-start=$(date +%s)
-# Waits for a package manager that another process holds and retries a
-# registry that does not answer at once.
-apt_opts=(-o DPkg::Lock::Timeout=300 -o Acquire::Retries=3)
-for attempt in 1 2 3; do
-  if $SUDO apt-get "${apt_opts[@]}" update -qq &&
-    $SUDO apt-get "${apt_opts[@]}" install -y -qq --no-install-recommends \
-      "${needed[@]}" >/dev/null; then
-    break
-  fi
-  [ "$attempt" = 3 ] && { echo "install-deps: apt-get failed" >&2; exit 1; }
-  sleep 10
-done
-echo "install-deps: installed ${needed[*]} in $(( $(date +%s) - start )) s"
+"$(dirname "$0")/../tools/apt-install.sh" install-deps "${needed[@]}"
 
 mapfile -t still < <(missing)
 if [ "${#still[@]}" != 0 ]; then

@@ -19,27 +19,12 @@ fi
 
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
 
-start=$(date +%s)
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
-# Waits for a package manager that another process holds (a machine that has
-# just started may be updating itself) and retries a registry that does not
-# answer at once.
-apt_opts=(-o DPkg::Lock::Timeout=300 -o Acquire::Retries=3)
-for attempt in 1 2 3; do
-  if $SUDO apt-get "${apt_opts[@]}" update -qq &&
-    $SUDO apt-get "${apt_opts[@]}" install -y -qq --no-install-recommends \
-      g++-mingw-w64-i686-posix binutils-mingw-w64-i686 \
-      wine wine32:i386 googletest >/dev/null; then
-    break
-  fi
-  [ "$attempt" = 3 ] && { echo "install-tools: apt-get failed" >&2; exit 1; }
-  sleep 10
-done
-echo "install-tools: installed in $(( $(date +%s) - start )) s"
+"$(dirname "$0")/../apt-install.sh" install-tools g++-mingw-w64-i686-posix binutils-mingw-w64-i686 \
+  wine wine32:i386 googletest
 
 if ! have_all; then
   echo "install-tools: tools still missing after install" >&2
