@@ -1,5 +1,8 @@
 #include "rxDataSet.h"
 
+#include <algorithm>
+#include <cstddef>
+
 namespace {
 
 #if defined(_MSC_VER)
@@ -8,30 +11,87 @@ namespace {
 #define RX_OUT_OF_LINE __attribute__((noinline))
 #endif
 
-// Appends the first id or value of a delivery, or one that finds its storage
-// full. The first sizes the storage of its kind from the announced count (only
-// the kind the reader delivers gets storage); storage grows as usual when more
-// arrive than announced. Out of line, so that the common path below stays a
-// compare and a store.
-template <class T>
-RX_OUT_OF_LINE void AppendFirstOrGrow(std::vector<T>& values, T value, int announced) {
-    if (values.empty() && announced > 0) {
-        values.reserve(static_cast<std::size_t>(announced));
-    }
-    values.push_back(value);
+// How much of a list's storage is made ready past the delivered items at a
+// time. Making a slot ready value-initialises it; in steps this small that
+// happens in the cache just before the appends overwrite the slots, where
+// readying a whole block at once would write it out to memory twice.
+constexpr std::size_t kReadyBytes = 16384;
+
+template <class T> constexpr std::size_t ReadyStep() {
+    return sizeof(T) < kReadyBytes ? kReadyBytes / sizeof(T) : 1;
 }
 
-// Appends one id or value; a delivery of the announced count never
-// reallocates.
-template <class T> inline void Append(std::vector<T>& values, T value, int announced) {
-    if (!values.empty() && values.size() < values.capacity()) {
-        values.push_back(value);
+template <class C> std::size_t Delivered(const C& column) {
+    return static_cast<std::size_t>(column.next - column.items.data());
+}
+
+// Starts a list afresh for a delivery of `announced` items: it keeps its
+// storage when that is no larger than the announcement, and gives it back
+// otherwise.
+template <class C> void Restart(C& column, std::size_t announced) {
+    if (column.items.capacity() > announced) {
+        decltype(column.items)().swap(column.items);
     } else {
-        AppendFirstOrGrow(values, value, announced);
+        column.items.clear();
+    }
+    column.next = column.items.data();
+    column.end = column.next;
+}
+
+// Gives back the storage of a list that holds nothing of this delivery.
+template <class C> void ReleaseIfEmpty(C& column) {
+    if (column.items.empty()) {
+        Restart(column, 0);
     }
 }
+
+// The list as delivered so far: the ready slots are cut off (which never
+// moves the items), so the next append takes the slow path and readies
+// slots again.
+template <class C> auto& Trimmed(C& column) {
+    const std::size_t delivered = Delivered(column);
+    if (delivered != column.items.size()) {
+        column.items.resize(delivered);
+        column.end = column.next;
+    }
+    return column.items;
+}
+
+// The common path of every append: a compare, a store and an increment.
+#define RX_APPEND(column, value)                                                                   \
+    do {                                                                                           \
+        if ((column).next != (column).end) {                                                       \
+            *(column).next++ = (value);                                                            \
+            return;                                                                                \
+        }                                                                                          \
+        AppendSlow((column), (value));                                                             \
+    } while (false)
 
 } // namespace
+
+template <class T> RX_OUT_OF_LINE void rxDataSet::AppendSlow(Column<T>& column, T value) {
+    std::vector<T>& items = column.items;
+    const std::size_t delivered = items.size();
+    const std::size_t announced = reservedCount > 0 ? static_cast<std::size_t>(reservedCount) : 0;
+    if (delivered == 0 && static_cast<void*>(&column) != static_cast<void*>(&ids)) {
+        // The first value of the delivery: only the value kind the reader
+        // delivers keeps storage.
+        ReleaseIfEmpty(scalars);
+        ReleaseIfEmpty(vectors);
+        ReleaseIfEmpty(complexScalars);
+        ReleaseIfEmpty(complexVectors);
+    }
+    if (delivered == 0 && items.capacity() < announced) {
+        items.reserve(announced);
+    } else if (delivered == items.capacity()) {
+        // More than announced: grow as a vector's appends do.
+        items.reserve(std::max<std::size_t>(2 * delivered, 1));
+    }
+    items.resize(std::min(items.capacity(), delivered + ReadyStep<T>()));
+    items[delivered] = value;
+    column.next = items.data() + delivered + 1;
+    column.end = items.data() + items.size();
+}
 
 rxDataSet::rxDataSet(rxSimulation* simulation, rxDataType* dataType, const char* text,
                      Format format)
@@ -56,44 +116,61 @@ bool rxDataSet::RequestCache() {
     return false;
 }
 
+const std::vector<int>& rxDataSet::EntityIDs() const {
+    return Trimmed(ids);
+}
+const std::vector<float>& rxDataSet::ScalarValues() const {
+    return Trimmed(scalars);
+}
+const std::vector<rxVector3D>& rxDataSet::VectorValues() const {
+    return Trimmed(vectors);
+}
+const std::vector<rxDataSet::ComplexScalar>& rxDataSet::ComplexScalarValues() const {
+    return Trimmed(complexScalars);
+}
+const std::vector<rxDataSet::ComplexVector>& rxDataSet::ComplexVectorValues() const {
+    return Trimmed(complexVectors);
+}
+
 void rxDataSet::ReserveItems(int count) {
     ++reserveCalls;
     reservedCount = count;
-    ids.clear();
-    scalars.clear();
-    vectors.clear();
-    complexScalars.clear();
-    complexVectors.clear();
-    if (count > 0) {
-        // The host sizes its storage from the announced count: the ids now,
-        // the values with the first value (the reader's choice of read
-        // decides which of the value kinds arrives).
-        ids.reserve(static_cast<std::size_t>(count));
-    }
+    const std::size_t announced = count > 0 ? static_cast<std::size_t>(count) : 0;
+    Restart(ids, announced);
+    Restart(scalars, announced);
+    Restart(vectors, announced);
+    Restart(complexScalars, announced);
+    Restart(complexVectors, announced);
+    // The host sizes its storage from the announced count: the ids now,
+    // the values with the first value (the reader's choice of read decides
+    // which of the value kinds arrives).
+    ids.items.reserve(announced);
+    ids.next = ids.items.data();
+    ids.end = ids.next;
 }
 
 void rxDataSet::SetEntityID(int id) {
-    Append(ids, id, reservedCount);
+    RX_APPEND(ids, id);
 }
 
 void rxDataSet::SetBaseData(float value) {
-    Append(scalars, value, reservedCount);
+    RX_APPEND(scalars, value);
 }
 
 void rxDataSet::SetBaseData(rxVector3D* value) {
     if (value != nullptr) {
-        Append(vectors, *value, reservedCount);
+        RX_APPEND(vectors, *value);
     }
 }
 
 void rxDataSet::SetBaseData(ComplexScalar* value) {
     if (value != nullptr) {
-        Append(complexScalars, *value, reservedCount);
+        RX_APPEND(complexScalars, *value);
     }
 }
 
 void rxDataSet::SetBaseData(ComplexVector* value) {
     if (value != nullptr) {
-        Append(complexVectors, *value, reservedCount);
+        RX_APPEND(complexVectors, *value);
     }
 }
