@@ -57,15 +57,46 @@ template <class C> auto& Trimmed(C& column) {
     return column.items;
 }
 
-// The common path of every append: a compare, a store and an increment.
-#define RX_APPEND(column, value)                                                                   \
-    do {                                                                                           \
-        if ((column).next != (column).end) {                                                       \
-            *(column).next++ = (value);                                                            \
-            return;                                                                                \
-        }                                                                                          \
-        AppendSlow((column), (value));                                                             \
-    } while (false)
+// A value the caller hands over by pointer is read one float at a time. A
+// reader usually writes a value's fields one by one just before the call;
+// a load of exactly one field takes its data straight from that store, where
+// one wide load over several narrow stores would wait for all of them to
+// reach the cache. Volatile reads keep the compiler from merging the loads.
+void Assign(int& to, int from) {
+    to = from;
+}
+void Assign(float& to, float from) {
+    to = from;
+}
+void Assign(rxVector3D& to, const volatile rxVector3D& from) {
+    to.x = from.x;
+    to.y = from.y;
+    to.z = from.z;
+}
+void Assign(rxDataSet::ComplexScalar& to, const volatile rxDataSet::ComplexScalar& from) {
+    to.magnitude = from.magnitude;
+    to.phase = from.phase;
+}
+void Assign(rxDataSet::ComplexVector& to, const volatile rxDataSet::ComplexVector& from) {
+    Assign(to.magnitude, from.magnitude);
+    Assign(to.phase, from.phase);
+}
+
+template <class T> T Copy(const T& value) {
+    T copy;
+    Assign(copy, value);
+    return copy;
+}
+
+// The common path of every append: a compare, the copy into the next ready
+// slot and an increment. False when no slot is ready.
+template <class C, class T> inline bool TryAppend(C& column, const T& value) {
+    if (column.next == column.end) {
+        return false;
+    }
+    Assign(*column.next++, value);
+    return true;
+}
 
 } // namespace
 
@@ -150,27 +181,31 @@ void rxDataSet::ReserveItems(int count) {
 }
 
 void rxDataSet::SetEntityID(int id) {
-    RX_APPEND(ids, id);
+    if (!TryAppend(ids, id)) {
+        AppendSlow(ids, id);
+    }
 }
 
 void rxDataSet::SetBaseData(float value) {
-    RX_APPEND(scalars, value);
+    if (!TryAppend(scalars, value)) {
+        AppendSlow(scalars, value);
+    }
 }
 
 void rxDataSet::SetBaseData(rxVector3D* value) {
-    if (value != nullptr) {
-        RX_APPEND(vectors, *value);
+    if (value != nullptr && !TryAppend(vectors, *value)) {
+        AppendSlow(vectors, Copy(*value));
     }
 }
 
 void rxDataSet::SetBaseData(ComplexScalar* value) {
-    if (value != nullptr) {
-        RX_APPEND(complexScalars, *value);
+    if (value != nullptr && !TryAppend(complexScalars, *value)) {
+        AppendSlow(complexScalars, Copy(*value));
     }
 }
 
 void rxDataSet::SetBaseData(ComplexVector* value) {
-    if (value != nullptr) {
-        RX_APPEND(complexVectors, *value);
+    if (value != nullptr && !TryAppend(complexVectors, *value)) {
+        AppendSlow(complexVectors, Copy(*value));
     }
 }
