@@ -13,8 +13,8 @@ namespace {
 
 // How much of a list's storage is made ready past the delivered items at a
 // time. Making a slot ready value-initialises it; in steps this small that
-// happens in the cache just before the appends overwrite the slots, where
-// readying a whole block at once would write it out to memory twice.
+// happens in the cache just before the appends overwrite the slots, instead
+// of in one pass over the whole block before the first append.
 constexpr std::size_t kReadyBytes = 16384;
 
 template <class T> constexpr std::size_t ReadyStep() {
@@ -107,10 +107,15 @@ template <class T> RX_OUT_OF_LINE void rxDataSet::AppendSlow(Column<T>& column, 
     if (delivered == 0 && static_cast<void*>(&column) != static_cast<void*>(&ids)) {
         // The first value of the delivery: only the value kind the reader
         // delivers keeps storage.
-        ReleaseIfEmpty(scalars);
-        ReleaseIfEmpty(vectors);
-        ReleaseIfEmpty(complexScalars);
-        ReleaseIfEmpty(complexVectors);
+        auto releaseOther = [&column](auto& other) {
+            if (static_cast<void*>(&other) != static_cast<void*>(&column)) {
+                ReleaseIfEmpty(other);
+            }
+        };
+        releaseOther(scalars);
+        releaseOther(vectors);
+        releaseOther(complexScalars);
+        releaseOther(complexVectors);
     }
     if (delivered == 0 && items.capacity() < announced) {
         items.reserve(announced);
