@@ -119,7 +119,11 @@ TEST(HostDelivery, EachReserveForgetsThePreviousDeliveryAndItsStorage) {
     EXPECT_EQ(set->EntityIDs().capacity(), 10u);
     EXPECT_EQ(set->VectorValues().capacity(), 10u);
     EXPECT_EQ(set->ScalarValues().capacity(), 0u);
-    EXPECT_EQ(set->ReserveCalls(), 3);
+    // Another delivery of the same size and kind reuses the storage.
+    const void* storage = set->VectorValues().data();
+    set->Deliver(kVector, 10, 10, 0);
+    EXPECT_EQ(set->VectorValues().data(), storage);
+    EXPECT_EQ(set->ReserveCalls(), 4);
     set->Release();
 }
 
