@@ -82,7 +82,7 @@ struct DeliveryCase {
 // 5000 and 20000 entities cross the steps in which storage is made ready.
 const DeliveryCase kDeliveries[] = {
     {"as announced", 20000, 20000, 0},
-    {"as announced, read throughout", 5000, 5000, 7},
+    {"as announced, read throughout", 5000, 5000, 97},
     {"fewer", 20000, 9001, 0},
     {"fewer, read throughout", 100, 37, 1},
     {"more", 3, 20000, 0},
