@@ -6,10 +6,14 @@
 #include "fileio/ByteOrder.h"
 #include "fileio/Cray.h"
 #include "model/PhaseConversion.h"
-#include "model/kvresResult.h"
 
+#include "FloorDataSet.h"
+#include "ReaderPlugin.h"
+
+#include "rxAllocator.h"
 #include "rxDataSet.h"
 #include "rxDataType.h"
+#include "rxResult.h"
 #include "rxSimulation.h"
 #include "rxSubcase.h"
 
@@ -208,44 +212,23 @@ bool RawRead(const std::string& path, long countOffset, const BlockCase& c, RawA
     return true;
 }
 
-// A data set that receives decoded arrays through the host's own calls.
-class FloorDataSet final : public rxDataSet {
-public:
-    explicit FloorDataSet(Format format) : rxDataSet(nullptr, nullptr, "", format) {}
-
-    void Deliver(const BlockCase& c, const RawArrays& a) {
-        ReserveItems(kEntities);
-        switch (c.shape) {
-        case Shape::Scalar:
-            for (int32_t i = 0; i < kEntities; ++i) {
-                SetEntityID(a.ids[i]);
-                SetBaseData(a.scalars[i]);
-            }
-            break;
-        case Shape::ComplexScalar:
-            for (int32_t i = 0; i < kEntities; ++i) {
-                ComplexScalar value = a.complexScalars[i];
-                SetEntityID(a.ids[i]);
-                SetBaseData(&value);
-            }
-            break;
-        case Shape::Vector:
-            for (int32_t i = 0; i < kEntities; ++i) {
-                rxVector3D value = a.vectors[i];
-                SetEntityID(a.ids[i]);
-                SetBaseData(&value);
-            }
-            break;
-        case Shape::ComplexVector:
-            for (int32_t i = 0; i < kEntities; ++i) {
-                ComplexVector value = a.complexVectors[i];
-                SetEntityID(a.ids[i]);
-                SetBaseData(&value);
-            }
-            break;
-        }
+// Raw arrays handed to a fresh data set through the host's own calls.
+void Deliver(FloorDataSet& set, const BlockCase& c, const RawArrays& a) {
+    switch (c.shape) {
+    case Shape::Scalar:
+        set.DeliverScalars(kEntities, a.ids.data(), a.scalars.data());
+        break;
+    case Shape::ComplexScalar:
+        set.DeliverComplexScalars(kEntities, a.ids.data(), a.complexScalars.data());
+        break;
+    case Shape::Vector:
+        set.DeliverVectors(kEntities, a.ids.data(), a.vectors.data());
+        break;
+    case Shape::ComplexVector:
+        set.DeliverComplexVectors(kEntities, a.ids.data(), a.complexVectors.data());
+        break;
     }
-};
+}
 
 struct Releaser {
     void operator()(rxObject* object) const {
@@ -318,10 +301,21 @@ template <class E> void RunBlock(benchmark::State& state, const BlockCase& c, in
                                          ? rxDataSet::Vector
                                          : rxDataSet::Scalar;
 
-    // The host road: the result is created and scanned once, as a host does
-    // before it reads data sets; every read asks for a fresh data set.
-    std::unique_ptr<kvresResult, Releaser> result(new kvresResult(path.c_str()));
-    result->GetNumSubcases();
+    // The host road: the plug-in is loaded and the result created through
+    // its callback and scanned once, as a host does before it reads data
+    // sets; every read asks for a fresh data set.
+    static ReaderPlugin plugin;
+    static bool loaded = false;
+    std::string error;
+    if (!loaded && !(loaded = plugin.Load(KVRES_PLUGIN_PATH, error))) {
+        state.SkipWithError(("the plug-in does not load: " + error).c_str());
+        return;
+    }
+    std::unique_ptr<rxResult, Releaser> result(plugin.CreateResult(path, rxAllocator::Default()));
+    if (result == nullptr || result->GetNumSubcases() < 1) {
+        state.SkipWithError("the plug-in creates no result");
+        return;
+    }
     rxSubcase* subcase = result->GetSubcase(0);
     subcase->ReadDataTypes();
     rxDataType* type = subcase->FindDataTypeByName(c.typeName);
@@ -339,7 +333,7 @@ template <class E> void RunBlock(benchmark::State& state, const BlockCase& c, in
             return false;
         }
         std::unique_ptr<FloorDataSet, Releaser> set(new FloorDataSet(format));
-        set->Deliver(c, arrays);
+        Deliver(*set, c, arrays);
         benchmark::DoNotOptimize(set.get());
         return true;
     };

@@ -4,8 +4,9 @@
 // SetEntityID and SetBaseData, which copy what they are given. Each
 // ReserveItems starts a new delivery and forgets the previous one; the ids and
 // the values of that delivery are stored in space sized from its count, so
-// delivering that many entities never reallocates. The base does not read
-// files and does not check that ids and values pair up.
+// delivering that many entities never reallocates, and more than announced
+// grow the storage. The accessors give exactly the items delivered so far.
+// The base does not read files and does not check that ids and values pair up.
 #pragma once
 
 #include "rxComplex.h"
@@ -40,14 +41,15 @@ public:
     const char* GetText() const { return text.c_str(); }
     Format GetFormat() const { return format; }
 
-    // What the latest delivery handed over.
+    // What the latest delivery handed over. The lists are read on the
+    // data set's own thread, like the deliveries that fill them.
     int ReservedCount() const { return reservedCount; }
     int ReserveCalls() const { return reserveCalls; }
-    const std::vector<int>& EntityIDs() const { return ids; }
-    const std::vector<float>& ScalarValues() const { return scalars; }
-    const std::vector<rxVector3D>& VectorValues() const { return vectors; }
-    const std::vector<ComplexScalar>& ComplexScalarValues() const { return complexScalars; }
-    const std::vector<ComplexVector>& ComplexVectorValues() const { return complexVectors; }
+    const std::vector<int>& EntityIDs() const;
+    const std::vector<float>& ScalarValues() const;
+    const std::vector<rxVector3D>& VectorValues() const;
+    const std::vector<ComplexScalar>& ComplexScalarValues() const;
+    const std::vector<ComplexVector>& ComplexVectorValues() const;
 
 protected:
     void ReserveItems(int count);
@@ -58,15 +60,29 @@ protected:
     void SetBaseData(ComplexVector* value);
 
 private:
+    // One list of a delivery: `items` holds the delivered ones in
+    // [data, next) and, in [next, end), slots made ready for the next ones
+    // (end is data + size). An accessor trims the ready slots off, so the
+    // list then holds exactly what was delivered.
+    template <class T> struct Column {
+        std::vector<T> items;
+        T* next = nullptr;
+        T* end = nullptr;
+    };
+
+    // The path of an append that finds no ready slot: the first value of a
+    // delivery, a list made exact by an accessor, or one full at capacity.
+    template <class T> void AppendSlow(Column<T>& column, T value);
+
     rxSimulation* simulation;
     rxDataType* dataType;
     std::string text;
     Format format;
     int reservedCount = 0;
     int reserveCalls = 0;
-    std::vector<int> ids;
-    std::vector<float> scalars;
-    std::vector<rxVector3D> vectors;
-    std::vector<ComplexScalar> complexScalars;
-    std::vector<ComplexVector> complexVectors;
+    mutable Column<int> ids;
+    mutable Column<float> scalars;
+    mutable Column<rxVector3D> vectors;
+    mutable Column<ComplexScalar> complexScalars;
+    mutable Column<ComplexVector> complexVectors;
 };
