@@ -93,6 +93,8 @@ void DecodeRecords(const unsigned char* bytes, std::size_t records, int realsPer
         switch (realsPerRecord) {
         case 1:
             return DecodeWholeRecords<Ints, Reals, Swap, 1>(bytes, records, 1, ids, reals);
+        case 2:
+            return DecodeWholeRecords<Ints, Reals, Swap, 2>(bytes, records, 2, ids, reals);
         case 3:
             return DecodeWholeRecords<Ints, Reals, Swap, 3>(bytes, records, 3, ids, reals);
         case 6:
@@ -194,6 +196,8 @@ void PackAnyRecords(const unsigned char* raw, std::size_t records, int realsPerR
     switch (realsPerRecord) {
     case 1:
         return PackRecords<Ints, Reals, Swap, 1>(raw, records, 1, packed);
+    case 2:
+        return PackRecords<Ints, Reals, Swap, 2>(raw, records, 2, packed);
     case 3:
         return PackRecords<Ints, Reals, Swap, 3>(raw, records, 3, packed);
     case 6:
