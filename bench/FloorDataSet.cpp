@@ -12,31 +12,23 @@ void FloorDataSet::DeliverScalars(int count, const int* ids, const float* values
     }
 }
 
-// The pointer overloads get a value the caller owns and overwrites for the
-// next entity, as the reader's own values are.
-void FloorDataSet::DeliverVectors(int count, const int* ids, const rxVector3D* values) {
+template <class T> void FloorDataSet::DeliverByPointer(int count, const int* ids, const T* values) {
     ReserveItems(count);
     for (int i = 0; i < count; ++i) {
-        rxVector3D value = values[i];
+        T value = values[i];
         SetEntityID(ids[i]);
         SetBaseData(&value);
     }
+}
+
+void FloorDataSet::DeliverVectors(int count, const int* ids, const rxVector3D* values) {
+    DeliverByPointer(count, ids, values);
 }
 
 void FloorDataSet::DeliverComplexScalars(int count, const int* ids, const ComplexScalar* values) {
-    ReserveItems(count);
-    for (int i = 0; i < count; ++i) {
-        ComplexScalar value = values[i];
-        SetEntityID(ids[i]);
-        SetBaseData(&value);
-    }
+    DeliverByPointer(count, ids, values);
 }
 
 void FloorDataSet::DeliverComplexVectors(int count, const int* ids, const ComplexVector* values) {
-    ReserveItems(count);
-    for (int i = 0; i < count; ++i) {
-        ComplexVector value = values[i];
-        SetEntityID(ids[i]);
-        SetBaseData(&value);
-    }
+    DeliverByPointer(count, ids, values);
 }

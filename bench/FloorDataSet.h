@@ -18,4 +18,9 @@ public:
     void DeliverVectors(int count, const int* ids, const rxVector3D* values);
     void DeliverComplexScalars(int count, const int* ids, const ComplexScalar* values);
     void DeliverComplexVectors(int count, const int* ids, const ComplexVector* values);
+
+private:
+    // The pointer overloads get a value the caller owns and overwrites for
+    // the next entity, as the reader's own values are.
+    template <class T> void DeliverByPointer(int count, const int* ids, const T* values);
 };
