@@ -24,7 +24,8 @@ constexpr Trial trials[] = {
 constexpr int headerTextWidths[] = {27, 81, 81};
 
 // Bytes of those text fields together: the header's count follows them.
-constexpr std::size_t kHeaderTextBytes = 27 + 81 + 81;
+constexpr std::size_t kHeaderTextBytes =
+    headerTextWidths[0] + headerTextWidths[1] + headerTextWidths[2];
 
 // Whether the count after the text fields has a magnitude of at most 65535;
 // compared without negating, so the most negative value is rejected too.
