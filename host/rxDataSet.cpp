@@ -7,15 +7,22 @@ namespace {
 
 #if defined(_MSC_VER)
 #define RX_OUT_OF_LINE __declspec(noinline)
+#define RX_PER_ENTITY
 #else
 #define RX_OUT_OF_LINE __attribute__((noinline))
+#define RX_PER_ENTITY __attribute__((aligned(64)))
 #endif
+// RX_PER_ENTITY marks the calls a reader makes for every entity: each starts
+// a 64-byte line, so that its common path is fetched from one line.
 
 // How much of a list's storage is made ready past the delivered items at a
 // time. Making a slot ready value-initialises it; in steps this small that
 // happens in the cache just before the appends overwrite the slots, instead
-// of in one pass over the whole block before the first append.
-constexpr std::size_t kReadyBytes = 16384;
+// of in one pass over the whole block before the first append. The step is
+// also small enough for the processor to hold its stores while the lines they
+// go to arrive, so the zeroing does not stall the appends that follow (16 KiB
+// steps made a million-entity delivery about a tenth slower).
+constexpr std::size_t kReadyBytes = 1024;
 
 template <class T> constexpr std::size_t ReadyStep() {
     return sizeof(T) < kReadyBytes ? kReadyBytes / sizeof(T) : 1;
@@ -185,31 +192,31 @@ void rxDataSet::ReserveItems(int count) {
     ids.end = ids.next;
 }
 
-void rxDataSet::SetEntityID(int id) {
+RX_PER_ENTITY void rxDataSet::SetEntityID(int id) {
     if (!TryAppend(ids, id)) {
         AppendSlow(ids, id);
     }
 }
 
-void rxDataSet::SetBaseData(float value) {
+RX_PER_ENTITY void rxDataSet::SetBaseData(float value) {
     if (!TryAppend(scalars, value)) {
         AppendSlow(scalars, value);
     }
 }
 
-void rxDataSet::SetBaseData(rxVector3D* value) {
+RX_PER_ENTITY void rxDataSet::SetBaseData(rxVector3D* value) {
     if (value != nullptr && !TryAppend(vectors, *value)) {
         AppendSlow(vectors, Copy(*value));
     }
 }
 
-void rxDataSet::SetBaseData(ComplexScalar* value) {
+RX_PER_ENTITY void rxDataSet::SetBaseData(ComplexScalar* value) {
     if (value != nullptr && !TryAppend(complexScalars, *value)) {
         AppendSlow(complexScalars, Copy(*value));
     }
 }
 
-void rxDataSet::SetBaseData(ComplexVector* value) {
+RX_PER_ENTITY void rxDataSet::SetBaseData(ComplexVector* value) {
     if (value != nullptr && !TryAppend(complexVectors, *value)) {
         AppendSlow(complexVectors, Copy(*value));
     }
