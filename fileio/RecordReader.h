@@ -24,10 +24,21 @@ public:
     // Upper bound of the staging buffer; it grows to what reads need, up to this.
     static constexpr std::size_t kStagingBytes = 256 * 1024;
 
-    // Decodes `records` records laid out back to back in `bytes`; ids[i] and
-    // reals[i * realsPerRecord + r], each skipped when its array is null.
+    // Which reals of each record a read decodes: `count` of them, from the
+    // record's real number `first` on. The others are read and passed over.
+    struct Window {
+        int first = 0;
+        int count = 0;
+    };
+    // Every real of a record of `realsPerRecord` reals.
+    static Window AllReals(int realsPerRecord) { return Window{0, realsPerRecord}; }
+
+    // Decodes `records` records laid out back to back in `bytes`, each an id
+    // and `realsPerRecord` reals: ids[i], and the reals of the window to
+    // reals[i * window.count] onwards; each skipped when its array is null.
+    // The window lies within the record.
     using Decoder = void (*)(const unsigned char* bytes, std::size_t records, int realsPerRecord,
-                             std::int32_t* ids, float* reals);
+                             Window window, std::int32_t* ids, float* reals);
 
     // 4-byte integers, IEEE singles, least significant byte first.
     RecordReader();
@@ -47,6 +58,11 @@ public:
     // `maxRecords` of 0 or `realsPerRecord` outside 0..kMaxRealsPerRecord.
     std::size_t Read(std::FILE* stream, int realsPerRecord, std::int32_t* ids, float* reals,
                      std::size_t maxRecords);
+    // The same, decoding only the reals of `window` (to reals[i *
+    // window.count] onwards). 0 without reading also for a window that does
+    // not lie within the record.
+    std::size_t Read(std::FILE* stream, int realsPerRecord, Window window, std::int32_t* ids,
+                     float* reals, std::size_t maxRecords);
 
     // The decoder of one encoding, for callers that hold the bytes already.
     static Decoder DecoderFor(IntEncoding ints, RealEncoding reals, bool swapBytes);

@@ -143,11 +143,17 @@ int ResFileSet::ReadReals(float* out, int count) {
 }
 
 int ResFileSet::ReadRecords(std::int32_t* ids, float* reals, int realsPerRecord, int maxRecords) {
+    return ReadRecords(ids, reals, realsPerRecord, RecordReader::AllReals(realsPerRecord),
+                       maxRecords);
+}
+
+int ResFileSet::ReadRecords(std::int32_t* ids, float* reals, int realsPerRecord,
+                            RecordReader::Window window, int maxRecords) {
     if (maxRecords <= 0) {
         return 0;
     }
-    return static_cast<int>(recordReader.Read(currentFile.Stream(), realsPerRecord, ids, reals,
-                                              static_cast<std::size_t>(maxRecords)));
+    return static_cast<int>(recordReader.Read(currentFile.Stream(), realsPerRecord, window, ids,
+                                              reals, static_cast<std::size_t>(maxRecords)));
 }
 
 int ResFileSet::ReadPackedRecords(unsigned char* records, int realsPerRecord, int maxRecords) {

@@ -58,6 +58,10 @@ public:
     // open, `maxRecords` <= 0 or `realsPerRecord` outside
     // 0..RecordReader::kMaxRealsPerRecord.
     int ReadRecords(std::int32_t* ids, float* reals, int realsPerRecord, int maxRecords);
+    // The same, decoding only the reals of `window` of each record (to
+    // reals[i * window.count] onwards); 0 also for a window outside the record.
+    int ReadRecords(std::int32_t* ids, float* reals, int realsPerRecord,
+                    RecordReader::Window window, int maxRecords);
 
     // The same records packed for the host (RecordReader::ReadPacked): record
     // i as an int32 id and `realsPerRecord` floats at records + i *

@@ -54,6 +54,11 @@ void BlockReader::Start(int32_t fileIndex, int32_t blockPosition, int realsPerRe
 }
 
 int32_t BlockReader::ReadRecords(int32_t* ids, float* reals, int32_t maxRecords) {
+    return ReadRecords(ids, reals, RecordReader::AllReals(realsPerRecord), maxRecords);
+}
+
+int32_t BlockReader::ReadRecords(int32_t* ids, float* reals, RecordReader::Window window,
+                                 int32_t maxRecords) {
     if (files == nullptr || cutShort || maxRecords <= 0) {
         return 0;
     }
@@ -61,7 +66,7 @@ int32_t BlockReader::ReadRecords(int32_t* ids, float* reals, int32_t maxRecords)
     if (asked <= 0) {
         return 0;
     }
-    const int32_t got = files->ReadRecords(ids, reals, realsPerRecord, asked);
+    const int32_t got = files->ReadRecords(ids, reals, realsPerRecord, window, asked);
     recordsRead += got;
     cutShort = got < asked;
     return got;

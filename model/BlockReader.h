@@ -10,6 +10,8 @@
 // kinds or of what the reals mean.
 #pragma once
 
+#include "fileio/RecordReader.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -63,15 +65,24 @@ public:
 
     // Reads every remaining readable record, a bounded batch at a time, and
     // calls visit(id, reals) for each in file order; `reals` points at the
-    // record's reals, or is null when `withReals` is false (then they are
-    // read but not decoded). Returns the number of records visited.
-    template <class Visit> int32_t ForEachRecord(Visit&& visit, bool withReals = true);
+    // reals of `window` in the record (window.count of them), or is null for
+    // an empty window (the record's other reals are read but not decoded).
+    // Returns the number of records visited; 0 for a window outside the
+    // record.
+    template <class Visit> int32_t ForEachRecord(Visit&& visit, RecordReader::Window window);
+    // The same with every real of the record, or none when `withReals` is
+    // false.
+    template <class Visit> int32_t ForEachRecord(Visit&& visit, bool withReals = true) {
+        return ForEachRecord(visit, RecordReader::Window{0, withReals ? realsPerRecord : 0});
+    }
 
 private:
     // Records decoded per batch of ForEachRecord.
     static constexpr int32_t kBatchRecords = 4096;
 
     void Start(int32_t fileIndex, int32_t blockPosition, int realsPerRecord);
+    int32_t ReadRecords(int32_t* ids, float* reals, RecordReader::Window window,
+                        int32_t maxRecords);
 
     ResFileSet* files;
     int realsPerRecord;
@@ -82,19 +93,21 @@ private:
     int32_t recordsRead = 0;
 };
 
-template <class Visit> int32_t BlockReader::ForEachRecord(Visit&& visit, bool withReals) {
+template <class Visit>
+int32_t BlockReader::ForEachRecord(Visit&& visit, RecordReader::Window window) {
     const int32_t batch = std::min(readableCount - recordsRead, kBatchRecords);
-    if (batch <= 0) {
+    if (batch <= 0 || window.first < 0 || window.count < 0 ||
+        window.count > realsPerRecord - window.first) {
         return 0;
     }
-    const std::size_t perRecord = static_cast<std::size_t>(realsPerRecord);
+    const std::size_t perRecord = static_cast<std::size_t>(window.count);
     std::vector<int32_t> ids(static_cast<std::size_t>(batch));
-    std::vector<float> reals(withReals ? static_cast<std::size_t>(batch) * perRecord : 0);
-    float* realsOut = withReals && perRecord > 0 ? reals.data() : nullptr;
+    std::vector<float> reals(static_cast<std::size_t>(batch) * perRecord);
+    float* realsOut = perRecord > 0 ? reals.data() : nullptr;
     int32_t visited = 0;
     while (recordsRead < readableCount) {
         const int32_t asked = std::min(readableCount - recordsRead, batch);
-        const int32_t got = ReadRecords(ids.data(), realsOut, asked);
+        const int32_t got = ReadRecords(ids.data(), realsOut, window, asked);
         for (int32_t i = 0; i < got; ++i) {
             visit(ids[static_cast<std::size_t>(i)],
                   realsOut != nullptr ? realsOut + static_cast<std::size_t>(i) * perRecord

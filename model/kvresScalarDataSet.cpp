@@ -24,11 +24,13 @@ bool kvresScalarDataSet::ReadData(int) try {
     }
     BlockReader block(GetSimulation(), fileIndex, blockPosition, componentCount);
     ReserveItems(block.ReadableCount());
-    const int32_t component = componentIndex;
-    const int32_t delivered = block.ForEachRecord([&](int32_t id, const float* reals) {
-        SetEntityID(id);
-        SetBaseData(reals[component]);
-    });
+    // Only the component's real is decoded.
+    const int32_t delivered = block.ForEachRecord(
+        [&](int32_t id, const float* reals) {
+            SetEntityID(id);
+            SetBaseData(reals[0]);
+        },
+        RecordReader::Window{componentIndex, 1});
     return block.Complete(delivered);
 } catch (...) {
     return false;
@@ -45,14 +47,16 @@ bool kvresScalarDataSet::ReadComplexData(int) try {
     const int32_t after = withPhase ? 1 : componentCount - componentIndex - 1;
     BlockReader block(GetSimulation(), fileIndex, blockPosition, componentIndex + 1 + after);
     ReserveItems(block.ReadableCount());
-    const int32_t component = componentIndex;
+    // The magnitude and, with a phase, the real after it are decoded.
     ComplexScalar value;
-    const int32_t delivered = block.ForEachRecord([&](int32_t id, const float* reals) {
-        value.magnitude = reals[component];
-        value.phase = withPhase ? DegreesToRadians(reals[component + 1]) : 0.0f;
-        SetEntityID(id);
-        SetBaseData(&value);
-    });
+    const int32_t delivered = block.ForEachRecord(
+        [&](int32_t id, const float* reals) {
+            value.magnitude = reals[0];
+            value.phase = withPhase ? DegreesToRadians(reals[1]) : 0.0f;
+            SetEntityID(id);
+            SetBaseData(&value);
+        },
+        RecordReader::Window{componentIndex, withPhase ? 2 : 1});
     return block.Complete(delivered);
 } catch (...) {
     return false;

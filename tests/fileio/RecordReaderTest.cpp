@@ -1,7 +1,8 @@
 // Bulk record reads against the typed reads, over every integer and real
 // encoding, both byte orders and records of 1, 2, 3 and 6 reals: the same ids
-// and the same float bits, across staging batches and 65536-byte pieces, and
-// whole records only when the file ends early.
+// and the same float bits, across staging batches and 65536-byte pieces, for
+// the whole record or any window of its reals, and whole records only when
+// the file ends early.
 #include "FileioTestSupport.h"
 
 #include "fileio/RecordReader.h"
@@ -128,6 +129,40 @@ TEST_P(RecordReaderTest, AgreesBitForBitWithTheTypedReads) {
     std::vector<float> realsOnly(reals.size());
     ASSERT_EQ(reader.Read(stream.stream, l.perRecord, nullptr, realsOnly.data(), count), count);
     ExpectSameBits(realsOnly, typedReals);
+}
+
+// Every window of reals within the record, with and without ids, across the
+// same staging batches: the ids and the window's slice of the typed reals.
+TEST_P(RecordReaderTest, DecodesAnyWindowOfTheRecordAsTheTypedReads) {
+    const Layout& l = GetParam();
+    const std::size_t n = static_cast<std::size_t>(l.perRecord);
+    const std::size_t count = RecordReader::kStagingBytes / RecordSize(l) + 77;
+    MemoryStream stream(File(0, count));
+    std::vector<std::int32_t> typedIds;
+    std::vector<float> typedReals;
+    Typed(stream.stream, count, typedIds, typedReals);
+    RecordReader reader = Reader();
+    for (int first = 0; first < l.perRecord; ++first) {
+        for (int wanted = 1; first + wanted <= l.perRecord; ++wanted) {
+            SCOPED_TRACE("reals " + std::to_string(first) + " +" + std::to_string(wanted));
+            std::vector<float> expected;
+            for (std::size_t i = 0; i < count; ++i) {
+                expected.insert(expected.end(), typedReals.begin() + i * n + first,
+                                typedReals.begin() + i * n + first + wanted);
+            }
+            for (bool withIds : {true, false}) {
+                std::fseek(stream.stream, 0, SEEK_SET);
+                std::vector<std::int32_t> ids(count, -7);
+                std::vector<float> reals(expected.size());
+                ASSERT_EQ(reader.Read(stream.stream, l.perRecord, {first, wanted},
+                                      withIds ? ids.data() : nullptr, reals.data(), count),
+                          count);
+                EXPECT_EQ(ids, withIds ? typedIds : std::vector<std::int32_t>(count, -7));
+                ExpectSameBits(reals, expected);
+                EXPECT_EQ(std::ftell(stream.stream), static_cast<long>(count * RecordSize(l)));
+            }
+        }
+    }
 }
 
 // A file that ends inside the last record or the one before it, a count
@@ -258,6 +293,12 @@ TEST(RecordReader, RefusesWhatItCannotRead) {
     EXPECT_EQ(reader.Read(nullptr, 1, &id, &real, 1), 0u);
     EXPECT_EQ(reader.Read(stream.stream, -1, &id, &real, 1), 0u);
     EXPECT_EQ(reader.Read(stream.stream, RecordReader::kMaxRealsPerRecord + 1, &id, &real, 1), 0u);
+    // Windows that do not lie within the record.
+    for (RecordReader::Window window :
+         {RecordReader::Window{-1, 1}, RecordReader::Window{0, -1}, RecordReader::Window{2, 2},
+          RecordReader::Window{4, 0}, RecordReader::Window{0, 4}}) {
+        EXPECT_EQ(reader.Read(stream.stream, 3, window, &id, &real, 1), 0u);
+    }
     EXPECT_EQ(id, -7);
     EXPECT_EQ(std::ftell(stream.stream), 0);
     // Records without reals are ids alone.
