@@ -63,27 +63,26 @@ void PrintBlockRatios(const RecordingReporter& reporter) {
             continue;
         }
         if (!header) {
-            std::printf("\nOne block of 1,000,000 entities, medians of the same iterations "
-                        "(targets: host/floor <= %.1f everywhere, floor/raw <= %.1f for "
-                        "k1_real)\n",
+            std::printf("\nOne block of 1,000,000 entities: medians of the ratios within each "
+                        "iteration, and of the times (targets: host/floor <= %.1f everywhere, "
+                        "floor/raw <= %.1f for k1_real)\n",
                         hostTarget, floorTarget);
             std::printf("%-20s %10s %10s %9s %9s %9s %9s\n", "case", "host/floor", "floor/raw",
                         "host/raw", "raw ms", "floor ms", "host ms");
             header = true;
         }
         const Figures& f = reporter.figures.at(name);
-        const double raw = Counter(f, "raw_ms");
-        const double floor = Counter(f, "floor_ms");
-        const double host = Counter(f, "host_ms");
-        if (raw <= 0.0 || floor <= 0.0) {
+        const double hostPerFloor = Counter(f, "host_per_floor");
+        const double floorPerRaw = Counter(f, "floor_per_raw");
+        if (hostPerFloor <= 0.0 || floorPerRaw <= 0.0) {
             continue;
         }
         const bool kindOne = name.find("/k1_real/") != std::string::npos;
         const std::string shown = name.substr(6, name.find("/iterations") - 6);
         std::printf("%-20s %7.2f %-2s %7.2f %-2s %9.2f %9.2f %9.2f %9.2f\n", shown.c_str(),
-                    host / floor, host / floor <= hostTarget ? "" : "!", floor / raw,
-                    !kindOne || floor / raw <= floorTarget ? "" : "!", host / raw, raw, floor,
-                    host);
+                    hostPerFloor, hostPerFloor <= hostTarget ? "" : "!", floorPerRaw,
+                    !kindOne || floorPerRaw <= floorTarget ? "" : "!", Counter(f, "host_per_raw"),
+                    Counter(f, "raw_ms"), Counter(f, "floor_ms"), Counter(f, "host_ms"));
     }
 }
 

@@ -337,7 +337,7 @@ template <class E> void RunBlock(benchmark::State& state, const BlockCase& c, in
         benchmark::DoNotOptimize(set.get());
         return true;
     };
-    if (type == nullptr || simulation == nullptr || !rawRead() || !hostRead(true)) {
+    if (type == nullptr || simulation == nullptr || !rawRead() || !floorRead() || !hostRead(true)) {
         state.SkipWithError("the host road does not deliver what the raw decode gives");
         return;
     }
@@ -368,6 +368,19 @@ template <class E> void RunBlock(benchmark::State& state, const BlockCase& c, in
     state.counters["raw_ms"] = Median(samples[0]) * 1e3;
     state.counters["floor_ms"] = Median(samples[1]) * 1e3;
     state.counters["host_ms"] = Median(samples[2]) * 1e3;
+    // The ratios are taken iteration by iteration, where the three figures
+    // ran one right after the other, and their median reported: a stretch in
+    // which the machine runs slower then weighs on both sides of a ratio.
+    auto ratios = [&samples](int over, int under) {
+        std::vector<double> r;
+        for (std::size_t i = 0; i < samples[under].size(); ++i) {
+            r.push_back(samples[over][i] / samples[under][i]);
+        }
+        return Median(r);
+    };
+    state.counters["host_per_floor"] = ratios(2, 1);
+    state.counters["floor_per_raw"] = ratios(1, 0);
+    state.counters["host_per_raw"] = ratios(2, 0);
 }
 
 } // namespace
