@@ -9,7 +9,8 @@ CMAKE_ARGS ?=
 
 all: build
 
-# Libraries beyond the machine's standard set (CLI11), installed when missing.
+# Packages beyond the machine's standard set (CLI11; for the tool's tests
+# nlohmann-json and rsvg-convert), installed when missing.
 deps:
 	@tools/install-deps.sh
 

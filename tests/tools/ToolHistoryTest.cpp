@@ -1,9 +1,13 @@
 // kvres-tool history on a three-file series: one entity over every
-// simulation, a gap where a simulation lacks it, every output form, and the
-// SVG plot checked as well-formed XML with one line per component.
+// simulation, a gap where a simulation lacks it, every output form; and the
+// SVG plot of every sort of read, rendered by a real SVG renderer, with one
+// panel per quantity, every point's x value and short ticks.
+#include "SvgCheck.h"
 #include "ToolTestSupport.h"
 
+#include <algorithm>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 
 namespace {
@@ -38,57 +42,6 @@ std::string WriteSeries(const TempDir& dir) {
     return dir.File("run.res");
 }
 
-// Whether `xml` is well formed: tags nest and close, attributes are quoted,
-// and '&' starts one of the five predefined entities.
-bool WellFormedXml(const std::string& xml, std::string& problem) {
-    std::vector<std::string> open;
-    std::size_t i = 0;
-    while (i < xml.size()) {
-        if (xml[i] == '&') {
-            const std::size_t end = xml.find(';', i);
-            const std::string entity = xml.substr(i, end == std::string::npos ? 1 : end - i + 1);
-            if (entity != "&amp;" && entity != "&lt;" && entity != "&gt;" && entity != "&quot;" &&
-                entity != "&apos;") {
-                problem = "bad entity at " + std::to_string(i);
-                return false;
-            }
-        }
-        if (xml[i] != '<') {
-            ++i;
-            continue;
-        }
-        const std::size_t end = xml.find('>', i);
-        if (end == std::string::npos) {
-            problem = "unclosed tag";
-            return false;
-        }
-        std::string tag = xml.substr(i + 1, end - i - 1);
-        i = end + 1;
-        if (tag.front() == '?') {
-            continue;
-        }
-        if (std::count(tag.begin(), tag.end(), '"') % 2 != 0) {
-            problem = "unbalanced quotes in <" + tag + ">";
-            return false;
-        }
-        if (tag.front() == '/') {
-            if (open.empty() || open.back() != tag.substr(1)) {
-                problem = "</" + tag.substr(1) + "> closes nothing open";
-                return false;
-            }
-            open.pop_back();
-            continue;
-        }
-        const bool selfClosing = tag.back() == '/';
-        const std::string name = tag.substr(0, tag.find_first_of(" /"));
-        if (!selfClosing) {
-            open.push_back(name);
-        }
-    }
-    problem = open.empty() ? "" : "<" + open.back() + "> never closed";
-    return open.empty();
-}
-
 TEST(ToolHistoryTest, OneEntityOverTheSeriesWithAGap) {
     TempDir dir;
     const std::string path = WriteSeries(dir);
@@ -114,32 +67,119 @@ TEST(ToolHistoryTest, OneEntityOverTheSeriesWithAGap) {
     EXPECT_NE(csv.out.find("\n3,t = 4,4,,,\n"), std::string::npos) << csv.out;
 }
 
-TEST(ToolHistoryTest, TheSvgPlotIsWellFormedWithALinePerComponent) {
+// The plot of each sort of read: the panels it gets (one per quantity), its
+// value columns, and values chosen so that the ticks need short forms.
+struct PlotCase {
+    const char* name;
+    const char* stored; // the name in the file; the host sees "quantity"
+    int32_t kind;
+    std::vector<float> reals; // of simulation 1; simulation n holds n times these (phases stay)
+    std::vector<std::string> panels;
+    std::size_t columns;
+};
+
+std::ostream& operator<<(std::ostream& out, const PlotCase& plot) {
+    return out << plot.name;
+}
+
+class ToolHistoryPlotTest : public ::testing::TestWithParam<PlotCase> {};
+
+TEST_P(ToolHistoryPlotTest, RendersOnePanelPerQuantityWithEveryPointReachable) {
+    const PlotCase& plot = GetParam();
     TempDir dir;
-    const std::string path = WriteSeries(dir);
+    ResFile file;
+    for (int s = 0; s < 6; ++s) {
+        std::vector<float> reals = plot.reals;
+        for (std::size_t r = 0; r < reals.size(); ++r) {
+            const bool phase = (plot.kind == 4 || plot.kind == 6) && r % 2 == 1;
+            reals[r] *= phase ? 1.0f : static_cast<float>(s + 1);
+        }
+        std::vector<reswriter::Record> records = {{5, reals}};
+        if (s != 3) {
+            records.push_back({7, reals});
+        }
+        file.simulations.push_back(
+            {"t = " + std::to_string(s + 1), {DataTypeRow{plot.stored, plot.kind, records}}});
+    }
+    const std::string path = WriteRes(dir, "plot.res", file);
     const std::string svgPath = dir.File("plot.svg");
-    const ToolRun run = ToolRunner::Run(
-        {"history", path, "--type", "displacement", "--entity", "7", "--svg", svgPath});
+    const ToolRun run =
+        ToolRunner::Run({"history", path, "--type", "quantity", "--entity", "7", "--svg", svgPath});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     std::ifstream in(svgPath, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     const std::string svg = text.str();
+
     std::string problem;
-    EXPECT_TRUE(WellFormedXml(svg, problem)) << problem;
-    EXPECT_NE(svg.find("<svg xmlns=\"http://www.w3.org/2000/svg\""), std::string::npos);
-    EXPECT_NE(svg.find("displacement, entity 7"), std::string::npos);
-    EXPECT_NE(svg.find(">sync value</text>"), std::string::npos);
-    // Three lines, each broken once by the missing simulation: two moves each.
-    std::size_t paths = 0;
-    for (std::size_t at = svg.find("<path d=\"M"); at != std::string::npos;
-         at = svg.find("<path d=\"M", at + 1)) {
-        const std::string d = svg.substr(at, svg.find('"', at + 9) - at);
-        EXPECT_EQ(std::count(d.begin(), d.end(), 'M'), 2) << d;
-        ++paths;
+    EXPECT_TRUE(svgcheck::WellFormedXml(svg, problem)) << problem;
+    EXPECT_TRUE(svgcheck::RendersToPng(svgPath, problem)) << problem;
+
+    // One panel per quantity, in order, sharing one x axis named from the
+    // labels, with a tick at each of the five simulations that have a value
+    // and the one that has none.
+    ASSERT_EQ(svgcheck::Count(svg, "<g class=\"panel\""), plot.panels.size());
+    std::size_t at = 0;
+    for (const std::string& quantity : plot.panels) {
+        at = svg.find("<g class=\"panel\" data-quantity=\"" + quantity + "\"", at);
+        EXPECT_NE(at, std::string::npos) << quantity;
     }
-    EXPECT_EQ(paths, 3u);
+    EXPECT_EQ(svgcheck::Count(svg, "class=\"x-title\""), 1u);
+    EXPECT_NE(svg.find("text-anchor=\"middle\">t</text>"), std::string::npos);
+    const std::size_t xTicks = svg.find("<g class=\"x-ticks\">");
+    ASSERT_NE(xTicks, std::string::npos);
+    const std::string xTickText = svg.substr(xTicks, svg.find("</g>", xTicks) - xTicks);
+    for (int s = 1; s <= 6; ++s) {
+        EXPECT_EQ(svgcheck::Count(xTickText, ">" + std::to_string(s) + "</text>"), 1u) << s;
+    }
+    if (plot.panels.size() == 2) {
+        EXPECT_NE(svg.find(">phase (rad)</text>"), std::string::npos);
+    }
+
+    // A line per column, broken once by the missing simulation; a marker per
+    // value, each naming its simulation, label and x value.
+    EXPECT_EQ(svgcheck::Count(svg, "<path class=\"line\""), plot.columns);
+    for (std::size_t line = svg.find("<path class=\"line\" d=\""); line != std::string::npos;
+         line = svg.find("<path class=\"line\" d=\"", line + 1)) {
+        const std::size_t d = line + 22;
+        const std::string path = svg.substr(d, svg.find('"', d) - d);
+        EXPECT_EQ(std::count(path.begin(), path.end(), 'M'), 2) << path;
+    }
+    EXPECT_EQ(svgcheck::Count(svg, "<title>simulation "), 5 * plot.columns);
+    for (int s : {0, 1, 2, 4, 5}) {
+        const std::string tip = "<title>simulation " + std::to_string(s) +
+                                " 't = " + std::to_string(s + 1) +
+                                "': t = " + std::to_string(s + 1) + ", ";
+        EXPECT_EQ(svgcheck::Count(svg, tip), plot.columns) << tip;
+    }
+
+    // Tick texts are short: an exponent where a run of zeros would stand.
+    for (std::size_t group = svg.find("<g class=\"y-ticks\">"); group != std::string::npos;
+         group = svg.find("<g class=\"y-ticks\">", group + 1)) {
+        const std::string ticks = svg.substr(group, svg.find("</g>", group) - group);
+        for (std::size_t end = ticks.find("</text>"); end != std::string::npos;
+             end = ticks.find("</text>", end + 1)) {
+            const std::size_t begin = ticks.rfind('>', end) + 1;
+            const std::string tick = ticks.substr(begin, end - begin);
+            EXPECT_LE(tick.size(), 6u) << tick;
+            EXPECT_EQ(tick.find("000"), std::string::npos) << tick;
+        }
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Reads, ToolHistoryPlotTest,
+    ::testing::Values(
+        PlotCase{"RealScalar", "quantity", 1, {1.0e7f}, {"value"}, 1},
+        PlotCase{"RealVector", "quantity", 0, {1.0f, -1.0f, 0.5f}, {"value"}, 3},
+        PlotCase{"ComplexScalar", "quantity", 6, {2.5e-3f, 30.0f}, {"magnitude", "phase"}, 2},
+        PlotCase{"ComplexVector",
+                 "quantity (c)",
+                 4,
+                 {1.0e-3f, -30.0f, 2.0e-3f, 45.0f, 0.0f, 0.0f},
+                 {"magnitude", "phase"},
+                 6}),
+    [](const ::testing::TestParamInfo<PlotCase>& info) { return std::string(info.param.name); });
 
 TEST(ToolHistoryTest, AnUnknownTypeOrEntityIsAUsageError) {
     TempDir dir;
