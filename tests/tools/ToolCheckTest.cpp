@@ -25,13 +25,13 @@ ResFile Base() {
 }
 
 // The row `row` of simulation `simulation` in the first file of a report.
-const JsonValue& Row(const JsonValue& report, int simulation, int row) {
-    return report["files"][0]["simulations"][simulation]["dataTypes"][row];
+const Json& Row(const Json& report, int simulation, int row) {
+    return report.at("files").at(0).at("simulations").at(simulation).at("dataTypes").at(row);
 }
 
-bool HasWarning(const JsonValue& report, const std::string& text) {
-    for (const JsonValue& warning : report["warnings"].Items()) {
-        if (warning.Text().find(text) != std::string::npos) {
+bool HasWarning(const Json& report, const std::string& text) {
+    for (const Json& warning : report.at("warnings")) {
+        if (warning.get<std::string>().find(text) != std::string::npos) {
             return true;
         }
     }
@@ -41,19 +41,19 @@ bool HasWarning(const JsonValue& report, const std::string& text) {
 TEST(ToolCheckTest, AnIntactFileIsDescribedAndExitsZero) {
     TempDir dir;
     const std::string path = WriteRes(dir, "run.res", Base());
-    const JsonValue report = RunJson({"check", path, "--format", "json"}, 0);
-    EXPECT_TRUE(report["recognized"].AsBool());
-    const JsonValue& file = report["files"][0];
-    EXPECT_EQ(file["encoding"]["trial"].AsFloat(), 1.0f);
-    EXPECT_EQ(file["encoding"]["byteOrder"].Text(), "little-endian");
-    EXPECT_EQ(file["title"].Text(), "Korvane Results");
-    EXPECT_EQ(file["simulations"][1]["sync"].AsFloat(), 2.0f);
-    EXPECT_EQ(Row(report, 0, 0)["status"].Text(), "ok");
-    EXPECT_EQ(Row(report, 0, 0)["wholeRecords"].AsFloat(), 2.0f);
-    EXPECT_EQ(Row(report, 0, 0)["bytesNeeded"].AsFloat(), 4.0f + 2 * 8);
-    EXPECT_EQ(report["summary"]["blocks"].AsFloat(), 4.0f);
-    EXPECT_EQ(report["summary"]["intactBlocks"].AsFloat(), 4.0f);
-    EXPECT_EQ(report["warnings"].Size(), 0u);
+    const Json report = RunJson({"check", path, "--format", "json"}, 0);
+    EXPECT_TRUE(report.at("recognized").get<bool>());
+    const Json& file = report.at("files").at(0);
+    EXPECT_EQ(file.at("encoding").at("trial").get<float>(), 1.0f);
+    EXPECT_EQ(file.at("encoding").at("byteOrder").get<std::string>(), "little-endian");
+    EXPECT_EQ(file.at("title").get<std::string>(), "Korvane Results");
+    EXPECT_EQ(file.at("simulations").at(1).at("sync").get<float>(), 2.0f);
+    EXPECT_EQ(Row(report, 0, 0).at("status").get<std::string>(), "ok");
+    EXPECT_EQ(Row(report, 0, 0).at("wholeRecords").get<float>(), 2.0f);
+    EXPECT_EQ(Row(report, 0, 0).at("bytesNeeded").get<float>(), 4.0f + 2 * 8);
+    EXPECT_EQ(report.at("summary").at("blocks").get<float>(), 4.0f);
+    EXPECT_EQ(report.at("summary").at("intactBlocks").get<float>(), 4.0f);
+    EXPECT_EQ(report.at("warnings").size(), 0u);
 
     const ToolRun text = ToolRunner::Run({"check", path});
     EXPECT_EQ(text.exitCode, 0);
@@ -97,14 +97,14 @@ TEST(ToolCheckTest, EachBlockFaultHasItsStatus) {
         c.damage(file, bytes, layout);
         const std::string path = dir.File("run.res");
         reswriter::WriteFile(path, bytes);
-        const JsonValue report = RunJson({"check", path, "--format", "json"}, 1);
-        const JsonValue& row = Row(report, 1, c.row);
-        EXPECT_EQ(row["status"].Text(), c.status);
-        EXPECT_EQ(report["summary"]["intactBlocks"].AsFloat(), 3.0f) << c.status;
-        EXPECT_EQ(report["problems"].Size(), 1u) << c.status;
+        const Json report = RunJson({"check", path, "--format", "json"}, 1);
+        const Json& row = Row(report, 1, c.row);
+        EXPECT_EQ(row.at("status").get<std::string>(), c.status);
+        EXPECT_EQ(report.at("summary").at("intactBlocks").get<float>(), 3.0f) << c.status;
+        EXPECT_EQ(report.at("problems").size(), 1u) << c.status;
         if (c.status == "cut-short") {
-            EXPECT_EQ(row["wholeRecords"].AsFloat(), 0.0f);
-            EXPECT_EQ(row["endsAt"].AsFloat(), static_cast<float>(bytes.size()));
+            EXPECT_EQ(row.at("wholeRecords").get<float>(), 0.0f);
+            EXPECT_EQ(row.at("endsAt").get<float>(), static_cast<float>(bytes.size()));
         }
     }
 }
@@ -114,10 +114,10 @@ TEST(ToolCheckTest, UnpresentedKindsAreListedWithoutAProblem) {
     ResFile file = Base();
     file.simulations[0].rows.push_back(DataTypeRow{"scratch", 2, {}, 1 << 20, 0, false});
     file.simulations[0].rows.push_back(DataTypeRow{"future", 12, {{1, {1.0f}}}});
-    const JsonValue report = RunJson({"check", WriteRes(dir, "run.res", file), "--format", "json"});
-    EXPECT_EQ(Row(report, 0, 2)["status"].Text(), "not-presented");
-    EXPECT_EQ(Row(report, 0, 3)["status"].Text(), "not-presented");
-    EXPECT_EQ(report["summary"]["blocks"].AsFloat(), 4.0f);
+    const Json report = RunJson({"check", WriteRes(dir, "run.res", file), "--format", "json"});
+    EXPECT_EQ(Row(report, 0, 2).at("status").get<std::string>(), "not-presented");
+    EXPECT_EQ(Row(report, 0, 3).at("status").get<std::string>(), "not-presented");
+    EXPECT_EQ(report.at("summary").at("blocks").get<float>(), 4.0f);
 }
 
 TEST(ToolCheckTest, WarningsForOverlapsKindsAndCounts) {
@@ -134,16 +134,16 @@ TEST(ToolCheckTest, WarningsForOverlapsKindsAndCounts) {
                         reswriter::kInt4Real4LE);
     reswriter::WriteFile(dir.File("overlap.res"), bytes);
 
-    const JsonValue kindReport =
+    const Json kindReport =
         RunJson({"check", WriteRes(dir, "kinds.res", kinds), "--format", "json"}, 0);
     EXPECT_TRUE(HasWarning(kindReport, "'stress' has kind 1 in simulation 1 but kind 3"));
-    const JsonValue countReport =
+    const Json countReport =
         RunJson({"check", WriteRes(dir, "counts.res", counts), "--format", "json"}, 0);
     EXPECT_TRUE(HasWarning(countReport, "'temperature' has 3 entities in simulation 1 but 2"));
-    const JsonValue overlapReport = RunJson({"check", dir.File("overlap.res"), "--format", "json"});
+    const Json overlapReport = RunJson({"check", dir.File("overlap.res"), "--format", "json"});
     EXPECT_TRUE(HasWarning(overlapReport, "blocks overlap"));
-    EXPECT_EQ(kindReport["warnings"].Size() + countReport["warnings"].Size() +
-                  overlapReport["warnings"].Size(),
+    EXPECT_EQ(kindReport.at("warnings").size() + countReport.at("warnings").size() +
+                  overlapReport.at("warnings").size(),
               3u);
 }
 
@@ -152,10 +152,11 @@ TEST(ToolCheckTest, ADataTypeTableCutShortIsAProblem) {
     ResFile file = Base();
     // The last table of the file, with no blocks after it, claims two rows more.
     file.simulations.push_back({"Time = 3", {DataTypeRow{"scratch", 2, {}, 0, 0, false}}, 3});
-    const JsonValue report =
-        RunJson({"check", WriteRes(dir, "run.res", file), "--format", "json"}, 1);
-    EXPECT_EQ(report["files"][0]["simulations"][2]["status"].Text(), "cut-short");
-    EXPECT_NE(report["problems"][0]["what"].Text().find("1 whole rows of 3"), std::string::npos);
+    const Json report = RunJson({"check", WriteRes(dir, "run.res", file), "--format", "json"}, 1);
+    EXPECT_EQ(report.at("files").at(0).at("simulations").at(2).at("status").get<std::string>(),
+              "cut-short");
+    EXPECT_NE(report.at("problems").at(0).at("what").get<std::string>().find("1 whole rows of 3"),
+              std::string::npos);
 }
 
 TEST(ToolCheckTest, AMixedSeriesShowsEachEncodingAndAFileThatFailsDetection) {
@@ -167,14 +168,16 @@ TEST(ToolCheckTest, AMixedSeriesShowsEachEncodingAndAFileThatFailsDetection) {
     cray.simulations[1].label = "Time = 4";
     WriteRes(dir, "run1.res", cray);
     std::ofstream(dir.File("run2.res")) << "Korvane Results, but nothing more";
-    const JsonValue report = RunJson({"check", dir.File("run.res"), "--format", "json"}, 1);
-    ASSERT_EQ(report["files"].Size(), 3u);
-    EXPECT_EQ(report["files"][1]["encoding"]["trial"].AsFloat(), 6.0f);
-    EXPECT_EQ(report["files"][1]["encoding"]["reals"].Text(), "Cray word, 8 bytes");
-    EXPECT_EQ(report["files"][1]["simulations"][0]["sync"].AsFloat(), 3.0f);
-    EXPECT_TRUE(report["files"][2]["opened"].AsBool());
-    EXPECT_NE(report["files"][2]["problem"].Text().find("plausible header"), std::string::npos);
-    EXPECT_EQ(report["summary"]["intactBlocks"].AsFloat(), 8.0f);
+    const Json report = RunJson({"check", dir.File("run.res"), "--format", "json"}, 1);
+    ASSERT_EQ(report.at("files").size(), 3u);
+    EXPECT_EQ(report.at("files").at(1).at("encoding").at("trial").get<float>(), 6.0f);
+    EXPECT_EQ(report.at("files").at(1).at("encoding").at("reals").get<std::string>(),
+              "Cray word, 8 bytes");
+    EXPECT_EQ(report.at("files").at(1).at("simulations").at(0).at("sync").get<float>(), 3.0f);
+    EXPECT_TRUE(report.at("files").at(2).at("opened").get<bool>());
+    EXPECT_NE(report.at("files").at(2).at("problem").get<std::string>().find("plausible header"),
+              std::string::npos);
+    EXPECT_EQ(report.at("summary").at("intactBlocks").get<float>(), 8.0f);
 }
 
 TEST(ToolCheckTest, DeepReadsRangesNonFiniteValuesAndIdOrder) {
@@ -182,16 +185,16 @@ TEST(ToolCheckTest, DeepReadsRangesNonFiniteValuesAndIdOrder) {
     ResFile file = Base();
     file.simulations[1].rows[0].records = {{2, {21.0f}},
                                            {1, {std::numeric_limits<float>::infinity()}}};
-    const JsonValue report =
+    const Json report =
         RunJson({"check", WriteRes(dir, "run.res", file), "--format", "json", "--deep"});
-    const JsonValue& first = Row(report, 0, 0)["values"];
-    EXPECT_EQ(first["minimum"][0].AsFloat(), -4.5f);
-    EXPECT_EQ(first["maximum"][0].AsFloat(), 20.0f);
-    EXPECT_TRUE(first["idsMatchFirst"].AsBool());
-    const JsonValue& second = Row(report, 1, 0)["values"];
-    EXPECT_EQ(second["infinite"].AsFloat(), 1.0f);
-    EXPECT_FALSE(second["idsMatchFirst"].AsBool());
-    EXPECT_TRUE(Row(report, 1, 1)["values"]["idsMatchFirst"].AsBool());
+    const Json& first = Row(report, 0, 0).at("values");
+    EXPECT_EQ(first.at("minimum").at(0).get<float>(), -4.5f);
+    EXPECT_EQ(first.at("maximum").at(0).get<float>(), 20.0f);
+    EXPECT_TRUE(first.at("idsMatchFirst").get<bool>());
+    const Json& second = Row(report, 1, 0).at("values");
+    EXPECT_EQ(second.at("infinite").get<float>(), 1.0f);
+    EXPECT_FALSE(second.at("idsMatchFirst").get<bool>());
+    EXPECT_TRUE(Row(report, 1, 1).at("values").at("idsMatchFirst").get<bool>());
 }
 
 TEST(ToolCheckTest, MissingAndForeignFilesExitThree) {
@@ -216,12 +219,12 @@ TEST(ToolCheckTest, ASharedTableIsListedOnce) {
     reswriter::PatchInt(bytes, layout.simulations[1].tablePosition,
                         static_cast<int32_t>(layout.simulations[0].table), reswriter::kInt4Real4LE);
     reswriter::WriteFile(dir.File("run.res"), bytes);
-    const JsonValue report = RunJson({"check", dir.File("run.res"), "--format", "json"});
-    const JsonValue& second = report["files"][0]["simulations"][1];
-    EXPECT_EQ(second["status"].Text(), "shared");
-    EXPECT_EQ(second["sharedWith"].AsFloat(), 0.0f);
-    EXPECT_EQ(second["dataTypes"].Size(), 0u);
-    EXPECT_EQ(report["summary"]["blocks"].AsFloat(), 2.0f);
+    const Json report = RunJson({"check", dir.File("run.res"), "--format", "json"});
+    const Json& second = report.at("files").at(0).at("simulations").at(1);
+    EXPECT_EQ(second.at("status").get<std::string>(), "shared");
+    EXPECT_EQ(second.at("sharedWith").get<float>(), 0.0f);
+    EXPECT_EQ(second.at("dataTypes").size(), 0u);
+    EXPECT_EQ(report.at("summary").at("blocks").get<float>(), 2.0f);
 }
 
 } // namespace

@@ -129,10 +129,10 @@ TEST(ToolCommandTest, ForceOpensAnUnrecognisedFileAndSaysSo) {
     ResFile foreign = SmallFile();
     foreign.title = "Other Results";
     const std::string path = WriteRes(dir, "foreign.res", foreign);
-    const JsonValue document = RunJson({"dump", path, "--force", "--format", "json"});
-    EXPECT_FALSE(document["recognized"].AsBool());
-    EXPECT_EQ(document["file"].Text(), path);
-    ASSERT_TRUE(document["subcases"].IsArray());
+    const Json document = RunJson({"dump", path, "--force", "--format", "json"});
+    EXPECT_FALSE(document.at("recognized").get<bool>());
+    EXPECT_EQ(document.at("file").get<std::string>(), path);
+    ASSERT_TRUE(document.at("subcases").is_array());
 
     const ToolRun info = ToolRunner::Run({"info", path, "--force"});
     EXPECT_EQ(info.exitCode, 0) << info.err;
@@ -143,8 +143,8 @@ TEST(ToolCommandTest, PluginOptionLoadsTheGivenLibraryOrFailsWithExitOne) {
     TempDir dir;
     const std::string file = WriteRes(dir, "small.res", SmallFile());
     const std::string plugin = ToolRunner::BinDir() + "/kvres.so";
-    const JsonValue document = RunJson({"dump", file, "--plugin", plugin, "--format", "json"});
-    EXPECT_TRUE(document["recognized"].AsBool());
+    const Json document = RunJson({"dump", file, "--plugin", plugin, "--format", "json"});
+    EXPECT_TRUE(document.at("recognized").get<bool>());
 
     const ToolRun missing = ToolRunner::Run({"dump", file, "--plugin", dir.File("none.so")});
     EXPECT_EQ(missing.exitCode, 1);

@@ -67,7 +67,7 @@ ResFile Pair(float value, float phase) {
 
 struct Compared {
     int exitCode = -1;
-    JsonValue report;
+    Json report;
 };
 
 Compared Diff(const ResFile& a, const ResFile& b, std::vector<std::string> options = {}) {
@@ -79,28 +79,28 @@ Compared Diff(const ResFile& a, const ResFile& b, std::vector<std::string> optio
     Compared compared;
     compared.exitCode = run.exitCode;
     std::string error;
-    EXPECT_TRUE(JsonValue::Parse(run.out, compared.report, error)) << error << run.err;
+    EXPECT_TRUE(tooltest::ParseJson(run.out, compared.report, error)) << error << run.err;
     return compared;
 }
 
 TEST(ToolDiffTest, EqualSetsExitZero) {
     const Compared same = Diff(Pair(5.0f, 10.0f), Pair(5.0f, 10.0f));
     EXPECT_EQ(same.exitCode, 0);
-    EXPECT_TRUE(same.report["summary"]["equal"].AsBool());
-    EXPECT_EQ(same.report["summary"]["dataSets"].AsFloat(), 4.0f);
+    EXPECT_TRUE(same.report.at("summary").at("equal").get<bool>());
+    EXPECT_EQ(same.report.at("summary").at("dataSets").get<float>(), 4.0f);
     // Kind 6 makes the set complex: per entity a magnitude and a phase.
-    EXPECT_EQ(same.report["summary"]["valuesCompared"].AsFloat(), 2 * (2 * 2 + 2 * 2));
+    EXPECT_EQ(same.report.at("summary").at("valuesCompared").get<float>(), 2 * (2 * 2 + 2 * 2));
 }
 
 TEST(ToolDiffTest, AValueJustInsideAndJustOutsideEachTolerance) {
     EXPECT_EQ(Diff(Pair(5.0f, 10.0f), Pair(5.0004f, 10.0f), {"--rtol", "1e-4"}).exitCode, 0);
     const Compared outside = Diff(Pair(5.0f, 10.0f), Pair(5.0006f, 10.0f), {"--rtol", "1e-4"});
     EXPECT_EQ(outside.exitCode, 1);
-    const JsonValue& largest = outside.report["summary"]["largestAbsolute"];
-    EXPECT_EQ(largest["id"].AsFloat(), 2.0f);
-    EXPECT_EQ(largest["component"].AsFloat(), 0.0f);
-    EXPECT_NEAR(largest["difference"].AsFloat(), 0.0006f, 1e-6f);
-    EXPECT_EQ(outside.report["summary"]["valuesDiffering"].AsFloat(), 2.0f);
+    const Json& largest = outside.report.at("summary").at("largestAbsolute");
+    EXPECT_EQ(largest.at("id").get<float>(), 2.0f);
+    EXPECT_EQ(largest.at("component").get<float>(), 0.0f);
+    EXPECT_NEAR(largest.at("difference").get<float>(), 0.0006f, 1e-6f);
+    EXPECT_EQ(outside.report.at("summary").at("valuesDiffering").get<float>(), 2.0f);
 
     EXPECT_EQ(Diff(Pair(5.0f, 10.0f), Pair(5.4f, 10.0f), {"--atol", "0.5"}).exitCode, 0);
     EXPECT_EQ(Diff(Pair(5.0f, 10.0f), Pair(5.6f, 10.0f), {"--atol", "0.5"}).exitCode, 1);
@@ -119,7 +119,8 @@ TEST(ToolDiffTest, MissingSimulationRenamedTypeAndIdsInOneOnly) {
     shorter.simulations.pop_back();
     const Compared missing = Diff(Pair(5.0f, 10.0f), shorter);
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(missing.report["structure"][0].Text(), "A has 2 simulations, B has 1");
+    EXPECT_EQ(missing.report.at("structure").at(0).get<std::string>(),
+              "A has 2 simulations, B has 1");
 
     ResFile renamed = Pair(5.0f, 10.0f);
     for (auto& simulation : renamed.simulations) {
@@ -127,17 +128,18 @@ TEST(ToolDiffTest, MissingSimulationRenamedTypeAndIdsInOneOnly) {
     }
     const Compared types = Diff(Pair(5.0f, 10.0f), renamed);
     EXPECT_EQ(types.exitCode, 1);
-    EXPECT_EQ(types.report["structure"].Size(), 2u);
-    EXPECT_EQ(types.report["structure"][0].Text(), "data type 'temperature' only in A");
+    EXPECT_EQ(types.report.at("structure").size(), 2u);
+    EXPECT_EQ(types.report.at("structure").at(0).get<std::string>(),
+              "data type 'temperature' only in A");
 
     ResFile extra = Pair(5.0f, 10.0f);
     extra.simulations[1].rows[0].records = {{2, {5.0f}}, {3, {1.0f}}, {1, {20.0f}}};
     const Compared ids = Diff(Pair(5.0f, 10.0f), extra);
     EXPECT_EQ(ids.exitCode, 1);
-    const JsonValue& dataSet = ids.report["dataSets"][2]; // temperature, simulation 1
-    EXPECT_EQ(dataSet["onlyInBCount"].AsFloat(), 1.0f);
-    EXPECT_EQ(dataSet["onlyInB"][0].AsFloat(), 3.0f);
-    EXPECT_EQ(dataSet["differing"].AsFloat(), 0.0f); // ids 1 and 2 matched out of order
+    const Json& dataSet = ids.report.at("dataSets").at(2); // temperature, simulation 1
+    EXPECT_EQ(dataSet.at("onlyInBCount").get<float>(), 1.0f);
+    EXPECT_EQ(dataSet.at("onlyInB").at(0).get<float>(), 3.0f);
+    EXPECT_EQ(dataSet.at("differing").get<float>(), 0.0f); // ids 1 and 2 matched out of order
 }
 
 TEST(ToolDiffTest, MissingFileExitsThreeAndUnknownTypeTwo) {

@@ -113,19 +113,19 @@ std::vector<float> ExpectedValue(const DataTypeRow& row, const HostType& type, c
     return {};
 }
 
-void Flatten(const JsonValue& value, std::vector<float>& out) {
-    if (value.IsArray()) {
-        for (const JsonValue& item : value.Items()) {
+void Flatten(const Json& value, std::vector<float>& out) {
+    if (value.is_array()) {
+        for (const Json& item : value) {
             Flatten(item, out);
         }
     } else {
-        out.push_back(value.AsFloat());
+        out.push_back(value.get<float>());
     }
 }
 
 // The nesting depth of one value: 0 number, 1 [..], 2 [[..],[..]].
-int Depth(const JsonValue& value) {
-    return value.IsArray() && value.Size() > 0 ? 1 + Depth(value[0]) : 0;
+int Depth(const Json& value) {
+    return value.is_array() && value.size() > 0 ? 1 + Depth(value.at(0)) : 0;
 }
 
 class ToolDumpKindsTest : public ::testing::TestWithParam<Encoding> {
@@ -136,40 +136,40 @@ protected:
     }
 
     // Checks every data set of `document` against the file's reals.
-    void ExpectValues(const JsonValue& document, bool complex) {
-        const JsonValue& simulations = document["subcases"][0]["simulations"];
-        ASSERT_EQ(simulations.Size(), file.simulations.size());
+    void ExpectValues(const Json& document, bool complex) {
+        const Json& simulations = document.at("subcases").at(0).at("simulations");
+        ASSERT_EQ(simulations.size(), file.simulations.size());
         for (std::size_t s = 0; s < file.simulations.size(); ++s) {
             const std::vector<DataTypeRow>& rows = file.simulations[s].rows;
-            const JsonValue& dataSets = simulations[s]["dataSets"];
+            const Json& dataSets = simulations.at(s).at("dataSets");
             std::size_t next = 0;
             for (const HostType& type : HostTypes()) {
                 const DataTypeRow* row = FindRow(rows, type.row);
                 if (row == nullptr) {
                     continue; // no block in this simulation: no data set
                 }
-                ASSERT_LT(next, dataSets.Size());
-                const JsonValue& dataSet = dataSets[next++];
+                ASSERT_LT(next, dataSets.size());
+                const Json& dataSet = dataSets.at(next++);
                 SCOPED_TRACE("simulation " + std::to_string(s) + ", " + type.name);
-                EXPECT_EQ(dataSet["dataType"].Text(), type.name);
-                EXPECT_EQ(dataSet["read"].Text(), complex ? "complex" : "real");
-                EXPECT_TRUE(dataSet["ok"].AsBool());
-                ASSERT_EQ(dataSet["ids"].Size(), row->records.size());
-                ASSERT_EQ(dataSet["values"].Size(), row->records.size());
+                EXPECT_EQ(dataSet.at("dataType").get<std::string>(), type.name);
+                EXPECT_EQ(dataSet.at("read").get<std::string>(), complex ? "complex" : "real");
+                EXPECT_TRUE(dataSet.at("ok").get<bool>());
+                ASSERT_EQ(dataSet.at("ids").size(), row->records.size());
+                ASSERT_EQ(dataSet.at("values").size(), row->records.size());
                 if (!complex && row->kind == 4) {
                     continue; // a real read of 6-real records is not meaningful
                 }
                 const int depth = complex ? (type.format == 2 ? 2 : 1) : (type.format == 2 ? 1 : 0);
                 for (std::size_t i = 0; i < row->records.size(); ++i) {
-                    EXPECT_EQ(dataSet["ids"][i].AsInt(), row->records[i].id);
-                    EXPECT_EQ(Depth(dataSet["values"][i]), depth);
+                    EXPECT_EQ(dataSet.at("ids").at(i).get<long long>(), row->records[i].id);
+                    EXPECT_EQ(Depth(dataSet.at("values").at(i)), depth);
                     std::vector<float> actual;
-                    Flatten(dataSet["values"][i], actual);
+                    Flatten(dataSet.at("values").at(i), actual);
                     EXPECT_EQ(actual, ExpectedValue(*row, type, row->records[i], complex))
                         << "entity " << i;
                 }
             }
-            EXPECT_EQ(next, dataSets.Size());
+            EXPECT_EQ(next, dataSets.size());
         }
     }
 
@@ -179,37 +179,42 @@ protected:
 };
 
 TEST_P(ToolDumpKindsTest, StructureFollowsTheContract) {
-    const JsonValue document = RunJson({"dump", path, "--format", "json"});
-    EXPECT_EQ(document.Keys(), (std::vector<std::string>{"file", "recognized", "subcases"}));
-    EXPECT_EQ(document["file"].Text(), path);
-    EXPECT_TRUE(document["recognized"].AsBool());
-    ASSERT_EQ(document["subcases"].Size(), 1u);
-    const JsonValue& subcase = document["subcases"][0];
-    EXPECT_EQ(subcase.Keys(),
+    const Json document = RunJson({"dump", path, "--format", "json"});
+    EXPECT_EQ(tooltest::Keys(document),
+              (std::vector<std::string>{"file", "recognized", "subcases"}));
+    EXPECT_EQ(document.at("file").get<std::string>(), path);
+    EXPECT_TRUE(document.at("recognized").get<bool>());
+    ASSERT_EQ(document.at("subcases").size(), 1u);
+    const Json& subcase = document.at("subcases").at(0);
+    EXPECT_EQ(tooltest::Keys(subcase),
               (std::vector<std::string>{"id", "label", "type", "dataTypes", "simulations"}));
-    EXPECT_EQ(subcase["id"].AsInt(), 1);
-    EXPECT_EQ(subcase["label"].Text(), "Loadcase 1");
-    EXPECT_EQ(subcase["type"].AsInt(), 1);
+    EXPECT_EQ(subcase.at("id").get<long long>(), 1);
+    EXPECT_EQ(subcase.at("label").get<std::string>(), "Loadcase 1");
+    EXPECT_EQ(subcase.at("type").get<long long>(), 1);
 
-    const JsonValue& types = subcase["dataTypes"];
-    ASSERT_EQ(types.Size(), HostTypes().size());
-    for (std::size_t t = 0; t < types.Size(); ++t) {
-        EXPECT_EQ(types[t].Keys(), (std::vector<std::string>{"name", "binding", "format"}));
-        EXPECT_EQ(types[t]["name"].Text(), HostTypes()[t].name);
-        EXPECT_EQ(types[t]["binding"].AsInt(), HostTypes()[t].binding) << HostTypes()[t].name;
-        EXPECT_EQ(types[t]["format"].AsInt(), HostTypes()[t].format) << HostTypes()[t].name;
+    const Json& types = subcase.at("dataTypes");
+    ASSERT_EQ(types.size(), HostTypes().size());
+    for (std::size_t t = 0; t < types.size(); ++t) {
+        EXPECT_EQ(tooltest::Keys(types.at(t)),
+                  (std::vector<std::string>{"name", "binding", "format"}));
+        EXPECT_EQ(types.at(t).at("name").get<std::string>(), HostTypes()[t].name);
+        EXPECT_EQ(types.at(t).at("binding").get<long long>(), HostTypes()[t].binding)
+            << HostTypes()[t].name;
+        EXPECT_EQ(types.at(t).at("format").get<long long>(), HostTypes()[t].format)
+            << HostTypes()[t].name;
     }
 
-    const JsonValue& simulations = subcase["simulations"];
-    ASSERT_EQ(simulations.Size(), 2u);
-    EXPECT_EQ(simulations[0].Keys(), (std::vector<std::string>{"label", "sync", "dataSets"}));
-    EXPECT_EQ(simulations[0]["label"].Text(), "Freq = 10");
-    EXPECT_EQ(simulations[0]["sync"].AsFloat(), 10.0f);
-    EXPECT_EQ(simulations[1]["sync"].AsFloat(), 20.0f);
-    EXPECT_EQ(simulations[0]["dataSets"][0].Keys(),
+    const Json& simulations = subcase.at("simulations");
+    ASSERT_EQ(simulations.size(), 2u);
+    EXPECT_EQ(tooltest::Keys(simulations.at(0)),
+              (std::vector<std::string>{"label", "sync", "dataSets"}));
+    EXPECT_EQ(simulations.at(0).at("label").get<std::string>(), "Freq = 10");
+    EXPECT_EQ(simulations.at(0).at("sync").get<float>(), 10.0f);
+    EXPECT_EQ(simulations.at(1).at("sync").get<float>(), 20.0f);
+    EXPECT_EQ(tooltest::Keys(simulations.at(0).at("dataSets").at(0)),
               (std::vector<std::string>{"dataType", "read", "ok", "ids", "values"}));
-    EXPECT_EQ(simulations[0]["dataSets"].Size(), HostTypes().size());
-    EXPECT_EQ(simulations[1]["dataSets"].Size(), HostTypes().size() - 1);
+    EXPECT_EQ(simulations.at(0).at("dataSets").size(), HostTypes().size());
+    EXPECT_EQ(simulations.at(1).at("dataSets").size(), HostTypes().size() - 1);
 }
 
 TEST_P(ToolDumpKindsTest, AutoReadIsComplexForAComplexSubcase) {
@@ -222,18 +227,20 @@ TEST_P(ToolDumpKindsTest, RealReadDeliversTheStoredReals) {
 }
 
 TEST_P(ToolDumpKindsTest, EntityIdsComeFromTheFirstSimulation) {
-    const JsonValue document = RunJson({"dump", path, "--format", "json", "--entity-ids"});
-    const JsonValue& types = document["subcases"][0]["dataTypes"];
-    ASSERT_EQ(types.Size(), HostTypes().size());
-    for (std::size_t t = 0; t < types.Size(); ++t) {
+    const Json document = RunJson({"dump", path, "--format", "json", "--entity-ids"});
+    const Json& types = document.at("subcases").at(0).at("dataTypes");
+    ASSERT_EQ(types.size(), HostTypes().size());
+    for (std::size_t t = 0; t < types.size(); ++t) {
         const DataTypeRow* row = FindRow(file.simulations[0].rows, HostTypes()[t].row);
         ASSERT_NE(row, nullptr);
-        EXPECT_EQ(types[t].Keys(), (std::vector<std::string>{"name", "binding", "format",
-                                                             "entityIds", "entityCount"}));
-        EXPECT_EQ(types[t]["entityCount"].AsInt(), static_cast<long long>(row->records.size()));
-        ASSERT_EQ(types[t]["entityIds"].Size(), row->records.size());
+        EXPECT_EQ(
+            tooltest::Keys(types.at(t)),
+            (std::vector<std::string>{"name", "binding", "format", "entityIds", "entityCount"}));
+        EXPECT_EQ(types.at(t).at("entityCount").get<long long>(),
+                  static_cast<long long>(row->records.size()));
+        ASSERT_EQ(types.at(t).at("entityIds").size(), row->records.size());
         for (std::size_t i = 0; i < row->records.size(); ++i) {
-            EXPECT_EQ(types[t]["entityIds"][i].AsInt(), row->records[i].id);
+            EXPECT_EQ(types.at(t).at("entityIds").at(i).get<long long>(), row->records[i].id);
         }
     }
 }
@@ -272,18 +279,20 @@ ResFile RealFile() {
 TEST(ToolDumpTest, AutoReadIsRealWithoutComplexBlocks) {
     TempDir dir;
     const std::string path = WriteRes(dir, "real.res", RealFile());
-    const JsonValue document = RunJson({"dump", path, "--format", "json"});
-    const JsonValue& subcase = document["subcases"][0];
-    EXPECT_EQ(subcase["type"].AsInt(), 2);
-    EXPECT_EQ(subcase["dataTypes"][0]["name"].Text(), "displacement"); // no "_NC"
-    const JsonValue& first = subcase["simulations"][0]["dataSets"];
-    ASSERT_EQ(first.Size(), 3u);
-    EXPECT_EQ(first[0]["read"].Text(), "real");
+    const Json document = RunJson({"dump", path, "--format", "json"});
+    const Json& subcase = document.at("subcases").at(0);
+    EXPECT_EQ(subcase.at("type").get<long long>(), 2);
+    EXPECT_EQ(subcase.at("dataTypes").at(0).at("name").get<std::string>(),
+              "displacement"); // no "_NC"
+    const Json& first = subcase.at("simulations").at(0).at("dataSets");
+    ASSERT_EQ(first.size(), 3u);
+    EXPECT_EQ(first.at(0).at("read").get<std::string>(), "real");
     std::vector<float> values;
-    Flatten(first[0]["values"], values);
+    Flatten(first.at(0).at("values"), values);
     EXPECT_EQ(values, (std::vector<float>{1.0f, 2.0f, 3.0f}));
-    EXPECT_EQ(first[2]["values"][0].AsFloat(), 4.0f); // kind 5 read for real: the magnitude
-    EXPECT_EQ(subcase["simulations"][1]["dataSets"].Size(), 1u);
+    EXPECT_EQ(first.at(2).at("values").at(0).get<float>(),
+              4.0f); // kind 5 read for real: the magnitude
+    EXPECT_EQ(subcase.at("simulations").at(1).at("dataSets").size(), 1u);
 }
 
 TEST(ToolDumpTest, FloatsAreTheShortestTextAndNonFiniteOnesAreStrings) {
@@ -303,9 +312,9 @@ TEST(ToolDumpTest, FloatsAreTheShortestTextAndNonFiniteOnesAreStrings) {
               std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("\"sync\": 0.1,"), std::string::npos) << run.out;
-    JsonValue document;
+    Json document;
     std::string error;
-    EXPECT_TRUE(JsonValue::Parse(run.out, document, error)) << error;
+    EXPECT_TRUE(tooltest::ParseJson(run.out, document, error)) << error;
 }
 
 TEST(ToolDumpTest, LabelBytesOutsidePrintableAsciiAreEscaped) {
@@ -321,28 +330,30 @@ TEST(ToolDumpTest, LabelBytesOutsidePrintableAsciiAreEscaped) {
     for (char c : run.out) {
         EXPECT_TRUE(c == '\n' || (c >= 0x20 && c <= 0x7E)) << static_cast<int>(c);
     }
-    JsonValue document;
+    Json document;
     std::string error;
-    ASSERT_TRUE(JsonValue::Parse(run.out, document, error)) << error;
-    EXPECT_EQ(document["subcases"][0]["simulations"][0]["label"].Text(), label);
+    ASSERT_TRUE(tooltest::ParseJson(run.out, document, error)) << error;
+    EXPECT_EQ(tooltest::Bytes(document.at("subcases").at(0).at("simulations").at(0).at("label")),
+              label);
 }
 
 TEST(ToolDumpTest, SelectionsKeepDataTypeAndSimulationOrder) {
     TempDir dir;
     const std::string path = WriteRes(dir, "real.res", RealFile());
-    const JsonValue document = RunJson({"dump", path, "--format", "json", "--type", "temperature",
-                                        "--type", "displacement", "--sim", "1", "--sim", "0"});
-    const JsonValue& subcase = document["subcases"][0];
-    ASSERT_EQ(subcase["dataTypes"].Size(), 2u);
-    EXPECT_EQ(subcase["dataTypes"][0]["name"].Text(), "displacement");
-    EXPECT_EQ(subcase["dataTypes"][1]["name"].Text(), "temperature");
-    ASSERT_EQ(subcase["simulations"].Size(), 2u);
-    EXPECT_EQ(subcase["simulations"][0]["label"].Text(), "Time 0.1");
-    EXPECT_EQ(subcase["simulations"][0]["dataSets"].Size(), 2u);
+    const Json document = RunJson({"dump", path, "--format", "json", "--type", "temperature",
+                                   "--type", "displacement", "--sim", "1", "--sim", "0"});
+    const Json& subcase = document.at("subcases").at(0);
+    ASSERT_EQ(subcase.at("dataTypes").size(), 2u);
+    EXPECT_EQ(subcase.at("dataTypes").at(0).at("name").get<std::string>(), "displacement");
+    EXPECT_EQ(subcase.at("dataTypes").at(1).at("name").get<std::string>(), "temperature");
+    ASSERT_EQ(subcase.at("simulations").size(), 2u);
+    EXPECT_EQ(subcase.at("simulations").at(0).at("label").get<std::string>(), "Time 0.1");
+    EXPECT_EQ(subcase.at("simulations").at(0).at("dataSets").size(), 2u);
 
-    const JsonValue one = RunJson({"dump", path, "--format", "json", "--sim", "1"});
-    ASSERT_EQ(one["subcases"][0]["simulations"].Size(), 1u);
-    EXPECT_EQ(one["subcases"][0]["simulations"][0]["label"].Text(), "Time 0.2");
+    const Json one = RunJson({"dump", path, "--format", "json", "--sim", "1"});
+    ASSERT_EQ(one.at("subcases").at(0).at("simulations").size(), 1u);
+    EXPECT_EQ(one.at("subcases").at(0).at("simulations").at(0).at("label").get<std::string>(),
+              "Time 0.2");
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -393,13 +404,13 @@ TEST(ToolDumpTest, AFailedReadIsMarkedAndExitsOneWithTheOutputWritten) {
     // The last block of the file announces more records than it holds.
     file.simulations[1].rows[0].entityCount = 5;
     const std::string path = WriteRes(dir, "short.res", file);
-    const JsonValue document = RunJson({"dump", path, "--format", "json"}, 1);
-    const JsonValue& simulations = document["subcases"][0]["simulations"];
-    ASSERT_EQ(simulations.Size(), 2u);
-    EXPECT_TRUE(simulations[0]["dataSets"][1]["ok"].AsBool());
-    const JsonValue& cut = simulations[1]["dataSets"][0];
-    EXPECT_EQ(cut["dataType"].Text(), "temperature");
-    EXPECT_FALSE(cut["ok"].AsBool());
+    const Json document = RunJson({"dump", path, "--format", "json"}, 1);
+    const Json& simulations = document.at("subcases").at(0).at("simulations");
+    ASSERT_EQ(simulations.size(), 2u);
+    EXPECT_TRUE(simulations.at(0).at("dataSets").at(1).at("ok").get<bool>());
+    const Json& cut = simulations.at(1).at("dataSets").at(0);
+    EXPECT_EQ(cut.at("dataType").get<std::string>(), "temperature");
+    EXPECT_FALSE(cut.at("ok").get<bool>());
 
     const ToolRun run = ToolRunner::Run({"dump", path, "--format", "csv"});
     EXPECT_EQ(run.exitCode, 1);

@@ -45,17 +45,17 @@ std::string WriteSeries(const TempDir& dir) {
 TEST(ToolHistoryTest, OneEntityOverTheSeriesWithAGap) {
     TempDir dir;
     const std::string path = WriteSeries(dir);
-    const JsonValue history =
+    const Json history =
         RunJson({"history", path, "--type", "displacement", "--entity", "7", "--format", "json"});
-    ASSERT_EQ(history["simulations"].Size(), 6u);
-    EXPECT_EQ(history["columns"].Size(), 3u);
+    ASSERT_EQ(history.at("simulations").size(), 6u);
+    EXPECT_EQ(history.at("columns").size(), 3u);
     for (int s = 0; s < 6; ++s) {
-        const JsonValue& point = history["simulations"][s];
-        EXPECT_EQ(point["sync"].AsFloat(), static_cast<float>(s + 1));
+        const Json& point = history.at("simulations").at(s);
+        EXPECT_EQ(point.at("sync").get<float>(), static_cast<float>(s + 1));
         if (s == 3) {
-            EXPECT_FALSE(point["values"].IsArray()) << "a gap, not a zero";
+            EXPECT_FALSE(point.at("values").is_array()) << "a gap, not a zero";
         } else {
-            EXPECT_EQ(point["values"][1].AsFloat(), -static_cast<float>(s + 1));
+            EXPECT_EQ(point.at("values").at(1).get<float>(), -static_cast<float>(s + 1));
         }
     }
 

@@ -3,17 +3,62 @@
 // complex reads apply, so expectations are computed from the stored reals.
 #pragma once
 
-#include "JsonValue.h"
 #include "ResWriter.h"
 #include "TempDir.h"
 #include "ToolRunner.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+// The tool's JSON as the tests read it: objects keep their keys in the order
+// written (the order is part of the contract), and numbers with a fraction or
+// an exponent are parsed straight to 32-bit floats, as the tool's shortest
+// float texts are meant to be read back.
+using Json = nlohmann::basic_json<nlohmann::ordered_map, std::vector, std::string, bool,
+                                  std::int64_t, std::uint64_t, float>;
+
 namespace tooltest {
+
+// Parses `text` as one JSON document; false with `error` set when it is not.
+inline bool ParseJson(const std::string& text, Json& value, std::string& error) {
+    try {
+        value = Json::parse(text);
+        return true;
+    } catch (const Json::exception& problem) {
+        error = problem.what();
+        return false;
+    }
+}
+
+// An object's keys in the order written.
+inline std::vector<std::string> Keys(const Json& object) {
+    std::vector<std::string> keys;
+    for (const auto& member : object.items()) {
+        keys.push_back(member.key());
+    }
+    return keys;
+}
+
+// A string's bytes as the tool took them from the file: it writes every byte
+// outside printable ASCII as \u00XX, which the parser turns into the UTF-8 of
+// that code point, so code points up to U+00FF become that one byte again.
+inline std::string Bytes(const Json& text) {
+    const std::string utf8 = text.get<std::string>();
+    std::string bytes;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+        if ((lead == 0xC2 || lead == 0xC3) && i + 1 < utf8.size()) {
+            bytes += static_cast<char>(((lead & 0x03) << 6) | (utf8[++i] & 0x3F));
+        } else {
+            bytes += static_cast<char>(lead);
+        }
+    }
+    return bytes;
+}
 
 // Writes `file` as `name` into `dir` and returns its path.
 inline std::string WriteRes(const reswriter::TempDir& dir, const std::string& name,
@@ -25,12 +70,12 @@ inline std::string WriteRes(const reswriter::TempDir& dir, const std::string& na
 
 // Runs the tool, expects exit code `expectedExit` and a JSON document on
 // standard output, and returns it parsed.
-inline JsonValue RunJson(const std::vector<std::string>& arguments, int expectedExit = 0) {
+inline Json RunJson(const std::vector<std::string>& arguments, int expectedExit = 0) {
     const ToolRun run = ToolRunner::Run(arguments);
     EXPECT_EQ(run.exitCode, expectedExit) << run.err;
-    JsonValue document;
+    Json document;
     std::string error;
-    EXPECT_TRUE(JsonValue::Parse(run.out, document, error)) << error << "\n" << run.out;
+    EXPECT_TRUE(ParseJson(run.out, document, error)) << error << "\n" << run.out;
     return document;
 }
 
