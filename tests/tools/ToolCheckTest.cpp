@@ -3,6 +3,7 @@
 // series with a file that fails detection, and --deep's value ranges.
 #include "ToolTestSupport.h"
 
+#include <cstring>
 #include <fstream>
 
 namespace {
@@ -174,6 +175,7 @@ TEST(ToolCheckTest, AMixedSeriesShowsEachEncodingAndAFileThatFailsDetection) {
     EXPECT_EQ(report["files"][1]["simulations"][0]["sync"].AsFloat(), 3.0f);
     EXPECT_TRUE(report["files"][2]["opened"].AsBool());
     EXPECT_NE(report["files"][2]["problem"].Text().find("plausible header"), std::string::npos);
+    EXPECT_EQ(report["files"][2]["size"].AsFloat(), 33.0f); // its real size, though undetected
     EXPECT_EQ(report["summary"]["intactBlocks"].AsFloat(), 8.0f);
 }
 
@@ -222,6 +224,183 @@ TEST(ToolCheckTest, ASharedTableIsListedOnce) {
     EXPECT_EQ(second["sharedWith"].AsFloat(), 0.0f);
     EXPECT_EQ(second["dataTypes"].Size(), 0u);
     EXPECT_EQ(report["summary"]["blocks"].AsFloat(), 2.0f);
+}
+
+} // namespace
+
+namespace {
+
+// Two rows of one simulation on one block are each reported under their own
+// name, with the kind and count checks charged to their own data type; a name
+// met again in the same table is the host's first row only.
+TEST(ToolCheckTest, RowsAreChargedToTheirOwnNameAndARepeatedNameToItsFirstRow) {
+    TempDir dir;
+    {
+        ResFile file = Base();
+        reswriter::Layout layout;
+        std::vector<unsigned char> bytes = reswriter::Write(file, &layout);
+        // Simulation 1's stress row points at its temperature block (2 records).
+        reswriter::PatchInt(bytes, layout.simulations[1].rows[1].blockPosition,
+                            static_cast<int32_t>(layout.simulations[1].rows[0].block),
+                            reswriter::kInt4Real4LE);
+        reswriter::WriteFile(dir.File("one-block.res"), bytes);
+        const JsonValue report = RunJson({"check", dir.File("one-block.res"), "--format", "json"});
+        EXPECT_EQ(Row(report, 1, 0)["hostName"].Text(), "temperature");
+        EXPECT_EQ(Row(report, 1, 1)["hostName"].Text(), "stress");
+        EXPECT_EQ(Row(report, 1, 1)["storedCount"].AsFloat(), 2.0f);
+        EXPECT_TRUE(HasWarning(report, "'stress' has 2 entities in simulation 1 but 1 before"));
+        EXPECT_FALSE(HasWarning(report, "'temperature' has"));
+    }
+
+    const struct {
+        const char* first;
+        const char* again; // the same name as the host registers it
+        int32_t kind;
+    } repeats[] = {{"temperature", "temperature", 1},
+                   {"displacement", "Displacements", 0},
+                   {"nodal displacement", "displacements", 0}};
+    for (const auto& repeat : repeats) {
+        ResFile file = Base();
+        for (reswriter::Simulation& simulation : file.simulations) {
+            simulation.rows[0] = DataTypeRow{repeat.first, repeat.kind, {{1, {1, 2, 3}}}};
+            if (repeat.kind == 1) {
+                simulation.rows[0].records = {{1, {20.0f}}, {2, {-4.5f}}};
+            }
+        }
+        // Simulation 0 names it again; its block lies beyond the file, but the
+        // host never reads it.
+        file.simulations[0].rows.push_back(
+            DataTypeRow{repeat.again, repeat.kind, {}, 1 << 20, 0, false});
+        const JsonValue report =
+            RunJson({"check", WriteRes(dir, "repeat.res", file), "--format", "json"}, 0);
+        const JsonValue& again = Row(report, 0, 2);
+        EXPECT_EQ(again["status"].Text(), "repeated") << repeat.again;
+        EXPECT_EQ(again["hostReadsRow"].AsFloat(), 0.0f) << repeat.again;
+        EXPECT_EQ(report["summary"]["blocks"].AsFloat(), 4.0f) << repeat.again;
+        EXPECT_EQ(report["problems"].Size(), 0u) << repeat.again;
+        const ToolRun text = ToolRunner::Run({"check", dir.File("repeat.res")});
+        EXPECT_NE(text.out.find("repeated (the host reads row 0 for this name)"), std::string::npos)
+            << text.out;
+    }
+}
+
+// The rows of a data-type table as a plain reading of the bytes finds them:
+// the count word, then whole rows while the file holds them.
+std::vector<std::string> PlainRows(const std::vector<unsigned char>& bytes, std::size_t table) {
+    std::vector<std::string> names;
+    if (table + 4 > bytes.size()) {
+        return names;
+    }
+    int32_t count = 0;
+    std::memcpy(&count, &bytes[table], 4);
+    for (int64_t r = 0; r < count; ++r) {
+        const std::size_t start = table + 4 + static_cast<std::size_t>(r) * 39;
+        if (start + 39 > bytes.size()) {
+            break;
+        }
+        const char* name = reinterpret_cast<const char*>(&bytes[start]);
+        names.emplace_back(name, strnlen(name, 31));
+    }
+    return names;
+}
+
+// Tables one row apart, each declaring rows up to the end of the file and
+// beyond: each row is listed once, by the first table that reaches it, and
+// every table's rows (its own and those it shares) are exactly the rows a
+// plain reading finds.
+TEST(ToolCheckTest, OverlappingTablesListEachRowOnceAndSayWhichRowsTheyShare) {
+    TempDir dir;
+    ResFile file;
+    constexpr int kRows = 40;
+    constexpr int kTables = 120;
+    reswriter::Simulation first{"Time = 0", {}};
+    for (int r = 0; r < kRows; ++r) {
+        first.rows.push_back(DataTypeRow{"t" + std::to_string(r), 1, {{1, {float(r)}}}});
+    }
+    file.simulations.push_back(first);
+    for (int k = 1; k < kTables; ++k) {
+        file.simulations.push_back({"Time = " + std::to_string(k), {}});
+    }
+    reswriter::Layout layout;
+    std::vector<unsigned char> bytes = reswriter::Write(file, &layout);
+    const std::size_t table0 = layout.simulations[0].table;
+    for (int k = 1; k < kTables; ++k) {
+        reswriter::PatchInt(bytes, layout.simulations[k].tablePosition,
+                            static_cast<int32_t>(table0 + static_cast<std::size_t>(k) * 39),
+                            reswriter::kInt4Real4LE);
+    }
+    reswriter::WriteFile(dir.File("overlap.res"), bytes);
+    const ToolRun run = ToolRunner::Run({"check", dir.File("overlap.res"), "--format", "json"});
+    JsonValue report;
+    std::string error;
+    ASSERT_TRUE(JsonValue::Parse(run.out, report, error)) << error;
+    const JsonValue& simulations = report["files"][0]["simulations"];
+    ASSERT_EQ(simulations.Size(), static_cast<std::size_t>(kTables));
+
+    std::size_t listed = 0;
+    for (std::size_t k = 0; k < simulations.Size(); ++k) {
+        const JsonValue& simulation = simulations[k];
+        const std::vector<std::string> plain =
+            PlainRows(bytes, table0 + k * 39 /* the position patched in */);
+        // Rebuild the table from the report: own rows, and shared runs
+        // looked up in the simulation that lists them.
+        std::vector<std::string> rebuilt(plain.size());
+        std::vector<bool> filled(plain.size(), false);
+        const JsonValue& own = simulation["dataTypes"];
+        listed += own.Size();
+        for (std::size_t i = 0; i < own.Size(); ++i) {
+            const std::size_t row = !simulation.Has("sharedRows")
+                                        ? i
+                                        : static_cast<std::size_t>(own[i]["row"].AsFloat());
+            ASSERT_LT(row, rebuilt.size()) << k;
+            rebuilt[row] = own[i]["name"].Text();
+            filled[row] = true;
+        }
+        if (k > 0 && k < static_cast<std::size_t>(kRows)) {
+            // Overlapping, or cut short where the declared rows run past the
+            // end; the rows it shares first are the first table's.
+            EXPECT_TRUE(simulation["status"].Text() == "overlapping" ||
+                        simulation["status"].Text() == "cut-short")
+                << k;
+            ASSERT_TRUE(simulation.Has("sharedRows")) << k;
+            EXPECT_EQ(simulation["sharedRows"][0]["simulation"].AsFloat(), 0.0f) << k;
+            EXPECT_EQ(simulation["sharedRows"][0]["theirRows"][0].AsFloat(), static_cast<float>(k))
+                << k;
+        }
+        if (simulation.Has("sharedRows")) {
+            const JsonValue& shared = simulation["sharedRows"];
+            for (const JsonValue& run : shared.Items()) {
+                const std::size_t from = static_cast<std::size_t>(run["rows"][0].AsFloat());
+                const std::size_t to = static_cast<std::size_t>(run["rows"][1].AsFloat());
+                const JsonValue& other =
+                    simulations[static_cast<std::size_t>(run["simulation"].AsFloat())];
+                const std::size_t theirs = static_cast<std::size_t>(run["theirRows"][0].AsFloat());
+                for (std::size_t r = from; r <= to && r < rebuilt.size(); ++r) {
+                    // The other table's listed row with that row number.
+                    const JsonValue& otherRows = other["dataTypes"];
+                    bool found = false;
+                    for (std::size_t i = 0; i < otherRows.Size(); ++i) {
+                        const std::size_t number =
+                            !other.Has("sharedRows")
+                                ? i
+                                : static_cast<std::size_t>(otherRows[i]["row"].AsFloat());
+                        if (number == theirs + (r - from)) {
+                            rebuilt[r] = otherRows[i]["name"].Text();
+                            filled[r] = true;
+                            found = true;
+                        }
+                    }
+                    EXPECT_TRUE(found) << "simulation " << k << " row " << r;
+                }
+            }
+        }
+        for (std::size_t r = 0; r < plain.size(); ++r) {
+            ASSERT_TRUE(filled[r]) << "simulation " << k << " row " << r;
+            ASSERT_EQ(rebuilt[r], plain[r]) << "simulation " << k << " row " << r;
+        }
+    }
+    // Rows in distinct bytes: at most one per 39 bytes of the file.
+    EXPECT_LE(listed, bytes.size() / 39 + 1);
 }
 
 } // namespace
