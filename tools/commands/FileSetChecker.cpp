@@ -2,6 +2,7 @@
 
 #include "ResultSession.h"
 
+#include "fileio/NativePath.h"
 #include "fileio/ResFileSet.h"
 #include "model/DataTypeNames.h"
 #include "model/ResLayout.h"
@@ -13,7 +14,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -338,9 +338,7 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
             const std::string unreadable = ResultSession::Unreadable(file.name);
             file.opened = unreadable.empty();
             file.problem = file.opened ? "no encoding gives a plausible header" : unreadable;
-            std::error_code sizeError;
-            const std::uintmax_t size = std::filesystem::file_size(file.name, sizeError);
-            file.size = sizeError ? 0 : static_cast<std::int64_t>(size);
+            file.size = std::max<std::int64_t>(NativePath::FileSize(file.name), 0);
             report.problems.push_back({file.name, file.problem});
             report.files.push_back(std::move(file));
             continue;
