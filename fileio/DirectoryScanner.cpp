@@ -1,5 +1,7 @@
 #include "fileio/DirectoryScanner.h"
 
+#include "fileio/NativePath.h"
+
 #if defined(_WIN32)
 #include <io.h>
 #else
@@ -72,19 +74,30 @@ DirectoryScanner::~DirectoryScanner() {
 
 namespace {
 
-void Fill(const _finddata64i32_t& data, DirectoryEntry& entry) {
-    entry.name = data.name;
+// A name the process's code page cannot carry could not be opened again by
+// it: such an entry keeps no name and counts as a system file.
+void Fill(const _wfinddata64i32_t& data, DirectoryEntry& entry) {
     entry.attributes =
         static_cast<unsigned>(data.attrib) &
         (DirectoryScanner::Hidden | DirectoryScanner::System | DirectoryScanner::Subdirectory);
+    if (!NativePath::Narrow(data.name, entry.name)) {
+        entry.name.clear();
+        entry.attributes |= DirectoryScanner::System;
+    }
 }
 
 } // namespace
 
 bool DirectoryScanner::First(const std::string& pattern, DirectoryEntry& entry) {
     Close();
-    _finddata64i32_t data;
-    const intptr_t found = _findfirst64i32(pattern.c_str(), &data);
+    // Wide and, for a long directory name, in the \\?\ form: the narrow
+    // search stops at 260 characters.
+    std::wstring widePattern;
+    if (!NativePath::Widen(pattern, widePattern)) {
+        return false;
+    }
+    _wfinddata64i32_t data;
+    const intptr_t found = _wfindfirst64i32(widePattern.c_str(), &data);
     if (found == -1) {
         return false;
     }
@@ -97,8 +110,8 @@ bool DirectoryScanner::Next(DirectoryEntry& entry) {
     if (handle == -1) {
         return false;
     }
-    _finddata64i32_t data;
-    if (_findnext64i32(handle, &data) != 0) {
+    _wfinddata64i32_t data;
+    if (_wfindnext64i32(handle, &data) != 0) {
         return false;
     }
     Fill(data, entry);

@@ -1,5 +1,7 @@
 #include "fileio/ResFile.h"
 
+#include "fileio/NativePath.h"
+
 #include "rxFileCacheClearer.h"
 
 #include <new>
@@ -20,7 +22,7 @@ bool ResFile::Open(const std::string& name) {
     if (name.empty()) {
         return false;
     }
-    stream = std::fopen(name.c_str(), "rb");
+    stream = NativePath::OpenForReading(name);
     if (stream == nullptr) {
         return false;
     }

@@ -2,6 +2,7 @@
 // title and creating a result for a path. Nothing here keeps state.
 #include "plugin/ReaderExport.h"
 
+#include "fileio/NativePath.h"
 #include "model/ResLayout.h"
 #include "model/kvresResult.h"
 
@@ -28,7 +29,7 @@ static bool IdentifyResFile(const char* path) {
     if (path == nullptr) {
         return false;
     }
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = NativePath::OpenForReading(path);
     if (file == nullptr) {
         return false;
     }

@@ -230,6 +230,10 @@ bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& 
     options = defaults;
     RawValues raw;
     CLI::App app("kvres-tool", "kvres-tool");
+    // An argument that begins with '/' is a path (root-relative on Windows,
+    // and how paths arrive under wine), never an option, on every platform.
+    // The subcommands inherit this when they are added.
+    app.allow_windows_style_options(false);
     app.set_help_flag();
     bool version = false;
     app.add_flag("--version", version, "the tool's version");

@@ -6,7 +6,9 @@
 #   nlohmann-json3-dev  nlohmann-json (header-only), which the tool's tests
 #                       parse its JSON output with;
 #   librsvg2-bin        rsvg-convert, which the tool's tests render the
-#                       history plot with.
+#                       history plot with;
+#   locales             the locale sources, from which the label tests build a
+#                       comma-decimal locale.
 # Idempotent: when everything is present it returns at once without touching apt.
 set -euo pipefail
 
@@ -14,6 +16,9 @@ missing=()
 [ -f /usr/include/CLI/CLI.hpp ] || missing+=(libcli11-dev)
 [ -f /usr/include/nlohmann/json.hpp ] || missing+=(nlohmann-json3-dev)
 command -v rsvg-convert >/dev/null 2>&1 || missing+=(librsvg2-bin)
+if [ "$(uname -s)" = Linux ] && [ ! -f /usr/share/i18n/locales/de_DE ]; then
+  missing+=(locales)
+fi
 
 if [ "${#missing[@]}" = 0 ]; then
   exit 0

@@ -23,6 +23,16 @@ int main(int argc, char** argv) {
     platform::SetBinaryStdout();
     platform::IgnoreBrokenPipe();
 
+    if (const int mangled = platform::FirstMangledArgument()) {
+        // Without a UTF-8 code page (a system that ignores the tool's
+        // manifest) a name in another script arrives with '?' in it: say so,
+        // rather than look for a file of that other name.
+        commands::Complain("argument " + std::to_string(mangled) + " (" +
+                           (mangled < argc ? argv[mangled] : "") +
+                           ") holds characters that this system's code page (" +
+                           platform::CodePageName() + ") cannot represent");
+        return commands::kUsage;
+    }
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     ToolOptions options;
     std::string error;

@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <string>
 #include <vector>
@@ -69,14 +70,48 @@ TEST(ParseLabelValue, NullLabelHasNoValue) {
     EXPECT_EQ(ParseLabelValue(nullptr), kNone);
 }
 
-// Restores the C numeric locale however the test ends.
+// Restores the C numeric locale (and the locale search path) however the
+// test ends.
 class NumericLocale {
 public:
     bool Use(const char* name) {
         return std::setlocale(LC_NUMERIC, name) != nullptr &&
                std::localeconv()->decimal_point[0] == ',';
     }
-    ~NumericLocale() { std::setlocale(LC_NUMERIC, "C"); }
+#if defined(__GLIBC__)
+    // Builds German numeric conventions into `dir` with localedef from the
+    // system's locale sources and makes glibc look there, for a machine that
+    // has generated no comma-decimal locale.
+    bool Build(const reswriter::TempDir& dir) {
+        const std::string target = dir.File("de_DE.UTF-8");
+        const std::string command = "localedef -i de_DE -f UTF-8 '" + target + "' >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0) {
+            return false;
+        }
+        const char* previous = std::getenv("LOCPATH");
+        savedPath = previous != nullptr ? previous : "";
+        hadPath = previous != nullptr;
+        pathSet = setenv("LOCPATH", dir.Path().string().c_str(), 1) == 0;
+        return pathSet && Use("de_DE.UTF-8");
+    }
+#endif
+    ~NumericLocale() {
+        std::setlocale(LC_NUMERIC, "C");
+#if defined(__GLIBC__)
+        if (pathSet) {
+            if (hadPath) {
+                setenv("LOCPATH", savedPath.c_str(), 1);
+            } else {
+                unsetenv("LOCPATH");
+            }
+        }
+#endif
+    }
+
+private:
+    std::string savedPath;
+    bool hadPath = false;
+    bool pathSet = false;
 };
 
 TEST(ParseLabelValue, IgnoresTheProcessLocale) {
@@ -89,9 +124,20 @@ TEST(ParseLabelValue, IgnoresTheProcessLocale) {
             break;
         }
     }
+#if defined(__GLIBC__)
+    reswriter::TempDir dir;
+    if (!found) {
+        found = locale.Build(dir);
+    }
+    // `make test` installs the locale sources (package locales), so a
+    // comma-decimal locale can always be had here.
+    ASSERT_TRUE(found) << "no locale with a ',' decimal point, and localedef could not build "
+                          "de_DE.UTF-8";
+#else
     if (!found) {
         GTEST_SKIP() << "no locale with a ',' decimal point is installed";
     }
+#endif
     EXPECT_EQ(ParseLabelValue("Time = 0.25"), 0.25f);
     EXPECT_EQ(ParseLabelValue("Load -1.5e2"), -150.0f);
     EXPECT_EQ(ParseLabelValue("x 1,5"), 1.0f);

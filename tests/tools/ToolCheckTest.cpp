@@ -3,6 +3,7 @@
 // series with a file that fails detection, and --deep's value ranges.
 #include "ToolTestSupport.h"
 
+#include <cstring>
 #include <fstream>
 
 namespace {
@@ -177,6 +178,8 @@ TEST(ToolCheckTest, AMixedSeriesShowsEachEncodingAndAFileThatFailsDetection) {
     EXPECT_TRUE(report.at("files").at(2).at("opened").get<bool>());
     EXPECT_NE(report.at("files").at(2).at("problem").get<std::string>().find("plausible header"),
               std::string::npos);
+    EXPECT_EQ(report.at("files").at(2).at("size").get<float>(),
+              33.0f); // its real size, though undetected
     EXPECT_EQ(report.at("summary").at("intactBlocks").get<float>(), 8.0f);
 }
 
@@ -225,6 +228,187 @@ TEST(ToolCheckTest, ASharedTableIsListedOnce) {
     EXPECT_EQ(second.at("sharedWith").get<float>(), 0.0f);
     EXPECT_EQ(second.at("dataTypes").size(), 0u);
     EXPECT_EQ(report.at("summary").at("blocks").get<float>(), 2.0f);
+}
+
+} // namespace
+
+namespace {
+
+// Two rows of one simulation on one block are each reported under their own
+// name, with the kind and count checks charged to their own data type; a name
+// met again in the same table is the host's first row only.
+TEST(ToolCheckTest, RowsAreChargedToTheirOwnNameAndARepeatedNameToItsFirstRow) {
+    TempDir dir;
+    {
+        ResFile file = Base();
+        reswriter::Layout layout;
+        std::vector<unsigned char> bytes = reswriter::Write(file, &layout);
+        // Simulation 1's stress row points at its temperature block (2 records).
+        reswriter::PatchInt(bytes, layout.simulations[1].rows[1].blockPosition,
+                            static_cast<int32_t>(layout.simulations[1].rows[0].block),
+                            reswriter::kInt4Real4LE);
+        reswriter::WriteFile(dir.File("one-block.res"), bytes);
+        const Json report = RunJson({"check", dir.File("one-block.res"), "--format", "json"});
+        EXPECT_EQ(Row(report, 1, 0).at("hostName").get<std::string>(), "temperature");
+        EXPECT_EQ(Row(report, 1, 1).at("hostName").get<std::string>(), "stress");
+        EXPECT_EQ(Row(report, 1, 1).at("storedCount").get<float>(), 2.0f);
+        EXPECT_TRUE(HasWarning(report, "'stress' has 2 entities in simulation 1 but 1 before"));
+        EXPECT_FALSE(HasWarning(report, "'temperature' has"));
+    }
+
+    const struct {
+        const char* first;
+        const char* again; // the same name as the host registers it
+        int32_t kind;
+    } repeats[] = {{"temperature", "temperature", 1},
+                   {"displacement", "Displacements", 0},
+                   {"nodal displacement", "displacements", 0}};
+    for (const auto& repeat : repeats) {
+        ResFile file = Base();
+        for (reswriter::Simulation& simulation : file.simulations) {
+            simulation.rows[0] = DataTypeRow{repeat.first, repeat.kind, {{1, {1, 2, 3}}}};
+            if (repeat.kind == 1) {
+                simulation.rows[0].records = {{1, {20.0f}}, {2, {-4.5f}}};
+            }
+        }
+        // Simulation 0 names it again; its block lies beyond the file, but the
+        // host never reads it.
+        file.simulations[0].rows.push_back(
+            DataTypeRow{repeat.again, repeat.kind, {}, 1 << 20, 0, false});
+        const Json report =
+            RunJson({"check", WriteRes(dir, "repeat.res", file), "--format", "json"}, 0);
+        const Json& again = Row(report, 0, 2);
+        EXPECT_EQ(again.at("status").get<std::string>(), "repeated") << repeat.again;
+        EXPECT_EQ(again.at("hostReadsRow").get<float>(), 0.0f) << repeat.again;
+        EXPECT_EQ(report.at("summary").at("blocks").get<float>(), 4.0f) << repeat.again;
+        EXPECT_EQ(report.at("problems").size(), 0u) << repeat.again;
+        const ToolRun text = ToolRunner::Run({"check", dir.File("repeat.res")});
+        EXPECT_NE(text.out.find("repeated (the host reads row 0 for this name)"), std::string::npos)
+            << text.out;
+    }
+}
+
+// The rows of a data-type table as a plain reading of the bytes finds them:
+// the count word, then whole rows while the file holds them.
+std::vector<std::string> PlainRows(const std::vector<unsigned char>& bytes, std::size_t table) {
+    std::vector<std::string> names;
+    if (table + 4 > bytes.size()) {
+        return names;
+    }
+    int32_t count = 0;
+    std::memcpy(&count, &bytes[table], 4);
+    for (int64_t r = 0; r < count; ++r) {
+        const std::size_t start = table + 4 + static_cast<std::size_t>(r) * 39;
+        if (start + 39 > bytes.size()) {
+            break;
+        }
+        const char* name = reinterpret_cast<const char*>(&bytes[start]);
+        names.emplace_back(name, strnlen(name, 31));
+    }
+    return names;
+}
+
+// Tables one row apart, each declaring rows up to the end of the file and
+// beyond: each row is listed once, by the first table that reaches it, and
+// every table's rows (its own and those it shares) are exactly the rows a
+// plain reading finds.
+TEST(ToolCheckTest, OverlappingTablesListEachRowOnceAndSayWhichRowsTheyShare) {
+    TempDir dir;
+    ResFile file;
+    constexpr int kRows = 40;
+    constexpr int kTables = 120;
+    reswriter::Simulation first{"Time = 0", {}};
+    for (int r = 0; r < kRows; ++r) {
+        first.rows.push_back(DataTypeRow{"t" + std::to_string(r), 1, {{1, {float(r)}}}});
+    }
+    file.simulations.push_back(first);
+    for (int k = 1; k < kTables; ++k) {
+        file.simulations.push_back({"Time = " + std::to_string(k), {}});
+    }
+    reswriter::Layout layout;
+    std::vector<unsigned char> bytes = reswriter::Write(file, &layout);
+    const std::size_t table0 = layout.simulations[0].table;
+    for (int k = 1; k < kTables; ++k) {
+        reswriter::PatchInt(bytes, layout.simulations[k].tablePosition,
+                            static_cast<int32_t>(table0 + static_cast<std::size_t>(k) * 39),
+                            reswriter::kInt4Real4LE);
+    }
+    reswriter::WriteFile(dir.File("overlap.res"), bytes);
+    const ToolRun run = ToolRunner::Run({"check", dir.File("overlap.res"), "--format", "json"});
+    Json report;
+    std::string error;
+    ASSERT_TRUE(tooltest::ParseJson(run.out, report, error)) << error;
+    const Json& simulations = report.at("files").at(0).at("simulations");
+    ASSERT_EQ(simulations.size(), static_cast<std::size_t>(kTables));
+
+    std::size_t listed = 0;
+    for (std::size_t k = 0; k < simulations.size(); ++k) {
+        const Json& simulation = simulations.at(k);
+        const std::vector<std::string> plain =
+            PlainRows(bytes, table0 + k * 39 /* the position patched in */);
+        // Rebuild the table from the report: own rows, and shared runs
+        // looked up in the simulation that lists them.
+        std::vector<std::string> rebuilt(plain.size());
+        std::vector<bool> filled(plain.size(), false);
+        const Json& own = simulation.at("dataTypes");
+        listed += own.size();
+        for (std::size_t i = 0; i < own.size(); ++i) {
+            const std::size_t row =
+                !simulation.contains("sharedRows")
+                    ? i
+                    : static_cast<std::size_t>(own.at(i).at("row").get<float>());
+            ASSERT_LT(row, rebuilt.size()) << k;
+            rebuilt[row] = own.at(i).at("name").get<std::string>();
+            filled[row] = true;
+        }
+        if (k > 0 && k < static_cast<std::size_t>(kRows)) {
+            // Overlapping, or cut short where the declared rows run past the
+            // end; the rows it shares first are the first table's.
+            EXPECT_TRUE(simulation.at("status").get<std::string>() == "overlapping" ||
+                        simulation.at("status").get<std::string>() == "cut-short")
+                << k;
+            ASSERT_TRUE(simulation.contains("sharedRows")) << k;
+            EXPECT_EQ(simulation.at("sharedRows").at(0).at("simulation").get<float>(), 0.0f) << k;
+            EXPECT_EQ(simulation.at("sharedRows").at(0).at("theirRows").at(0).get<float>(),
+                      static_cast<float>(k))
+                << k;
+        }
+        if (simulation.contains("sharedRows")) {
+            const Json& shared = simulation.at("sharedRows");
+            for (const Json& run : shared) {
+                const std::size_t from =
+                    static_cast<std::size_t>(run.at("rows").at(0).get<float>());
+                const std::size_t to = static_cast<std::size_t>(run.at("rows").at(1).get<float>());
+                const Json& other =
+                    simulations.at(static_cast<std::size_t>(run.at("simulation").get<float>()));
+                const std::size_t theirs =
+                    static_cast<std::size_t>(run.at("theirRows").at(0).get<float>());
+                for (std::size_t r = from; r <= to && r < rebuilt.size(); ++r) {
+                    // The other table's listed row with that row number.
+                    const Json& otherRows = other.at("dataTypes");
+                    bool found = false;
+                    for (std::size_t i = 0; i < otherRows.size(); ++i) {
+                        const std::size_t number =
+                            !other.contains("sharedRows")
+                                ? i
+                                : static_cast<std::size_t>(otherRows.at(i).at("row").get<float>());
+                        if (number == theirs + (r - from)) {
+                            rebuilt[r] = otherRows.at(i).at("name").get<std::string>();
+                            filled[r] = true;
+                            found = true;
+                        }
+                    }
+                    EXPECT_TRUE(found) << "simulation " << k << " row " << r;
+                }
+            }
+        }
+        for (std::size_t r = 0; r < plain.size(); ++r) {
+            ASSERT_TRUE(filled[r]) << "simulation " << k << " row " << r;
+            ASSERT_EQ(rebuilt[r], plain[r]) << "simulation " << k << " row " << r;
+        }
+    }
+    // Rows in distinct bytes: at most one per 39 bytes of the file.
+    EXPECT_LE(listed, bytes.size() / 39 + 1);
 }
 
 } // namespace

@@ -54,6 +54,39 @@ TEST(ToleranceTest, PhasesAreComparedTheShorterWayRoundAndOnlyAboveTheFloor) {
     EXPECT_FALSE(tolerance.Phases(Radians(90.0f), Radians(270.0f), 0.1f, 1.0f).differs);
 }
 
+TEST(ToleranceTest, APhaseThresholdDoesNotDependOnWhereTheAnglesLie) {
+    constexpr double kPi = 3.141592653589793;
+    // Pairs the same distance apart on the circle: near 0, across +-pi, at a
+    // quarter turn. Each position gives the same verdict and the same
+    // relative difference, whatever the tolerance.
+    const double distance = 1e-3;
+    const double centres[] = {0.0, kPi, -kPi, kPi / 2, 3.0};
+    const struct {
+        double rtol, atol;
+        bool differs;
+    } tolerances[] = {
+        {distance / kPi * 1.01, 0, false}, // rtol * pi just above the distance
+        {distance / kPi * 0.99, 0, true},  // just below
+        {0, distance * 1.01, false},       // atol just above
+        {0, distance * 0.99, true},        // just below
+        {1e-6, 0, true},
+    };
+    for (const auto& t : tolerances) {
+        for (const double centre : centres) {
+            const float a = static_cast<float>(centre - distance / 2);
+            float b = static_cast<float>(centre + distance / 2);
+            if (b > kPi) {
+                b = static_cast<float>(centre + distance / 2 - 2 * kPi);
+            }
+            const Comparison c = Tolerance(t.rtol, t.atol, 0).Phases(a, b, 1.0f, 1.0f);
+            EXPECT_EQ(c.differs, t.differs)
+                << "centre " << centre << " rtol " << t.rtol << " atol " << t.atol;
+            EXPECT_NEAR(c.absolute, distance, 1e-6) << "centre " << centre;
+            EXPECT_NEAR(c.relative, distance / kPi, 1e-6) << "centre " << centre;
+        }
+    }
+}
+
 ResFile Pair(float value, float phase) {
     ResFile file;
     for (const char* label : {"Freq = 10", "Freq = 20"}) {
@@ -114,6 +147,56 @@ TEST(ToolDiffTest, APhaseAcrossZeroIsTheShortWayRound) {
     EXPECT_EQ(Diff(Pair(5.0f, 359.9f), Pair(5.0f, 0.1f), {"--atol", "0.003"}).exitCode, 1);
 }
 
+TEST(ToolDiffTest, PhasesEquallyFarApartGetOneVerdictNearZeroAndNearAHalfTurn) {
+    // 0.00004 degrees apart: once at 0, once across +-180.
+    const std::pair<float, float> pairs[] = {{0.0f, 0.00004f}, {179.99998f, -179.99998f}};
+    for (const auto& [a, b] : pairs) {
+        EXPECT_EQ(Diff(Pair(5.0f, a), Pair(5.0f, b), {"--rtol", "1e-6"}).exitCode, 0) << a;
+        EXPECT_EQ(Diff(Pair(5.0f, a), Pair(5.0f, b), {"--rtol", "1e-8"}).exitCode, 1) << a;
+        // A data type's own tolerance governs its phases as well.
+        EXPECT_EQ(Diff(Pair(5.0f, a), Pair(5.0f, b), {"--rtol", "1e-8", "--tol", "pressure=1e-6"})
+                      .exitCode,
+                  0)
+            << a;
+    }
+}
+
+TEST(ToolDiffTest, SimulationsNamedTwiceAreComparedOnceAndRepeatedIdsMatchInTurn) {
+    const struct {
+        std::string sims;
+        float dataSets;
+    } selections[] = {{"0,0", 2}, {"1,0,1", 4}, {"0", 2}, {"all", 4}};
+    for (const auto& selection : selections) {
+        const Compared run = Diff(Pair(5.0f, 10.0f), Pair(5.0f, 10.0f), {"--sims", selection.sims});
+        EXPECT_EQ(run.exitCode, 0) << selection.sims;
+        EXPECT_EQ(run.report.at("summary").at("dataSets").get<float>(), selection.dataSets)
+            << selection.sims;
+    }
+
+    // Id 1 twice in each list, in another order: the k-th 1 of A meets the
+    // k-th 1 of B.
+    ResFile a = Pair(5.0f, 10.0f);
+    ResFile b = Pair(5.0f, 10.0f);
+    a.simulations[0].rows[0].records = {{1, {10.0f}}, {2, {5.0f}}, {1, {20.0f}}};
+    b.simulations[0].rows[0].records = {{2, {5.0f}}, {1, {10.0f}}, {1, {20.0f}}};
+    const Compared repeated = Diff(a, b, {"--sims", "0", "--type", "temperature"});
+    EXPECT_EQ(repeated.exitCode, 0);
+    const Json& dataSet = repeated.report.at("dataSets").at(0);
+    EXPECT_EQ(dataSet.at("onlyInACount").get<float>(), 0.0f);
+    EXPECT_EQ(dataSet.at("onlyInBCount").get<float>(), 0.0f);
+    EXPECT_EQ(dataSet.at("compared").get<float>(), 3.0f * 2); // a complex read: magnitude and phase
+    // Swapping the two values of id 1 in B is a difference, not a match.
+    b.simulations[0].rows[0].records = {{2, {5.0f}}, {1, {20.0f}}, {1, {10.0f}}};
+    const Compared swapped = Diff(a, b, {"--sims", "0", "--type", "temperature"});
+    EXPECT_EQ(swapped.exitCode, 1);
+    EXPECT_EQ(swapped.report.at("dataSets").at(0).at("differing").get<float>(), 2.0f);
+    // A third 1 in A has no partner.
+    a.simulations[0].rows[0].records.push_back({1, {30.0f}});
+    const Compared extra = Diff(a, b, {"--sims", "0", "--type", "temperature"});
+    EXPECT_EQ(extra.report.at("dataSets").at(0).at("onlyInACount").get<float>(), 1.0f);
+    EXPECT_EQ(extra.report.at("dataSets").at(0).at("onlyInBCount").get<float>(), 0.0f);
+}
+
 TEST(ToolDiffTest, MissingSimulationRenamedTypeAndIdsInOneOnly) {
     ResFile shorter = Pair(5.0f, 10.0f);
     shorter.simulations.pop_back();
@@ -133,7 +216,7 @@ TEST(ToolDiffTest, MissingSimulationRenamedTypeAndIdsInOneOnly) {
               "data type 'temperature' only in A");
 
     ResFile extra = Pair(5.0f, 10.0f);
-    extra.simulations[1].rows[0].records = {{2, {5.0f}}, {3, {1.0f}}, {1, {20.0f}}};
+    extra.simulations.at(1).rows[0].records = {{2, {5.0f}}, {3, {1.0f}}, {1, {20.0f}}};
     const Compared ids = Diff(Pair(5.0f, 10.0f), extra);
     EXPECT_EQ(ids.exitCode, 1);
     const Json& dataSet = ids.report.at("dataSets").at(2); // temperature, simulation 1
@@ -142,11 +225,20 @@ TEST(ToolDiffTest, MissingSimulationRenamedTypeAndIdsInOneOnly) {
     EXPECT_EQ(dataSet.at("differing").get<float>(), 0.0f); // ids 1 and 2 matched out of order
 }
 
-TEST(ToolDiffTest, MissingFileExitsThreeAndUnknownTypeTwo) {
+TEST(ToolDiffTest, MissingFileExitsThreeAndUnknownTypeOrToleranceTwo) {
     TempDir dir;
     const std::string a = WriteRes(dir, "a.res", Pair(5.0f, 10.0f));
     EXPECT_EQ(ToolRunner::Run({"diff", a, dir.File("none.res")}).exitCode, 3);
-    EXPECT_EQ(ToolRunner::Run({"diff", a, a, "--type", "nothing"}).exitCode, 2);
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{"--type", "nothing"},
+          {"--tol", "nothing=0.1"},
+          {"--tol", "temperature=0.1", "--tol", "Temperature=0.1"}}) {
+        std::vector<std::string> arguments = {"diff", a, a};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        const ToolRun run = ToolRunner::Run(arguments);
+        EXPECT_EQ(run.exitCode, 2) << options.back();
+        EXPECT_NE(run.err.find(" result"), std::string::npos) << run.err;
+    }
 }
 
 } // namespace

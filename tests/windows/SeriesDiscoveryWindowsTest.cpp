@@ -2,6 +2,7 @@
 // runtime's _findfirst64i32 enumeration with real hidden, system and directory
 // attributes, drive-letter paths with backslashes, and 64-bit stream positions.
 #include "fileio/DirectoryScanner.h"
+#include "fileio/NativePath.h"
 #include "fileio/ResFile.h"
 #include "fileio/ResFileSet.h"
 
@@ -12,6 +13,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -209,6 +212,76 @@ TEST(WindowsFileAccess, PositionsBeyondFourGigabytes) {
     EXPECT_EQ(std::fgetc(file.Stream()), 0);
     EXPECT_EQ(std::fgetc(file.Stream()), EOF);
     file.Close();
+}
+
+// Writes `bytes` to `path` through the wide, long-capable road.
+void WriteNative(const std::string& path, const std::vector<unsigned char>& bytes) {
+    std::wstring wide;
+    ASSERT_TRUE(NativePath::Widen(path, wide)) << path;
+    std::FILE* file = _wfopen(wide.c_str(), L"wb");
+    ASSERT_NE(file, nullptr) << path;
+    EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+    std::fclose(file);
+}
+
+// Beyond 259 characters the narrow search finds nothing; the file layer takes
+// the long form, so the series is found and every member opens, whichever
+// slashes the path is written with.
+TEST(WindowsSeriesDiscovery, PathsBeyondTheClassicLimitFindTheirSeries) {
+    TempDir dir;
+    std::string folder = NativeDir(dir);
+    while (folder.size() < 300) {
+        folder += "\\" + std::string(40, 'd');
+        std::wstring wide;
+        ASSERT_TRUE(NativePath::Widen(folder, wide));
+        ASSERT_TRUE(CreateDirectoryW(wide.c_str(), nullptr)) << folder;
+    }
+    reswriter::ResFile file;
+    file.simulations.push_back({"Time = 1", {{"pressure", 1, {{7, {1.5f}}}}}});
+    const std::vector<unsigned char> bytes = reswriter::Write(file);
+    WriteNative(folder + "\\run.res", bytes);
+    WriteNative(folder + "\\run1.res", bytes);
+
+    std::string forward = folder;
+    for (char& c : forward) {
+        c = c == '\\' ? '/' : c;
+    }
+    for (const std::string& path : {folder + "\\run.res", forward + "/run.res"}) {
+        ResFileSet files;
+        ASSERT_TRUE(files.OpenFile(path)) << path;
+        ASSERT_EQ(files.GetNumSeriesFiles(), 2) << path;
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_TRUE(files.OpenFile(files.GetSeriesFileName(i))) << i;
+        }
+        files.CloseFile();
+        EXPECT_EQ(NativePath::FileSize(path), static_cast<std::int64_t>(bytes.size()));
+    }
+
+    std::wstring wide;
+    ASSERT_TRUE(NativePath::Widen(forward + "/run.res", wide));
+    EXPECT_EQ(wide.compare(0, 4, L"\\\\?\\"), 0);
+    EXPECT_EQ(wide.find(L'/'), std::wstring::npos);
+    ASSERT_TRUE(NativePath::Widen("C:/short/run.res", wide));
+    EXPECT_EQ(wide, L"C:/short/run.res"); // short names pass as they are
+}
+
+// A file name this process's code page cannot carry is never delivered as
+// another name ('?' or a look-alike), which would then fail to open or open
+// something else.
+TEST(WindowsSeriesDiscovery, ANameTheCodePageCannotCarryIsNeverAnotherName) {
+    if (GetACP() == CP_UTF8) {
+        GTEST_SKIP() << "this process's code page carries every name";
+    }
+    TempDir dir;
+    const std::wstring name = dir.Path().wstring() + L"\\\u7D50\u679C.res";
+    std::FILE* file = _wfopen(name.c_str(), L"wb");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+    DirectoryScanner scanner;
+    DirectoryEntry entry;
+    ASSERT_TRUE(scanner.First(Prefix(dir) + "*.res", entry));
+    EXPECT_EQ(entry.name, "");
+    EXPECT_NE(entry.attributes & DirectoryScanner::System, 0u);
 }
 
 } // namespace

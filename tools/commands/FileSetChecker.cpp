@@ -2,7 +2,9 @@
 
 #include "ResultSession.h"
 
+#include "fileio/NativePath.h"
 #include "fileio/ResFileSet.h"
+#include "model/DataTypeNames.h"
 #include "model/ResLayout.h"
 #include "model/kvresResult.h"
 
@@ -12,9 +14,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -68,8 +72,11 @@ bool Presented(std::int32_t kind) {
     return reslayout::RealsPerRecord(kind) > 0;
 }
 
-// Where the host's structure scan put each block: the directory entry of
-// every (simulation, block position, file) it registered, first one kept.
+// The host's directory as the check needs it: the entry each row's name
+// leads to. Names are resolved in the order the scan registers them (series
+// file, simulation, row), so the k-th distinct normalised name is the k-th
+// entry; an entry that does not carry that name's final form (the scan saw
+// rows the check did not) is looked up by the final name instead.
 class HostView {
 public:
     explicit HostView(const std::string& path) : result(new kvresResult(path.c_str())) {
@@ -81,29 +88,115 @@ public:
         for (int i = 0; i < count; ++i) {
             simulations.push_back(subcase->GetSimulation(i));
         }
+        complexData = result->HasComplexData();
         const DataTypeDirectory& directory = result->DataTypes();
         for (std::size_t e = 0; e < directory.Size(); ++e) {
-            for (const BlockLocation& location : directory.At(e).Locations()) {
-                entries.emplace(Key{location.simulation, location.position, location.fileIndex}, e);
-            }
+            byFinalName.emplace(directory.At(e).Name(), e);
         }
     }
 
     const rxSimulation* Simulation(std::size_t index) const {
         return index < simulations.size() ? simulations[index] : nullptr;
     }
-    // The directory entry of a block, or null.
-    const DataTypeEntry* Entry(const rxSimulation* simulation, std::int32_t position,
-                               std::int32_t fileIndex) const {
-        const auto found = entries.find(Key{simulation, position, fileIndex});
-        return found == entries.end() ? nullptr : &result->DataTypes().At(found->second);
+
+    // The directory entry that a row of (normalised) name `name` was
+    // registered under, or null. Call in the scan's row order.
+    const DataTypeEntry* Entry(const std::string& name) {
+        if (!result) {
+            return nullptr;
+        }
+        const DataTypeDirectory& directory = result->DataTypes();
+        const auto known = registered.find(name);
+        if (known != registered.end()) {
+            return known->second;
+        }
+        const DataTypeEntry* entry = nullptr;
+        if (registered.size() < directory.Size()) {
+            const DataTypeEntry& next = directory.At(registered.size());
+            if (CarriesName(next, name)) {
+                entry = &next;
+            }
+        }
+        if (entry == nullptr) {
+            entry = ByFinalName(name);
+        }
+        registered.emplace(name, entry);
+        return entry;
     }
 
 private:
-    using Key = std::tuple<const rxSimulation*, std::int32_t, std::int32_t>;
+    bool CarriesName(const DataTypeEntry& entry, const std::string& name) const {
+        return datatypenames::FinalName(name, entry.Kind(), complexData) == entry.Name();
+    }
+    const DataTypeEntry* ByFinalName(const std::string& name) const {
+        // The name's final form depends on the entry's kind: try each.
+        std::string forms[] = {name, name + "_NC",
+                               name.size() >= 4 ? name.substr(0, name.size() - 4) : name};
+        for (const std::string& form : forms) {
+            const auto found = byFinalName.find(form);
+            if (found != byFinalName.end() &&
+                CarriesName(result->DataTypes().At(found->second), name)) {
+                return &result->DataTypes().At(found->second);
+            }
+        }
+        return nullptr;
+    }
+
     std::unique_ptr<kvresResult, ResultRelease> result;
     std::vector<const rxSimulation*> simulations;
-    std::map<Key, std::size_t> entries;
+    bool complexData = false;
+    std::unordered_map<std::string, std::size_t> byFinalName; // first entry of each name
+    std::unordered_map<std::string, const DataTypeEntry*> registered;
+};
+
+// Rows already listed in one file, as runs of consecutive rows of one table:
+// a table that starts inside another one (a few rows in, as a damaged file
+// can have) finds the rows it has in common here instead of listing them
+// again. Row starts of one run lie a row apart, so runs are kept per residue
+// of their start modulo the row size, where they never overlap.
+class ListedRows {
+public:
+    struct Run {
+        int simulation = 0;         // index in the file's simulation list
+        std::int32_t firstRow = 0;  // row of that simulation's table
+        std::int64_t rows = 0;      // consecutive rows
+        std::size_t firstEntry = 0; // index of the first one in its dataTypes
+    };
+    explicit ListedRows(std::int64_t rowBytes) : rowBytes(rowBytes) {}
+
+    // The run holding the row that starts at `start`, and that row's offset
+    // in it; null when no listed row starts there.
+    const Run* Find(std::int64_t start, std::int64_t& offset) const {
+        const auto residue = runs.find(Residue(start));
+        if (residue == runs.end()) {
+            return nullptr;
+        }
+        auto after = residue->second.upper_bound(start);
+        if (after == residue->second.begin()) {
+            return nullptr;
+        }
+        const auto& [runStart, run] = *std::prev(after);
+        offset = (start - runStart) / rowBytes;
+        return offset < run.rows ? &run : nullptr;
+    }
+    // Row `start` is listed as the next row of the run begun at `runStart`,
+    // or begins a run.
+    void Add(std::int64_t runStart, std::int64_t start, const Run& first) {
+        auto& residue = runs[Residue(start)];
+        const auto found = residue.find(runStart);
+        if (runStart != start && found != residue.end()) {
+            ++found->second.rows;
+        } else {
+            residue.emplace(start, first);
+        }
+    }
+
+private:
+    std::int64_t Residue(std::int64_t start) const {
+        return ((start % rowBytes) + rowBytes) % rowBytes;
+    }
+    std::int64_t rowBytes;
+    std::unordered_map<std::int64_t, std::map<std::int64_t, Run>> runs;
 };
 
 // Collects warnings of one sort, listing the first few.
@@ -222,7 +315,7 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
     files.CloseFile();
     report.recognized = true;
 
-    const HostView host(path);
+    HostView host(path);
     WarningList overlaps(report.warnings, "overlapping blocks");
     WarningList kinds(report.warnings, "kind differences");
     WarningList counts(report.warnings, "entity count differences");
@@ -245,6 +338,7 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
             const std::string unreadable = ResultSession::Unreadable(file.name);
             file.opened = unreadable.empty();
             file.problem = file.opened ? "no encoding gives a plausible header" : unreadable;
+            file.size = std::max<std::int64_t>(NativePath::FileSize(file.name), 0);
             report.problems.push_back({file.name, file.problem});
             report.files.push_back(std::move(file));
             continue;
@@ -282,12 +376,20 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
 
         std::vector<BlockSpan> spans;
         // Tables already listed in this file, by position: a table shared by
-        // many simulations is listed once, so the report stays in proportion
-        // to the file. Rows in distinct bytes are at most size / 39 (the
-        // smallest row); beyond that the tables overlap and listing stops.
+        // many simulations is listed once, and a table that begins inside one
+        // already listed lists only the rows it does not share, so the
+        // report stays in proportion to the file. Rows listed in distinct
+        // bytes are at most size / 39 (the smallest row); tables that overlap
+        // at an offset that is not a whole row stop listing beyond that.
         std::map<std::int32_t, int> tablesListed;
+        const std::int64_t rowBytes = reslayout::kNameWidth + 2 * std::int64_t{intSize};
+        ListedRows listedRows(rowBytes);
         std::int64_t rowBudget = file.size / (reslayout::kNameWidth + 2 * 4) + 1;
-        for (CheckReport::Simulation& simulation : file.simulations) {
+        // --deep reads each block once per layout, however many rows point at it.
+        std::map<std::pair<std::int64_t, int>, std::pair<IdDigest, CheckReport::BlockValues>>
+            blocksRead;
+        for (std::size_t inFile = 0; inFile < file.simulations.size(); ++inFile) {
+            CheckReport::Simulation& simulation = file.simulations[inFile];
             const std::size_t index = simulationIndex++;
             const rxSimulation* hostSimulation = host.Simulation(index);
             simulation.sync = hostSimulation != nullptr ? hostSimulation->GetSyncValue() : 0.0f;
@@ -318,8 +420,57 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
                 continue;
             }
 
-            std::vector<std::tuple<std::string, std::int32_t, std::int32_t>> rows;
-            for (std::int32_t r = 0; r < simulation.storedRows; ++r) {
+            // The rows of this table: runs shared with tables listed before,
+            // and rows of its own, read here.
+            struct OwnRow {
+                std::int32_t row;
+                std::string name;
+                std::int32_t kind;
+                std::int32_t blockPosition;
+            };
+            std::vector<OwnRow> rows;
+            // First row of each normalised name in this table: the row whose
+            // block the host reads for it. Shared runs are walked for their
+            // names only when a row of this table's own follows them.
+            std::unordered_map<std::string, std::int32_t> firstRowOf;
+            std::int32_t namesKnownTo = 0;
+            const auto learnNames = [&](std::int32_t upTo) {
+                for (const CheckReport::SharedRows& shared : simulation.sharedRows) {
+                    const std::int32_t end = shared.firstRow + shared.rows;
+                    for (std::int32_t r = std::max(namesKnownTo, shared.firstRow);
+                         r < std::min(end, upTo); ++r) {
+                        const CheckReport::Simulation& other =
+                            file.simulations[static_cast<std::size_t>(shared.listedIn)];
+                        const CheckReport::DataTypeRow& row =
+                            other.dataTypes[shared.firstEntry +
+                                            static_cast<std::size_t>(r - shared.firstRow)];
+                        firstRowOf.emplace(datatypenames::NormaliseName(row.name), r);
+                    }
+                }
+                namesKnownTo = std::max(namesKnownTo, upTo);
+            };
+            std::int64_t runStart = -1; // start of this table's current run of own rows
+            const std::int64_t firstRowStart = position + intSize;
+            bool positioned = true; // the file stands at the next row's start
+            for (std::int64_t r = 0; r < simulation.storedRows;) {
+                const std::int64_t start = firstRowStart + r * rowBytes;
+                std::int64_t offset = 0;
+                if (const ListedRows::Run* run = listedRows.Find(start, offset)) {
+                    const std::int64_t common =
+                        std::min<std::int64_t>(simulation.storedRows - r, run->rows - offset);
+                    CheckReport::SharedRows shared;
+                    shared.firstRow = static_cast<std::int32_t>(r);
+                    shared.rows = static_cast<std::int32_t>(common);
+                    shared.listedIn = run->simulation;
+                    shared.simulation = static_cast<int>(index - inFile) + run->simulation;
+                    shared.theirFirstRow = run->firstRow + static_cast<std::int32_t>(offset);
+                    shared.firstEntry = run->firstEntry + static_cast<std::size_t>(offset);
+                    simulation.sharedRows.push_back(shared);
+                    r += common;
+                    runStart = -1;
+                    positioned = false;
+                    continue;
+                }
                 if (--rowBudget < 0) {
                     simulation.status = "overlapping";
                     if (rowBudget == -1) {
@@ -332,7 +483,8 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
                 char name[reslayout::kNameWidth];
                 std::int32_t kind = 0;
                 std::int32_t blockPosition = 0;
-                if (files.ReadBytes(name, reslayout::kNameWidth) != reslayout::kNameWidth ||
+                if (!(positioned || files.SeekTo(start)) ||
+                    files.ReadBytes(name, reslayout::kNameWidth) != reslayout::kNameWidth ||
                     files.ReadInt(&kind) != 1 || files.ReadInt(&blockPosition) != 1) {
                     simulation.status = "cut-short";
                     report.problems.push_back(
@@ -340,22 +492,52 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
                                     " whole rows of " + std::to_string(simulation.storedRows)});
                     break;
                 }
-                rows.emplace_back(Text(name, reslayout::kNameWidth), kind, blockPosition);
+                ListedRows::Run first;
+                first.simulation = static_cast<int>(inFile);
+                first.firstRow = static_cast<std::int32_t>(r);
+                first.rows = 1;
+                first.firstEntry = rows.size();
+                listedRows.Add(runStart, start, first);
+                if (runStart < 0) {
+                    runStart = start;
+                }
+                rows.push_back({static_cast<std::int32_t>(r), Text(name, reslayout::kNameWidth),
+                                kind, blockPosition});
+                positioned = true;
+                ++r;
+            }
+            if (!simulation.sharedRows.empty() && simulation.status == "ok") {
+                simulation.status = "overlapping";
             }
 
-            for (const auto& [name, kind, blockPosition] : rows) {
+            for (const OwnRow& own : rows) {
+                const std::string& name = own.name;
+                const std::int32_t kind = own.kind;
+                const std::int32_t blockPosition = own.blockPosition;
                 CheckReport::DataTypeRow row;
                 row.name = name;
+                row.row = own.row;
                 row.kind = kind;
                 row.blockPosition = blockPosition;
-                const DataTypeEntry* entry = host.Entry(hostSimulation, blockPosition, fileIndex);
+                const std::string normalised = datatypenames::NormaliseName(name);
+                const DataTypeEntry* entry = host.Entry(normalised);
+                row.hostName = entry != nullptr ? entry->Name() : "";
+                learnNames(own.row);
+                const auto [firstRow, isFirst] = firstRowOf.emplace(normalised, own.row);
+                if (!isFirst) {
+                    // The directory keeps the first location of a simulation.
+                    row.status = "repeated";
+                    row.hostReadsRow = firstRow->second;
+                    simulation.dataTypes.push_back(std::move(row));
+                    continue;
+                }
                 if (!Presented(kind)) {
                     row.status = "not-presented";
+                    row.hostName.clear();
                     simulation.dataTypes.push_back(std::move(row));
                     continue;
                 }
                 ++report.blockCount;
-                row.hostName = entry != nullptr ? entry->Name() : "";
                 // The host reads every block of a data type with the layout
                 // of its first kind.
                 const std::int32_t readKind =
@@ -400,8 +582,16 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
                 const bool counted = row.status == "ok" || row.status == "cut-short";
                 IdDigest ids;
                 if (deep && counted) {
-                    ids = ReadRecords(files, row.wholeRecords, reslayout::RealsPerRecord(readKind),
-                                      row.values);
+                    const int reals = reslayout::RealsPerRecord(readKind);
+                    const auto key = std::make_pair(start, reals);
+                    auto read = blocksRead.find(key);
+                    if (read == blocksRead.end()) {
+                        CheckReport::BlockValues values;
+                        const IdDigest digest = ReadRecords(files, row.wholeRecords, reals, values);
+                        read = blocksRead.emplace(key, std::make_pair(digest, values)).first;
+                    }
+                    ids = read->second.first;
+                    row.values = read->second.second;
                 }
                 if (entry != nullptr) {
                     auto [seen, first] = firstSeen.try_emplace(entry);

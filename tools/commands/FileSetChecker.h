@@ -3,8 +3,10 @@
 // encoding and does every read; the layout comes from model/ResLayout.h; the
 // names and sync values the host will see come from the plug-in's own
 // structure scan (a kvresResult on the same path). It walks every table and
-// measures every block against the file's size, and with `deep` reads every
-// block's records. It fills a CheckReport and writes nothing.
+// measures every block the host reads against the file's size, and with
+// `deep` reads every distinct block's records once. Tables shared or
+// overlapping list each row once, so the report grows with the file, not with
+// simulations times rows. It fills a CheckReport and writes nothing.
 #pragma once
 
 #include "CheckReport.h"

@@ -106,22 +106,28 @@ void CompareValues(const rxDataSet& a, const rxDataSet& b, const Tolerance& tole
             pairs.emplace_back(i, i);
         }
     } else {
-        std::unordered_map<int, std::size_t> rowOfB;
-        for (std::size_t j = countB; j-- > 0;) {
-            rowOfB[idsB[j]] = j;
+        // An id may repeat: its k-th row in A meets its k-th row in B.
+        struct Rows {
+            std::vector<std::size_t> rows; // the id's rows in B, in order
+            std::size_t used = 0;          // how many of them A has taken
+        };
+        std::unordered_map<int, Rows> rowsOfB;
+        for (std::size_t j = 0; j < countB; ++j) {
+            rowsOfB[idsB[j]].rows.push_back(j);
         }
         std::vector<bool> matched(countB, false);
         for (std::size_t i = 0; i < countA; ++i) {
-            const auto found = rowOfB.find(idsA[i]);
-            if (found == rowOfB.end() || matched[found->second]) {
+            const auto found = rowsOfB.find(idsA[i]);
+            if (found == rowsOfB.end() || found->second.used == found->second.rows.size()) {
                 if (result.onlyInA.size() < kIdsListed) {
                     result.onlyInA.push_back(idsA[i]);
                 }
                 ++result.onlyInACount;
                 continue;
             }
-            matched[found->second] = true;
-            pairs.emplace_back(i, found->second);
+            const std::size_t j = found->second.rows[found->second.used++];
+            matched[j] = true;
+            pairs.emplace_back(i, j);
         }
         for (std::size_t j = 0; j < countB; ++j) {
             if (!matched[j]) {
@@ -169,17 +175,23 @@ std::vector<std::pair<int, int>> SimulationPairs(const std::string& sims, int co
             pairs.emplace_back(countA - 1, countB - 1);
         }
     } else {
+        // Each simulation once, in the order first named.
+        std::vector<int> named;
         std::size_t start = 0;
         while (start <= sims.size()) {
             const std::size_t comma = std::min(sims.find(',', start), sims.size());
             const int index = std::atoi(sims.substr(start, comma - start).c_str());
+            start = comma + 1;
+            if (std::find(named.begin(), named.end(), index) != named.end()) {
+                continue;
+            }
+            named.push_back(index);
             if (index < countA && index < countB) {
                 pairs.emplace_back(index, index);
             } else {
                 structure.push_back("simulation " + std::to_string(index) + " is missing from " +
                                     (index >= countA ? "A" : "B"));
             }
-            start = comma + 1;
         }
     }
     return pairs;
@@ -199,6 +211,7 @@ bool ResultComparer::Compare(rxResult& a, rxResult& b, DiffReport& report,
                                    std::to_string(subcasesB));
     }
     std::vector<std::string> typesSeen;
+    std::vector<std::string> typesKnown; // every data type of either result
     for (int s = 0; s < std::min(subcasesA, subcasesB); ++s) {
         rxSubcase* subcaseA = a.GetSubcase(s);
         rxSubcase* subcaseB = b.GetSubcase(s);
@@ -215,6 +228,11 @@ bool ResultComparer::Compare(rxResult& a, rxResult& b, DiffReport& report,
                                   subcaseA->GetSubcaseType() == 1);
         const auto typesA = DataTypes(*subcaseA);
         const auto typesB = DataTypes(*subcaseB);
+        for (const auto* types : {&typesA, &typesB}) {
+            for (const auto& named : *types) {
+                typesKnown.push_back(named.first);
+            }
+        }
         const auto selected = [&](const std::string& name) {
             return options.selection.types.empty() ||
                    std::find(options.selection.types.begin(), options.selection.types.end(),
@@ -315,6 +333,12 @@ bool ResultComparer::Compare(rxResult& a, rxResult& b, DiffReport& report,
     for (const std::string& name : options.selection.types) {
         if (std::find(typesSeen.begin(), typesSeen.end(), name) == typesSeen.end()) {
             error = "no data type named '" + name + "' in either result";
+            return false;
+        }
+    }
+    for (const ToolOptions::TypeTolerance& own : options.typeTolerances) {
+        if (std::find(typesKnown.begin(), typesKnown.end(), own.name) == typesKnown.end()) {
+            error = "option '--tol' names '" + own.name + "', a data type of neither result";
             return false;
         }
     }

@@ -17,8 +17,8 @@ class ResultComparer {
 public:
     explicit ResultComparer(const ToolOptions& options) : options(options) {}
 
-    // False when a --type names a data type neither result has; `error`
-    // then says so.
+    // False when a --type or a --tol names a data type neither result has;
+    // `error` then says so.
     bool Compare(rxResult& a, rxResult& b, DiffReport& report, std::string& error) const;
 
 private:

@@ -5,8 +5,9 @@
 #include <limits>
 
 namespace {
+constexpr double kPi = 3.141592653589793;
 constexpr double kTwoPi = 6.283185307179586;
-}
+} // namespace
 
 bool Tolerance::AboveFloor(float magnitude) const {
     return std::fabs(static_cast<double>(magnitude)) >= floor;
@@ -51,5 +52,11 @@ Comparison Tolerance::Phases(float a, float b, float magnitudeA, float magnitude
     }
     double angle = std::fmod(std::fabs(static_cast<double>(a) - b), kTwoPi);
     angle = std::min(angle, kTwoPi - angle);
-    return Judge(a, b, angle);
+    // Every angle is worth the same wherever it lies on the circle: the scale
+    // of a phase is the half turn, never the angles' own size.
+    Comparison result;
+    result.absolute = angle;
+    result.relative = angle / kPi;
+    result.differs = angle > std::max(atol, rtol * kPi);
+    return result;
 }

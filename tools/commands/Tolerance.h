@@ -1,15 +1,17 @@
 // Tolerance: when two numbers of `kvres-tool diff` count as different. Two
 // numbers differ when |a - b| > max(atol, rtol * max(|a|, |b|)), after numbers
 // below the floor in magnitude are taken as 0; NaN equals NaN, infinities are
-// equal when of the same sign. Phases (radians) are compared the shorter way
-// round the circle, and only where both magnitudes reach the floor. A value
-// type; it keeps no history.
+// equal when of the same sign. Phases (radians) are compared by their
+// distance d the shorter way round the circle, and only where both magnitudes
+// reach the floor: they differ when d > max(atol, rtol * pi), a threshold that
+// does not depend on where the angles lie. A value type; it keeps no history.
 #pragma once
 
 struct Comparison {
     bool differs = false;
     double absolute = 0.0; // |a - b| (the angle for phases); infinite for NaN against a number
-    double relative = 0.0; // absolute / max(|a|, |b|); 0 when both are 0
+    // absolute / max(|a|, |b|), 0 when both are 0; for phases absolute / pi
+    double relative = 0.0;
 };
 
 class Tolerance {

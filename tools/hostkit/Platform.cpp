@@ -3,9 +3,13 @@
 #include <cstdio>
 
 #ifdef _WIN32
+#include "fileio/NativePath.h"
+
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <shellapi.h>
 #else
 #include <climits>
 #include <csignal>
@@ -85,6 +89,36 @@ std::string LocalPath(const std::string& path) {
         return path;
     }
     return std::string(".") + PathSeparator() + path;
+}
+
+int FirstMangledArgument() {
+#ifdef _WIN32
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (arguments == nullptr) {
+        return 0;
+    }
+    int mangled = 0;
+    std::string narrow;
+    for (int i = 1; i < count && mangled == 0; ++i) {
+        if (!NativePath::Narrow(arguments[i], narrow)) {
+            mangled = i;
+        }
+    }
+    LocalFree(arguments);
+    return mangled;
+#else
+    return 0;
+#endif
+}
+
+std::string CodePageName() {
+#ifdef _WIN32
+    const UINT codePage = GetACP();
+    return codePage == CP_UTF8 ? std::string("UTF-8") : std::to_string(codePage);
+#else
+    return std::string();
+#endif
 }
 
 } // namespace platform

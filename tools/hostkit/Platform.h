@@ -1,8 +1,8 @@
 // Platform: the few operating-system questions kvres-tool asks besides
 // loading libraries: where its executable lies, what the plug-in's file is
-// called here, whether standard error is a terminal, and how standard
-// output treats line ends. Free functions; no
-// state.
+// called here, whether standard error is a terminal, how standard output
+// treats line ends, and whether the command line arrived intact. Free
+// functions; no state.
 #pragma once
 
 #include <string>
@@ -26,5 +26,12 @@ void IgnoreBrokenPipe();
 // `path` as a path to open: a bare file name means that file in the current
 // folder ("./name"), never a search of the system's library path.
 std::string LocalPath(const std::string& path);
+// The 1-based position of the first command-line argument that the process's
+// code page cannot carry (its narrow form holds '?' or a look-alike where
+// the user typed something else), or 0 when every one arrived intact. Always
+// 0 outside Windows.
+int FirstMangledArgument();
+// The process's code page, e.g. "1252" or "UTF-8"; empty outside Windows.
+std::string CodePageName();
 
 } // namespace platform

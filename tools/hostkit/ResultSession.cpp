@@ -2,6 +2,8 @@
 
 #include "Platform.h"
 
+#include "fileio/NativePath.h"
+
 #include <rxAllocator.h>
 #include <rxResult.h>
 
@@ -17,7 +19,7 @@ ResultSession::~ResultSession() {
 
 std::string ResultSession::Unreadable(const std::string& path) {
     errno = 0;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = NativePath::OpenForReading(path);
     if (file == nullptr) {
         return errno != 0 ? std::strerror(errno) : "cannot open the file";
     }

@@ -25,9 +25,22 @@ unset DISPLAY WAYLAND_DISPLAY
 mkdir -p "$(dirname "$WINEPREFIX")"
 (
   flock 9
+  # A prefix counts as ready only once its set-up succeeded; a half-made one
+  # (set-up interrupted or failed) is removed and made again.
   if [ ! -f "$WINEPREFIX/.kvres-ready" ]; then
-    wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
-    touch "$WINEPREFIX/.kvres-ready"
+    # Only a prefix whose set-up this script began is ever removed.
+    if [ -f "$WINEPREFIX/.kvres-setting-up" ]; then
+      rm -rf "$WINEPREFIX"
+    fi
+    mkdir -p "$WINEPREFIX"
+    touch "$WINEPREFIX/.kvres-setting-up"
+    if wineboot -i </dev/null >/dev/null 2>&1 9>&- && wineserver -w </dev/null >/dev/null 2>&1 9>&- &&
+      [ -f "$WINEPREFIX/system.reg" ]; then
+      mv "$WINEPREFIX/.kvres-setting-up" "$WINEPREFIX/.kvres-ready"
+    else
+      echo "wine-run: setting up the wine prefix $WINEPREFIX failed" >&2
+      exit 1
+    fi
   fi
   if wineserver -p"${KVRES_WINESERVER_LINGER:-60}" </dev/null >/dev/null 2>&1 9>&-; then
     wine cmd /c exit 0 </dev/null >/dev/null 2>&1 9>&- || true

@@ -34,20 +34,39 @@ struct CheckReport {
         std::int64_t bytesAvailable = 0; // from the block's position to the end of the file
         std::int64_t wholeRecords = 0;
         std::int64_t endsAt = -1; // cut-short: the byte offset where the file ends
-        // ok, cut-short, unreachable, count-unreadable, negative-count, not-presented
+        // ok, cut-short, unreachable, count-unreadable, negative-count,
+        // not-presented, or repeated: a name met before in the same table, whose
+        // block the host does not read (it reads row hostReadsRow)
         std::string status;
+        std::int32_t row = 0;           // its row in the simulation's data-type table
+        std::int32_t hostReadsRow = -1; // repeated: the row the host reads for this name
         BlockValues values;
+    };
+    // Rows of a data-type table that are rows of a table listed before: the
+    // table begins inside that one. They are listed there only.
+    struct SharedRows {
+        std::int32_t firstRow = 0;      // in this table
+        std::int32_t rows = 0;          // how many, consecutive
+        int simulation = 0;             // the simulation whose table lists them
+        std::int32_t theirFirstRow = 0; // the first one's row in that table
+        // Where they stand in the report: the listing simulation's index in
+        // its file and the first one's index in its dataTypes.
+        int listedIn = 0;
+        std::size_t firstEntry = 0;
     };
     struct Simulation {
         std::string label;
         float sync = 0.0f;
         std::int32_t tablePosition = 0;
         std::int32_t storedRows = 0;
-        // ok, unreachable, count-unreadable, cut-short, negative-count, or
+        // ok, unreachable, count-unreadable, cut-short, negative-count,
         // shared: the table of an earlier simulation of the same file
-        // (sharedWith), whose rows are not listed again
+        // (sharedWith), whose rows are not listed again, or overlapping: a
+        // table that begins inside tables listed before, whose rows in common
+        // (sharedRows) are not listed again
         std::string status;
         int sharedWith = -1;
+        std::vector<SharedRows> sharedRows;
         std::vector<DataTypeRow> dataTypes;
     };
     struct Encoding {

@@ -82,6 +82,18 @@ void CheckWriter::WriteJson(const CheckReport& report) {
             if (simulation.sharedWith >= 0) {
                 out << ", \"sharedWith\": " << simulation.sharedWith;
             }
+            if (!simulation.sharedRows.empty()) {
+                out << ", \"sharedRows\": [";
+                for (std::size_t k = 0; k < simulation.sharedRows.size(); ++k) {
+                    const CheckReport::SharedRows& shared = simulation.sharedRows[k];
+                    out << (k == 0 ? "" : ", ") << "{\"rows\": [" << shared.firstRow << ", "
+                        << shared.firstRow + shared.rows - 1
+                        << "], \"simulation\": " << shared.simulation << ", \"theirRows\": ["
+                        << shared.theirFirstRow << ", " << shared.theirFirstRow + shared.rows - 1
+                        << "]}";
+                }
+                out << ']';
+            }
             out << ", \"dataTypes\": [";
             for (std::size_t r = 0; r < simulation.dataTypes.size(); ++r) {
                 const CheckReport::DataTypeRow& row = simulation.dataTypes[r];
@@ -95,6 +107,12 @@ void CheckWriter::WriteJson(const CheckReport& report) {
                     << ", \"bytesAvailable\": " << row.bytesAvailable
                     << ", \"wholeRecords\": " << row.wholeRecords
                     << ", \"status\": " << quote(row.status);
+                if (!simulation.sharedRows.empty()) {
+                    out << ", \"row\": " << row.row;
+                }
+                if (row.hostReadsRow >= 0) {
+                    out << ", \"hostReadsRow\": " << row.hostReadsRow;
+                }
                 if (row.endsAt >= 0) {
                     out << ", \"endsAt\": " << row.endsAt;
                 }
@@ -154,13 +172,23 @@ void CheckWriter::WriteText(const CheckReport& report) {
                 out << " with simulation " << simulation.sharedWith << " (rows listed there)";
             }
             out << '\n';
+            for (const CheckReport::SharedRows& shared : simulation.sharedRows) {
+                out << "    rows " << shared.firstRow << " to " << shared.firstRow + shared.rows - 1
+                    << " are rows " << shared.theirFirstRow << " to "
+                    << shared.theirFirstRow + shared.rows - 1 << " of simulation "
+                    << shared.simulation << " (listed there)\n";
+            }
             for (const CheckReport::DataTypeRow& row : simulation.dataTypes) {
-                out << "    " << shown(row.name);
+                out << "    ";
+                if (!simulation.sharedRows.empty()) {
+                    out << "row " << row.row << ": ";
+                }
+                out << shown(row.name);
                 if (!row.hostName.empty() && row.hostName != row.name) {
                     out << " (host: " << shown(row.hostName) << ')';
                 }
                 out << ", kind " << row.kind << " (" << KindMeaning(row.kind) << ")";
-                if (row.status != "not-presented") {
+                if (row.status != "not-presented" && row.status != "repeated") {
                     out << ", block at " << row.blockPosition;
                 }
                 if (row.status == "ok" || row.status == "cut-short") {
@@ -169,6 +197,9 @@ void CheckWriter::WriteText(const CheckReport& report) {
                         << row.wholeRecords << " whole records";
                 }
                 out << ": " << row.status;
+                if (row.hostReadsRow >= 0) {
+                    out << " (the host reads row " << row.hostReadsRow << " for this name)";
+                }
                 if (row.endsAt >= 0) {
                     out << " (the file ends at byte " << row.endsAt << ')';
                 }
