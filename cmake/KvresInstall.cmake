@@ -77,16 +77,19 @@ install(FILES ${CMAKE_BINARY_DIR}/kvres.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
 
 # Documentation, with the Debian package's copyright and changelog.
+set(KVRES_PACKAGE_CONTACT "kvres developers <kvres-dev@example.org>" CACHE STRING
+  "The Debian package's maintainer, name and mail address")
 set(KVRES_DOC_FILES ${CMAKE_SOURCE_DIR}/README.md)
 file(GLOB KVRES_DOCS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/*.md)
 install(FILES ${KVRES_DOC_FILES} ${KVRES_DOCS} ${CMAKE_SOURCE_DIR}/packaging/copyright
   DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
-set(KVRES_CHANGELOG_GZ ${CMAKE_BINARY_DIR}/packaging/changelog.Debian.gz)
+set(KVRES_CHANGELOG_GZ ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
 add_custom_command(OUTPUT ${KVRES_CHANGELOG_GZ}
-  COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_SOURCE_DIR}/packaging/changelog.Debian.in
+  COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_SOURCE_DIR}/packaging/changelog.in
     -DOUTPUT=${KVRES_CHANGELOG_GZ} -DVERSION=${PROJECT_VERSION}
+    -DCONTACT=${KVRES_PACKAGE_CONTACT}
     -P ${CMAKE_SOURCE_DIR}/cmake/GzipChangelog.cmake
-  DEPENDS ${CMAKE_SOURCE_DIR}/packaging/changelog.Debian.in ${CMAKE_SOURCE_DIR}/cmake/GzipChangelog.cmake
+  DEPENDS ${CMAKE_SOURCE_DIR}/packaging/changelog.in ${CMAKE_SOURCE_DIR}/cmake/GzipChangelog.cmake
   VERBATIM)
 add_custom_target(kvres_changelog ALL DEPENDS ${KVRES_CHANGELOG_GZ})
 install(FILES ${KVRES_CHANGELOG_GZ} DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)

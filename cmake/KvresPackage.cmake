@@ -6,7 +6,7 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kvres)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "kvres developers")
-set(CPACK_PACKAGE_CONTACT "kvres developers <kvres@localhost>")
+set(CPACK_PACKAGE_CONTACT "${KVRES_PACKAGE_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "reader plug-in, tool and libraries for .res result files")
 set(CPACK_PACKAGE_DESCRIPTION
   "kvres reads binary .res finite-element result sets (one file or a numbered
@@ -32,6 +32,8 @@ if(KVRES_PYTHON_VERSION)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "python3 (>= ${kvres_py}~), python3 (<< ${CMAKE_MATCH_1}.${kvres_py_next}), python3-numpy")
 endif()
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}")
+# The public library's ldconfig run, as a trigger (Debian's way today).
+file(WRITE ${CMAKE_BINARY_DIR}/packaging/triggers "activate-noawait ldconfig\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/triggers)
 
 include(CPack)
