@@ -128,8 +128,8 @@ package-windows: install-tools-packaging
 
 # `pip install .` into a fresh virtual environment and `python3 -m build`,
 # with Debian's setuptools and nothing from a Python registry.
-test-pip: python-deps install-tools-packaging
-	tests/install/test-pip.sh
+test-pip: python-deps build install-tools-packaging
+	tests/install/test-pip.sh $(BUILD)/examples
 
 # Every test again, built with clang++ in a build folder of its own.
 test-clang:
