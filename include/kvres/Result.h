@@ -48,6 +48,11 @@ public:
     // The values of the data type called `dataType` in simulation
     // `simulation` (negative counts from the end, as in Python).
     DataSet read(const std::string& dataType, int simulation, ReadMode mode = ReadMode::Auto) const;
+    // The same for a data type and a simulation this result listed.
+    DataSet read(const DataType& dataType, const Simulation& simulation,
+                 ReadMode mode = ReadMode::Auto) const {
+        return read(dataType.name, simulation.index, mode);
+    }
     // The entity ids the subcase reports for a data type.
     std::vector<int32_t> entityIds(const std::string& dataType) const;
 

@@ -94,6 +94,12 @@ void CheckBeam(const std::string& examples, const std::string& scratch) {
     Check(pressure.ids.size() == 7 && pressure.ids[0] == 8, "pressure on the top nodes");
     Check(std::fabs(pressure.values[1] - 45.0f * 3.14159265f / 180.0f) < 1e-6f,
           "pressure phase in radians");
+    for (const kvres::DataType& type : result.dataTypes()) {
+        if (type.name == "von mises stress") {
+            const kvres::DataSet stress = result.read(type, sims.back());
+            Check(stress.simulation == 5 && stress.ids.size() == 6, "read by records");
+        }
+    }
     const std::vector<int32_t> ids = result.entityIds("von mises stress");
     Check(ids.size() == 6 && ids.front() == 101 && ids.back() == 106, "element ids 101-106");
 
