@@ -5,7 +5,8 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
 .PHONY: all deps python-deps configure build run run-examples test test-sanitize test-windows format-check bench \
-        bench-python fuzz-build fuzz-smoke fuzz clean
+        bench-python fuzz-build fuzz-smoke fuzz clean install-tools-packaging test-install package \
+        test-package package-windows test-pip test-clang
 
 all: build
 
@@ -102,5 +103,42 @@ fuzz-build: deps
 fuzz-smoke fuzz: fuzz-build
 	fuzz/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
+# Leaving the build tree (docs/install.md). The packaging tools (lintian,
+# dpkg-dev, zip, python3-build ...) are installed when missing.
+install-tools-packaging:
+	@tools/packaging/install-tools.sh
+
+# `cmake --install` into a temporary prefix, then a consumer project outside
+# the tree (find_package and pkg-config), the installed tool and module.
+test-install: build install-tools-packaging
+	tests/install/test-install.sh $(BUILD)
+
+# The Debian package kvres_<version>_<arch>.deb in $(BUILD), and its test:
+# unpacked into a temporary root, the tool and the module run from there;
+# lintian must report no errors.
+package: build install-tools-packaging
+	cd $(BUILD) && cpack -G DEB
+test-package: package
+	tests/install/test-package.sh $(BUILD)
+
+# The Windows release kvres-<version>-win32.zip in $(WIN_BUILD) (built as
+# test-windows builds it), and its test under wine from an empty folder.
+package-windows: install-tools-packaging
+	tools/windows/install-tools.sh
+	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
+	  -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
+	cmake --build $(WIN_BUILD) -j $(JOBS) --target kvres_windows_zip
+	tests/windows/test-zip.sh $(WIN_BUILD)
+
+# `pip install .` into a fresh virtual environment and `python3 -m build`,
+# with Debian's setuptools and nothing from a Python registry.
+test-pip: python-deps build install-tools-packaging
+	tests/install/test-pip.sh $(BUILD)/examples
+
+# Every test again, built with clang++ in a build folder of its own.
+test-clang:
+	$(MAKE) --no-print-directory test BUILD=$(BUILD)-clang \
+	  CMAKE_ARGS="-DCMAKE_CXX_COMPILER=clang++ $(CMAKE_ARGS)"
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-win
+	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-win $(BUILD)-clang

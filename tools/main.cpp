@@ -8,15 +8,12 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "Platform.h"
+#include "kvres/version.h"
 
 #include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
-
-#ifndef KVRES_TOOL_VERSION
-#define KVRES_TOOL_VERSION "unknown"
-#endif
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
@@ -48,7 +45,7 @@ int main(int argc, char** argv) {
             std::cout.flush();
             return std::cout ? commands::kSuccess : commands::kFailure;
         case ToolOptions::Command::Version:
-            std::cout << "kvres-tool " << KVRES_TOOL_VERSION << '\n';
+            std::cout << "kvres-tool " << KVRES_VERSION << '\n';
             std::cout.flush();
             return std::cout ? commands::kSuccess : commands::kFailure;
         case ToolOptions::Command::None:

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include <sys/stat.h>
+
 #ifdef _WIN32
 #include "fileio/NativePath.h"
 
@@ -77,6 +79,11 @@ void IgnoreBrokenPipe() {
 #ifndef _WIN32
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+}
+
+bool FileExists(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0;
 }
 
 std::string LocalPath(const std::string& path) {

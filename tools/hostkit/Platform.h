@@ -1,8 +1,8 @@
 // Platform: the few operating-system questions kvres-tool asks besides
-// loading libraries: where its executable lies, what the plug-in's file is
-// called here, whether standard error is a terminal, how standard output
-// treats line ends, and whether the command line arrived intact. Free
-// functions; no state.
+// loading libraries: where its executable lies, whether a file exists, what
+// the plug-in's file is called here, whether standard error is a terminal,
+// how standard output treats line ends, and whether the command line arrived
+// intact. Free functions; no state.
 #pragma once
 
 #include <string>
@@ -23,6 +23,8 @@ void SetBinaryStdout();
 // Makes a write to a closed pipe fail with an error the tool reports, instead
 // of ending the process silently with a signal (POSIX; nothing on Windows).
 void IgnoreBrokenPipe();
+// Whether `path` names something that exists (a file or a folder).
+bool FileExists(const std::string& path);
 // `path` as a path to open: a bare file name means that file in the current
 // folder ("./name"), never a search of the system's library path.
 std::string LocalPath(const std::string& path);

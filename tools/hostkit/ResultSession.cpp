@@ -37,7 +37,20 @@ std::string ResultSession::DefaultPluginPath() {
     if (folder.empty()) {
         folder = ".";
     }
-    return folder + platform::PathSeparator() + platform::PluginFileName();
+    const std::string beside = folder + platform::PathSeparator() + platform::PluginFileName();
+#ifdef KVRES_PLUGIN_RELATIVE_DIR
+    // Installed: bin/kvres-tool, lib/kvres/kvres.so. The build tree and the
+    // Windows folder keep the plug-in beside the tool, and that comes first.
+    if (!platform::FileExists(beside)) {
+        const std::string installed = folder + platform::PathSeparator() +
+                                      KVRES_PLUGIN_RELATIVE_DIR + platform::PathSeparator() +
+                                      platform::PluginFileName();
+        if (platform::FileExists(installed)) {
+            return installed;
+        }
+    }
+#endif
+    return beside;
 }
 
 bool ResultSession::Open(const std::string& file, const std::string& pluginPath, bool force,

@@ -38,7 +38,8 @@ public:
 
     // Empty when `path` can be opened and read; otherwise the system's reason.
     static std::string Unreadable(const std::string& path);
-    // The plug-in's path beside the running executable.
+    // The plug-in's path beside the running executable or, when none lies
+    // there, in the installed layout's lib/kvres beside its bin folder.
     static std::string DefaultPluginPath();
 
 private:

@@ -1,0 +1,254 @@
+// The C++ read API against the host's own road: every value that
+// kvres::Result::read returns must be what the plug-in, loaded from its
+// shared library like a host loads it, delivers through a data set's
+// ReadData or ReadComplexData (ids, and the values bit for bit), for every
+// encoding, every kind code, both reads, a cut-short block and a series; and
+// the structure (subcase, data types, simulations) must be what the host
+// sees. Also the error types of the API.
+#include "DataSetReference.h"
+#include "DataSetValues.h"
+#include "EntityIdCollector.h"
+#include "ResWriter.h"
+#include "ResultSession.h"
+#include "TempDir.h"
+
+#include <kvres/reader.h>
+
+#include <rxDataType.h>
+#include <rxResult.h>
+#include <rxSimulation.h>
+#include <rxSubcase.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+using namespace reswriter;
+
+namespace {
+
+const std::string kPlugin = std::string(KVRES_BIN_DIR) + "/kvres.so";
+
+struct KindShape {
+    int kind;
+    int width;
+    const char* name;
+};
+const KindShape kKinds[] = {{0, 3, "displacement"},  {1, 1, "temperature"}, {2, 2, "hidden kind"},
+                            {3, 1, "stress"},        {4, 6, "velocity"},    {5, 2, "pressure"},
+                            {6, 2, "strain energy"}, {7, 3, "heat"},        {8, 3, "flux"},
+                            {99, 1, "unknown"}};
+
+std::vector<float> Reals(const Encoding& encoding) {
+    const float candidates[] = {0.0f,
+                                -0.0f,
+                                1.0f,
+                                -1.5f,
+                                1.0f / 3.0f,
+                                359.99997f,
+                                -180.0f,
+                                1e-40f,
+                                1e7f,
+                                std::numeric_limits<float>::infinity(),
+                                std::numeric_limits<float>::quiet_NaN()};
+    std::vector<float> values;
+    unsigned char word[8];
+    for (float value : candidates) {
+        if (encoding.realFormat == RealFormat::Cray8) {
+            value = Representable(value, encoding);
+            if (!CrayBytes(value, encoding.bigEndian, word)) {
+                continue;
+            }
+        }
+        values.push_back(value);
+    }
+    return values;
+}
+
+// Every kind in each of `labels`; with `complex` false the complex kinds
+// (4 and 5) are left out, so the subcase is real.
+ResFile EveryKind(const Encoding& encoding, const std::vector<std::string>& labels, bool complex) {
+    ResFile file;
+    file.encoding = encoding;
+    const std::vector<float> reals = Reals(encoding);
+    std::size_t next = 0;
+    for (const std::string& label : labels) {
+        Simulation simulation{label, {}};
+        for (const KindShape& shape : kKinds) {
+            if (!complex && (shape.kind == 4 || shape.kind == 5)) {
+                continue;
+            }
+            DataTypeRow row{shape.name, shape.kind, {}};
+            const int firstId = shape.kind == 3 || shape.kind == 6 || shape.kind == 8 ? 1001 : 1;
+            for (int i = 0; i < 5; ++i) {
+                Record record{firstId + 3 * i, {}};
+                for (int k = 0; k < shape.width; ++k) {
+                    record.reals.push_back(reals[next++ % reals.size()]);
+                }
+                row.records.push_back(record);
+            }
+            simulation.rows.push_back(row);
+        }
+        file.simulations.push_back(simulation);
+    }
+    return file;
+}
+
+bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
+}
+
+// Compares everything the API answers for `path` with the host's road.
+void ExpectMatchesHost(const std::string& path) {
+    SCOPED_TRACE(path);
+    ResultSession session;
+    std::string error;
+    ASSERT_TRUE(session.Open(path, kPlugin, true, error)) << error;
+    rxResult& host = session.Result();
+    ASSERT_GT(host.GetNumSubcases(), 0);
+    rxSubcase* subcase = host.GetSubcase(0);
+    subcase->ReadDataTypes();
+
+    const kvres::Result result = kvres::open(path, true);
+    const kvres::Subcase info = result.subcase();
+    EXPECT_EQ(info.label, subcase->GetLabel());
+    EXPECT_EQ(info.isComplex, subcase->GetSubcaseType() == 1);
+
+    const std::vector<kvres::Simulation> sims = result.simulations();
+    ASSERT_EQ(static_cast<int>(sims.size()), subcase->GetNumSimulations());
+    for (std::size_t s = 0; s < sims.size(); ++s) {
+        EXPECT_EQ(sims[s].label, subcase->GetSimulation(static_cast<int>(s))->GetLabel());
+        EXPECT_EQ(sims[s].sync, subcase->GetSimulation(static_cast<int>(s))->GetSyncValue());
+    }
+
+    const std::vector<kvres::DataType> types = result.dataTypes();
+    ASSERT_EQ(static_cast<int>(types.size()), subcase->GetNumDataTypes());
+    int compared = 0;
+    for (std::size_t t = 0; t < types.size(); ++t) {
+        rxDataType* type = subcase->GetDataType(static_cast<int>(t));
+        SCOPED_TRACE(type->GetName());
+        EXPECT_EQ(types[t].name, type->GetName());
+        EXPECT_EQ(types[t].binding == kvres::DataType::Binding::Elements,
+                  type->GetBinding() == rxDataType::Elements);
+        const int format = static_cast<int>(type->GetAttributes().front().format);
+        EXPECT_EQ(types[t].format == kvres::DataType::Format::Vector, format == 2);
+        for (std::size_t s = 0; s < sims.size(); ++s) {
+            rxSimulation* simulation = subcase->GetSimulation(static_cast<int>(s));
+            for (const bool complexRead : {false, true}) {
+                SCOPED_TRACE("simulation " + std::to_string(s) +
+                             (complexRead ? " complex" : " real"));
+                const kvres::ReadMode mode =
+                    complexRead ? kvres::ReadMode::Complex : kvres::ReadMode::Real;
+                DataSetReference dataSet(simulation->ReadDataSet(type, ""));
+                if (dataSet.Get() == nullptr) {
+                    EXPECT_THROW(result.read(types[t].name, static_cast<int>(s), mode),
+                                 kvres::NoValuesError);
+                    continue;
+                }
+                if (complexRead) {
+                    dataSet.Get()->ReadComplexData(0);
+                } else {
+                    dataSet.Get()->ReadData(0);
+                }
+                const DataSetValues delivered(*dataSet.Get(), complexRead);
+                const kvres::DataSet set = result.read(types[t].name, static_cast<int>(s), mode);
+                EXPECT_EQ(set.width, delivered.Width());
+                EXPECT_EQ(set.complexRead, complexRead);
+                const std::vector<int> ids = dataSet.Get()->EntityIDs();
+                EXPECT_EQ(set.ids, std::vector<int32_t>(ids.begin(), ids.end()));
+                std::vector<float> values(delivered.Count() * delivered.Width());
+                for (std::size_t row = 0; row < delivered.Count(); ++row) {
+                    delivered.Row(row, values.data() + row * delivered.Width());
+                }
+                EXPECT_TRUE(SameBits(set.values, values));
+                ++compared;
+            }
+        }
+        EntityIdCollector collector;
+        subcase->ReadEntityIDs(type, 0, &collector);
+        const std::vector<int32_t> ids = result.entityIds(types[t].name);
+        EXPECT_EQ(ids, std::vector<int32_t>(collector.IDs().begin(), collector.IDs().end()));
+    }
+    EXPECT_GT(compared, 0);
+}
+
+struct EncodingCase {
+    const char* name;
+    Encoding encoding;
+};
+
+class ReaderMatchesHost : public ::testing::TestWithParam<EncodingCase> {};
+
+TEST_P(ReaderMatchesHost, EveryKindRealAndComplex) {
+    TempDir folder;
+    for (const bool complex : {false, true}) {
+        const std::string path = folder.File(complex ? "complex.res" : "real.res");
+        WriteFile(path,
+                  Write(EveryKind(GetParam().encoding, {"Time = 1.5", "Time = 2.25"}, complex)));
+        ExpectMatchesHost(path);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, ReaderMatchesHost,
+                         ::testing::Values(EncodingCase{"i4le", kInt4Real4LE},
+                                           EncodingCase{"i4be", kInt4Real4BE},
+                                           EncodingCase{"r8le", kInt4Real8LE},
+                                           EncodingCase{"i8le", kInt8SecondCray8LE},
+                                           EncodingCase{"i8be", kInt8FirstCray8BE}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReaderMatchesHostSeries, MixedEncodingSeriesAndACutShortBlock) {
+    TempDir folder;
+    WriteFile(folder.File("run.res"), Write(EveryKind(kInt4Real4BE, {"Time = 1"}, true)));
+    WriteFile(folder.File("run0.res"),
+              Write(EveryKind(kInt8SecondCray8LE, {"Time = 2", "Time = 3"}, true)));
+    ExpectMatchesHost(folder.File("run.res"));
+
+    // The last block loses its last record and a half: the read keeps the
+    // whole records and says it is incomplete.
+    ResFile cut = EveryKind(kInt4Real4LE, {"Time = 1"}, false);
+    cut.simulations[0].rows.pop_back(); // the last block is then "flux"
+    std::vector<unsigned char> bytes = Write(cut);
+    bytes.resize(bytes.size() - 6);
+    WriteFile(folder.File("cut.res"), bytes);
+    ExpectMatchesHost(folder.File("cut.res"));
+    const kvres::DataSet last = kvres::open(folder.File("cut.res")).read("flux:Magnitude", 0);
+    EXPECT_EQ(last.ids.size(), 4u);
+    EXPECT_FALSE(last.complete);
+}
+
+TEST(ReaderErrors, EachFailureHasItsType) {
+    TempDir folder;
+    const std::string path = folder.File("real.res");
+    EXPECT_THROW(kvres::open(folder.File("missing.res")), kvres::FileError);
+    EXPECT_THROW(kvres::open(folder.Path().string()), kvres::FileError);
+    ResFile foreign = EveryKind(kInt4Real4LE, {"Time = 1"}, false);
+    foreign.title = "korvane results";
+    WriteFile(folder.File("foreign.res"), Write(foreign));
+    EXPECT_THROW(kvres::open(folder.File("foreign.res")), kvres::NotRecognizedError);
+    EXPECT_FALSE(kvres::open(folder.File("foreign.res"), true).recognized());
+
+    // "stress" has values in the first simulation only.
+    ResFile partial = EveryKind(kInt4Real4LE, {"Time = 1", "Time = 2"}, false);
+    auto& rows = partial.simulations[1].rows;
+    rows.erase(rows.begin() + 3);
+    WriteFile(path, Write(partial));
+    kvres::Result result = kvres::open(path);
+    EXPECT_THROW(result.read("no such type", 0), kvres::DataTypeNotFoundError);
+    EXPECT_THROW(result.read("temperature", 2), kvres::SimulationIndexError);
+    EXPECT_THROW(result.read("temperature", -3), kvres::SimulationIndexError);
+    EXPECT_EQ(result.read("temperature", -1).simulation, 1);
+    EXPECT_EQ(result.read("stress", 0).ids.size(), 5u);
+    EXPECT_THROW(result.read("stress", 1), kvres::NoValuesError);
+    result.close();
+    EXPECT_THROW(result.dataTypes(), kvres::ClosedError);
+    EXPECT_THROW(result.read("temperature", 0), kvres::ClosedError);
+    EXPECT_EQ(result.path(), path);
+}
+
+} // namespace
