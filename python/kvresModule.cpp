@@ -5,6 +5,7 @@
 // MemoryError), never as anything else.
 #include "BlockValues.h"
 #include "ResultHandle.h"
+#include "WriterBindings.h"
 
 #include "rxDataType.h"
 #include "rxSimulation.h"
@@ -425,6 +426,7 @@ private:
 PYBIND11_MODULE(kvres, m) {
     m.doc() = "Read .res finite-element result sets as numpy arrays, with the kvres plug-in's "
               "own answers.";
+    BindWriter(m);
 
     static py::exception<NotRecognized> notRecognized(m, "NotRecognizedError", PyExc_ValueError);
     notRecognized.doc() = "The file's title does not mark it as a .res result file.";
