@@ -85,6 +85,9 @@ OutputFile::OutputFile(const std::string& path) : finalPath(path) {
         temporaryPath.clear();
         throw WriteError("cannot create a file beside '" + finalPath + "': " + reason);
     }
+    // The writer hands over large pieces; a stream buffer would only split
+    // them into less even writes.
+    std::setvbuf(stream, nullptr, _IONBF, 0);
     position = 0;
 }
 

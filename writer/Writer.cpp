@@ -47,7 +47,7 @@ using detail::RecordEncoder;
 
 constexpr int kMaxSimulationsPerFile = 65535;
 constexpr int kMaxSeriesFiles = 11; // run.res, run0.res ... run9.res
-constexpr std::size_t kPieceRecordBytes = 256 * 1024;
+constexpr std::size_t kPieceRecordBytes = 512 * 1024;
 
 std::string Quoted(const std::string& text) {
     return "'" + text + "'";
