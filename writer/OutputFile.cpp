@@ -12,6 +12,7 @@
 #ifdef _WIN32
 #include <io.h>
 #include <process.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <sys/types.h>
@@ -231,11 +232,20 @@ void OutputFile::Finish(bool durable) {
 }
 
 void OutputFile::Commit() {
+#ifdef _WIN32
+    // Replaces an existing file in one step, as rename does on POSIX.
+    if (!MoveFileExA(temporaryPath.c_str(), finalPath.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const std::error_code error(static_cast<int>(GetLastError()), std::system_category());
+        throw WriteError("cannot rename the new file to '" + finalPath + "': " + error.message());
+    }
+#else
     std::error_code error;
     fs::rename(fs::path(temporaryPath), fs::path(finalPath), error);
     if (error) {
         throw WriteError("cannot rename the new file to '" + finalPath + "': " + error.message());
     }
+#endif
     committed = true;
 }
 
