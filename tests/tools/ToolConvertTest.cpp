@@ -190,6 +190,29 @@ TEST(ToolConvertTest, SalvageKeepsTheWholeRecordsOfACutFile) {
     EXPECT_EQ(dump["subcases"][0]["simulations"][0]["dataSets"][0]["values"].Size(), 20u);
 }
 
+TEST(ToolConvertTest, SalvageLeavesOutUnreadableFilesAndTables) {
+    reswriter::TempDir dir;
+    reswriter::ResFile file;
+    file.simulations.push_back({"Time = 1", {{"t", 1, {{1, {1.0f}}, {2, {2.0f}}}}}});
+    file.simulations.push_back({"Time = 2", {{"t", 1, {{1, {3.0f}}}}}, std::nullopt, 99999});
+    const std::string in = WriteRes(dir, "run.res", file);
+    std::ofstream(dir.File("run0.res")) << "not a result file";
+    const std::string out = dir.File("out.res");
+    const ToolRun refused = Convert(in, out);
+    EXPECT_EQ(refused.exitCode, 1) << refused.err;
+    EXPECT_FALSE(fs::exists(out));
+    const ToolRun salvaged = Convert(in, out, {"--salvage"});
+    ASSERT_EQ(salvaged.exitCode, 0) << salvaged.err;
+    EXPECT_NE(salvaged.out.find("run0.res: not readable as a .res file"), std::string::npos)
+        << salvaged.out;
+    EXPECT_NE(salvaged.out.find("simulation 1 'Time = 2': its data-type table is unreachable"),
+              std::string::npos)
+        << salvaged.out;
+    EXPECT_EQ(ToolRunner::Run({"check", out}).exitCode, 0);
+    const JsonValue dump = Dump(out);
+    ASSERT_EQ(dump["subcases"][0]["simulations"].Size(), 2u);
+}
+
 TEST(ToolConvertTest, NaNInACrayFileIsRefusedUnlessWrittenAsInfinity) {
     reswriter::TempDir dir;
     reswriter::ResFile file;

@@ -191,7 +191,10 @@ public:
         const int reals = reslayout::RealsPerRecord(row.kind);
         const std::int64_t size = fileSizes[static_cast<std::size_t>(simulation.fileIndex)];
         std::int32_t count = 0;
-        bool readable = files.OpenFile(fileNames[static_cast<std::size_t>(simulation.fileIndex)]);
+        // The simulation's file stays open from one row to the next.
+        const std::string& fileName = fileNames[static_cast<std::size_t>(simulation.fileIndex)];
+        bool readable =
+            (files.IsOpen() && files.GetCurrentFileName() == fileName) || files.OpenFile(fileName);
         readable = readable && row.position >= 0 && row.position < size &&
                    files.SeekTo(row.position) && files.ReadInt(&count) == 1;
         if (row.kind == 2) {
