@@ -94,6 +94,48 @@ std::size_t EncodeFour(const std::int32_t* ids, const float* values, int reals, 
     return stride * records;
 }
 
+// The 64-bit big-endian Cray word of a float's bits, as FloatToCray composes
+// it (a NaN becomes the infinity of its sign), built in a register.
+inline std::uint64_t CrayWordBigEndian(std::uint32_t bits) {
+    const std::uint64_t sign = static_cast<std::uint64_t>(bits >> 31) << 63;
+    const std::uint32_t exponent = (bits >> 23) & 0xFFu;
+    const std::uint64_t mantissa = static_cast<std::uint64_t>(bits & 0x7FFFFFu) << 24;
+    if (exponent == 0xFFu) {
+        return sign | (static_cast<std::uint64_t>(cray::kInfinityExponent) << 48) |
+               (std::uint64_t{1} << 47);
+    }
+    if (exponent == 0) {
+        if (mantissa == 0) {
+            return sign;
+        }
+        return sign | (static_cast<std::uint64_t>(cray::kExponentOffset) << 48) | mantissa;
+    }
+    return sign | (static_cast<std::uint64_t>(exponent + cray::kExponentOffset) << 48) |
+           (std::uint64_t{1} << 47) | mantissa;
+}
+
+inline void Store64BigEndian(unsigned char* out, std::uint64_t word) {
+    if (!HostIsBigEndian()) {
+        word = ReverseBits(word);
+    }
+    std::memcpy(out, &word, 8);
+}
+
+std::size_t EncodeCrayBigEndian(const std::int32_t* ids, const float* values, int reals,
+                                std::size_t records, unsigned char* out, std::size_t stride) {
+    for (std::size_t i = 0; i < records; ++i) {
+        unsigned char* record = out + i * stride;
+        Store64BigEndian(record, static_cast<std::uint64_t>(RecordEncoder::kFiller) << 32 |
+                                     static_cast<std::uint32_t>(ids[i]));
+        const float* own = values + i * static_cast<std::size_t>(reals);
+        for (int r = 0; r < reals; ++r) {
+            Store64BigEndian(record + 8 + 8 * static_cast<std::size_t>(r),
+                             CrayWordBigEndian(Bits(own + r)));
+        }
+    }
+    return stride * records;
+}
+
 } // namespace
 
 RecordEncoder::RecordEncoder(Encoding chosen)
@@ -127,6 +169,9 @@ std::size_t RecordEncoder::Encode(const std::int32_t* ids, const float* values, 
                                               : EncodeFour<false>(ids, values, reals, records, out);
     }
     const std::size_t stride = RecordBytes(reals);
+    if (bigEndian) {
+        return EncodeCrayBigEndian(ids, values, reals, records, out, stride);
+    }
     for (std::size_t i = 0; i < records; ++i) {
         unsigned char* record = out + i * stride;
         PutInt(record, ids[i]);
