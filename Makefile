@@ -75,12 +75,14 @@ bench: deps
 	cmake --build $(BUILD)-bench -j $(JOBS) --target kvres_bench
 	$(BUILD)-bench/bin/kvres_bench $(BENCH_ARGS)
 
-# The Python module's read against numpy.fromfile on one large block.
+# The Python module's read against numpy.fromfile and its writer against
+# numpy's tofile, each on one large block.
 PYTHON ?= /usr/bin/python3
 bench-python: python-deps
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DKVRES_BUILD_BENCH=ON -DKVRES_BUILD_TESTS=OFF
 	cmake --build $(BUILD)-bench -j $(JOBS) --target kvres_python
 	$(PYTHON) bench/python_read_bench.py --module-dir $(BUILD)-bench/python $(BENCH_ARGS)
+	$(PYTHON) bench/python_write_bench.py --module-dir $(BUILD)-bench/python
 
 # Coverage-guided fuzzing with libFuzzer (clang, address and undefined-
 # behaviour sanitizers): the series, single-file, label-number and JSON-text

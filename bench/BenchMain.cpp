@@ -107,6 +107,27 @@ void PrintLinearity(const RecordingReporter& reporter, const char* benchmark, in
 
 } // namespace
 
+// Writing: convert's rate (target >= 200 MB/s of input) and peak memory on a
+// 1 GB file (target < 50 MB).
+void PrintWriteFigures(const RecordingReporter& reporter) {
+    for (const std::string& name : reporter.order) {
+        if (name.rfind("Write/", 0) != 0) {
+            continue;
+        }
+        const Figures& f = reporter.figures.at(name);
+        const double rate = Counter(f, "convert_MB_per_s");
+        const double peak = Counter(f, "peak_RSS_MB");
+        if (rate > 0.0) {
+            std::printf("%-28s %8.0f MB/s of input (cp %6.0f MB/s, convert/cp time %.2f): %s\n",
+                        name.c_str(), rate, Counter(f, "cp_MB_per_s"),
+                        Counter(f, "convert_per_cp_time"), Verdict(rate >= 200.0));
+        } else if (peak > 0.0) {
+            std::printf("%-28s %8.1f MB peak resident on %.0f MB of input: %s\n", name.c_str(),
+                        peak, Counter(f, "input_MB"), Verdict(peak < 50.0));
+        }
+    }
+}
+
 int main(int argc, char** argv) {
 #if defined(__GLIBC__)
     // Freed memory stays in the process, as in a host whose heap is warm:
@@ -127,6 +148,7 @@ int main(int argc, char** argv) {
     std::printf("\n");
     PrintLinearity(reporter, "BM_Scan", 100, 10000);
     PrintLinearity(reporter, "BM_ReadEveryDataSet", 100, 10000);
+    PrintWriteFigures(reporter);
     benchmark::Shutdown();
     return 0;
 }

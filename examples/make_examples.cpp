@@ -4,18 +4,34 @@
 // per file. The beam is clamped at x = 0 and carries a tip load that grows with time.
 // Besides the real nodal displacements, temperature and element stress it holds a
 // harmonic (complex) set, so the real displacements show up as "displacement_NC".
-#include "ResWriter.h"
+// Written with the kvres writer library, one file per encoding.
+#include "kvres/Writer.h"
 
 #include <cmath>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
-using reswriter::DataTypeRow;
-using reswriter::Record;
+// One data type's block: its name, kind, and per record an id and its reals.
+struct DataTypeRow {
+    std::string name;
+    int kind = 0;
+    struct Record {
+        int32_t id;
+        std::vector<float> reals;
+    };
+    std::vector<Record> records{};
+};
+using Record = DataTypeRow::Record;
+
+struct TimeStepBlocks {
+    std::string label;
+    std::vector<DataTypeRow> rows;
+};
 
 // Beam of length 6 m and section 0.2 m x 0.5 m, meshed with 6 quadrilaterals:
 // nodes 1-7 along the bottom edge (y = 0), 8-14 along the top (y = 0.5).
@@ -65,7 +81,7 @@ float F(double value) {
     return static_cast<float>(value);
 }
 
-reswriter::Simulation TimeStep(double time) {
+TimeStepBlocks TimeStep(double time) {
     const double load = kFullLoad * time / kEndTime;
     char label[32];
     std::snprintf(label, sizeof label, "Time = %g", time);
@@ -101,14 +117,28 @@ reswriter::Simulation TimeStep(double time) {
     return {label, {displacements, temperature, stress, harmonic, pressure, heatFlux}};
 }
 
-reswriter::ResFile SeriesFile(int index, const reswriter::Encoding& encoding) {
-    reswriter::ResFile file;
-    file.text1 = "cantilever beam 6 m, tip load";
-    file.text2 = "units: m, N, Pa, degC, degrees";
-    file.encoding = encoding;
-    for (int step = 1; step <= 2; ++step)
-        file.simulations.push_back(TimeStep((2 * index + step) / 10.0));
-    return file;
+void WriteSeriesFile(const std::filesystem::path& path, int index, kvres::Encoding encoding) {
+    kvres::WriterOptions options;
+    options.title = "cantilever beam 6 m, tip load";
+    options.subtitle = "units: m, N, Pa, degC, degrees";
+    options.encoding = encoding;
+    options.expectedSimulations = 2;
+    kvres::Writer writer(path.string(), options);
+    for (int step = 1; step <= 2; ++step) {
+        const TimeStepBlocks blocks = TimeStep((2 * index + step) / 10.0);
+        writer.BeginSimulation(blocks.label);
+        for (const DataTypeRow& row : blocks.rows) {
+            std::vector<int32_t> ids;
+            std::vector<float> values;
+            for (const Record& record : row.records) {
+                ids.push_back(record.id);
+                values.insert(values.end(), record.reals.begin(), record.reals.end());
+            }
+            writer.WriteBlock(row.name, row.kind, ids.data(), ids.size(), values.data(),
+                              values.size());
+        }
+    }
+    writer.Close();
 }
 
 } // namespace
@@ -121,12 +151,11 @@ int main(int argc, char** argv) {
     try {
         const std::filesystem::path dir = argv[1];
         std::filesystem::create_directories(dir);
-        reswriter::WriteFile(dir / "beam.res",
-                             reswriter::Write(SeriesFile(0, reswriter::kInt4Real4LE)));
-        reswriter::WriteFile(dir / "beam1.res",
-                             reswriter::Write(SeriesFile(1, reswriter::kInt4Real4BE)));
-        reswriter::WriteFile(dir / "beam2.res",
-                             reswriter::Write(SeriesFile(2, reswriter::kInt8SecondCray8BE)));
+        // beam.res first: finishing it clears the series of files it did not
+        // write, which beam1.res and beam2.res then join.
+        WriteSeriesFile(dir / "beam.res", 0, kvres::Encoding::I4LE);
+        WriteSeriesFile(dir / "beam1.res", 1, kvres::Encoding::I4BE);
+        WriteSeriesFile(dir / "beam2.res", 2, kvres::Encoding::I8BE);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "make_examples: %s\n", error.what());
         return 1;

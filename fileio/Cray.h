@@ -39,3 +39,122 @@ inline float CrayToFloat(const unsigned char item[8], bool swapBytes) {
     std::memcpy(&result, &bits, sizeof result);
     return result;
 }
+
+// The writing side of the same word. A float's IEEE exponent e is stored as
+// e + 16258 (the reader's subtraction undone), its 23 mantissa bits follow the
+// explicit leading bit.
+namespace cray {
+
+constexpr std::uint32_t kExponentOffset = 16258;
+constexpr std::uint32_t kInfinityExponent = kExponentOffset + 255;
+
+// The 8 bytes of a word with sign bit `sign`, 15-bit exponent field
+// `exponent`, explicit leading bit `leading` and the 23 mantissa bits
+// `mantissa`, laid out so that CrayToFloat with `swapBytes` reads exactly
+// these fields. Most significant byte first (swapBytes true): the usual word.
+// Least significant byte first: exponent in byte 2 and the low 7 bits of
+// byte 3, mantissa in byte 3, byte 4 and the low 7 bits of byte 5; byte 3
+// serves both: its low 7 bits are bits 8-14 of the exponent, whatever the
+// mantissa's low 7 bits were.
+inline void ComposeWord(std::uint32_t sign, std::uint32_t exponent, bool leading,
+                        std::uint32_t mantissa, bool swapBytes, unsigned char out[8]) {
+    if (swapBytes) {
+        const std::uint64_t word = (static_cast<std::uint64_t>(sign) << 63) |
+                                   (static_cast<std::uint64_t>(exponent) << 48) |
+                                   (leading ? std::uint64_t{1} << 47 : 0) |
+                                   (static_cast<std::uint64_t>(mantissa) << 24);
+        for (int i = 0; i < 8; ++i) {
+            out[i] = static_cast<unsigned char>(word >> (56 - 8 * i));
+        }
+        return;
+    }
+    out[0] = static_cast<unsigned char>(sign << 7);
+    out[1] = 0;
+    out[2] = static_cast<unsigned char>(exponent);
+    out[3] = static_cast<unsigned char>((mantissa & 0x80u) | ((exponent >> 8) & 0x7Fu));
+    out[4] = static_cast<unsigned char>(mantissa >> 8);
+    out[5] = static_cast<unsigned char>(((mantissa >> 16) & 0x7Fu) | (leading ? 0x80u : 0u));
+    out[6] = 0;
+    out[7] = 0;
+}
+
+} // namespace cray
+
+// Writes into `out` the Cray word of the float whose bits are `bits`, as the
+// reader with `swapBytes` decodes it. Returns false, writing nothing, for a
+// NaN, which no word yields.
+//   swapBytes true: every other float comes back bit for bit: normal floats
+//   with their exponent, signed zeros with a zero word, infinities with the
+//   first exponent beyond the single range, subnormals with the exponent the
+//   reader maps to IEEE exponent 0 and a clear leading bit.
+//   swapBytes false: the word's byte 3 holds both the exponent's high bits and
+//   the mantissa's low byte, so of each 128 neighbouring mantissas only two
+//   are reachable. The word written is the one the reader decodes nearest to
+//   the float (the smaller magnitude on a tie): exact for the reachable
+//   floats, otherwise at most 64 units of the last place away, a relative
+//   error below 2^-17 (7.63e-6) for normal floats.
+inline bool FloatToCray(std::uint32_t bits, bool swapBytes, unsigned char out[8]) {
+    const std::uint32_t sign = bits >> 31;
+    const std::uint32_t exponent = (bits >> 23) & 0xFFu;
+    const std::uint32_t mantissa = bits & 0x7FFFFFu;
+    if (exponent == 0xFFu) {
+        if (mantissa != 0) {
+            return false;
+        }
+        cray::ComposeWord(sign, cray::kInfinityExponent, true, 0, swapBytes, out);
+        return true;
+    }
+    if (exponent == 0 && mantissa == 0) {
+        cray::ComposeWord(sign, 0, false, 0, swapBytes, out);
+        return true;
+    }
+    if (swapBytes) {
+        cray::ComposeWord(sign, exponent + cray::kExponentOffset, exponent != 0, mantissa, true,
+                          out);
+        return true;
+    }
+    // Candidates: in the float's own binade and its two neighbours, the
+    // reachable mantissas around the wanted one, and zero.
+    float target;
+    const std::uint32_t magnitudeBits = bits & 0x7FFFFFFFu;
+    std::memcpy(&target, &magnitudeBits, sizeof target);
+    unsigned char best[8];
+    cray::ComposeWord(sign, 0, false, 0, false, best);
+    double bestDistance = static_cast<double>(target);
+    const std::int32_t own = static_cast<std::int32_t>(exponent);
+    for (std::int32_t biased = own - 1; biased <= own + 1; ++biased) {
+        if (biased < 0 || biased > 254) {
+            continue;
+        }
+        const std::uint32_t field = static_cast<std::uint32_t>(biased) + cray::kExponentOffset;
+        const std::uint32_t forced = (field >> 8) & 0x7Fu;
+        // Around the target's own mantissa in its binade; the largest
+        // reachable one in the binade below, the smallest in the one above.
+        std::int64_t base;
+        if (biased == own) {
+            base = (static_cast<std::int64_t>(mantissa) & ~std::int64_t{0x7F}) | forced;
+        } else if (biased < own) {
+            base = 0x7FFF80 | forced;
+        } else {
+            base = forced;
+        }
+        for (std::int64_t candidate = base - 128; candidate <= base + 128; candidate += 128) {
+            if (candidate < 0 || candidate > 0x7FFFFF) {
+                continue;
+            }
+            unsigned char word[8];
+            cray::ComposeWord(sign, field, biased != 0, static_cast<std::uint32_t>(candidate),
+                              false, word);
+            const float decoded = CrayToFloat(word, false);
+            const double distance =
+                static_cast<double>(decoded < 0 ? -decoded : decoded) - static_cast<double>(target);
+            const double absolute = distance < 0 ? -distance : distance;
+            if (absolute < bestDistance) {
+                bestDistance = absolute;
+                std::memcpy(best, word, 8);
+            }
+        }
+    }
+    std::memcpy(out, best, 8);
+    return true;
+}

@@ -47,28 +47,6 @@ bool ByteWiseLess(const std::string& a, const std::string& b) {
 
 } // namespace
 
-void SplitFileName(const std::string& name, std::string& stem, std::string& extension) {
-    const std::size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos) {
-        stem = name;
-        extension.clear();
-    } else {
-        stem = name.substr(0, dot);
-        extension = name.substr(dot);
-    }
-}
-
-bool IsSeriesMember(const std::string& name, const std::string& stem,
-                    const std::string& extension) {
-    std::string ownStem;
-    std::string ownExtension;
-    SplitFileName(name, ownStem, ownExtension);
-    if (!ownStem.empty() && IsDigit(ownStem.back())) {
-        ownStem.pop_back();
-    }
-    return EqualIgnoringCase(ownStem, stem) && EqualIgnoringCase(ownExtension, extension);
-}
-
 ResFileSet::ResFileSet() {
     SetEncoding(Int4, Real4, false);
 }

@@ -8,6 +8,7 @@
 #include "fileio/RecordReader.h"
 #include "fileio/ResEncoding.h"
 #include "fileio/ResFile.h"
+#include "fileio/SeriesNames.h"
 
 #include <cstdint>
 #include <string>
@@ -110,12 +111,3 @@ private:
     IntReader intReader = nullptr;
     RecordReader recordReader;
 };
-
-// Whether the directory entry `name` belongs to the series of `stem` and
-// `extension`: its own stem, less one trailing digit if it has one, equals
-// `stem` and its extension equals `extension`, ignoring ASCII letter case.
-bool IsSeriesMember(const std::string& name, const std::string& stem, const std::string& extension);
-
-// The parts of a file name: the stem is everything before the last '.', the
-// extension the rest including the '.'; without a '.' the extension is empty.
-void SplitFileName(const std::string& name, std::string& stem, std::string& extension);

@@ -6,6 +6,7 @@
 #include "BlockValues.h"
 #include "ResultHandle.h"
 #include "kvres/version.h"
+#include "WriterBindings.h"
 
 #include "rxDataType.h"
 #include "rxSimulation.h"
@@ -427,6 +428,7 @@ PYBIND11_MODULE(kvres, m) {
     m.doc() = "Read .res finite-element result sets as numpy arrays, with the kvres plug-in's "
               "own answers.";
     m.attr("__version__") = KVRES_VERSION;
+    BindWriter(m);
 
     static py::exception<NotRecognized> notRecognized(m, "NotRecognizedError", PyExc_ValueError);
     notRecognized.doc() = "The file's title does not mark it as a .res result file.";

@@ -9,7 +9,7 @@
 
 namespace {
 
-const char* const kCommands[] = {"info", "dump", "check", "diff", "history"};
+const char* const kCommands[] = {"info", "dump", "check", "diff", "history", "convert"};
 
 bool IsCommand(const std::string& word) {
     return std::find(std::begin(kCommands), std::end(kCommands), word) != std::end(kCommands);
@@ -308,6 +308,29 @@ bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& 
         ->option_text("PATH");
     AddPluginOptions(history, options);
 
+    CLI::App* convert =
+        AddCommand(app, "convert", "write a result set anew: another encoding, a part, or salvage");
+    convert->add_option("IN", options.file, "the result set read (any file of a series)")
+        ->required();
+    convert->add_option("OUT", options.otherFile, "the file written (continued as a series)")
+        ->required();
+    convert->add_option("--encoding", options.encoding,
+                        "i4le, i4be, i8le or i8be (default: that of IN's first file)");
+    convert->add_option("--type", options.selection.types, "only this data type; repeatable")
+        ->option_text("NAME")
+        ->allow_extra_args(false);
+    convert->add_option("--sim", options.convertSims, "only this simulation or range; repeatable")
+        ->option_text("INDEX|A..B")
+        ->allow_extra_args(false);
+    convert
+        ->add_flag("--salvage", options.salvage,
+                   "copy what a reader can reach of a damaged set and list what is left out")
+        ->disable_flag_override();
+    convert
+        ->add_flag("--nan-as-infinity", options.nanAsInfinity,
+                   "write NaN as infinity in a Cray file instead of refusing it")
+        ->disable_flag_override();
+
     // Help and version are answered before anything is checked.
     bool optionsEnded = false;
     std::string commandName;
@@ -358,11 +381,9 @@ bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& 
         return false;
     }
     const std::pair<CLI::App*, ToolOptions::Command> commands[] = {
-        {info, ToolOptions::Command::Info},
-        {dump, ToolOptions::Command::Dump},
-        {check, ToolOptions::Command::Check},
-        {diff, ToolOptions::Command::Diff},
-        {history, ToolOptions::Command::History}};
+        {info, ToolOptions::Command::Info},       {dump, ToolOptions::Command::Dump},
+        {check, ToolOptions::Command::Check},     {diff, ToolOptions::Command::Diff},
+        {history, ToolOptions::Command::History}, {convert, ToolOptions::Command::Convert}};
     for (const auto& [command, value] : commands) {
         if (command->parsed()) {
             options.command = value;
@@ -386,6 +407,8 @@ const char* CommandLine::Usage() {
            "                  [--force] [--plugin PATH]\n"
            "       kvres-tool history FILE --type NAME --entity ID [--read auto|real|complex]\n"
            "                  [--format csv|json|text] [--svg PATH] [--force] [--plugin PATH]\n"
+           "       kvres-tool convert IN OUT [--encoding i4le|i4be|i8le|i8be] [--type NAME]...\n"
+           "                  [--sim INDEX|A..B]... [--salvage] [--nan-as-infinity]\n"
            "       kvres-tool COMMAND --help | kvres-tool --help | --version\n";
 }
 
@@ -399,6 +422,7 @@ const char* CommandLine::Help() {
            "  check FILE           validate the file set: encodings, tables, every block\n"
            "  diff A B             compare two result sets within tolerances\n"
            "  history FILE         one entity's values over every simulation\n"
+           "  convert IN OUT       write a result set anew (encoding, part, salvage)\n"
            "\n"
            "'kvres-tool COMMAND --help' describes each command's options, such as\n"
            "dump's --format, --read, --type and --sim.\n"

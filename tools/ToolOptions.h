@@ -10,7 +10,7 @@
 #include <vector>
 
 struct ToolOptions {
-    enum class Command { None, Info, Dump, Check, Diff, History, Help, Version };
+    enum class Command { None, Info, Dump, Check, Diff, History, Convert, Help, Version };
     enum class Format { Text, Json, Csv };
 
     Command command = Command::None;
@@ -41,6 +41,12 @@ struct ToolOptions {
     std::string typeName;
     int entity = 0;
     std::string svgPath;
+
+    // convert: IN is `file`, OUT `otherFile`; --type goes to selection.types
+    std::string encoding;                 // empty: that of IN's first file
+    std::vector<std::string> convertSims; // INDEX or A..B texts
+    bool salvage = false;
+    bool nanAsInfinity = false;
 
     // help: the text to print for `--help` (of the tool or of one command)
     std::string helpText;

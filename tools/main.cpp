@@ -61,6 +61,8 @@ int main(int argc, char** argv) {
             return commands::Diff(options);
         case ToolOptions::Command::History:
             return commands::History(options);
+        case ToolOptions::Command::Convert:
+            return commands::Convert(options);
         }
     } catch (const std::exception& exception) {
         commands::Complain(options.file + ": " + exception.what());

@@ -52,7 +52,7 @@ TEST(ToolCommandTest, UsageErrorsExitTwoWithAMessageAndTheUsage) {
     const std::string file = WriteRes(dir, "small.res", SmallFile());
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{}, "no command"},
-        {{"convert", file}, "unknown command 'convert'"},
+        {{"frobnicate", file}, "unknown command 'frobnicate'"},
         {{"dump"}, "FILE is required"},
         {{"dump", file, file}, "unexpected argument"},
         {{"dump", file, "--bogus"}, "unknown option '--bogus'"},

@@ -16,6 +16,7 @@ int Dump(const ToolOptions& options);
 int Check(const ToolOptions& options);
 int Diff(const ToolOptions& options);
 int History(const ToolOptions& options);
+int Convert(const ToolOptions& options);
 
 // Writes "kvres-tool: MESSAGE" as one line on standard error.
 void Complain(const std::string& message);

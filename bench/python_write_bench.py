@@ -1,0 +1,87 @@
+#!/usr/bin/env python3
+"""Speed of kvres.Writer against numpy.ndarray.tofile on one large block.
+
+Writes one simulation holding one nodal scalar block of N entities (default
+1,000,000) with kvres.Writer (open, simulation, block, close: the whole file,
+renamed into place) and, interleaved in the same run, the same records as a
+structured int32/float32 array with numpy's tofile (the records alone, no
+header or tables); for information also numpy building those records from
+the separate ids and values arrays the writer takes, then tofile. Times are this process's processor time (user + system:
+the copy into the page cache is system time), steadier than the wall clock
+on a shared machine. Reports the median time of each and the speed ratio
+tofile time / kvres time (target >= 0.8). Encodings:
+4-byte little-endian (the target) and big-endian Cray for information.
+
+    make bench-python            # or:
+    /usr/bin/python3 bench/python_write_bench.py --module-dir build/python
+"""
+import argparse
+import os
+import statistics
+import sys
+import tempfile
+import time
+
+import numpy as np
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--module-dir", required=True)
+    parser.add_argument("--entities", type=int, default=1_000_000)
+    parser.add_argument("--repeat", type=int, default=31)
+    parser.add_argument("--folder", default=None, help="where the files go (default: the system temporary folder)")
+    args = parser.parse_args()
+    sys.path.insert(0, args.module_dir)
+    import kvres  # noqa: E402
+
+    n = args.entities
+    ids = np.arange(1, n + 1, dtype=np.int32)
+    values = (np.arange(n, dtype=np.float32) * np.float32(0.731)) - np.float32(1234.5)
+    records = np.empty(n, dtype=[("id", "<i4"), ("value", "<f4")])
+    records["id"] = ids
+    records["value"] = values
+
+    print(f"One nodal scalar block of {n:,} entities: kvres.Writer against "
+          f"numpy.ndarray.tofile of the same {records.nbytes / 1e6:.1f} MB of records")
+    print(f"{'encoding':10} {'tofile ms':>10} {'kvres ms':>10} {'ratio':>7}  "
+          f"target ratio >= 0.8")
+    with tempfile.TemporaryDirectory(dir=args.folder) as folder:
+        raw = os.path.join(folder, "records.bin")
+        for encoding in ("i4le", "i8be"):
+            path = os.path.join(folder, f"block_{encoding}.res")
+            numpy_times, kvres_times, built_times = [], [], []
+            for _ in range(args.repeat):
+                start = time.process_time()
+                built = np.empty(n, dtype=records.dtype)
+                built["id"] = ids
+                built["value"] = values
+                built.tofile(raw)
+                built_times.append(time.process_time() - start)
+                del built
+                os.remove(raw)
+                start = time.process_time()
+                records.tofile(raw)
+                numpy_times.append(time.process_time() - start)
+                os.remove(raw)
+                start = time.process_time()
+                with kvres.Writer(path, encoding=encoding, simulations=1) as w:
+                    w.simulation("Time = 1")
+                    w.block("temperature", kind=1, ids=ids, values=values)
+                kvres_times.append(time.process_time() - start)
+                os.remove(path)
+            t_numpy = statistics.median(numpy_times)
+            t_kvres = statistics.median(kvres_times)
+            ratio = t_numpy / t_kvres
+            verdict = ("ok" if ratio >= 0.8 else "MISSED") if encoding == "i4le" else "(info)"
+            print(f"{encoding:10} {t_numpy * 1e3:10.2f} {t_kvres * 1e3:10.2f} {ratio:7.2f}  "
+                  f"{verdict}")
+            if encoding == "i4le":
+                t_built = statistics.median(built_times)
+                print(f"{'(built)':10} {t_built * 1e3:10.2f} {t_kvres * 1e3:10.2f} "
+                      f"{t_built / t_kvres:7.2f}  (information: numpy builds the records from "
+                      f"the same ids and values, then tofile)")
+
+
+if __name__ == "__main__":
+    main()

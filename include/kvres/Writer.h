@@ -1,0 +1,89 @@
+// kvres::Writer: writes a .res result file (or a numbered series of them)
+// streaming: simulations one after another, each with its data blocks one
+// after another, a block whole or in pieces of records. Memory holds one
+// piece of records and the tables; the data goes to the disk as it comes.
+//
+// Everything is written to temporary files in the target's folder and only
+// Close() renames them over the target (and its continuation files); a
+// writer destroyed before Close(), or whose Close() fails, leaves the target
+// and its series as they were. A file ends before 2 GiB: when the next block
+// would pass that, the current simulation continues in the series' next file
+// (run.res, then run0.res to run9.res). Series files of the target's name
+// that the new result does not use are removed at Close(), as a reader would
+// otherwise take them for part of it.
+//
+// Values are stored as the file holds them: a kind's reals per record in the
+// file's order (phases in degrees). Inputs are checked before anything of
+// them is written; a failed call throws kvres::InputError and leaves the
+// writer as it was before the call. A failure of the file system throws
+// kvres::WriteError and ends the writer: later calls throw again.
+#pragma once
+
+#include "kvres/WriteError.h"
+#include "kvres/WriterOptions.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace kvres {
+
+class Writer {
+public:
+    // Reals per record of a kind: 0 -> 3, 1 -> 1, 2 -> 0, 3 -> 1, 4 -> 6,
+    // 5 -> 2, 6 -> 2, 7 -> 3, 8 -> 3; -1 outside 0 to 8.
+    static int RealsPerRecord(int kind);
+
+    // The largest file the writer makes by default: 2^31 - 1 bytes.
+    static constexpr std::int64_t kMaxFileBytes = 2147483647;
+
+    // Starts a result at `path`. Throws InputError for bad options, WriteError
+    // when the temporary file cannot be created in the target's folder.
+    explicit Writer(const std::string& path, const WriterOptions& options = WriterOptions());
+    // For tests: files end before `maxFileBytes` instead of 2 GiB.
+    Writer(const std::string& path, const WriterOptions& options, std::int64_t maxFileBytes);
+    // Discards everything unless Close() succeeded.
+    ~Writer();
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    // Starts the next simulation, ending the one before. `label` is at most
+    // 30 characters without NUL; the reader's sync value is the number after
+    // its '=' (see SyncLabel).
+    void BeginSimulation(const std::string& label);
+
+    // A whole block of `count` records: ids[i] and the kind's reals of record
+    // i at values[i * RealsPerRecord(kind)] onwards. `valueCount` is the
+    // length of `values` and must be count * RealsPerRecord(kind).
+    void WriteBlock(const std::string& name, int kind, const std::int32_t* ids, std::size_t count,
+                    const float* values, std::size_t valueCount);
+
+    // The same block in pieces: BeginBlock with the number of records, then
+    // WriteRecords until that many have come, then EndBlock.
+    void BeginBlock(const std::string& name, int kind, std::int64_t count);
+    void WriteRecords(const std::int32_t* ids, const float* values, std::size_t records);
+    void EndBlock();
+
+    // Ends the last simulation, finishes the files and renames them into
+    // place. Throws InputError when no simulation was written or a block is
+    // unfinished, WriteError when the file system fails; either way nothing
+    // under the target's name has changed.
+    void Close();
+    // Discards everything written so far; the writer is finished.
+    void Abort();
+
+    // Simulations begun so far, over all files.
+    int SimulationCount() const;
+    // Files of the series used so far (1 until a file is full).
+    int FileCount() const;
+    // The final names of those files, in series order.
+    std::string FileName(int index) const;
+    const WriterOptions& Options() const;
+
+private:
+    class State;
+    std::unique_ptr<State> state;
+};
+
+} // namespace kvres

@@ -1,0 +1,457 @@
+#include "WriterBindings.h"
+
+#include "ResultCopier.h"
+
+#include "model/PhaseConversion.h"
+
+#include "kvres/SyncLabel.h"
+#include "kvres/Writer.h"
+
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace py = pybind11;
+
+namespace {
+
+PyObject* writeErrorType = nullptr;
+PyObject* inputErrorType = nullptr;
+
+[[noreturn]] void RaiseInput(const std::string& message) {
+    throw kvres::InputError(message);
+}
+
+// The str of a path given as str, bytes or os.PathLike.
+std::string PathText(const py::object& path) {
+    py::object os = py::module_::import("os");
+    py::bytes encoded = os.attr("fsencode")(path);
+    return encoded;
+}
+
+// The float nearest to `radians` among those whose degrees a reader turns
+// back into exactly `radians`, if there is one; else the degrees whose
+// radians lie nearest.
+float DegreesFor(float radians) {
+    if (!std::isfinite(radians)) {
+        return radians;
+    }
+    float guess = static_cast<float>(static_cast<double>(radians) / kRadiansPerDegree);
+    float best = guess;
+    double bestDistance = std::numeric_limits<double>::infinity();
+    float candidate = guess;
+    for (int step = 0; step < 4; ++step) {
+        candidate = std::nextafter(candidate, -std::numeric_limits<float>::infinity());
+    }
+    for (int step = 0; step < 9; ++step) {
+        const double distance =
+            std::fabs(static_cast<double>(DegreesToRadians(candidate)) - radians);
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = candidate;
+        }
+        candidate = std::nextafter(candidate, std::numeric_limits<float>::infinity());
+    }
+    return best;
+}
+
+std::string ShapeText(const py::array& array) {
+    std::string text = "(";
+    for (py::ssize_t d = 0; d < array.ndim(); ++d) {
+        text += (d > 0 ? ", " : "") + std::to_string(array.shape(d));
+    }
+    return text + (array.ndim() == 1 ? ",)" : ")");
+}
+
+// Ids as a C-contiguous int32 array: the caller's own when it is one,
+// otherwise a checked conversion of its integers.
+py::array_t<std::int32_t> IdArray(const std::string& name, const py::object& given) {
+    py::array array = py::array::ensure(given);
+    if (!array) {
+        throw py::error_already_set();
+    }
+    if (array.ndim() != 1) {
+        RaiseInput("data type '" + name + "': ids must be one-dimensional, not of shape " +
+                   ShapeText(array));
+    }
+    const char kind = array.dtype().kind();
+    if (array.size() > 0 && kind != 'i' && kind != 'u') {
+        RaiseInput("data type '" + name + "': ids must be integers, not " +
+                   py::str(array.dtype()).cast<std::string>());
+    }
+    if (array.dtype().is(py::dtype::of<std::int32_t>()) &&
+        (array.flags() & py::array::c_style) != 0) {
+        return py::reinterpret_borrow<py::array_t<std::int32_t>>(array);
+    }
+    if (array.size() > 0) {
+        const py::object low = array.attr("min")();
+        const py::object high = array.attr("max")();
+        if (low.cast<long double>() < std::numeric_limits<std::int32_t>::min() ||
+            high.cast<long double>() > std::numeric_limits<std::int32_t>::max()) {
+            const py::object bad =
+                low.cast<long double>() < std::numeric_limits<std::int32_t>::min() ? low : high;
+            RaiseInput("data type '" + name + "': id " + py::str(bad).cast<std::string>() +
+                       " does not fit 32 bits");
+        }
+    }
+    return py::array_t<std::int32_t, py::array::c_style | py::array::forcecast>::ensure(array);
+}
+
+class PyWriter {
+public:
+    PyWriter(const py::object& path, const std::string& encoding, const std::string& title,
+             const std::string& subtitle, const std::string& nan, int simulations, bool durable)
+        : given(path) {
+        kvres::WriterOptions options;
+        if (!kvres::ParseEncoding(encoding, options.encoding)) {
+            RaiseInput("unknown encoding '" + encoding + "' (i4le, i4be, i8le, i8be)");
+        }
+        if (nan != "error" && nan != "infinity") {
+            RaiseInput("nan must be 'error' or 'infinity', not '" + nan + "'");
+        }
+        options.title = title;
+        options.subtitle = subtitle;
+        options.nanAsInfinity = nan == "infinity";
+        options.expectedSimulations = simulations;
+        options.durable = durable;
+        writer = std::make_unique<kvres::Writer>(PathText(path), options);
+    }
+
+    kvres::Writer& Open() {
+        if (!writer) {
+            throw kvres::InputError("operation on a closed kvres.Writer");
+        }
+        return *writer;
+    }
+
+    void Simulation(const py::object& label, const py::object& sync, const std::string& name) {
+        std::string text;
+        if (!sync.is_none()) {
+            if (!label.is_none()) {
+                RaiseInput("give a label or sync=, not both");
+            }
+            text = kvres::SyncLabel(name, sync.cast<float>());
+        } else if (label.is_none()) {
+            RaiseInput("a simulation needs a label or sync=");
+        } else {
+            text = label.cast<std::string>();
+        }
+        kvres::Writer& open = Open();
+        py::gil_scoped_release release;
+        open.BeginSimulation(text);
+    }
+
+    void Block(const std::string& name, int kind, const py::object& idsGiven,
+               const py::object& valuesGiven, const std::string& phase) {
+        kvres::Writer& open = Open();
+        if (phase != "degrees" && phase != "radians") {
+            RaiseInput("phase must be 'degrees' or 'radians', not '" + phase + "'");
+        }
+        const int reals = kvres::Writer::RealsPerRecord(kind);
+        if (reals < 0) {
+            RaiseInput("data type '" + name + "' has kind " + std::to_string(kind) +
+                       "; kinds are 0 to 8");
+        }
+        py::array_t<std::int32_t> ids = IdArray(name, idsGiven);
+        const py::ssize_t count = ids.shape(0);
+        py::array values;
+        if (valuesGiven.is_none()) {
+            values = py::array_t<float>(std::vector<py::ssize_t>{count, 0});
+        } else {
+            values =
+                py::array_t<float, py::array::c_style | py::array::forcecast>::ensure(valuesGiven);
+            if (!values) {
+                throw py::error_already_set();
+            }
+        }
+        // The shapes a kind's values may have: (n, reals), (n,) for one real,
+        // and (n, 2, 3) magnitudes then phases for kind 4, as kvres reads them.
+        const bool scalarShape = values.ndim() == 1 && reals == 1;
+        const bool rowShape = values.ndim() == 2 && values.shape(1) == reals;
+        const bool splitShape =
+            kind == 4 && values.ndim() == 3 && values.shape(1) == 2 && values.shape(2) == 3;
+        if (!scalarShape && !rowShape && !splitShape) {
+            RaiseInput("data type '" + name + "' of kind " + std::to_string(kind) +
+                       " takes values of shape (n, " + std::to_string(reals) + ")" +
+                       (reals == 1 ? " or (n,)" : "") + (kind == 4 ? " or (n, 2, 3)" : "") +
+                       ", not " + ShapeText(values));
+        }
+        if (values.shape(0) != count) {
+            RaiseInput("data type '" + name + "' has " + std::to_string(count) + " ids but " +
+                       std::to_string(values.shape(0)) + " records of values");
+        }
+        const bool radians = phase == "radians" && (kind == 4 || kind == 5 || kind == 6);
+        if (splitShape || radians) {
+            // Reordered or converted into a copy of the records as stored.
+            const float* source = static_cast<const float*>(values.data());
+            py::array_t<float> stored(std::vector<py::ssize_t>{count, reals});
+            float* target = stored.mutable_data();
+            for (py::ssize_t i = 0; i < count; ++i) {
+                for (int r = 0; r < reals; ++r) {
+                    float value =
+                        splitShape ? source[i * 6 + (r % 2) * 3 + r / 2] : source[i * reals + r];
+                    if (radians && r % 2 == 1) {
+                        value = DegreesFor(value);
+                    }
+                    target[i * reals + r] = value;
+                }
+            }
+            values = stored;
+        }
+        const std::int32_t* idData = ids.data();
+        const float* valueData = static_cast<const float*>(values.data());
+        const std::size_t valueCount = static_cast<std::size_t>(count) * reals;
+        py::gil_scoped_release release;
+        open.WriteBlock(name, kind, idData, static_cast<std::size_t>(count), valueData, valueCount);
+    }
+
+    kvres::ResultCopier& CopierFor(const py::object& result) {
+        if (py::hasattr(result, "closed") && result.attr("closed").cast<bool>()) {
+            throw py::value_error("cannot copy from a closed kvres.Result");
+        }
+        if (!py::hasattr(result, "path")) {
+            throw py::type_error("copy takes a kvres.Result (an object with a path)");
+        }
+        const std::string path = PathText(result.attr("path"));
+        auto found = copiers.find(path);
+        if (found == copiers.end()) {
+            std::unique_ptr<kvres::ResultCopier> copier;
+            try {
+                copier = std::make_unique<kvres::ResultCopier>(path);
+            } catch (const kvres::ResultCopier::Damaged& damage) {
+                throw kvres::WriteError(damage.what());
+            }
+            found = copiers.emplace(path, std::move(copier)).first;
+        }
+        return *found->second;
+    }
+
+    std::vector<std::string> Copy(const py::object& result, const py::object& sim,
+                                  const py::object& dataTypes, bool salvage) {
+        kvres::Writer& open = Open();
+        kvres::ResultCopier& copier = CopierFor(result);
+        kvres::ResultCopier::Options options;
+        options.salvage = salvage;
+        if (!dataTypes.is_none()) {
+            if (py::isinstance<py::str>(dataTypes)) {
+                options.types.push_back(dataTypes.cast<std::string>());
+            } else {
+                for (const py::handle type : dataTypes) {
+                    options.types.push_back(py::hasattr(type, "name")
+                                                ? type.attr("name").cast<std::string>()
+                                                : type.cast<std::string>());
+                }
+            }
+        }
+        std::vector<int> simulations;
+        if (sim.is_none()) {
+            for (int s = 0; s < copier.SimulationCount(); ++s) {
+                simulations.push_back(s);
+            }
+        } else {
+            long index =
+                py::hasattr(sim, "index") ? sim.attr("index").cast<long>() : sim.cast<long>();
+            if (index < 0) {
+                index += copier.SimulationCount();
+            }
+            if (index < 0 || index >= copier.SimulationCount()) {
+                throw py::index_error("simulation index out of range (the result has " +
+                                      std::to_string(copier.SimulationCount()) + ")");
+            }
+            simulations.push_back(static_cast<int>(index));
+        }
+        std::vector<std::string> dropped =
+            salvage && sim.is_none() ? copier.SeriesDamage() : std::vector<std::string>();
+        if (!salvage && sim.is_none() && !copier.SeriesDamage().empty()) {
+            throw kvres::WriteError(copier.SeriesDamage().front() +
+                                    " (salvage=True copies what is readable)");
+        }
+        py::gil_scoped_release release;
+        try {
+            for (int simulation : simulations) {
+                if (sim.is_none()) {
+                    copier.CopySimulation(open, simulation, options, dropped);
+                } else {
+                    copier.CopyBlocks(open, simulation, options, dropped);
+                }
+            }
+        } catch (const kvres::ResultCopier::Damaged& damage) {
+            throw kvres::WriteError(std::string(damage.what()) +
+                                    " (salvage=True copies what is readable)");
+        }
+        return dropped;
+    }
+
+    void Close() {
+        if (!writer) {
+            return;
+        }
+        {
+            py::gil_scoped_release release;
+            writer->Close();
+        }
+        Finish();
+    }
+
+    void Abort() {
+        if (writer) {
+            writer->Abort();
+        }
+        Finish();
+    }
+
+    void Finish() {
+        if (writer) {
+            for (int f = 0; f < writer->FileCount(); ++f) {
+                files.push_back(writer->FileName(f));
+            }
+        }
+        writer.reset();
+        copiers.clear();
+    }
+
+    py::object given;
+    std::unique_ptr<kvres::Writer> writer;
+    std::map<std::string, std::unique_ptr<kvres::ResultCopier>> copiers;
+    std::vector<std::string> files;
+};
+
+// kvres.write: a Result copied whole, or {label: {name: (kind, ids, values)}}.
+void Write(const py::object& path, const py::object& result, const std::string& encoding,
+           const std::string& title, const std::string& subtitle, const std::string& nan) {
+    if (py::hasattr(result, "path") && py::hasattr(result, "simulations")) {
+        const int count = static_cast<int>(py::len(result.attr("simulations")));
+        PyWriter writer(path, encoding, title, subtitle, nan, count, false);
+        try {
+            writer.Copy(result, py::none(), py::none(), false);
+            writer.Close();
+        } catch (...) {
+            writer.Abort();
+            throw;
+        }
+        return;
+    }
+    if (!py::isinstance<py::dict>(result) && !py::hasattr(result, "items")) {
+        throw py::type_error("write takes a kvres.Result or a mapping {label: {name: "
+                             "(kind, ids, values)}}");
+    }
+    PyWriter writer(path, encoding, title, subtitle, nan, static_cast<int>(py::len(result)), false);
+    try {
+        for (const py::handle item : result.attr("items")()) {
+            const py::tuple pair = py::reinterpret_borrow<py::tuple>(item);
+            writer.Simulation(pair[0], py::none(), "Time");
+            const py::object blocks = pair[1];
+            for (const py::handle block : blocks.attr("items")()) {
+                const py::tuple entry = py::reinterpret_borrow<py::tuple>(block);
+                const std::string name = entry[0].cast<std::string>();
+                const py::object data = entry[1];
+                if (py::isinstance<py::dict>(data)) {
+                    writer.Block(name, data["kind"].cast<int>(), data["ids"], data["values"],
+                                 data.contains("phase") ? data["phase"].cast<std::string>()
+                                                        : "degrees");
+                } else {
+                    const py::tuple triple = data.cast<py::tuple>();
+                    if (triple.size() != 3) {
+                        RaiseInput("data type '" + name +
+                                   "': give (kind, ids, values) or a dict of them");
+                    }
+                    writer.Block(name, triple[0].cast<int>(), triple[1], triple[2], "degrees");
+                }
+            }
+        }
+        writer.Close();
+    } catch (...) {
+        writer.Abort();
+        throw;
+    }
+}
+
+} // namespace
+
+void BindWriter(py::module_& m) {
+    const std::string module = m.attr("__name__").cast<std::string>();
+    writeErrorType = PyErr_NewExceptionWithDoc(
+        (module + ".WriteError").c_str(),
+        "Writing a .res file failed: the file system refused, or the result does not fit the "
+        "format. Nothing under the target's name changed.",
+        PyExc_RuntimeError, nullptr);
+    py::tuple inputBases = py::make_tuple(py::handle(writeErrorType), py::handle(PyExc_ValueError));
+    inputErrorType = PyErr_NewExceptionWithDoc(
+        (module + ".InputError").c_str(),
+        "The data or the order of calls given to a kvres.Writer is wrong; the message says what.",
+        inputBases.ptr(), nullptr);
+    m.add_object("WriteError", py::handle(writeErrorType));
+    m.add_object("InputError", py::handle(inputErrorType));
+    py::register_exception_translator([](std::exception_ptr pointer) {
+        try {
+            if (pointer) {
+                std::rethrow_exception(pointer);
+            }
+        } catch (const kvres::InputError& error) {
+            PyErr_SetString(inputErrorType, error.what());
+        } catch (const kvres::WriteError& error) {
+            PyErr_SetString(writeErrorType, error.what());
+        }
+    });
+
+    py::class_<PyWriter>(m, "Writer",
+                         "Writes a .res result file streaming: simulation(), then block() for "
+                         "each data type, for each simulation; close() (or the end of a with "
+                         "block) renames the finished file into place. Values are stored as "
+                         "the file holds them: a kind's reals per record, phases in degrees.")
+        .def(py::init<const py::object&, const std::string&, const std::string&, const std::string&,
+                      const std::string&, int, bool>(),
+             py::arg("path"), py::arg("encoding") = "i4le", py::arg("title") = "",
+             py::arg("subtitle") = "", py::arg("nan") = "error", py::arg("simulations") = 0,
+             py::arg("durable") = false,
+             "encoding: i4le, i4be, i8le or i8be. title, subtitle: the header texts. nan: "
+             "'error' or 'infinity' (Cray files hold no NaN). simulations: how many will "
+             "come, if known (saves moving the data once). durable: flush to the disk "
+             "before the rename.")
+        .def("simulation", &PyWriter::Simulation, py::arg("label") = py::none(), py::kw_only(),
+             py::arg("sync") = py::none(), py::arg("name") = "Time",
+             "Starts the next simulation: simulation('Time = 0.5') or "
+             "simulation(sync=0.5, name='Time').")
+        .def("block", &PyWriter::Block, py::arg("name"), py::kw_only(), py::arg("kind"),
+             py::arg("ids"), py::arg("values") = py::none(), py::arg("phase") = "degrees",
+             "One data type's values in the current simulation: ids (n,) integers; values "
+             "float32 of shape (n,) or (n, 1) for kinds 1 and 3, (n, 3) for 0, 7 and 8, "
+             "(n, 2) magnitude and phase for 5 and 6, (n, 6) as stored or (n, 2, 3) "
+             "magnitudes then phases for 4. phase='radians' converts the phases of kinds "
+             "4-6 to the degrees the file stores.")
+        .def("copy", &PyWriter::Copy, py::arg("result"), py::arg("sim") = py::none(),
+             py::arg("data_types") = py::none(), py::arg("salvage") = false,
+             "Copies stored blocks of an open kvres.Result as the file holds them: of one "
+             "simulation into the current one, or (sim=None) every simulation as new "
+             "ones. data_types: names to copy (stored or as the result lists them). "
+             "Returns what salvage left out.")
+        .def("close", &PyWriter::Close, "Finishes the file(s) and renames them into place.")
+        .def("abort", &PyWriter::Abort, "Discards everything written.")
+        .def_property_readonly("closed", [](const PyWriter& w) { return !w.writer; })
+        .def_property_readonly("path", [](const PyWriter& w) { return w.given; })
+        .def_property_readonly(
+            "files", [](const PyWriter& w) { return w.files; }, "The files written, once closed.")
+        .def("__enter__", [](py::object self) { return self; })
+        .def("__exit__",
+             [](PyWriter& self, const py::object& type, const py::object&, const py::object&) {
+                 if (type.is_none()) {
+                     self.Close();
+                 } else {
+                     self.Abort();
+                 }
+                 return false;
+             });
+
+    m.def("write", &Write, py::arg("path"), py::arg("result"), py::kw_only(),
+          py::arg("encoding") = "i4le", py::arg("title") = "", py::arg("subtitle") = "",
+          py::arg("nan") = "error",
+          "Writes a whole result: a kvres.Result copied as stored, or a mapping "
+          "{label: {name: (kind, ids, values)}}.");
+}

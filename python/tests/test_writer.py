@@ -1,0 +1,178 @@
+"""kvres.Writer and kvres.write: what is written reads back through
+kvres.open bit for bit (4-byte files and big-endian Cray), little-endian
+Cray within its bound, errors name what is wrong, and a failed write
+leaves nothing behind."""
+import os
+
+import numpy as np
+import pytest
+
+import kvres
+from conftest import EXAMPLES
+
+ENCODINGS_EXACT = ["i4le", "i4be", "i8be"]
+
+
+def specimens(count, seed):
+    """float32 values of every sort a file may hold: zeros, extremes,
+    subnormals, infinities and random bit patterns (no NaN)."""
+    rng = np.random.default_rng(seed)
+    bits = rng.integers(0, 2**32, size=count, dtype=np.uint64).astype(np.uint32)
+    values = bits.view(np.float32).copy()
+    values[np.isnan(values)] = 1.0
+    special = np.array([0.0, -0.0, 1.0, -1.5, np.inf, -np.inf,
+                        np.finfo(np.float32).max, np.finfo(np.float32).tiny,
+                        np.float32(1e-45)], dtype=np.float32)
+    values[:len(special)] = special
+    return values
+
+
+@pytest.mark.parametrize("encoding", ENCODINGS_EXACT + ["i8le"])
+@pytest.mark.parametrize("kind,shape", [(1, ()), (3, ()), (0, (3,)), (5, (2,)),
+                                        (6, (2,)), (7, (3,)), (8, (3,))])
+def test_round_trip(tmp_path, encoding, kind, shape):
+    n = 500
+    ids = np.arange(n, dtype=np.int32) * 3 - 7
+    values = specimens(n * int(np.prod(shape, dtype=int)), kind).reshape((n,) + shape)
+    path = tmp_path / "out.res"
+    with kvres.Writer(path, encoding=encoding) as w:
+        w.simulation(sync=0.5, name="Time")
+        w.block("field", kind=kind, ids=ids, values=values)
+    with kvres.open(path) as r:
+        assert r.simulations[0].label == "Time = 0.5"
+        assert r.simulations[0].sync == np.float32(0.5)
+        name = r.data_types[0].name
+        data = r.read(name, 0, read="real")
+    assert data.complete
+    assert np.array_equal(data.ids, ids)
+    with kvres.open(path) as r:
+        if kind in (7, 8):  # three data types, one per real
+            got = np.stack([r.read("field:" + part, 0, read="real").values
+                            for part in ("Magnitude", "Phase", "Offset")], axis=1)
+        elif kind in (5, 6):  # magnitudes read as stored, phases in radians
+            magnitude = r.read(name, 0, read="real").values
+            phase = r.read(name, 0, read="complex").values[:, 1]
+            got = np.stack([magnitude, phase], axis=1)
+            radians = (values[:, 1].astype(np.float64) * 0.01745329238474369)
+            values = np.stack([values[:, 0], radians.astype(np.float32)], axis=1)
+        else:
+            got = data.values.reshape(values.shape)
+    if encoding == "i8le":
+        finite = np.isfinite(values) & (np.abs(values) >= np.finfo(np.float32).tiny)
+        rel = np.abs(got[finite].astype(np.float64) - values[finite]) / np.abs(values[finite])
+        # The bound of the stored words; phases delivered in radians are
+        # rounded once more.
+        assert rel.max() <= 2.0 ** -17 + (2.0 ** -23 if kind in (5, 6) else 0)
+    else:
+        assert got.tobytes() == values.tobytes()
+
+
+@pytest.mark.parametrize("encoding", ENCODINGS_EXACT)
+def test_complex_phases_round_trip(tmp_path, encoding):
+    ids = np.array([1, 2, 3], dtype=np.int32)
+    stored = np.array([[1.0, 90.0], [2.0, -45.5], [3.0, 180.0]], dtype=np.float32)
+    path = tmp_path / "c.res"
+    with kvres.Writer(path, encoding=encoding) as w:
+        w.simulation("Freq = 10")
+        w.block("pressure", kind=5, ids=ids, values=stored)
+        w.block("velocity (c)", kind=4, ids=ids,
+                values=np.arange(18, dtype=np.float32).reshape(3, 2, 3))
+    with kvres.open(path) as r:
+        complex_read = r.read("pressure", 0, read="complex").values
+        vector = r.read("velocity", 0, read="complex").values
+    factor = 0.01745329238474369
+    assert np.array_equal(complex_read[:, 0], stored[:, 0])
+    assert np.array_equal(complex_read[:, 1],
+                          (stored[:, 1].astype(np.float64) * factor).astype(np.float32))
+    assert np.array_equal(vector[:, 0, :], np.arange(18, dtype=np.float32).reshape(3, 2, 3)[:, 0])
+    # Phases given in radians come back as those radians.
+    radians = complex_read[:, 1]
+    again = tmp_path / "again.res"
+    with kvres.Writer(again, encoding=encoding) as w:
+        w.simulation("Freq = 10")
+        w.block("pressure", kind=5, ids=ids,
+                values=np.stack([stored[:, 0], radians], axis=1), phase="radians")
+    with kvres.open(again) as r:
+        assert np.array_equal(r.read("pressure", 0, read="complex").values, complex_read)
+
+
+def test_input_errors_name_what_is_wrong(tmp_path):
+    ids = np.array([1, 2], dtype=np.int32)
+    path = tmp_path / "bad.res"
+    cases = [
+        (lambda w: w.block("t", kind=1, ids=ids, values=np.ones(2, np.float32)),
+         "block 't' comes before any simulation"),
+        (lambda w: w.simulation("x" * 31), "has 31 characters; its field holds 30"),
+        (lambda w: (w.simulation("s"), w.block("t", kind=9, ids=ids, values=None)),
+         "data type 't' has kind 9; kinds are 0 to 8"),
+        (lambda w: (w.simulation("s"), w.block("t", kind=0, ids=ids, values=np.ones(2))),
+         "takes values of shape (n, 3), not (2,)"),
+        (lambda w: (w.simulation("s"), w.block("t", kind=1, ids=ids, values=np.ones(3))),
+         "data type 't' has 2 ids but 3 records of values"),
+        (lambda w: (w.simulation("s"),
+                    w.block("t", kind=1, ids=np.array([1, 2**40]), values=np.ones(2))),
+         "id 1099511627776 does not fit 32 bits"),
+        (lambda w: (w.simulation("Time = 2"),
+                    w.block("s", kind=1, ids=ids, values=np.array([1, np.nan], np.float32))),
+         "NaN cannot be stored in a Cray file: simulation 0 'Time = 2', data type 's', "
+         "entity 2"),
+    ]
+    for call, words in cases:
+        with pytest.raises(kvres.InputError) as caught:
+            with kvres.Writer(path, encoding="i8le") as w:
+                call(w)
+        assert words in str(caught.value)
+        assert isinstance(caught.value, ValueError)
+        assert not path.exists()
+    assert os.listdir(tmp_path) == []
+
+
+def test_an_exception_keeps_the_old_file(tmp_path):
+    path = tmp_path / "out.res"
+    path.write_bytes(b"old")
+    with pytest.raises(RuntimeError):
+        with kvres.Writer(path) as w:
+            w.simulation("s")
+            w.block("t", kind=1, ids=[1], values=[1.0])
+            raise RuntimeError("the computation failed")
+    assert path.read_bytes() == b"old"
+    assert sorted(os.listdir(tmp_path)) == ["out.res"]
+
+
+def test_read_compute_write_back(tmp_path):
+    """The documented use: read components, compute a field, write it with
+    the stored data sets copied alongside."""
+    out = tmp_path / "derived.res"
+    with kvres.open(EXAMPLES / "beam.res") as src, kvres.Writer(out, encoding="i4be") as w:
+        for sim in src.simulations:
+            w.simulation(sim.label)
+            w.copy(src, sim, data_types=["displacements", "temperature"])
+            d = src.read("displacement_NC", sim, read="real")
+            magnitude = np.linalg.norm(d.values, axis=1).astype(np.float32)
+            w.block("displacement magnitude", kind=1, ids=d.ids, values=magnitude)
+    with kvres.open(out) as r, kvres.open(EXAMPLES / "beam.res") as src:
+        assert [s.label for s in r.simulations] == [s.label for s in src.simulations]
+        names = [t.name for t in r.data_types]
+        assert names == ["displacement", "temperature", "displacement magnitude"]
+        for sim in range(len(r.simulations)):
+            a = src.read("temperature", sim, read="real")
+            b = r.read("temperature", sim)
+            assert a.values.tobytes() == b.values.tobytes()
+            assert np.array_equal(a.ids, b.ids)
+
+
+def test_write_copies_a_whole_result_and_mappings(tmp_path):
+    whole = tmp_path / "whole.res"
+    with kvres.open(EXAMPLES / "beam.res") as src:
+        kvres.write(whole, src)
+        with kvres.open(whole) as copy:
+            assert [t.name for t in copy.data_types] == [t.name for t in src.data_types]
+            for sim in range(len(src.simulations)):
+                for t in src.data_types:
+                    a, b = src.read(t, sim), copy.read(t.name, sim)
+                    assert a.values.tobytes() == b.values.tobytes()
+    simple = tmp_path / "simple.res"
+    kvres.write(simple, {"Time = 1": {"p": (1, [5, 6], [0.5, 0.25])},
+                         "Time = 2": {"p": {"kind": 1, "ids": [5, 6], "values": [1, 2]}}})
+    with kvres.open(simple) as r:
+        assert r.read("p", 1).values.tolist() == [1.0, 2.0]

@@ -1,0 +1,56 @@
+// OutputFile: one temporary file of the .res writer, created beside the file
+// it will become and renamed over it at the end. Writes, reads back, moves
+// byte ranges within itself and truncates, at 64-bit offsets. Every failure
+// of the file system throws kvres::WriteError naming the final file. It
+// knows nothing of the .res layout.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace kvres {
+namespace detail {
+
+class OutputFile {
+public:
+    // Creates a new, empty temporary file in the folder of `finalPath`.
+    explicit OutputFile(const std::string& finalPath);
+    // Closes and removes the temporary file unless it was committed.
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    const std::string& FinalPath() const { return finalPath; }
+    const std::string& TemporaryPath() const { return temporaryPath; }
+
+    void WriteAt(std::int64_t offset, const void* bytes, std::size_t length);
+    void ReadAt(std::int64_t offset, void* bytes, std::size_t length);
+    // Moves `length` bytes from `from` to `to` (the ranges may overlap).
+    void Move(std::int64_t from, std::int64_t to, std::int64_t length);
+    // Copies `length` bytes at `from` of this file to `to` of `other`.
+    void CopyTo(std::int64_t from, OutputFile& other, std::int64_t to, std::int64_t length);
+    void Truncate(std::int64_t size);
+    // Flushes (to the disk when `durable`) and closes; the file stays under
+    // its temporary name until Commit.
+    void Finish(bool durable);
+    // Renames the finished file over its final name.
+    void Commit();
+    // Closes and removes the temporary file.
+    void Discard();
+
+private:
+    [[noreturn]] void Fail(const std::string& what) const;
+    void SeekTo(std::int64_t offset);
+
+    std::string finalPath;
+    std::string temporaryPath;
+    std::FILE* stream = nullptr;
+    std::int64_t position = -1; // the stream's position when known, else -1
+    bool reading = false;       // the last operation read (a seek must come between)
+    bool committed = false;
+};
+
+} // namespace detail
+} // namespace kvres

@@ -1,0 +1,650 @@
+#include "kvres/Writer.h"
+
+#include "OutputFile.h"
+#include "RecordEncoder.h"
+
+#include "fileio/SeriesNames.h"
+#include "model/ResLayout.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <system_error>
+#include <vector>
+
+namespace kvres {
+
+const char* EncodingName(Encoding encoding) {
+    switch (encoding) {
+    case Encoding::I4LE:
+        return "i4le";
+    case Encoding::I4BE:
+        return "i4be";
+    case Encoding::I8LE:
+        return "i8le";
+    case Encoding::I8BE:
+        return "i8be";
+    }
+    return "i4le";
+}
+
+bool ParseEncoding(const std::string& name, Encoding& encoding) {
+    for (Encoding candidate : {Encoding::I4LE, Encoding::I4BE, Encoding::I8LE, Encoding::I8BE}) {
+        if (name == EncodingName(candidate)) {
+            encoding = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+using detail::OutputFile;
+using detail::RecordEncoder;
+
+constexpr int kMaxSimulationsPerFile = 65535;
+constexpr int kMaxSeriesFiles = 11; // run.res, run0.res ... run9.res
+constexpr std::size_t kPieceRecordBytes = 512 * 1024;
+
+std::string Quoted(const std::string& text) {
+    return "'" + text + "'";
+}
+
+// A text for a fixed field of `width` bytes: at most width - 1 characters and
+// no NUL, which would end it early.
+void CheckText(const std::string& text, int width, const std::string& what) {
+    if (text.find('\0') != std::string::npos) {
+        throw InputError(what + " " + Quoted(text.substr(0, text.find('\0'))) +
+                         " holds a NUL character");
+    }
+    if (text.size() > static_cast<std::size_t>(width - 1)) {
+        throw InputError(what + " " + Quoted(text) + " has " + std::to_string(text.size()) +
+                         " characters; its field holds " + std::to_string(width - 1));
+    }
+}
+
+void PutText(std::vector<unsigned char>& bytes, const std::string& text, int width) {
+    const std::size_t used = std::min(text.size(), static_cast<std::size_t>(width));
+    bytes.insert(bytes.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(used));
+    bytes.insert(bytes.end(), static_cast<std::size_t>(width) - used, 0);
+}
+
+struct Row {
+    std::string name;
+    std::int32_t kind = 0;
+    std::int64_t blockOffset = 0; // from the start of the file's data
+};
+
+struct Simulation {
+    std::string label;
+    int index = 0;                // over the whole series
+    std::int64_t dataStart = 0;   // where its first block lies, from the start of the data
+    std::int64_t tableOffset = 0; // its data-type table, once written
+    std::vector<Row> rows;
+};
+
+// One file of the series being written. Its data (blocks and data-type
+// tables) begins after the room reserved for `reserved` simulation entries;
+// Finish moves it when the file holds another number.
+struct Part {
+    std::unique_ptr<OutputFile> file;
+    int reserved = 1;
+    std::int64_t dataEnd = 0;
+    std::vector<Simulation> simulations;
+};
+
+} // namespace
+
+class Writer::State {
+public:
+    State(const std::string& path, const WriterOptions& options, std::int64_t maxFileBytes)
+        : path(path), options(options), encoder(options.encoding), maxFileBytes(maxFileBytes) {
+        CheckText(options.title, reslayout::kHeaderTextWidth, "title");
+        CheckText(options.subtitle, reslayout::kHeaderTextWidth, "subtitle");
+        if (options.expectedSimulations < 0) {
+            throw InputError("expected simulations must be 0 or more, not " +
+                             std::to_string(options.expectedSimulations));
+        }
+        const std::int64_t smallest = HeaderBytes() + EntryBytes() + encoder.IntSize();
+        if (maxFileBytes < smallest || maxFileBytes > kMaxFileBytes) {
+            throw InputError("a file limit of " + std::to_string(maxFileBytes) +
+                             " bytes is outside " + std::to_string(smallest) + " to " +
+                             std::to_string(kMaxFileBytes));
+        }
+        if (path.empty()) {
+            throw InputError("no file name given");
+        }
+        std::error_code error;
+        if (fs::is_directory(fs::path(path), error)) {
+            throw InputError(Quoted(path) + " is a folder");
+        }
+        OpenPart();
+    }
+
+    // --- layout -----------------------------------------------------------
+
+    std::int64_t HeaderBytes() const {
+        return reslayout::kTitleWidth + 2 * reslayout::kHeaderTextWidth + encoder.IntSize();
+    }
+    std::int64_t EntryBytes() const { return reslayout::kLabelWidth + encoder.IntSize(); }
+    std::int64_t RowBytes() const { return reslayout::kNameWidth + 2 * encoder.IntSize(); }
+    std::int64_t TableBytes(std::size_t rows) const {
+        return encoder.IntSize() + static_cast<std::int64_t>(rows) * RowBytes();
+    }
+    std::int64_t DataBase(const Part& part) const {
+        return HeaderBytes() + part.reserved * EntryBytes();
+    }
+    // The size the current file would have with `extraData` more bytes of
+    // data and the open simulation's table holding `extraRows` more rows.
+    std::int64_t SizeWith(std::int64_t extraData, std::size_t extraRows) const {
+        const Part& part = parts.back();
+        std::int64_t size = HeaderBytes() +
+                            static_cast<std::int64_t>(part.simulations.size()) * EntryBytes() +
+                            part.dataEnd + extraData;
+        if (simulationOpen) {
+            size += TableBytes(part.simulations.back().rows.size() + extraRows);
+        }
+        return size;
+    }
+
+    // --- state ------------------------------------------------------------
+
+    void CheckUsable() const {
+        if (closed) {
+            throw InputError("the writer of " + Quoted(path) + " is closed");
+        }
+        if (!failure.empty()) {
+            throw WriteError("the writer of " + Quoted(path) + " failed earlier: " + failure);
+        }
+    }
+
+    // Runs `work`; a WriteError that is not an InputError ends the writer.
+    template <class Work> void Guard(Work&& work) {
+        CheckUsable();
+        try {
+            work();
+        } catch (const InputError&) {
+            throw;
+        } catch (const WriteError& error) {
+            failure = error.what();
+            Discard();
+            throw;
+        } catch (const std::exception& error) {
+            failure = error.what();
+            Discard();
+            throw;
+        }
+    }
+
+    std::string Where() const {
+        const Simulation& simulation = parts.back().simulations.back();
+        return "simulation " + std::to_string(simulation.index) + " " + Quoted(simulation.label);
+    }
+
+    // --- files ------------------------------------------------------------
+
+    std::string PartPath(int index) const {
+        if (index == 0) {
+            return path;
+        }
+        const fs::path target(path);
+        std::string stem;
+        std::string extension;
+        SplitFileName(target.filename().string(), stem, extension);
+        return (target.parent_path() / (stem + std::to_string(index - 1) + extension)).string();
+    }
+
+    void OpenPart() {
+        const int index = static_cast<int>(parts.size());
+        if (index > 0 && NamesSingleFile(fs::path(path).filename().string())) {
+            throw WriteError("the result does not fit one file of " + std::to_string(maxFileBytes) +
+                             " bytes, and " + Quoted(path) +
+                             " cannot continue in a series: a name ending in a digit is read "
+                             "on its own");
+        }
+        if (index >= kMaxSeriesFiles) {
+            throw WriteError("the series of " + Quoted(path) +
+                             " is full: " + std::to_string(kMaxSeriesFiles) + " files of at most " +
+                             std::to_string(maxFileBytes) + " bytes each");
+        }
+        Part part;
+        const int remaining = options.expectedSimulations - simulationCount;
+        part.reserved = std::max(1, std::min(remaining, kMaxSimulationsPerFile));
+        // Never reserve more than the file may hold.
+        while (part.reserved > 1 &&
+               HeaderBytes() + part.reserved * EntryBytes() > maxFileBytes / 2) {
+            part.reserved /= 2;
+        }
+        part.file = std::make_unique<OutputFile>(PartPath(index));
+        parts.push_back(std::move(part));
+    }
+
+    void WriteData(Part& part, std::int64_t offset, const void* bytes, std::size_t length) {
+        part.file->WriteAt(DataBase(part) + offset, bytes, length);
+    }
+
+    void WriteTable(Part& part, Simulation& simulation, std::int64_t base) {
+        std::vector<unsigned char> bytes(
+            static_cast<std::size_t>(TableBytes(simulation.rows.size())));
+        unsigned char* at = bytes.data();
+        encoder.PutInt(at, static_cast<std::int32_t>(simulation.rows.size()));
+        at += encoder.IntSize();
+        for (const Row& row : simulation.rows) {
+            std::memset(at, 0, reslayout::kNameWidth);
+            std::memcpy(at, row.name.data(), row.name.size());
+            at += reslayout::kNameWidth;
+            encoder.PutInt(at, row.kind);
+            at += encoder.IntSize();
+            encoder.PutInt(at, static_cast<std::int32_t>(base + row.blockOffset));
+            at += encoder.IntSize();
+        }
+        part.file->WriteAt(DataBase(part) + simulation.tableOffset, bytes.data(), bytes.size());
+    }
+
+    // Ends the open simulation: its table follows its blocks.
+    void EndSimulation() {
+        if (!simulationOpen) {
+            return;
+        }
+        Part& part = parts.back();
+        Simulation& simulation = part.simulations.back();
+        simulation.tableOffset = part.dataEnd;
+        part.dataEnd += TableBytes(simulation.rows.size());
+        WriteTable(part, simulation, DataBase(part));
+        simulationOpen = false;
+    }
+
+    // Writes the header and the simulation table, moving the data when the
+    // file holds another number of simulations than was reserved, and cuts
+    // the file at its end.
+    void FinishPart(Part& part) {
+        const int count = static_cast<int>(part.simulations.size());
+        const std::int64_t base = HeaderBytes() + count * EntryBytes();
+        if (count != part.reserved) {
+            part.file->Move(DataBase(part), base, part.dataEnd);
+            part.reserved = count;
+            for (Simulation& simulation : part.simulations) {
+                WriteTable(part, simulation, base);
+            }
+        }
+        std::vector<unsigned char> head;
+        head.reserve(static_cast<std::size_t>(base));
+        PutText(head, reslayout::kTitleText, reslayout::kTitleWidth);
+        PutText(head, options.title, reslayout::kHeaderTextWidth);
+        PutText(head, options.subtitle, reslayout::kHeaderTextWidth);
+        unsigned char word[8];
+        encoder.PutInt(word, count);
+        head.insert(head.end(), word, word + encoder.IntSize());
+        for (const Simulation& simulation : part.simulations) {
+            PutText(head, simulation.label, reslayout::kLabelWidth);
+            encoder.PutInt(word, static_cast<std::int32_t>(base + simulation.tableOffset));
+            head.insert(head.end(), word, word + encoder.IntSize());
+        }
+        part.file->WriteAt(0, head.data(), head.size());
+        part.file->Truncate(base + part.dataEnd);
+        part.file->Finish(options.durable);
+        // Only the names are needed from here on.
+        for (Simulation& simulation : part.simulations) {
+            simulation.rows.clear();
+            simulation.rows.shrink_to_fit();
+        }
+    }
+
+    // The open simulation, with the blocks it has so far, moves to a new
+    // file; the current file is finished without it.
+    void MoveSimulationToNextFile() {
+        Part& old = parts.back();
+        Simulation moving = std::move(old.simulations.back());
+        old.simulations.pop_back();
+        const std::int64_t start = moving.dataStart;
+        const std::int64_t length = old.dataEnd - start;
+        old.dataEnd = start;
+        // The new file reserves room for the moving simulation too.
+        --simulationCount;
+        OpenPart();
+        ++simulationCount;
+        Part& next = parts.back();
+        Part& previous = parts[parts.size() - 2];
+        previous.file->CopyTo(DataBase(previous) + start, *next.file, DataBase(next), length);
+        for (Row& row : moving.rows) {
+            row.blockOffset -= start;
+        }
+        moving.dataStart = 0;
+        next.dataEnd = length;
+        next.simulations.push_back(std::move(moving));
+        FinishPart(previous);
+    }
+
+    // --- operations -------------------------------------------------------
+
+    void BeginSimulation(const std::string& label) {
+        CheckText(label, reslayout::kLabelWidth, "label");
+        if (blockOpen) {
+            throw InputError(UnfinishedBlock());
+        }
+        Guard([&] {
+            EndSimulation();
+            Part* part = &parts.back();
+            const bool full = static_cast<int>(part->simulations.size()) >= kMaxSimulationsPerFile;
+            if (!part->simulations.empty() &&
+                (full || SizeWith(EntryBytes() + TableBytes(0), 0) > maxFileBytes)) {
+                FinishPart(*part);
+                OpenPart();
+                part = &parts.back();
+            }
+            Simulation simulation;
+            simulation.label = label;
+            simulation.index = simulationCount;
+            simulation.dataStart = part->dataEnd;
+            part->simulations.push_back(std::move(simulation));
+            ++simulationCount;
+            simulationOpen = true;
+        });
+    }
+
+    void BeginBlock(const std::string& name, int kind, std::int64_t count) {
+        CheckUsable();
+        if (!simulationOpen) {
+            throw InputError("block " + Quoted(name) + " comes before any simulation");
+        }
+        if (blockOpen) {
+            throw InputError(UnfinishedBlock());
+        }
+        CheckText(name, reslayout::kNameWidth, "data type name");
+        if (kind < 0 || kind > 8) {
+            throw InputError("data type " + Quoted(name) + " has kind " + std::to_string(kind) +
+                             "; kinds are 0 to 8");
+        }
+        if (count < 0 || count > 2147483647) {
+            throw InputError("data type " + Quoted(name) + " has " + std::to_string(count) +
+                             " records; a block holds 0 to 2147483647");
+        }
+        Simulation& simulation = parts.back().simulations.back();
+        for (const Row& row : simulation.rows) {
+            if (row.name == name) {
+                throw InputError("data type " + Quoted(name) + " is already in " + Where() +
+                                 "; a reader would read only the first");
+            }
+        }
+        const auto known = kinds.find(name);
+        if (known != kinds.end() && known->second.first != kind) {
+            throw InputError("data type " + Quoted(name) + " has kind " + std::to_string(kind) +
+                             " in " + Where() + " but kind " + std::to_string(known->second.first) +
+                             " in simulation " + std::to_string(known->second.second) +
+                             "; a data type keeps one kind");
+        }
+        const int reals = RealsPerRecord(kind);
+        const std::int64_t blockBytes =
+            encoder.IntSize() + count * static_cast<std::int64_t>(encoder.RecordBytes(reals));
+        Guard([&] {
+            if (SizeWith(blockBytes, 1) > maxFileBytes) {
+                if (parts.back().simulations.size() > 1) {
+                    MoveSimulationToNextFile();
+                }
+                if (SizeWith(blockBytes, 1) > maxFileBytes) {
+                    throw WriteError(Where() + " does not fit one file: with data type " +
+                                     Quoted(name) + " (" + std::to_string(count) +
+                                     " records) it needs " +
+                                     std::to_string(SizeWith(blockBytes, 1)) +
+                                     " bytes, a file holds " + std::to_string(maxFileBytes));
+                }
+            }
+            Part& part = parts.back();
+            block = Row{name, kind, part.dataEnd};
+            blockReals = reals;
+            blockCount = count;
+            blockDone = 0;
+            unsigned char word[8];
+            encoder.PutInt(word, static_cast<std::int32_t>(count));
+            WriteData(part, part.dataEnd, word, static_cast<std::size_t>(encoder.IntSize()));
+            blockOpen = true;
+        });
+    }
+
+    void WriteRecords(const std::int32_t* ids, const float* values, std::size_t records) {
+        CheckUsable();
+        if (!blockOpen) {
+            throw InputError("records come before any block");
+        }
+        if (records == 0) {
+            return;
+        }
+        if (static_cast<std::int64_t>(records) > blockCount - blockDone) {
+            throw InputError("data type " + Quoted(block.name) + " takes " +
+                             std::to_string(blockCount) + " records; " +
+                             std::to_string(blockDone + static_cast<std::int64_t>(records)) +
+                             " were given");
+        }
+        if (ids == nullptr || (blockReals > 0 && values == nullptr)) {
+            throw InputError("data type " + Quoted(block.name) + ": no ids or values given");
+        }
+        const std::size_t valueCount = records * static_cast<std::size_t>(blockReals);
+        if (encoder.IsCray() && !options.nanAsInfinity) {
+            const std::size_t nan = RecordEncoder::FindNaN(values, valueCount);
+            if (nan < valueCount) {
+                const std::size_t record = nan / static_cast<std::size_t>(blockReals);
+                throw InputError(
+                    "NaN cannot be stored in a Cray file: " + Where() + ", data type " +
+                    Quoted(block.name) + ", entity " + std::to_string(ids[record]) + " (record " +
+                    std::to_string(blockDone + static_cast<std::int64_t>(record)) + ", value " +
+                    std::to_string(nan % static_cast<std::size_t>(blockReals)) +
+                    "); allow NaN as infinity to write it anyway");
+            }
+        }
+        Guard([&] {
+            Part& part = parts.back();
+            const std::size_t recordBytes = encoder.RecordBytes(blockReals);
+            const std::size_t perPiece = std::max<std::size_t>(1, kPieceRecordBytes / recordBytes);
+            staging.resize(std::min(records, perPiece) * recordBytes);
+            for (std::size_t done = 0; done < records;) {
+                const std::size_t piece = std::min(records - done, perPiece);
+                const std::size_t bytes =
+                    encoder.Encode(ids + done, values + done * static_cast<std::size_t>(blockReals),
+                                   blockReals, piece, staging.data());
+                const std::int64_t offset = block.blockOffset + encoder.IntSize() +
+                                            (blockDone + static_cast<std::int64_t>(done)) *
+                                                static_cast<std::int64_t>(recordBytes);
+                WriteData(part, offset, staging.data(), bytes);
+                done += piece;
+            }
+            blockDone += static_cast<std::int64_t>(records);
+        });
+        if (staging.capacity() > 4 * kPieceRecordBytes) {
+            std::vector<unsigned char>().swap(staging);
+        }
+    }
+
+    void EndBlock() {
+        CheckUsable();
+        if (!blockOpen) {
+            throw InputError("no block to end");
+        }
+        if (blockDone != blockCount) {
+            throw InputError(UnfinishedBlock());
+        }
+        Part& part = parts.back();
+        Simulation& simulation = part.simulations.back();
+        part.dataEnd = block.blockOffset + encoder.IntSize() +
+                       blockCount * static_cast<std::int64_t>(encoder.RecordBytes(blockReals));
+        kinds.emplace(block.name, std::make_pair(block.kind, simulation.index));
+        simulation.rows.push_back(block);
+        blockOpen = false;
+    }
+
+    // Forgets an unfinished block: its bytes are overwritten by what follows.
+    void AbandonBlock() { blockOpen = false; }
+
+    std::string UnfinishedBlock() const {
+        return "block " + Quoted(block.name) + " is unfinished: " + std::to_string(blockDone) +
+               " of " + std::to_string(blockCount) + " records written";
+    }
+
+    void Close() {
+        CheckUsable();
+        if (blockOpen) {
+            throw InputError(UnfinishedBlock());
+        }
+        if (simulationCount == 0) {
+            throw InputError("nothing to write to " + Quoted(path) +
+                             ": a result holds at least one simulation");
+        }
+        Guard([&] {
+            EndSimulation();
+            FinishPart(parts.back());
+            Commit();
+        });
+        closed = true;
+    }
+
+    // Removes the files of the target's series that the new result does not
+    // use, then renames the new files into place, the first one last.
+    void Commit() {
+        const fs::path target(path);
+        fs::path folder = target.parent_path();
+        std::string stem;
+        std::string extension;
+        SplitFileName(target.filename().string(), stem, extension);
+        std::vector<std::string> ours;
+        for (const Part& part : parts) {
+            ours.push_back(fs::path(part.file->FinalPath()).filename().string());
+        }
+        if (!NamesSingleFile(target.filename().string())) {
+            std::error_code error;
+            fs::directory_iterator entries(folder.empty() ? fs::path(".") : folder, error);
+            std::vector<fs::path> stale;
+            for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+                const std::string name = entries->path().filename().string();
+                std::error_code kindError;
+                if (IsSeriesMember(name, stem, extension) &&
+                    std::find(ours.begin(), ours.end(), name) == ours.end() &&
+                    entries->is_regular_file(kindError)) {
+                    stale.push_back(entries->path());
+                }
+            }
+            for (const fs::path& file : stale) {
+                std::error_code removeError;
+                if (!fs::remove(file, removeError) && removeError) {
+                    throw WriteError("cannot remove " + Quoted(file.string()) +
+                                     ", a file of the old series: " + removeError.message());
+                }
+            }
+        }
+        for (std::size_t i = parts.size(); i-- > 0;) {
+            parts[i].file->Commit();
+        }
+    }
+
+    void Discard() {
+        for (Part& part : parts) {
+            if (part.file) {
+                part.file->Discard();
+            }
+        }
+    }
+
+    void Abort() {
+        Discard();
+        closed = true;
+    }
+
+    std::string path;
+    WriterOptions options;
+    RecordEncoder encoder;
+    std::int64_t maxFileBytes;
+    std::vector<Part> parts;
+    std::map<std::string, std::pair<int, int>> kinds; // name -> kind, first simulation
+    int simulationCount = 0;
+    bool simulationOpen = false;
+    bool blockOpen = false;
+    Row block;
+    int blockReals = 0;
+    std::int64_t blockCount = 0;
+    std::int64_t blockDone = 0;
+    std::vector<unsigned char> staging;
+    std::string failure;
+    bool closed = false;
+};
+
+int Writer::RealsPerRecord(int kind) {
+    if (kind < 0 || kind > 8) {
+        return -1;
+    }
+    return reslayout::RealsPerRecord(kind);
+}
+
+Writer::Writer(const std::string& path, const WriterOptions& options)
+    : Writer(path, options, kMaxFileBytes) {}
+
+Writer::Writer(const std::string& path, const WriterOptions& options, std::int64_t maxFileBytes)
+    : state(std::make_unique<State>(path, options, maxFileBytes)) {}
+
+Writer::~Writer() {
+    if (state && !state->closed) {
+        state->Discard();
+    }
+}
+
+void Writer::BeginSimulation(const std::string& label) {
+    state->BeginSimulation(label);
+}
+
+void Writer::WriteBlock(const std::string& name, int kind, const std::int32_t* ids,
+                        std::size_t count, const float* values, std::size_t valueCount) {
+    const int reals = RealsPerRecord(kind);
+    if (reals >= 0 && valueCount != count * static_cast<std::size_t>(reals)) {
+        throw InputError("data type " + Quoted(name) + " of kind " + std::to_string(kind) +
+                         " takes " + std::to_string(reals) +
+                         " values per record: " + std::to_string(count) + " ids need " +
+                         std::to_string(count * static_cast<std::size_t>(reals)) + " values, " +
+                         std::to_string(valueCount) + " were given");
+    }
+    state->BeginBlock(name, kind, static_cast<std::int64_t>(count));
+    try {
+        state->WriteRecords(ids, values, count);
+    } catch (const InputError&) {
+        state->AbandonBlock();
+        throw;
+    }
+    state->EndBlock();
+}
+
+void Writer::BeginBlock(const std::string& name, int kind, std::int64_t count) {
+    state->BeginBlock(name, kind, count);
+}
+
+void Writer::WriteRecords(const std::int32_t* ids, const float* values, std::size_t records) {
+    state->WriteRecords(ids, values, records);
+}
+
+void Writer::EndBlock() {
+    state->EndBlock();
+}
+
+void Writer::Close() {
+    state->Close();
+}
+
+void Writer::Abort() {
+    state->Abort();
+}
+
+int Writer::SimulationCount() const {
+    return state->simulationCount;
+}
+
+int Writer::FileCount() const {
+    return static_cast<int>(state->parts.size());
+}
+
+std::string Writer::FileName(int index) const {
+    return index >= 0 && index < FileCount() ? state->PartPath(index) : std::string();
+}
+
+const WriterOptions& Writer::Options() const {
+    return state->options;
+}
+
+} // namespace kvres

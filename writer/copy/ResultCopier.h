@@ -1,0 +1,77 @@
+// ResultCopier: copies a stored .res result set, or the chosen part of it,
+// into a kvres::Writer. It reads the set through the reader's own file layer
+// (ResFileSet: series, encodings, tables and block records as stored, not
+// the host's split names) and hands every simulation and every block to the
+// writer as stored: names, kinds, ids and reals, phases in degrees. It knows
+// which parts of a damaged set a reader can still reach; in salvage mode it
+// copies those (whole records only) and lists what it left out, otherwise
+// the first such part stops the copy with an error. Data types can be
+// chosen by their stored names or by the names a host shows.
+#pragma once
+
+#include "kvres/Writer.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace kvres {
+
+class ResultCopier {
+public:
+    // Thrown when the input cannot be copied as stored (without salvage).
+    class Damaged : public std::runtime_error {
+    public:
+        explicit Damaged(const std::string& message) : std::runtime_error(message) {}
+    };
+
+    struct Options {
+        bool salvage = false;
+        // Data types to copy (stored or host names); empty: all.
+        std::vector<std::string> types;
+    };
+
+    // Reads the tables of the result set at `path`. Throws Damaged when the
+    // file is not a recognised .res file.
+    explicit ResultCopier(const std::string& path);
+    ~ResultCopier();
+    ResultCopier(const ResultCopier&) = delete;
+    ResultCopier& operator=(const ResultCopier&) = delete;
+
+    // The encoding of the set's first file, and its two header texts.
+    Encoding FirstEncoding() const;
+    const std::string& Title() const;
+    const std::string& Subtitle() const;
+    // The series files, in order.
+    const std::vector<std::string>& Files() const;
+
+    // Simulations over the whole series, as a host counts them.
+    int SimulationCount() const;
+    std::string Label(int simulation) const;
+    // Every name a data type of the set answers to (stored and host names).
+    std::vector<std::string> TypeNames() const;
+
+    // Begins a simulation in `writer` with the label of `simulation` and
+    // copies its blocks; or copies its blocks into the simulation `writer`
+    // has open. Reports what salvage left out through `dropped`.
+    void CopySimulation(Writer& writer, int simulation, const Options& options,
+                        std::vector<std::string>& dropped);
+    void CopyBlocks(Writer& writer, int simulation, const Options& options,
+                    std::vector<std::string>& dropped);
+
+    // What salvage leaves out before any simulation is copied: unreadable
+    // files and cut simulation tables.
+    const std::vector<std::string>& SeriesDamage() const;
+
+    // Bytes of records copied so far.
+    std::int64_t BytesCopied() const;
+
+private:
+    class Tables;
+    std::unique_ptr<Tables> tables;
+};
+
+} // namespace kvres
