@@ -5,8 +5,8 @@
 // MemoryError), never as anything else.
 #include "BlockValues.h"
 #include "ResultHandle.h"
-#include "kvres/version.h"
 #include "WriterBindings.h"
+#include "kvres/version.h"
 
 #include "rxDataType.h"
 #include "rxSimulation.h"
