@@ -1,0 +1,427 @@
+"""kvres result sets as xarray datasets: the backend behind ``engine="kvres"``.
+
+``xr.open_dataset("run.res", engine="kvres")`` (or, in a build tree,
+``engine=kvres.xarray.KvresBackendEntrypoint``) gives a dataset with
+
+* dimension ``simulation`` and its coordinates ``sync`` (float32) and
+  ``label`` (str);
+* one entity dimension per binding, ``node`` and ``element``, whose
+  coordinate is the sorted union of the entity ids the subcase reports for the
+  data types of that binding;
+* a ``component`` dimension (``x``, ``y``, ``z``) for vectors;
+* one variable per data type, named as ``kvres-tool info`` lists it, with the
+  attributes ``binding``, ``format`` and ``kind``; the dataset carries the
+  header's ``title`` and ``text``, the series ``files`` and their
+  ``file_encodings``.
+
+Values are read lazily: opening reads the structure and the entity ids only,
+and each read of a variable reads the blocks of the simulations asked for,
+one whole block per simulation. With ``chunks={}`` the variables are dask
+arrays of one chunk per simulation. The arrays pickle as the path and the
+data type, so dask workers in other processes open the file themselves.
+
+``open_study(paths)`` opens many result sets along a ``run`` dimension;
+``write(path, ds)`` writes a dataset of this layout back to ``.res`` through
+``kvres.Writer``.
+"""
+import glob
+import os
+import threading
+import warnings
+
+import numpy as np
+import xarray as xr
+from xarray.backends import BackendArray, BackendEntrypoint
+from xarray.backends.file_manager import CachingFileManager
+from xarray.core import indexing
+
+from . import _kvres
+
+__all__ = ["KvresBackendEntrypoint", "KvresBackendArray", "open_study", "write",
+           "blocks_read"]
+
+COMPONENTS = ("x", "y", "z")
+ENTITY_DIMENSIONS = {"nodes": "node", "elements": "element"}
+READS = ("auto", "real", "complex")
+COMPLEX_FORMS = ("complex", "polar")
+
+_counter_lock = threading.Lock()
+_blocks_read = 0
+
+
+def blocks_read():
+    """How many blocks this process has read through the backend so far."""
+    return _blocks_read
+
+
+def _count_block():
+    global _blocks_read
+    with _counter_lock:
+        _blocks_read += 1
+
+
+def _open_result(path, force, mode=None):
+    # xarray's file manager may pass a mode after it was pickled; results are
+    # only ever read.
+    return _kvres.open(path, force=force)
+
+
+def _manager(path, force):
+    return CachingFileManager(_open_result, path, kwargs={"force": force})
+
+
+class KvresBackendArray(BackendArray):
+    """One variable: a data type (or the magnitude or phase of a complex one)
+    over (simulation, entity[, component]), read block by block on demand.
+
+    It holds the path (through xarray's file manager, which reopens the result
+    in whichever process the array lands), the data type's name, how it is
+    read, and the entity ids of its dimension; nothing else is pickled.
+    """
+
+    def __init__(self, manager, path, name, read, part, entity_ids, simulations, vector):
+        self.manager = manager
+        self.path = path
+        self.name = name
+        self.read = read  # "real" or "complex"
+        self.part = part  # "real", "complex", "magnitude" or "phase"
+        self.entity_ids = entity_ids
+        self.vector = vector
+        shape = (simulations, entity_ids.size) + ((3,) if vector else ())
+        self.shape = shape
+        self.dtype = np.dtype(np.complex64 if part == "complex" else np.float32)
+        self._warned = False
+
+    def __getstate__(self):
+        state = dict(self.__dict__)
+        state["_warned"] = False
+        return state
+
+    def __getitem__(self, key):
+        return indexing.explicit_indexing_adapter(
+            key, self.shape, indexing.IndexingSupport.OUTER, self._raw_indexing_method)
+
+    def _raw_indexing_method(self, key):
+        simulation_key, entity_key = key[0], key[1]
+        component_key = key[2] if self.vector else None
+        simulations = np.arange(self.shape[0])[simulation_key]
+        scalar_simulation = np.ndim(simulations) == 0
+        simulations = np.atleast_1d(simulations)
+        result = self.manager.acquire()
+        blocks = []
+        for simulation in simulations.tolist():
+            block = self._block(result, simulation)
+            block = block[entity_key]
+            if component_key is not None:
+                block = block[..., component_key]
+            blocks.append(block)
+        if blocks:
+            out = np.stack(blocks)
+        else:
+            entities = np.arange(self.shape[1])[entity_key]
+            trailing = np.arange(3)[component_key] if self.vector else None
+            shape = (0,) + np.shape(entities) + (np.shape(trailing) if self.vector else ())
+            out = np.empty(shape, self.dtype)
+        return out[0] if scalar_simulation else out
+
+    def _block(self, result, simulation):
+        """The whole block of one simulation, aligned with the entity ids:
+        NaN where the block has no value for an entity."""
+        count = self.entity_ids.size
+        shape = (count, 3) if self.vector else (count,)
+        out = np.full(shape, np.nan, dtype=self.dtype)
+        try:
+            data_set = result.read(self.name, simulation, self.read)
+        except LookupError:
+            return out
+        _count_block()
+        values = self._values(data_set.values)
+        ids = data_set.ids
+        if ids.size == count and np.array_equal(ids, self.entity_ids):
+            out[...] = values
+            return out
+        positions = np.searchsorted(self.entity_ids, ids)
+        clipped = np.minimum(positions, max(count - 1, 0))
+        known = (positions < count) & (self.entity_ids[clipped] == ids) if count else \
+            np.zeros(ids.shape, bool)
+        if not known.all() and not self._warned:
+            self._warned = True
+            warnings.warn(
+                f"{self.path}: data type {self.name!r} has, in simulation "
+                f"{simulation}, {int((~known).sum())} entities whose ids are not in its "
+                f"coordinate; their values are left out", RuntimeWarning, stacklevel=2)
+        out[positions[known]] = values[known]
+        return out
+
+    def _values(self, values):
+        """Values as the module reads them, in this variable's form."""
+        if self.read == "real":
+            return values
+        # Complex reads: (n, 2) magnitude and phase, or (n, 2, 3) magnitudes
+        # then phases of a vector.
+        magnitude, phase = values[:, 0], values[:, 1]
+        if self.part == "magnitude":
+            return magnitude
+        if self.part == "phase":
+            return phase
+        combined = np.empty(magnitude.shape, np.complex64)
+        combined.real = magnitude * np.cos(phase)
+        combined.imag = magnitude * np.sin(phase)
+        return combined
+
+
+class KvresBackendEntrypoint(BackendEntrypoint):
+    """xarray backend for .res result sets (``engine="kvres"``).
+
+    Options of ``open_dataset``: ``read`` ("auto", "real" or "complex", as
+    ``kvres.Result.read``; "auto" reads complex when the subcase holds complex
+    results), ``complex`` ("complex": complex64 variables magnitude * e^(i *
+    phase); "polar": a ``<name>_magnitude`` and a ``<name>_phase`` variable,
+    phases in radians) and ``force`` (open a file whose title the
+    identification does not recognise).
+    """
+
+    description = "Open .res finite-element result sets (kvres)"
+    url = "https://example.invalid/kvres"
+    open_dataset_parameters = ("filename_or_obj", "drop_variables", "read", "complex",
+                               "force")
+
+    def guess_can_open(self, filename_or_obj):
+        try:
+            path = os.fspath(filename_or_obj)
+        except TypeError:
+            return False
+        if isinstance(path, bytes):
+            path = os.fsdecode(path)
+        if not os.path.isfile(path):
+            return False
+        try:
+            with _kvres.open(path):
+                return True
+        except (OSError, ValueError):
+            return False
+
+    def open_dataset(self, filename_or_obj, *, drop_variables=None, read="auto",
+                     complex="complex", force=False):
+        if read not in READS:
+            raise ValueError(f"read must be one of {READS}, not {read!r}")
+        if complex not in COMPLEX_FORMS:
+            raise ValueError(f"complex must be one of {COMPLEX_FORMS}, not {complex!r}")
+        path = os.fspath(filename_or_obj)
+        if isinstance(path, bytes):
+            path = os.fsdecode(path)
+        manager = _manager(path, bool(force))
+        try:
+            dataset = _open(manager, path, read, complex, set(drop_variables or ()))
+        except BaseException:
+            manager.close()
+            raise
+        dataset.set_close(manager.close)
+        return dataset
+
+
+def _open(manager, path, read, complex_form, drop):
+    result = manager.acquire()
+    subcase = result.subcase
+    is_complex = bool(subcase is not None and subcase.is_complex)
+    complex_read = read == "complex" or (read == "auto" and is_complex)
+    read_mode = "complex" if complex_read else "real"
+    simulations = result.simulations
+    count = len(simulations)
+
+    data_types = [t for t in result.data_types if t.name not in drop]
+    ids_of = {t.name: np.asarray(result.entity_ids(t), dtype=np.int32) for t in data_types}
+    coordinates = {}
+    for binding, dimension in ENTITY_DIMENSIONS.items():
+        members = [ids_of[t.name] for t in data_types if t.binding == binding]
+        if members:
+            coordinates[dimension] = np.unique(np.concatenate(members)).astype(np.int32)
+
+    variables = {}
+    for data_type in data_types:
+        dimension = ENTITY_DIMENSIONS[data_type.binding]
+        vector = data_type.format == "vector"
+        dims = ("simulation", dimension) + (("component",) if vector else ())
+        attrs = {"binding": data_type.binding, "format": data_type.format,
+                 "kind": int(data_type.kind)}
+        if complex_read and complex_form == "polar":
+            parts = [(data_type.name + "_magnitude", "magnitude"),
+                     (data_type.name + "_phase", "phase")]
+        else:
+            parts = [(data_type.name, "complex" if complex_read else "real")]
+        for variable_name, part in parts:
+            array = KvresBackendArray(manager, path, data_type.name, read_mode, part,
+                                      coordinates[dimension], count, vector)
+            data = indexing.LazilyIndexedArray(array)
+            variable_attrs = dict(attrs, data_type=data_type.name, part=part)
+            if part == "phase":
+                variable_attrs["units"] = "rad"
+            variable = xr.Variable(dims, data, variable_attrs)
+            variable.encoding["preferred_chunks"] = {"simulation": 1}
+            variables[variable_name] = variable
+
+    coords = {
+        "sync": ("simulation", np.array([s.sync for s in simulations], dtype=np.float32)),
+        "label": ("simulation", np.array([s.label for s in simulations], dtype=str)
+                  if count else np.array([], dtype=str)),
+    }
+    for dimension, ids in coordinates.items():
+        coords[dimension] = (dimension, ids)
+    if any(v.ndim == 3 for v in variables.values()):
+        coords["component"] = ("component", np.array(COMPONENTS))
+    files = result.files
+    attrs = {
+        "title": files[0].title if files else "",
+        "text": "\n".join(files[0].text) if files else "",
+        "files": "\n".join(os.path.basename(f.name) for f in files),
+        "file_encodings": "\n".join(f.encoding for f in files),
+        "subcase": subcase.label if subcase is not None else "",
+        "complex_results": int(is_complex),
+        "read": read_mode,
+        "recognized": int(result.recognized),
+    }
+    return xr.Dataset(variables, coords=coords, attrs=attrs)
+
+
+def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="complex",
+               force=False, **kwargs):
+    """Opens many result sets with the same data types as one dataset along a
+    ``run`` dimension whose coordinate is the file names.
+
+    ``paths`` is a list of paths or a glob pattern. By default each run is one
+    dask chunk (``chunks={"simulation": -1}``); ``parallel=True`` opens the
+    files through dask (on a distributed cluster, on its workers). Other
+    keywords go to ``xr.open_mfdataset``.
+    """
+    if isinstance(paths, (str, bytes, os.PathLike)):
+        pattern = os.fsdecode(os.fspath(paths))
+        paths = sorted(glob.glob(pattern))
+        if not paths:
+            raise FileNotFoundError(f"no files match {pattern!r}")
+    paths = [os.fsdecode(os.fspath(p)) for p in paths]
+    if chunks is None:
+        chunks = {"simulation": -1}
+    dataset = xr.open_mfdataset(
+        paths, engine=KvresBackendEntrypoint, combine="nested", concat_dim="run",
+        parallel=parallel, chunks=chunks, read=read, complex=complex, force=force,
+        combine_attrs="drop_conflicts", **kwargs)
+    return dataset.assign_coords(run=("run", [os.path.basename(p) for p in paths]))
+
+
+# Writing back -------------------------------------------------------------
+
+# Kind codes by (binding, format, complex).
+_KINDS = {
+    ("nodes", "vector", False): 0,
+    ("nodes", "scalar", False): 1,
+    ("elements", "scalar", False): 3,
+    ("nodes", "vector", True): 4,
+    ("nodes", "scalar", True): 5,
+    ("elements", "scalar", True): 6,
+}
+_TRIPLE_PARTS = (":Magnitude", ":Phase", ":Offset")
+# The reader's degrees-to-radians factor; writing divides by it.
+_RADIANS_PER_DEGREE = 0.01745329238474369
+
+
+def _entity_dimension(variable):
+    for dimension in variable.dims:
+        if dimension in ("node", "element"):
+            return dimension
+    raise ValueError(f"variable {variable.name!r} has no node or element dimension")
+
+
+def _rows(dataset):
+    """What each simulation's table holds, in the dataset's variable order:
+    (stored name, kind, [variables]) per data type, a triple's three and a
+    polar pair's two variables together."""
+    rows = {}
+    has_complex = any(np.iscomplexobj(v) or v.attrs.get("part") in ("magnitude", "phase")
+                      for v in dataset.data_vars.values())
+    for name, variable in dataset.data_vars.items():
+        if "simulation" not in variable.dims:
+            continue
+        data_type = variable.attrs.get("data_type", name)
+        binding = "elements" if _entity_dimension(variable) == "element" else "nodes"
+        vector = "component" in variable.dims
+        part = variable.attrs.get("part", "complex" if np.iscomplexobj(variable) else "real")
+        stored = data_type
+        triple = next((p for p in _TRIPLE_PARTS if data_type.endswith(p)), None)
+        if triple is not None and not vector and variable.attrs.get("kind") in (7, 8):
+            stored = data_type[:-len(triple)]
+            kind = 7 if binding == "nodes" else 8
+        else:
+            is_complex = part in ("complex", "magnitude", "phase")
+            kind = _KINDS.get((binding, "vector" if vector else "scalar", is_complex))
+            if kind is None:
+                raise ValueError(f"variable {name!r}: no .res kind holds {binding} "
+                                 f"{'vectors' if vector else 'scalars'}")
+            if kind == 0 and has_complex and stored.endswith("_NC"):
+                # The reader names real vectors of a complex result "<name>_NC".
+                stored = stored[:-3]
+        row = rows.setdefault((stored, kind), {"binding": binding, "parts": {}})
+        row["parts"][triple or part] = variable
+    return rows
+
+
+def _records(row, kind, simulation):
+    """The ids and the reals of each record of one block, as stored."""
+    parts = row["parts"]
+    first = next(iter(parts.values()))
+    dimension = _entity_dimension(first)
+    ids = np.asarray(first[dimension].values, dtype=np.int32)
+
+    def take(variable):
+        return np.asarray(variable.isel(simulation=simulation).values)
+
+    if kind in (7, 8):
+        columns = [take(parts[p]).real if p in parts else np.zeros(ids.size, np.float32)
+                   for p in _TRIPLE_PARTS]
+        reals = np.stack(columns, axis=-1)
+    elif kind in (4, 5, 6):
+        if "complex" in parts:
+            values = take(parts["complex"])
+            magnitude, phase = np.abs(values), np.angle(values)
+        else:
+            magnitude = take(parts["magnitude"])
+            phase = take(parts["phase"]) if "phase" in parts else np.zeros_like(magnitude)
+        degrees = phase / _RADIANS_PER_DEGREE
+        if kind == 4:
+            # Per component: magnitude, phase.
+            reals = np.stack([magnitude, degrees], axis=-1).reshape(ids.size, 6)
+        else:
+            reals = np.stack([magnitude, degrees], axis=-1)
+    else:
+        reals = take(parts["real"])
+        if reals.ndim == 1:
+            reals = reals[:, None]
+    reals = np.asarray(reals, dtype=np.float32).reshape(ids.size, -1)
+    present = ~np.isnan(reals).all(axis=1)
+    return ids[present], reals[present]
+
+
+def write(path, dataset, *, encoding=None, title=None):
+    """Writes a dataset of this module's layout to a .res file with
+    ``kvres.Writer``: one simulation per ``simulation`` (labels from the
+    ``label`` coordinate), one data type per variable (a triple's three
+    variables and a polar pair into one row), entities whose values are all
+    NaN left out. Complex values are stored as magnitude and phase in degrees.
+    """
+    writer_class = getattr(_kvres, "Writer", None)
+    if writer_class is None:
+        raise NotImplementedError("this build of kvres has no kvres.Writer")
+    rows = _rows(dataset)
+    count = dataset.sizes.get("simulation", 0)
+    labels = (dataset["label"].values if "label" in dataset.coords
+              else [f"Simulation {i + 1}" for i in range(count)])
+    options = {}
+    if encoding is not None:
+        options["encoding"] = encoding
+    options["title"] = title if title is not None else dataset.attrs.get(
+        "title", "Korvane Results") or "Korvane Results"
+    with writer_class(os.fspath(path), **options) as writer:
+        for simulation in range(count):
+            writer.simulation(str(labels[simulation]))
+            for (stored, kind), row in rows.items():
+                ids, reals = _records(row, kind, simulation)
+                writer.block(stored, kind=kind, ids=ids, values=reals)
