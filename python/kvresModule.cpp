@@ -238,6 +238,8 @@ std::string DataTypeArgument(const py::handle& given) {
 // A block as read with the GIL released: the memory its arrays will view.
 struct RawBlock {
     std::unique_ptr<int32_t[]> storage;
+    // The words read: storage's, or a caller's scratch buffer.
+    int32_t* words = nullptr;
     py::ssize_t readable = 0;
     int32_t delivered = 0;
     bool packed = false;
@@ -283,6 +285,7 @@ public:
             std::lock_guard<std::mutex> guard(mutex);
             closing = std::move(handle);
             closing.reset();
+            std::vector<int32_t>().swap(scratch);
         }
     }
 
@@ -324,6 +327,35 @@ public:
         });
     }
 
+    // The sync values (float32) and the labels of every simulation, without
+    // a Simulation object each: what a table of thousands needs.
+    py::tuple SimulationTable() const {
+        struct Table {
+            std::vector<float> sync;
+            std::vector<std::string> labels;
+        };
+        Table table = WithHandle([](const ResultHandle& open) {
+            Table found;
+            const int count = open.SimulationCount();
+            for (int index = 0; index < count; ++index) {
+                const rxSimulation* simulation = open.Simulation(index);
+                const char* label = simulation != nullptr ? simulation->GetLabel() : nullptr;
+                found.sync.push_back(simulation != nullptr ? simulation->GetSyncValue() : 0.0f);
+                found.labels.emplace_back(label != nullptr ? label : "");
+            }
+            return found;
+        });
+        py::array_t<float> sync(static_cast<py::ssize_t>(table.sync.size()));
+        if (!table.sync.empty()) {
+            std::memcpy(sync.mutable_data(), table.sync.data(), table.sync.size() * sizeof(float));
+        }
+        py::list labels(table.labels.size());
+        for (std::size_t index = 0; index < table.labels.size(); ++index) {
+            labels[index] = Text(table.labels[index]);
+        }
+        return py::make_tuple(std::move(sync), std::move(labels));
+    }
+
     std::vector<SeriesFileInfo> Files() const {
         return WithHandle([](const ResultHandle& open) {
             std::vector<SeriesFileInfo> list;
@@ -359,44 +391,121 @@ public:
         const std::string name = DataTypeArgument(dataType);
         const long long wanted = SimulationArgument(sim);
         const ReadMode mode = ReadModeArgument(read);
-        RawBlock raw = WithHandle([&](const ResultHandle& open) {
-            rxDataType& type = FindDataType(open, name);
-            const int index = SimulationIndex(open, wanted);
-            RawBlock block;
-            block.complexRead = IsComplexRead(open, mode);
-            ResultHandle::Block where;
-            if (!open.FindBlock(type, open.Simulation(index), where)) {
-                throw Problem{PyExc_LookupError, "data type '" + std::string(type.GetName()) +
-                                                     "' has no values in simulation " +
-                                                     std::to_string(index)};
-            }
-            BlockValues values(*open.Files(), where.fileIndex, where.position, where.shape,
-                               block.complexRead, where.magnitudesOnly);
-            block.dataType = type.GetName();
-            block.simulation = index;
-            block.readable = values.Readable();
-            block.form = values.GetForm();
-            block.width = values.FloatsPerEntity();
-            block.packed = values.Packed();
-            block.recordReals = values.RecordReals();
-            block.valueColumn = values.ValueColumn();
-            const std::size_t readable = static_cast<std::size_t>(block.readable);
-            if (block.packed) {
-                // The records are read into one allocation and decoded where
-                // they stand; ids and values become strided views of it.
-                block.storage.reset(new int32_t[readable * (1 + block.recordReals) + 1]);
-                block.delivered =
-                    values.FillPacked(reinterpret_cast<unsigned char*>(block.storage.get()));
-            } else {
-                // One allocation holds both arrays: ids, then the values.
-                block.storage.reset(new int32_t[readable * (1 + block.width) + 1]);
-                block.delivered = values.Fill(
-                    block.storage.get(), reinterpret_cast<float*>(block.storage.get() + readable));
-            }
-            block.complete = values.Complete(block.delivered);
-            return block;
-        });
+        RawBlock raw = WithHandle(
+            [&](const ResultHandle& open) { return ReadBlock(open, name, wanted, mode); });
         return Arrays(std::move(raw));
+    }
+
+    // Reads a block straight into `out` (float32, or complex64 for the part
+    // "complex"), aligned with the sorted `ids`: out[k] belongs to ids[k],
+    // NaN where the block has none. `part` is "real", "complex" (magnitude *
+    // e^(i * phase)), "magnitude" or "phase". Returns how many of the
+    // block's entities have ids outside `ids` (left out), or -1 when the
+    // simulation has no block of the data type (out is all NaN then).
+    long long ReadInto(const py::object& dataType, const py::object& sim, const py::object& read,
+                       const py::object& partGiven, const py::array& idsGiven,
+                       py::array outGiven) const {
+        const std::string name = DataTypeArgument(dataType);
+        const long long wanted = SimulationArgument(sim);
+        const ReadMode mode = ReadModeArgument(read);
+        const std::string part = py::isinstance<py::str>(partGiven) ? Bytes(partGiven) : "";
+        if (part != "real" && part != "complex" && part != "magnitude" && part != "phase") {
+            Raise(PyExc_ValueError, "part must be 'real', 'complex', 'magnitude' or 'phase'");
+        }
+        const auto ids = py::array_t<int32_t, py::array::c_style>::ensure(idsGiven);
+        if (!ids || ids.ndim() != 1) {
+            Raise(PyExc_TypeError, "ids must be a one-dimensional int32 array");
+        }
+        const bool complexOut = part == "complex";
+        const py::dtype given = outGiven.dtype();
+        const bool nativeOrder = given.attr("isnative").cast<bool>();
+        const bool fits =
+            nativeOrder && (complexOut ? given.kind() == 'c' && given.itemsize() == 8
+                                       : given.kind() == 'f' && given.itemsize() == 4);
+        const py::ssize_t count = ids.shape(0);
+        if (!fits || !(outGiven.flags() & py::array::c_style) || !outGiven.writeable() ||
+            outGiven.ndim() < 1 || outGiven.shape(0) != count || outGiven.ndim() > 2 ||
+            (outGiven.ndim() == 2 && outGiven.shape(1) != 3)) {
+            Raise(PyExc_TypeError, "out must be a writeable C-contiguous " +
+                                       std::string(complexOut ? "complex64" : "float32") +
+                                       " array of shape (len(ids),) or (len(ids), 3)");
+        }
+        const int components = outGiven.ndim() == 2 ? 3 : 1;
+        const int32_t* idData = ids.data();
+        auto* outData = static_cast<float*>(outGiven.mutable_data());
+        return WithHandle([&](const ResultHandle& open) -> long long {
+            const std::size_t floatsOut =
+                static_cast<std::size_t>(count) * components * (complexOut ? 2 : 1);
+            RawBlock block;
+            try {
+                block = ReadBlock(open, name, wanted, mode, &scratch);
+            } catch (Problem& problem) {
+                if (problem.type != PyExc_LookupError) {
+                    throw;
+                }
+                std::fill(outData, outData + floatsOut, std::numeric_limits<float>::quiet_NaN());
+                return -1;
+            }
+            const bool fromComplex = block.complexRead;
+            const int width = block.width;
+            if ((part == "real") == fromComplex || width < components * (fromComplex ? 2 : 1)) {
+                throw Problem{PyExc_ValueError, "the block's values do not fit part '" + part +
+                                                    "' and this output shape"};
+            }
+            // Entity k's id is ids[k * idStride], its j-th value the float at
+            // values + k * valueStride + j (words of the block's storage).
+            const int32_t* base = block.words;
+            const std::size_t readable = static_cast<std::size_t>(block.readable);
+            const std::size_t idStride = block.packed ? 1 + block.recordReals : 1;
+            const int32_t* values = block.packed ? base + 1 + block.valueColumn : base + readable;
+            const std::size_t valueStride = block.packed ? idStride : width;
+            const std::size_t delivered = static_cast<std::size_t>(block.delivered);
+            const int first = part == "phase" ? components : 0;
+            const std::size_t perEntity = static_cast<std::size_t>(components);
+            auto put = [&](std::size_t k, std::size_t at) {
+                const int32_t* record = values + k * valueStride;
+                if (!complexOut) {
+                    // Sizes the compiler knows: a move, not a call.
+                    if (perEntity == 1) {
+                        std::memcpy(outData + at, record + first, 4);
+                    } else {
+                        std::memcpy(outData + at * 3, record + first, 12);
+                    }
+                    return;
+                }
+                float* target = outData + 2 * at * perEntity;
+                for (std::size_t c = 0; c < perEntity; ++c) {
+                    float magnitude;
+                    float phase;
+                    std::memcpy(&magnitude, record + c, 4);
+                    std::memcpy(&phase, record + perEntity + c, 4);
+                    target[2 * c] = magnitude * std::cos(phase);
+                    target[2 * c + 1] = magnitude * std::sin(phase);
+                }
+            };
+            bool same = delivered == static_cast<std::size_t>(count);
+            for (std::size_t k = 0; same && k < delivered; ++k) {
+                same = base[k * idStride] == idData[k];
+            }
+            if (same) {
+                for (std::size_t k = 0; k < delivered; ++k) {
+                    put(k, k);
+                }
+                return 0;
+            }
+            std::fill(outData, outData + floatsOut, std::numeric_limits<float>::quiet_NaN());
+            long long unknown = 0;
+            for (std::size_t k = 0; k < delivered; ++k) {
+                const int32_t id = base[k * idStride];
+                const int32_t* found = std::lower_bound(idData, idData + count, id);
+                if (found == idData + count || *found != id) {
+                    ++unknown;
+                    continue;
+                }
+                put(k, static_cast<std::size_t>(found - idData));
+            }
+            return unknown;
+        });
     }
 
     py::array EntityIds(const py::object& dataType) const {
@@ -513,6 +622,57 @@ private:
             Raise(problem->type, problem->message);
         }
         return answer;
+    }
+
+    // Reads the block of `name` in simulation `wanted` into memory the
+    // arrays will view; throws a Problem for what the caller named wrongly.
+    static RawBlock ReadBlock(const ResultHandle& open, const std::string& name, long long wanted,
+                              ReadMode mode, std::vector<int32_t>* scratch = nullptr) {
+        rxDataType& type = FindDataType(open, name);
+        const int index = SimulationIndex(open, wanted);
+        RawBlock block;
+        block.complexRead = IsComplexRead(open, mode);
+        ResultHandle::Block where;
+        if (!open.FindBlock(type, open.Simulation(index), where)) {
+            throw Problem{PyExc_LookupError, "data type '" + std::string(type.GetName()) +
+                                                 "' has no values in simulation " +
+                                                 std::to_string(index)};
+        }
+        BlockValues values(*open.Files(), where.fileIndex, where.position, where.shape,
+                           block.complexRead, where.magnitudesOnly);
+        block.dataType = type.GetName();
+        block.simulation = index;
+        block.readable = values.Readable();
+        block.form = values.GetForm();
+        block.width = values.FloatsPerEntity();
+        block.packed = values.Packed();
+        block.recordReals = values.RecordReals();
+        block.valueColumn = values.ValueColumn();
+        const std::size_t readable = static_cast<std::size_t>(block.readable);
+        const std::size_t words =
+            readable * (1 + (block.packed ? block.recordReals : block.width)) + 1;
+        if (scratch != nullptr) {
+            // A buffer the caller keeps from read to read: no allocation (and
+            // no fresh pages) per block.
+            if (scratch->size() < words) {
+                scratch->resize(words);
+            }
+            block.words = scratch->data();
+        } else {
+            block.storage.reset(new int32_t[words]);
+            block.words = block.storage.get();
+        }
+        if (block.packed) {
+            // The records are read packed and decoded where they stand; ids
+            // and values are strided views of them.
+            block.delivered = values.FillPacked(reinterpret_cast<unsigned char*>(block.words));
+        } else {
+            // Ids, then the values.
+            block.delivered =
+                values.Fill(block.words, reinterpret_cast<float*>(block.words + readable));
+        }
+        block.complete = values.Complete(block.delivered);
+        return block;
     }
 
     static rxDataType& FindDataType(const ResultHandle& open, const std::string& name) {
@@ -637,6 +797,9 @@ private:
     bool recognized;
     mutable std::mutex mutex;
     std::unique_ptr<ResultHandle> handle;
+    // ReadInto's block buffer, reused under the lock: as large as the largest
+    // block read into an array so far.
+    mutable std::vector<int32_t> scratch;
 };
 
 } // namespace
@@ -748,12 +911,20 @@ PYBIND11_MODULE(_kvres, m) {
         .def_property_readonly("subcase", &Result::Subcase)
         .def_property_readonly("data_types", &Result::DataTypes)
         .def_property_readonly("simulations", &Result::Simulations)
+        .def("simulation_table", &Result::SimulationTable,
+             "(sync, labels): the sync values as a float32 array and the labels as a list, "
+             "one per simulation")
         .def_property_readonly("files", &Result::Files,
                                "The series files, with their headers' texts and encodings")
         .def("read", &Result::Read, py::arg("data_type"), py::arg("sim"),
              py::arg("read") = py::str("auto"),
              "The values of a data type (name or DataType) in a simulation (index or "
              "Simulation).")
+        .def("read_into", &Result::ReadInto, py::arg("data_type"), py::arg("sim"), py::arg("read"),
+             py::arg("part"), py::arg("ids"), py::arg("out"),
+             "Reads a block into `out`, aligned with the sorted entity `ids` (NaN where "
+             "the block has none); returns how many of its entities were not in `ids`, "
+             "or -1 when the simulation has no block of the data type.")
         .def("entity_ids", &Result::EntityIds, py::arg("data_type"),
              "The entity ids the subcase reports for a data type.")
         .def("history", &Result::History, py::arg("data_type"), py::arg("entity"),

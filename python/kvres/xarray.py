@@ -103,71 +103,44 @@ class KvresBackendArray(BackendArray):
 
     def _raw_indexing_method(self, key):
         simulation_key, entity_key = key[0], key[1]
-        component_key = key[2] if self.vector else None
+        component_key = key[2] if self.vector else slice(None)
         simulations = np.arange(self.shape[0])[simulation_key]
         scalar_simulation = np.ndim(simulations) == 0
         simulations = np.atleast_1d(simulations)
-        result = self.manager.acquire()
-        blocks = []
-        for simulation in simulations.tolist():
-            block = self._block(result, simulation)
-            block = block[entity_key]
-            if component_key is not None:
-                block = block[..., component_key]
-            blocks.append(block)
-        if blocks:
-            out = np.stack(blocks)
-        else:
-            entities = np.arange(self.shape[1])[entity_key]
-            trailing = np.arange(3)[component_key] if self.vector else None
-            shape = (0,) + np.shape(entities) + (np.shape(trailing) if self.vector else ())
-            out = np.empty(shape, self.dtype)
+        entities = np.arange(self.shape[1])[entity_key]
+        components = np.arange(3)[component_key] if self.vector else None
+        whole = (isinstance(entity_key, slice) and entities.size == self.shape[1] and
+                 (not self.vector or (isinstance(component_key, slice) and
+                                      components.size == 3)))
+        block_shape = self.shape[1:]
+        out = np.empty((simulations.size,) + np.shape(entities) +
+                       (np.shape(components) if self.vector else ()), self.dtype)
+        result = self.manager.acquire() if simulations.size else None
+        block = None if whole else np.empty(block_shape, self.dtype)
+        for index, simulation in enumerate(simulations.tolist()):
+            if whole:
+                self._fill(result, simulation, out[index])
+            else:
+                self._fill(result, simulation, block)
+                selected = block[entity_key]
+                if self.vector:
+                    selected = selected[..., component_key]
+                out[index] = selected
         return out[0] if scalar_simulation else out
 
-    def _block(self, result, simulation):
-        """The whole block of one simulation, aligned with the entity ids:
-        NaN where the block has no value for an entity."""
-        count = self.entity_ids.size
-        shape = (count, 3) if self.vector else (count,)
-        out = np.full(shape, np.nan, dtype=self.dtype)
-        try:
-            data_set = result.read(self.name, simulation, self.read)
-        except LookupError:
-            return out
-        _count_block()
-        values = self._values(data_set.values)
-        ids = data_set.ids
-        if ids.size == count and np.array_equal(ids, self.entity_ids):
-            out[...] = values
-            return out
-        positions = np.searchsorted(self.entity_ids, ids)
-        clipped = np.minimum(positions, max(count - 1, 0))
-        known = (positions < count) & (self.entity_ids[clipped] == ids) if count else \
-            np.zeros(ids.shape, bool)
-        if not known.all() and not self._warned:
+    def _fill(self, result, simulation, out):
+        """Puts the whole block of one simulation into `out`, aligned with the
+        entity ids: NaN where the block has no value for an entity."""
+        unknown = result.read_into(self.name, simulation, self.read, self.part,
+                                   self.entity_ids, out)
+        if unknown >= 0:
+            _count_block()
+        if unknown > 0 and not self._warned:
             self._warned = True
             warnings.warn(
                 f"{self.path}: data type {self.name!r} has, in simulation "
-                f"{simulation}, {int((~known).sum())} entities whose ids are not in its "
+                f"{simulation}, {unknown} entities whose ids are not in its "
                 f"coordinate; their values are left out", RuntimeWarning, stacklevel=2)
-        out[positions[known]] = values[known]
-        return out
-
-    def _values(self, values):
-        """Values as the module reads them, in this variable's form."""
-        if self.read == "real":
-            return values
-        # Complex reads: (n, 2) magnitude and phase, or (n, 2, 3) magnitudes
-        # then phases of a vector.
-        magnitude, phase = values[:, 0], values[:, 1]
-        if self.part == "magnitude":
-            return magnitude
-        if self.part == "phase":
-            return phase
-        combined = np.empty(magnitude.shape, np.complex64)
-        combined.real = magnitude * np.cos(phase)
-        combined.imag = magnitude * np.sin(phase)
-        return combined
 
 
 class KvresBackendEntrypoint(BackendEntrypoint):
@@ -226,8 +199,8 @@ def _open(manager, path, read, complex_form, drop):
     is_complex = bool(subcase is not None and subcase.is_complex)
     complex_read = read == "complex" or (read == "auto" and is_complex)
     read_mode = "complex" if complex_read else "real"
-    simulations = result.simulations
-    count = len(simulations)
+    sync, labels = result.simulation_table()
+    count = len(labels)
 
     data_types = [t for t in result.data_types if t.name not in drop]
     ids_of = {t.name: np.asarray(result.entity_ids(t), dtype=np.int32) for t in data_types}
@@ -261,9 +234,9 @@ def _open(manager, path, read, complex_form, drop):
             variables[variable_name] = variable
 
     coords = {
-        "sync": ("simulation", np.array([s.sync for s in simulations], dtype=np.float32)),
-        "label": ("simulation", np.array([s.label for s in simulations], dtype=str)
-                  if count else np.array([], dtype=str)),
+        "sync": ("simulation", sync),
+        "label": ("simulation", np.array(labels, dtype=str) if count else
+                  np.array([], dtype=str)),
     }
     for dimension, ids in coordinates.items():
         coords[dimension] = (dimension, ids)
