@@ -292,6 +292,7 @@ _KINDS = {
     ("nodes", "scalar", True): 5,
     ("elements", "scalar", True): 6,
 }
+_KINDS_BY_CODE = {code: key for key, code in _KINDS.items()}
 _TRIPLE_PARTS = (":Magnitude", ":Phase", ":Offset")
 # The reader's degrees-to-radians factor; writing divides by it.
 _RADIANS_PER_DEGREE = 0.01745329238474369
@@ -306,11 +307,14 @@ def _entity_dimension(variable):
 
 def _rows(dataset):
     """What each simulation's table holds, in the dataset's variable order:
-    (stored name, kind, [variables]) per data type, a triple's three and a
-    polar pair's two variables together."""
+    (stored name, kind) -> the variables of that row, keyed by what they hold
+    ("real", "complex", "magnitude", "phase", or a triple's part)."""
     rows = {}
-    has_complex = any(np.iscomplexobj(v) or v.attrs.get("part") in ("magnitude", "phase")
-                      for v in dataset.data_vars.values())
+    kinds = [v.attrs.get("kind") for v in dataset.data_vars.values()]
+    # The scan appends "_NC" to every real vector of a result with complex
+    # kinds (4, 6, 8); such a name goes back without it.
+    has_complex = dataset.attrs.get("complex_results") == 1 or any(k in (4, 6, 8)
+                                                                    for k in kinds)
     for name, variable in dataset.data_vars.items():
         if "simulation" not in variable.dims:
             continue
@@ -318,56 +322,66 @@ def _rows(dataset):
         binding = "elements" if _entity_dimension(variable) == "element" else "nodes"
         vector = "component" in variable.dims
         part = variable.attrs.get("part", "complex" if np.iscomplexobj(variable) else "real")
-        stored = data_type
+        holds_complex = part in ("complex", "magnitude", "phase")
+        kind = variable.attrs.get("kind")
         triple = next((p for p in _TRIPLE_PARTS if data_type.endswith(p)), None)
-        if triple is not None and not vector and variable.attrs.get("kind") in (7, 8):
+        stored = data_type
+        if kind in (7, 8) and triple is not None and not vector:
+            if part == "phase":
+                continue  # a triple's parts are real; a complex read gives them phase 0
             stored = data_type[:-len(triple)]
-            kind = 7 if binding == "nodes" else 8
+            key = triple
         else:
-            is_complex = part in ("complex", "magnitude", "phase")
-            kind = _KINDS.get((binding, "vector" if vector else "scalar", is_complex))
+            valid = kind in _KINDS.values() and _KINDS_BY_CODE[kind][:2] == (
+                binding, "vector" if vector else "scalar")
+            if not valid or (_KINDS_BY_CODE[kind][2] and part == "real"):
+                kind = _KINDS.get((binding, "vector" if vector else "scalar", holds_complex))
             if kind is None:
                 raise ValueError(f"variable {name!r}: no .res kind holds {binding} "
                                  f"{'vectors' if vector else 'scalars'}")
-            if kind == 0 and has_complex and stored.endswith("_NC"):
-                # The reader names real vectors of a complex result "<name>_NC".
-                stored = stored[:-3]
-        row = rows.setdefault((stored, kind), {"binding": binding, "parts": {}})
-        row["parts"][triple or part] = variable
+            if not _KINDS_BY_CODE[kind][2]:
+                if part == "phase":
+                    continue  # real data read complex: phase 0
+                key = "real"
+                if kind == 0 and has_complex and stored.endswith("_NC"):
+                    stored = stored[:-3]
+            else:
+                key = part
+        row = rows.setdefault((stored, kind), {})
+        if key in row:
+            raise ValueError(f"variables {row[key].name!r} and {name!r} would both be data "
+                             f"type {stored!r} of kind {kind}; a complex result read with "
+                             f"read='real' cannot be written back")
+        row[key] = variable
     return rows
 
 
 def _records(row, kind, simulation):
     """The ids and the reals of each record of one block, as stored."""
-    parts = row["parts"]
-    first = next(iter(parts.values()))
+    first = next(iter(row.values()))
     dimension = _entity_dimension(first)
     ids = np.asarray(first[dimension].values, dtype=np.int32)
 
     def take(variable):
-        return np.asarray(variable.isel(simulation=simulation).values)
+        values = np.asarray(variable.isel(simulation=simulation).values)
+        # Real data read complex is value * e^0: its real part as stored.
+        return values.real if np.iscomplexobj(values) else values
 
     if kind in (7, 8):
-        columns = [take(parts[p]).real if p in parts else np.zeros(ids.size, np.float32)
-                   for p in _TRIPLE_PARTS]
-        reals = np.stack(columns, axis=-1)
-    elif kind in (4, 5, 6):
-        if "complex" in parts:
-            values = take(parts["complex"])
+        reals = np.stack([take(row[p]) if p in row else np.full(ids.size, np.nan, np.float32)
+                          for p in _TRIPLE_PARTS], axis=-1)
+    elif _KINDS_BY_CODE[kind][2]:
+        if "complex" in row:
+            values = np.asarray(row["complex"].isel(simulation=simulation).values)
             magnitude, phase = np.abs(values), np.angle(values)
         else:
-            magnitude = take(parts["magnitude"])
-            phase = take(parts["phase"]) if "phase" in parts else np.zeros_like(magnitude)
+            magnitude = take(row["magnitude"])
+            phase = take(row["phase"]) if "phase" in row else np.zeros_like(magnitude)
         degrees = phase / _RADIANS_PER_DEGREE
-        if kind == 4:
-            # Per component: magnitude, phase.
-            reals = np.stack([magnitude, degrees], axis=-1).reshape(ids.size, 6)
-        else:
-            reals = np.stack([magnitude, degrees], axis=-1)
+        # Per entity (per component of a vector): magnitude, then phase.
+        reals = np.stack([magnitude, degrees], axis=-1)
     else:
-        reals = take(parts["real"])
-        if reals.ndim == 1:
-            reals = reals[:, None]
+        reals = take(row["real"])
     reals = np.asarray(reals, dtype=np.float32).reshape(ids.size, -1)
     present = ~np.isnan(reals).all(axis=1)
     return ids[present], reals[present]

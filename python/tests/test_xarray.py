@@ -272,17 +272,39 @@ def test_a_study_on_a_local_cluster_of_processes_matches_a_plain_loop(study):
                                   study_maximum_by_loop(study, "von mises stress"))
 
 
-def test_write_round_trip_gives_equal_datasets(beam, tmp_path):
+def test_write_round_trip_gives_equal_datasets(beam, study, tmp_path):
     if not hasattr(kvres, "Writer"):
         pytest.skip("this build has no kvres.Writer")
-    for options in ({}, {"complex": "polar"}, {"read": "real"}):
-        with xr.open_dataset(beam, engine=ENGINE, **options) as ds:
+    cases = [(beam, {}), (beam, {"complex": "polar"}), (study[0], {}),
+             (study[0], {"read": "complex"})]
+    for source, options in cases:
+        with xr.open_dataset(source, engine=ENGINE, **options) as ds:
             ds.load()
             out = tmp_path / "out.res"
             kvres.write(out, ds)
             with xr.open_dataset(out, engine=ENGINE, **options) as back:
                 back.load()
+                assert list(back.data_vars) == list(ds.data_vars)
                 for name in ds.data_vars:
                     xr.testing.assert_allclose(back[name], ds[name], rtol=1e-5, atol=1e-5)
                 assert back["label"].values.tolist() == ds["label"].values.tolist()
+                np.testing.assert_array_equal(back["sync"].values, ds["sync"].values)
             out.unlink()
+    # A computed field goes out as a data type of its own.
+    with xr.open_dataset(study[0], engine=ENGINE) as ds:
+        ds = ds.load()
+        ds["twice"] = ds["temperature"] * 2
+        ds["twice"].attrs = dict(ds["temperature"].attrs, data_type="twice")
+        kvres.write(tmp_path / "computed.res", ds)
+    with kvres.open(tmp_path / "computed.res") as result:
+        assert [t.name for t in result.data_types][-1] == "twice"
+        np.testing.assert_array_equal(result.read("twice", 1).values,
+                                      2 * kvres.open(study[0]).read("temperature", 1).values)
+
+
+def test_write_refuses_what_it_cannot_store_faithfully(beam, tmp_path):
+    if not hasattr(kvres, "Writer"):
+        pytest.skip("this build has no kvres.Writer")
+    with xr.open_dataset(beam, engine=ENGINE, read="real") as ds:
+        with pytest.raises(ValueError, match="read='real'"):
+            kvres.write(tmp_path / "out.res", ds.load())
