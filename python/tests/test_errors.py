@@ -185,3 +185,24 @@ def test_what_is_not_a_regular_file_raises_os_error_at_once(tmp_path):
         assert isinstance(raised, IsADirectoryError)
     finally:
         listener.close()
+
+
+def test_read_into_checks_its_output_and_part(beam):
+    with kvres.open(beam) as result:
+        ids = result.entity_ids("temperature")
+        out = np.empty(ids.size, np.float32)
+        assert result.read_into("temperature", 0, "real", "real", ids, out) == 0
+        np.testing.assert_array_equal(out, result.read("temperature", 0, "real").values)
+        for bad in (np.empty(ids.size, np.float64), np.empty(ids.size + 1, np.float32),
+                    np.empty(ids.size, ">f4"), np.empty((ids.size, 2), np.float32),
+                    np.empty(2 * ids.size, np.float32)[::2]):
+            with pytest.raises(TypeError, match="out must be"):
+                result.read_into("temperature", 0, "real", "real", ids, bad)
+        with pytest.raises(ValueError, match="part must be"):
+            result.read_into("temperature", 0, "real", "imaginary", ids, out)
+        with pytest.raises(ValueError, match="do not fit part"):
+            result.read_into("temperature", 0, "real", "magnitude", ids, out)
+    with kvres.open(beam) as result:
+        result.close()
+        with pytest.raises(ValueError, match="closed"):
+            result.read_into("temperature", 0, "real", "real", ids, out)
