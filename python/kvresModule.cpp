@@ -483,14 +483,14 @@ public:
                     target[2 * c + 1] = magnitude * std::sin(phase);
                 }
             };
+            // Mostly the block's ids are the coordinate itself: the values
+            // are copied while that is checked, in one pass.
             bool same = delivered == static_cast<std::size_t>(count);
             for (std::size_t k = 0; same && k < delivered; ++k) {
                 same = base[k * idStride] == idData[k];
+                put(k, k);
             }
             if (same) {
-                for (std::size_t k = 0; k < delivered; ++k) {
-                    put(k, k);
-                }
                 return 0;
             }
             std::fill(outData, outData + floatsOut, std::numeric_limits<float>::quiet_NaN());

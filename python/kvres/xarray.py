@@ -256,29 +256,152 @@ def _open(manager, path, read, complex_form, drop):
     return xr.Dataset(variables, coords=coords, attrs=attrs)
 
 
-def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="complex",
-               force=False, **kwargs):
-    """Opens many result sets with the same data types as one dataset along a
-    ``run`` dimension whose coordinate is the file names.
+def _summary(manager, read, drop):
+    """What a study needs of one result set, read in whichever process opens
+    it (its result then stays in that process's cache for the reads)."""
+    result = manager.acquire()
+    subcase = result.subcase
+    is_complex = bool(subcase is not None and subcase.is_complex)
+    sync, labels = result.simulation_table()
+    types = [t for t in result.data_types if t.name not in drop]
+    files = result.files
+    return {
+        "complex_read": read == "complex" or (read == "auto" and is_complex),
+        "is_complex": is_complex,
+        "sync": sync,
+        "labels": labels,
+        "types": [(t.name, t.binding, t.format, int(t.kind)) for t in types],
+        "ids": {t.name: np.asarray(result.entity_ids(t), dtype=np.int32) for t in types},
+        "attrs": {
+            "title": files[0].title if files else "",
+            "text": "\n".join(files[0].text) if files else "",
+            "subcase": subcase.label if subcase is not None else "",
+            "complex_results": int(is_complex),
+            "recognized": int(result.recognized),
+        },
+    }
 
-    ``paths`` is a list of paths or a glob pattern. By default each run is one
-    dask chunk (``chunks={"simulation": -1}``); ``parallel=True`` opens the
-    files through dask (on a distributed cluster, on its workers). Other
-    keywords go to ``xr.open_mfdataset``.
+
+def _read_chunk(manager, path, name, read, part, entity_ids, count, vector, simulations):
+    """One dask chunk of a study: simulations of one run, with a run axis.
+    The entity ids arrive as a dependency of their own, shipped to a worker
+    once rather than with every task."""
+    array = KvresBackendArray(manager, path, name, read, part, entity_ids, count, vector)
+    key = (simulations,) + (slice(None),) * (len(array.shape) - 1)
+    return array[indexing.BasicIndexer(key)][None]
+
+
+def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="complex",
+               force=False, drop_variables=None):
+    """Opens many result sets with the same data types and simulation count as
+    one dataset along a ``run`` dimension whose coordinate is the file names.
+
+    ``paths`` is a list of paths or a glob pattern. Each run is one dask chunk
+    (``chunks={"simulation": n}`` splits it into n simulations each). With
+    ``parallel=True`` the files' structure is read through dask, on the
+    workers of a distributed cluster, which then keep the results open for
+    the reads. Entity coordinates are the union over the runs (NaN where a
+    run lacks an entity); sync and label coordinates gain a run dimension
+    when the runs differ in them. Result sets whose data types or simulation
+    counts differ raise ValueError.
     """
+    import dask
+    import dask.array as da
+    from dask.base import tokenize
+
     if isinstance(paths, (str, bytes, os.PathLike)):
         pattern = os.fsdecode(os.fspath(paths))
         paths = sorted(glob.glob(pattern))
         if not paths:
             raise FileNotFoundError(f"no files match {pattern!r}")
     paths = [os.fsdecode(os.fspath(p)) for p in paths]
-    if chunks is None:
-        chunks = {"simulation": -1}
-    dataset = xr.open_mfdataset(
-        paths, engine=KvresBackendEntrypoint, combine="nested", concat_dim="run",
-        parallel=parallel, chunks=chunks, read=read, complex=complex, force=force,
-        combine_attrs="drop_conflicts", **kwargs)
-    return dataset.assign_coords(run=("run", [os.path.basename(p) for p in paths]))
+    if not paths:
+        raise ValueError("a study needs at least one result set")
+    if read not in READS:
+        raise ValueError(f"read must be one of {READS}, not {read!r}")
+    if complex not in COMPLEX_FORMS:
+        raise ValueError(f"complex must be one of {COMPLEX_FORMS}, not {complex!r}")
+    drop = set(drop_variables or ())
+    managers = [_manager(p, bool(force)) for p in paths]
+    if parallel:
+        summaries = dask.compute(*[dask.delayed(_summary)(m, read, drop) for m in managers])
+    else:
+        summaries = [_summary(m, read, drop) for m in managers]
+    first = summaries[0]
+    count = len(first["labels"])
+    for path, summary in zip(paths, summaries):
+        if summary["types"] != first["types"] or len(summary["labels"]) != count or \
+                summary["complex_read"] != first["complex_read"]:
+            raise ValueError(
+                f"{path} does not match {paths[0]}: a study's result sets need the same data "
+                f"types, simulation count and complex reading (xr.open_mfdataset with "
+                f"engine=kvres.xarray.KvresBackendEntrypoint combines others)")
+
+    step = (chunks or {}).get("simulation", -1)
+    step = count if step in (-1, None) or step >= count else max(int(step), 1)
+    simulation_chunks = [slice(start, min(start + step, count))
+                         for start in range(0, count, step)] or [slice(0, 0)]
+    complex_read = first["complex_read"]
+    read_mode = "complex" if complex_read else "real"
+    coordinates = {}
+    for binding, dimension in ENTITY_DIMENSIONS.items():
+        members = [s["ids"][name] for s in summaries for name, b, _, _ in first["types"]
+                   if b == binding]
+        if members:
+            coordinates[dimension] = np.unique(np.concatenate(members)).astype(np.int32)
+    token = tokenize(paths, [os.path.getmtime(p) for p in paths], read_mode, complex, step)
+    variables = {}
+    for name, binding, form, kind in first["types"]:
+        dimension = ENTITY_DIMENSIONS[binding]
+        vector = form == "vector"
+        dims = ("run", "simulation", dimension) + (("component",) if vector else ())
+        if complex_read and complex == "polar":
+            parts = [(name + "_magnitude", "magnitude"), (name + "_phase", "phase")]
+        else:
+            parts = [(name, "complex" if complex_read else "real")]
+        for variable_name, part in parts:
+            key = "kvres-" + tokenize(token, variable_name)
+            ids_key = "kvres-ids-" + tokenize(token, dimension)
+            trailing = (0,) * (2 if vector else 1)
+            graph = {ids_key: coordinates[dimension]}
+            for run, (manager, path) in enumerate(zip(managers, paths)):
+                for index, chunk in enumerate(simulation_chunks):
+                    graph[(key, run, index) + trailing] = (
+                        _read_chunk, manager, path, name, read_mode, part, ids_key, count,
+                        vector, chunk)
+            shape_chunks = ((1,) * len(paths), tuple(c.stop - c.start for c in
+                                                    simulation_chunks),
+                            (coordinates[dimension].size,)) + (((3,),) if vector else ())
+            dtype = np.complex64 if part == "complex" else np.float32
+            data = da.Array(graph, key, shape_chunks, dtype=dtype)
+            attrs = {"binding": binding, "format": form, "kind": kind, "data_type": name,
+                     "part": part}
+            if part == "phase":
+                attrs["units"] = "rad"
+            variables[variable_name] = xr.Variable(dims, data, attrs)
+
+    coords = {"run": ("run", [os.path.basename(p) for p in paths])}
+    for coordinate, values, dtype in (("sync", [s["sync"] for s in summaries], np.float32),
+                                      ("label", [s["labels"] for s in summaries], str)):
+        table = np.array(values, dtype=dtype).reshape(len(paths), count)
+        same = all(np.array_equal(row, table[0]) for row in table[1:])
+        coords[coordinate] = ("simulation", table[0]) if same else \
+            (("run", "simulation"), table)
+    for dimension, ids in coordinates.items():
+        coords[dimension] = (dimension, ids)
+    if any(v.ndim == 4 for v in variables.values()):
+        coords["component"] = ("component", np.array(COMPONENTS))
+    attrs = {key: value for key, value in first["attrs"].items()
+             if all(s["attrs"][key] == value for s in summaries)}
+    attrs["read"] = read_mode
+    dataset = xr.Dataset(variables, coords=coords, attrs=attrs)
+
+    def close():
+        for manager in managers:
+            manager.close()
+
+    dataset.set_close(close)
+    return dataset
 
 
 # Writing back -------------------------------------------------------------

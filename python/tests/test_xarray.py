@@ -258,6 +258,26 @@ def test_open_study_stacks_runs_and_matches_a_plain_loop(study):
         kvres.open_study(os.path.join(os.path.dirname(study[0]), "none*.res"))
 
 
+def test_a_study_joins_entities_keeps_differing_coordinates_and_splits_chunks(tmp_path):
+    small = make_study(tmp_path, 2, 3, 4, 2, stem="a")
+    (large,) = make_study(tmp_path, 1, 3, 6, 2, stem="b")
+    ds = kvres.open_study(small + [large], chunks={"simulation": 2})
+    assert ds["node"].values.tolist() == [1, 2, 3, 4, 5, 6]
+    assert ds["temperature"].chunks == ((1, 1, 1), (2, 1), (6,))
+    temperature = ds["temperature"].values
+    assert np.isnan(temperature[:2, :, 4:]).all() and not np.isnan(temperature[2]).any()
+    for run, path in enumerate(small + [large]):
+        with kvres.open(path) as result:
+            for simulation in range(3):
+                values = result.read("temperature", simulation).values
+                np.testing.assert_array_equal(temperature[run, simulation, :values.size], values)
+    assert ds["sync"].dims == ("simulation",)
+    (other,) = make_study(tmp_path, 1, 4, 4, 2, stem="c")
+    with pytest.raises(ValueError, match="simulation count"):
+        kvres.open_study(small + [other])
+    ds.close()
+
+
 def test_a_study_on_a_local_cluster_of_processes_matches_a_plain_loop(study):
     distributed = pytest.importorskip("distributed")
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
