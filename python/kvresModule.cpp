@@ -808,6 +808,17 @@ PYBIND11_MODULE(_kvres, m) {
     m.doc() = "Read .res finite-element result sets as numpy arrays, with the kvres plug-in's "
               "own answers.";
 
+    // pybind11 looks numpy's C API and its dtypes up once, in function-local
+    // statics whose initialisation imports numpy. Done first by two threads
+    // at once (each read releases the GIL), one would wait on the static's
+    // guard while holding the GIL the other needs to finish it: a deadlock.
+    // The import of this module runs alone, so they are made here.
+    py::array_t<int32_t> ints(1);
+    py::array_t<float> floats(1);
+    py::dtype::of<int32_t>();
+    py::dtype::of<float>();
+    py::dtype("complex64");
+
     static py::exception<NotRecognized> notRecognized(m, "NotRecognizedError", PyExc_ValueError);
     notRecognized.doc() = "The file's title does not mark it as a .res result file; the message "
                           "says why (empty, too short, another title).";

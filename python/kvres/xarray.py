@@ -282,13 +282,27 @@ def _summary(manager, read, drop):
     }
 
 
-def _read_chunk(manager, path, name, read, part, entity_ids, count, vector, simulations):
-    """One dask chunk of a study: simulations of one run, with a run axis.
-    The entity ids arrive as a dependency of their own, shipped to a worker
-    once rather than with every task."""
-    array = KvresBackendArray(manager, path, name, read, part, entity_ids, count, vector)
-    key = (simulations,) + (slice(None),) * (len(array.shape) - 1)
-    return array[indexing.BasicIndexer(key)][None]
+def _summaries(managers, read, drop):
+    return [_summary(manager, read, drop) for manager in managers]
+
+
+def _read_chunk(runs, name, read, part, entity_ids, count, vector, simulations):
+    """One dask chunk of a study: some simulations of some runs, stacked on a
+    run axis. `runs` are (file manager, path) pairs. The entity ids arrive as
+    a dependency of their own, shipped to a worker once rather than with
+    every task."""
+    blocks = []
+    for manager, path in runs:
+        array = KvresBackendArray(manager, path, name, read, part, entity_ids, count, vector)
+        key = (simulations,) + (slice(None),) * (len(array.shape) - 1)
+        blocks.append(array[indexing.BasicIndexer(key)])
+    return np.stack(blocks)
+
+
+# Bytes of values a study's chunk holds at most when the runs per chunk are
+# chosen for the caller: few enough tasks that scheduling them costs little
+# beside reading, small enough to keep every worker busy.
+_CHUNK_BYTES = 32 * 1024 * 1024
 
 
 def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="complex",
@@ -296,8 +310,10 @@ def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="comp
     """Opens many result sets with the same data types and simulation count as
     one dataset along a ``run`` dimension whose coordinate is the file names.
 
-    ``paths`` is a list of paths or a glob pattern. Each run is one dask chunk
-    (``chunks={"simulation": n}`` splits it into n simulations each). With
+    ``paths`` is a list of paths or a glob pattern. A dask chunk holds whole
+    runs, as many as fill about 32 MB while each of eight workers gets some;
+    ``chunks={"run": k, "simulation": n}`` asks for k runs and n simulations
+    per chunk instead. With
     ``parallel=True`` the files' structure is read through dask, on the
     workers of a distributed cluster, which then keep the results open for
     the reads. Entity coordinates are the union over the runs (NaN where a
@@ -324,7 +340,12 @@ def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="comp
     drop = set(drop_variables or ())
     managers = [_manager(p, bool(force)) for p in paths]
     if parallel:
-        summaries = dask.compute(*[dask.delayed(_summary)(m, read, drop) for m in managers])
+        # Some files per task: a task per file would cost more to schedule
+        # than reading a file's structure takes.
+        size = max(1, min(16, len(managers) // 8))
+        groups = [managers[start:start + size] for start in range(0, len(managers), size)]
+        summaries = [summary for group in dask.compute(
+            *[dask.delayed(_summaries)(g, read, drop) for g in groups]) for summary in group]
     else:
         summaries = [_summary(m, read, drop) for m in managers]
     first = summaries[0]
@@ -337,7 +358,8 @@ def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="comp
                 f"types, simulation count and complex reading (xr.open_mfdataset with "
                 f"engine=kvres.xarray.KvresBackendEntrypoint combines others)")
 
-    step = (chunks or {}).get("simulation", -1)
+    chunks = dict(chunks or {})
+    step = chunks.get("simulation", -1)
     step = count if step in (-1, None) or step >= count else max(int(step), 1)
     simulation_chunks = [slice(start, min(start + step, count))
                          for start in range(0, count, step)] or [slice(0, 0)]
@@ -349,7 +371,21 @@ def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="comp
                    if b == binding]
         if members:
             coordinates[dimension] = np.unique(np.concatenate(members)).astype(np.int32)
-    token = tokenize(paths, [os.path.getmtime(p) for p in paths], read_mode, complex, step)
+    # Runs per chunk: as asked, or as many as fill about _CHUNK_BYTES of the
+    # largest variable, while each of eight workers still gets some.
+    per_run = max([step * coordinates[ENTITY_DIMENSIONS[b]].size * (3 if f == "vector" else 1)
+                   * (8 if complex_read and complex == "complex" else 4)
+                   for _, b, f, _ in first["types"]] + [1])
+    runs_per_chunk = chunks.get("run")
+    if runs_per_chunk in (None, "auto"):
+        runs_per_chunk = min(_CHUNK_BYTES // per_run, -(-len(paths) // 8))
+    elif runs_per_chunk == -1:
+        runs_per_chunk = len(paths)
+    runs_per_chunk = max(1, int(runs_per_chunk))
+    run_groups = [list(zip(managers, paths))[start:start + runs_per_chunk]
+                  for start in range(0, len(paths), runs_per_chunk)]
+    token = tokenize(paths, [os.path.getmtime(p) for p in paths], read_mode, complex, step,
+                     runs_per_chunk)
     variables = {}
     for name, binding, form, kind in first["types"]:
         dimension = ENTITY_DIMENSIONS[binding]
@@ -364,13 +400,13 @@ def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="comp
             ids_key = "kvres-ids-" + tokenize(token, dimension)
             trailing = (0,) * (2 if vector else 1)
             graph = {ids_key: coordinates[dimension]}
-            for run, (manager, path) in enumerate(zip(managers, paths)):
+            for group_index, group in enumerate(run_groups):
                 for index, chunk in enumerate(simulation_chunks):
-                    graph[(key, run, index) + trailing] = (
-                        _read_chunk, manager, path, name, read_mode, part, ids_key, count,
-                        vector, chunk)
-            shape_chunks = ((1,) * len(paths), tuple(c.stop - c.start for c in
-                                                    simulation_chunks),
+                    graph[(key, group_index, index) + trailing] = (
+                        _read_chunk, group, name, read_mode, part, ids_key, count, vector,
+                        chunk)
+            shape_chunks = (tuple(len(g) for g in run_groups),
+                            tuple(c.stop - c.start for c in simulation_chunks),
                             (coordinates[dimension].size,)) + (((3,),) if vector else ())
             dtype = np.complex64 if part == "complex" else np.float32
             data = da.Array(graph, key, shape_chunks, dtype=dtype)

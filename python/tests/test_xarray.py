@@ -249,6 +249,7 @@ def test_open_study_stacks_runs_and_matches_a_plain_loop(study):
     assert ds["run"].values.tolist() == [p.name for p in study]
     assert ds["von mises stress"].dims == ("run", "simulation", "element")
     assert ds["von mises stress"].chunks[:2] == ((1,) * len(study), (4,))
+    assert kvres.open_study(study, chunks={"run": 4})["temperature"].chunks[0] == (4, 2)
     maximum = ds["von mises stress"].max("element").compute()
     np.testing.assert_array_equal(maximum.values, study_maximum_by_loop(study,
                                                                        "von mises stress"))
@@ -261,7 +262,7 @@ def test_open_study_stacks_runs_and_matches_a_plain_loop(study):
 def test_a_study_joins_entities_keeps_differing_coordinates_and_splits_chunks(tmp_path):
     small = make_study(tmp_path, 2, 3, 4, 2, stem="a")
     (large,) = make_study(tmp_path, 1, 3, 6, 2, stem="b")
-    ds = kvres.open_study(small + [large], chunks={"simulation": 2})
+    ds = kvres.open_study(small + [large], chunks={"simulation": 2, "run": 1})
     assert ds["node"].values.tolist() == [1, 2, 3, 4, 5, 6]
     assert ds["temperature"].chunks == ((1, 1, 1), (2, 1), (6,))
     temperature = ds["temperature"].values
