@@ -271,7 +271,12 @@ def _summary(manager, read, drop):
         "sync": sync,
         "labels": labels,
         "types": [(t.name, t.binding, t.format, int(t.kind)) for t in types],
-        "ids": {t.name: np.asarray(result.entity_ids(t), dtype=np.int32) for t in types},
+        # The sorted union of the entity ids of each binding: all a study
+        # needs of them.
+        "ids": {binding: np.unique(np.concatenate(
+            [np.asarray(result.entity_ids(t), dtype=np.int32) for t in types
+             if t.binding == binding] or [np.empty(0, np.int32)])).astype(np.int32)
+            for binding in ENTITY_DIMENSIONS},
         "attrs": {
             "title": files[0].title if files else "",
             "text": "\n".join(files[0].text) if files else "",
@@ -283,7 +288,15 @@ def _summary(manager, read, drop):
 
 
 def _summaries(managers, read, drop):
-    return [_summary(manager, read, drop) for manager in managers]
+    """The summaries of some result sets, their entity ids joined into one
+    union per binding (kept by the first), so that little travels back."""
+    summaries = [_summary(manager, read, drop) for manager in managers]
+    for binding in ENTITY_DIMENSIONS:
+        joined = np.unique(np.concatenate([s["ids"][binding] for s in summaries]))
+        for index, summary in enumerate(summaries):
+            summary["ids"][binding] = joined.astype(np.int32) if index == 0 else \
+                np.empty(0, np.int32)
+    return summaries
 
 
 def _read_chunk(runs, name, read, part, entity_ids, count, vector, simulations):
@@ -367,9 +380,8 @@ def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="comp
     read_mode = "complex" if complex_read else "real"
     coordinates = {}
     for binding, dimension in ENTITY_DIMENSIONS.items():
-        members = [s["ids"][name] for s in summaries for name, b, _, _ in first["types"]
-                   if b == binding]
-        if members:
+        members = [s["ids"][binding] for s in summaries]
+        if any(b == binding for _, b, _, _ in first["types"]):
             coordinates[dimension] = np.unique(np.concatenate(members)).astype(np.int32)
     # Runs per chunk: as asked, or as many as fill about _CHUNK_BYTES of the
     # largest variable, while each of eight workers still gets some.
