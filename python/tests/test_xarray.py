@@ -17,6 +17,7 @@ pytest.importorskip("dask")
 
 import kvres  # noqa: E402
 import kvres.xarray as kx  # noqa: E402
+from conftest import result_files  # noqa: E402
 
 MAKE_STUDY = os.environ.get("KVRES_MAKE_STUDY", "build/bin/make_python_study")
 ENGINE = kx.KvresBackendEntrypoint
@@ -103,6 +104,26 @@ def test_the_layout_and_every_value_match_the_module(beam, options):
                     np.testing.assert_allclose(values[simulation], want, rtol=2e-6,
                                                atol=1e-6, equal_nan=True)
         assert list(ds.data_vars) == names
+
+
+@pytest.mark.parametrize("path", result_files(), ids=lambda p: p.name)
+def test_every_matrix_file_reads_as_the_module_reads_it(path):
+    """Every encoding, kind, series and damaged file: each variable's values
+    are the module's, placed by id."""
+    with xr.open_dataset(path, engine=ENGINE, force=True) as ds, \
+            kvres.open(path, force=True) as result, warnings.catch_warnings():
+        warnings.simplefilter("ignore", RuntimeWarning)
+        read = "complex" if result.subcase and result.subcase.is_complex else "real"
+        part = "complex" if read == "complex" else "real"
+        assert ds.sizes["simulation"] == len(result.simulations)
+        for data_type in result.data_types:
+            dimension = "node" if data_type.binding == "nodes" else "element"
+            values = ds[data_type.name].values
+            for simulation in range(len(result.simulations)):
+                want = expected(result, data_type.name, simulation, read,
+                                ds[dimension].values, part)
+                np.testing.assert_allclose(values[simulation], want, rtol=2e-6, atol=1e-6,
+                                           equal_nan=True)
 
 
 def test_entities_a_data_type_lacks_are_nan(beam):
