@@ -76,13 +76,17 @@ bench: deps
 	$(BUILD)-bench/bin/kvres_bench $(BENCH_ARGS)
 
 # The Python module's read against numpy.fromfile and its writer against
-# numpy's tofile, each on one large block.
+# numpy's tofile, each on one large block, then kvres.xarray against the
+# module (open, a whole variable, two threads, a study on a dask
+# LocalCluster). XARRAY_BENCH_ARGS="--runs 50" makes the study smaller.
 PYTHON ?= /usr/bin/python3
 bench-python: python-deps
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DKVRES_BUILD_BENCH=ON -DKVRES_BUILD_TESTS=OFF
-	cmake --build $(BUILD)-bench -j $(JOBS) --target kvres_python
+	cmake --build $(BUILD)-bench -j $(JOBS) --target kvres_python make_python_study
 	$(PYTHON) bench/python_read_bench.py --module-dir $(BUILD)-bench/python $(BENCH_ARGS)
 	$(PYTHON) bench/python_write_bench.py --module-dir $(BUILD)-bench/python
+	$(PYTHON) bench/python_xarray_bench.py --module-dir $(BUILD)-bench/python \
+	  --make-study $(BUILD)-bench/bin/make_python_study $(XARRAY_BENCH_ARGS)
 
 # Coverage-guided fuzzing with libFuzzer (clang, address and undefined-
 # behaviour sanitizers): the series, single-file, label-number and JSON-text

@@ -4,10 +4,144 @@
 
 #include "rxFileCacheClearer.h"
 
+#include <cerrno>
+#include <cstring>
 #include <new>
 
 #include <sys/stat.h>
 #include <sys/types.h>
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+#if defined(_WIN32)
+using FileStatus = struct _stat64;
+bool IsRegular(const FileStatus& status) {
+    return (status.st_mode & _S_IFMT) == _S_IFREG;
+}
+#else
+using FileStatus = struct stat;
+bool IsRegular(const FileStatus& status) {
+    return S_ISREG(status.st_mode);
+}
+#endif
+
+// Why an entry of `status`, not a regular file, is not read.
+std::string NotRegular(const FileStatus& status) {
+#if defined(_WIN32)
+    const unsigned kind = status.st_mode & _S_IFMT;
+    if (kind == _S_IFDIR) {
+        return "is a directory";
+    }
+    if (kind == _S_IFCHR) {
+        return "is not a regular file (a character device)";
+    }
+    if (kind == _S_IFIFO) {
+        return "is not a regular file (a pipe)";
+    }
+#else
+    if (S_ISDIR(status.st_mode)) {
+        return "is a directory";
+    }
+    if (S_ISFIFO(status.st_mode)) {
+        return "is not a regular file (a FIFO)";
+    }
+    if (S_ISSOCK(status.st_mode)) {
+        return "is not a regular file (a socket)";
+    }
+    if (S_ISCHR(status.st_mode)) {
+        return "is not a regular file (a character device)";
+    }
+    if (S_ISBLK(status.st_mode)) {
+        return "is not a regular file (a block device)";
+    }
+#endif
+    return "is not a regular file";
+}
+
+void Report(std::string* problem, std::string text) {
+    if (problem != nullptr) {
+        *problem = std::move(text);
+    }
+}
+
+std::string SystemProblem(int error) {
+    return error != 0 ? std::strerror(error) : "cannot open the file";
+}
+
+} // namespace
+
+std::FILE* ResFile::OpenRegular(const std::string& name, std::string* problem) {
+    FileStatus status{};
+#if defined(_WIN32)
+    // The wide road, as every open of the file layer takes it, so that long
+    // names and names beyond the ANSI code page are asked about as opened.
+    std::wstring wide;
+    if (!NativePath::Widen(name, wide)) {
+        Report(problem, "the name cannot be represented in this program's code page");
+        return nullptr;
+    }
+    errno = 0;
+    if (_wstat64(wide.c_str(), &status) != 0) {
+        Report(problem, SystemProblem(errno));
+        return nullptr;
+    }
+    if (!IsRegular(status)) {
+        Report(problem, NotRegular(status));
+        return nullptr;
+    }
+    errno = 0;
+    std::FILE* stream = NativePath::OpenForReading(name);
+    if (stream == nullptr) {
+        Report(problem, SystemProblem(errno));
+        return nullptr;
+    }
+    if (_fstat64(_fileno(stream), &status) != 0 || !IsRegular(status)) {
+        Report(problem, NotRegular(status));
+        std::fclose(stream);
+        return nullptr;
+    }
+    return stream;
+#else
+    // The kind is asked before opening, so that the open itself never waits;
+    // the open does not wait either (a FIFO swapped in meanwhile opens at
+    // once) and the opened descriptor is asked again.
+    if (::stat(name.c_str(), &status) != 0) {
+        Report(problem, SystemProblem(errno));
+        return nullptr;
+    }
+    if (!IsRegular(status)) {
+        Report(problem, NotRegular(status));
+        return nullptr;
+    }
+    const int descriptor = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0) {
+        Report(problem, SystemProblem(errno));
+        return nullptr;
+    }
+    if (::fstat(descriptor, &status) != 0 || !IsRegular(status)) {
+        Report(problem, NotRegular(status));
+        ::close(descriptor);
+        return nullptr;
+    }
+    // Reads of a regular file never wait; the flag goes all the same, so
+    // that the stream behaves as one opened with fopen.
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags >= 0) {
+        ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    std::FILE* stream = ::fdopen(descriptor, "rb");
+    if (stream == nullptr) {
+        Report(problem, SystemProblem(errno));
+        ::close(descriptor);
+    }
+    return stream;
+#endif
+}
 
 ResFile::~ResFile() {
     Close();
@@ -22,7 +156,7 @@ bool ResFile::Open(const std::string& name) {
     if (name.empty()) {
         return false;
     }
-    stream = NativePath::OpenForReading(name);
+    stream = OpenRegular(name);
     if (stream == nullptr) {
         return false;
     }

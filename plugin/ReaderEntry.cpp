@@ -2,7 +2,7 @@
 // title and creating a result for a path. Nothing here keeps state.
 #include "plugin/ReaderExport.h"
 
-#include "fileio/NativePath.h"
+#include "fileio/ResFile.h"
 #include "model/ResLayout.h"
 #include "model/kvresResult.h"
 
@@ -24,12 +24,14 @@ static_assert(sizeof(kFileFilter) <= sizeof(rxReaderRecord::fileFilter), "filter
 
 extern "C" {
 
-// True when the file's first bytes are the title text, byte for byte.
+// True when the file's first bytes are the title text, byte for byte. Only a
+// regular file can be one: anything else (a FIFO, a device, a directory) is
+// declined without being read, so the call never waits.
 static bool IdentifyResFile(const char* path) {
     if (path == nullptr) {
         return false;
     }
-    std::FILE* file = NativePath::OpenForReading(path);
+    std::FILE* file = ResFile::OpenRegular(path);
     if (file == nullptr) {
         return false;
     }

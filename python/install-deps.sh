@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs what the Python module kvres and its tests need on a Debian machine:
-# the Python headers, pybind11, numpy and pytest, all for Debian's own
+# the Python headers, pybind11, numpy and pytest, and xarray, dask,
+# dask.distributed and netCDF4 for kvres.xarray, all for Debian's own
 # /usr/bin/python3. Idempotent: when every package is installed it returns at
 # once without touching apt. On a machine without dpkg it only says what is
 # needed; the build then leaves the module out.
 set -euo pipefail
 
-packages=(python3-dev pybind11-dev python3-numpy python3-pytest)
+packages=(python3-dev pybind11-dev python3-numpy python3-pytest python3-xarray python3-dask
+  python3-distributed python3-netcdf4)
 
 missing() {
   local package

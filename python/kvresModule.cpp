@@ -1,4 +1,5 @@
-// The Python module kvres: opens .res result sets through the plug-in's own
+// The compiled part of the Python package kvres (kvres._kvres, re-exported by
+// kvres/__init__.py): opens .res result sets through the plug-in's own
 // code and returns their structure and values as numpy arrays. Every entry
 // checks its arguments and the result's state before it touches the plug-in;
 // C++ failures leave as Python exceptions (allocation failures as
@@ -7,6 +8,8 @@
 #include "ResultHandle.h"
 #include "WriterBindings.h"
 #include "kvres/version.h"
+
+#include "fileio/ResFile.h"
 
 #include "rxDataType.h"
 #include "rxSimulation.h"
@@ -25,6 +28,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -46,6 +50,15 @@ struct DataTypeInfo {
     std::string name;
     std::string binding;
     std::string format;
+    int kind = -1;
+};
+
+struct SeriesFileInfo {
+    std::string name;
+    bool detected = false;
+    std::string title;
+    std::vector<std::string> text;
+    std::string encoding;
 };
 
 struct SimulationInfo {
@@ -111,7 +124,8 @@ std::string PathBytes(const py::object& path) {
 }
 
 // Raises FileNotFoundError (or the OSError that fits) unless `path` names a
-// file that can be read.
+// regular file that can be read; anything else (a FIFO, a socket, a device)
+// raises OSError at once, as reading it could wait forever.
 void CheckReadable(const std::string& path, const py::object& given) {
     struct stat status {};
     int error = 0;
@@ -119,6 +133,12 @@ void CheckReadable(const std::string& path, const py::object& given) {
         error = errno;
     } else if (S_ISDIR(status.st_mode)) {
         error = EISDIR;
+    } else if (!S_ISREG(status.st_mode)) {
+        std::string problem;
+        if (std::FILE* file = ResFile::OpenRegular(path, &problem)) {
+            std::fclose(file);
+        }
+        Raise(PyExc_OSError, path + ": " + (problem.empty() ? "is not a regular file" : problem));
     } else if (::access(path.c_str(), R_OK) != 0) {
         error = errno;
     }
@@ -133,126 +153,381 @@ void CheckReadable(const std::string& path, const py::object& given) {
     }
 }
 
+// A failure found while the result's lock is held and the GIL released:
+// raised as a Python exception of `type` once the GIL is back.
+struct Problem {
+    PyObject* type;
+    std::string message;
+};
+
+// The read a caller asked for, its argument already converted.
+enum class ReadMode { Auto, Real, Complex };
+
+ReadMode ReadModeArgument(const py::object& given) {
+    if (!py::isinstance<py::str>(given)) {
+        Raise(PyExc_TypeError, "read must be 'auto', 'real' or 'complex'");
+    }
+    const std::string read = Bytes(given);
+    if (read == "auto") {
+        return ReadMode::Auto;
+    }
+    if (read == "real") {
+        return ReadMode::Real;
+    }
+    if (read == "complex") {
+        return ReadMode::Complex;
+    }
+    Raise(PyExc_ValueError, "read must be 'auto', 'real' or 'complex', not '" + read + "'");
+}
+
+// An integer argument (Python's or numpy's, never a bool) as a 64-bit value;
+// `overflow` is raised, with `what` in the message, for one beyond 64 bits.
+long long IntegerArgument(const py::handle& given, PyObject* overflow, const std::string& what) {
+    if (py::isinstance<py::bool_>(given) || !PyIndex_Check(given.ptr())) {
+        Raise(PyExc_TypeError, what + " must be an integer");
+    }
+    PyObject* number = PyNumber_Index(given.ptr());
+    if (number == nullptr) {
+        throw py::error_already_set();
+    }
+    int overflowed = 0;
+    const long long value = PyLong_AsLongLongAndOverflow(number, &overflowed);
+    const py::object text = py::reinterpret_steal<py::object>(PyObject_Str(number));
+    Py_DECREF(number);
+    if (value == -1 && PyErr_Occurred() != nullptr) {
+        throw py::error_already_set();
+    }
+    if (overflowed != 0) {
+        Raise(overflow, what + " " + (text ? text.cast<std::string>() : std::string("?")) +
+                            " is outside the 32-bit range");
+    }
+    return value;
+}
+
+// An entity id: a 32-bit signed integer as the file stores it.
+int32_t EntityArgument(const py::handle& given) {
+    const long long id = IntegerArgument(given, PyExc_OverflowError, "entity id");
+    if (id < std::numeric_limits<int32_t>::min() || id > std::numeric_limits<int32_t>::max()) {
+        Raise(PyExc_OverflowError,
+              "entity id " + std::to_string(id) + " is outside the 32-bit range of entity ids");
+    }
+    return static_cast<int32_t>(id);
+}
+
+// A simulation as given: an index (negative counts from the end), or a
+// kvres.Simulation.
+long long SimulationArgument(const py::handle& given) {
+    if (py::isinstance<SimulationInfo>(given)) {
+        return given.cast<const SimulationInfo&>().index;
+    }
+    if (py::isinstance<py::bool_>(given) || !PyIndex_Check(given.ptr())) {
+        Raise(PyExc_TypeError, "a simulation is given by its index or a kvres.Simulation");
+    }
+    return IntegerArgument(given, PyExc_IndexError, "simulation index");
+}
+
+// A data type's name as given: a str or a kvres.DataType.
+std::string DataTypeArgument(const py::handle& given) {
+    if (py::isinstance<DataTypeInfo>(given)) {
+        return given.cast<const DataTypeInfo&>().name;
+    }
+    if (py::isinstance<py::str>(given)) {
+        return Bytes(given);
+    }
+    Raise(PyExc_TypeError, "a data type is named by a str or a kvres.DataType");
+}
+
+// A block as read with the GIL released: the memory its arrays will view.
+struct RawBlock {
+    std::unique_ptr<int32_t[]> storage;
+    // The words read: storage's, or a caller's scratch buffer.
+    int32_t* words = nullptr;
+    py::ssize_t readable = 0;
+    int32_t delivered = 0;
+    bool packed = false;
+    int recordReals = 0;
+    int valueColumn = 0;
+    int width = 1;
+    BlockValues::Form form = BlockValues::Form::RealScalar;
+    bool complete = false;
+    bool complexRead = false;
+    std::string dataType;
+    int simulation = 0;
+};
+
+struct RawHistory {
+    std::string dataType;
+    bool complexRead = false;
+    BlockValues::Form form = BlockValues::Form::RealScalar;
+    std::vector<float> sync;
+    std::vector<float> values;
+};
+
+// An open result. Every use of the plug-in's objects happens under the
+// result's own lock with the GIL released, so that threads read different
+// results at the same time; arguments are converted to plain values before
+// the lock is taken, and Python objects are made after it is let go, so no
+// Python code (an argument's __index__, a finaliser) runs while it is held.
 class Result {
 public:
     Result(std::string path, py::object given, bool recognized)
-        : path(std::move(path)), given(std::move(given)), recognized(recognized),
-          handle(std::make_unique<ResultHandle>(this->path)) {}
+        : path(std::move(path)), given(std::move(given)), recognized(recognized) {
+        std::unique_ptr<ResultHandle> opened;
+        {
+            py::gil_scoped_release released;
+            opened = std::make_unique<ResultHandle>(this->path);
+        }
+        handle = std::move(opened);
+    }
 
-    void Close() { handle.reset(); }
-    bool Closed() const { return handle == nullptr; }
+    void Close() {
+        std::unique_ptr<ResultHandle> closing;
+        {
+            py::gil_scoped_release released;
+            std::lock_guard<std::mutex> guard(mutex);
+            closing = std::move(handle);
+            closing.reset();
+            std::vector<int32_t>().swap(scratch);
+        }
+    }
+
+    bool Closed() const {
+        py::gil_scoped_release released;
+        std::lock_guard<std::mutex> guard(mutex);
+        return handle == nullptr;
+    }
     bool Recognized() const { return recognized; }
     py::object Path() const { return given; }
 
     py::object Subcase() const {
-        const ResultHandle& open = Open();
-        rxSubcase* subcase = open.Subcase();
-        if (subcase == nullptr) {
+        std::unique_ptr<SubcaseInfo> info = WithHandle([](const ResultHandle& open) {
+            std::unique_ptr<SubcaseInfo> found;
+            if (rxSubcase* subcase = open.Subcase()) {
+                found = std::make_unique<SubcaseInfo>(
+                    SubcaseInfo{subcase->GetID(), subcase->GetLabel(), open.IsComplex()});
+            }
+            return found;
+        });
+        if (info == nullptr) {
             return py::none();
         }
-        return py::cast(SubcaseInfo{subcase->GetID(), subcase->GetLabel(), open.IsComplex()});
+        return py::cast(*info);
     }
 
     std::vector<DataTypeInfo> DataTypes() const {
-        std::vector<DataTypeInfo> list;
-        for (const rxDataType* type : Open().DataTypes()) {
-            const auto& attributes = type->GetAttributes();
-            const bool vector =
-                !attributes.empty() && attributes.front().format == rxDataSet::Vector;
-            list.push_back({type->GetName(),
-                            type->GetBinding() == rxDataType::Elements ? "elements" : "nodes",
-                            vector ? "vector" : "scalar"});
+        return WithHandle([](const ResultHandle& open) {
+            std::vector<DataTypeInfo> list;
+            for (const rxDataType* type : open.DataTypes()) {
+                const auto& attributes = type->GetAttributes();
+                const bool vector =
+                    !attributes.empty() && attributes.front().format == rxDataSet::Vector;
+                list.push_back({type->GetName(),
+                                type->GetBinding() == rxDataType::Elements ? "elements" : "nodes",
+                                vector ? "vector" : "scalar", open.Kind(*type)});
+            }
+            return list;
+        });
+    }
+
+    // The sync values (float32) and the labels of every simulation, without
+    // a Simulation object each: what a table of thousands needs.
+    py::tuple SimulationTable() const {
+        struct Table {
+            std::vector<float> sync;
+            std::vector<std::string> labels;
+        };
+        Table table = WithHandle([](const ResultHandle& open) {
+            Table found;
+            const int count = open.SimulationCount();
+            for (int index = 0; index < count; ++index) {
+                const rxSimulation* simulation = open.Simulation(index);
+                const char* label = simulation != nullptr ? simulation->GetLabel() : nullptr;
+                found.sync.push_back(simulation != nullptr ? simulation->GetSyncValue() : 0.0f);
+                found.labels.emplace_back(label != nullptr ? label : "");
+            }
+            return found;
+        });
+        py::array_t<float> sync(static_cast<py::ssize_t>(table.sync.size()));
+        if (!table.sync.empty()) {
+            std::memcpy(sync.mutable_data(), table.sync.data(), table.sync.size() * sizeof(float));
         }
-        return list;
+        py::list labels(table.labels.size());
+        for (std::size_t index = 0; index < table.labels.size(); ++index) {
+            labels[index] = Text(table.labels[index]);
+        }
+        return py::make_tuple(std::move(sync), std::move(labels));
+    }
+
+    std::vector<SeriesFileInfo> Files() const {
+        return WithHandle([](const ResultHandle& open) {
+            std::vector<SeriesFileInfo> list;
+            for (ResultHandle::SeriesFile& file : open.SeriesFiles()) {
+                list.push_back({std::move(file.name),
+                                file.detected,
+                                std::move(file.title),
+                                {std::move(file.text[0]), std::move(file.text[1])},
+                                file.detected ? std::move(file.encoding) : std::string()});
+            }
+            return list;
+        });
     }
 
     std::vector<SimulationInfo> Simulations() const {
-        const ResultHandle& open = Open();
-        std::vector<SimulationInfo> list;
-        const int count = open.SimulationCount();
-        for (int index = 0; index < count; ++index) {
-            const rxSimulation* simulation = open.Simulation(index);
-            if (simulation != nullptr) {
-                const char* label = simulation->GetLabel();
-                list.push_back({index, label != nullptr ? label : "", simulation->GetSyncValue()});
+        return WithHandle([](const ResultHandle& open) {
+            std::vector<SimulationInfo> list;
+            const int count = open.SimulationCount();
+            for (int index = 0; index < count; ++index) {
+                const rxSimulation* simulation = open.Simulation(index);
+                if (simulation != nullptr) {
+                    const char* label = simulation->GetLabel();
+                    list.push_back(
+                        {index, label != nullptr ? label : "", simulation->GetSyncValue()});
+                }
             }
-        }
-        return list;
+            return list;
+        });
     }
 
     DataSetValues Read(const py::object& dataType, const py::object& sim,
-                       const std::string& read) const {
-        const ResultHandle& open = Open();
-        rxDataType& type = DataTypeArgument(open, dataType);
-        const bool complexRead = ComplexRead(open, read);
-        const int index = SimulationArgument(open, sim);
-        ResultHandle::Block block;
-        if (!open.FindBlock(type, open.Simulation(index), block)) {
-            Raise(PyExc_LookupError, "data type '" + std::string(type.GetName()) +
-                                         "' has no values in simulation " + std::to_string(index));
+                       const py::object& read) const {
+        const std::string name = DataTypeArgument(dataType);
+        const long long wanted = SimulationArgument(sim);
+        const ReadMode mode = ReadModeArgument(read);
+        RawBlock raw = WithHandle(
+            [&](const ResultHandle& open) { return ReadBlock(open, name, wanted, mode); });
+        return Arrays(std::move(raw));
+    }
+
+    // Reads a block straight into `out` (float32, or complex64 for the part
+    // "complex"), aligned with the sorted `ids`: out[k] belongs to ids[k],
+    // NaN where the block has none. `part` is "real", "complex" (magnitude *
+    // e^(i * phase)), "magnitude" or "phase". Returns how many of the
+    // block's entities have ids outside `ids` (left out), or -1 when the
+    // simulation has no block of the data type (out is all NaN then).
+    long long ReadInto(const py::object& dataType, const py::object& sim, const py::object& read,
+                       const py::object& partGiven, const py::array& idsGiven,
+                       py::array outGiven) const {
+        const std::string name = DataTypeArgument(dataType);
+        const long long wanted = SimulationArgument(sim);
+        const ReadMode mode = ReadModeArgument(read);
+        const std::string part = py::isinstance<py::str>(partGiven) ? Bytes(partGiven) : "";
+        if (part != "real" && part != "complex" && part != "magnitude" && part != "phase") {
+            Raise(PyExc_ValueError, "part must be 'real', 'complex', 'magnitude' or 'phase'");
         }
-        BlockValues values(*open.Files(), block.fileIndex, block.position, block.shape, complexRead,
-                           block.magnitudesOnly);
-        const py::ssize_t readable = values.Readable();
-        py::array ids;
-        py::array floats;
-        int32_t delivered = 0;
-        if (values.Packed()) {
-            // The records are read into one array and decoded where they
-            // stand; ids and values are strided views of its columns, and
-            // keep it alive.
-            const py::ssize_t perRecord = 1 + values.RecordReals();
-            const py::ssize_t stride = 4 * perRecord;
-            py::array_t<int32_t> storage(readable * perRecord);
-            auto* records = reinterpret_cast<unsigned char*>(storage.mutable_data());
-            delivered = values.FillPacked(records);
-            const std::vector<py::ssize_t> shape = ValueShape(values.GetForm(), readable);
-            std::vector<py::ssize_t> strides{stride};
-            if (shape.size() == 2) {
-                strides.push_back(4);
+        const auto ids = py::array_t<int32_t, py::array::c_style>::ensure(idsGiven);
+        if (!ids || ids.ndim() != 1) {
+            Raise(PyExc_TypeError, "ids must be a one-dimensional int32 array");
+        }
+        const bool complexOut = part == "complex";
+        const py::dtype given = outGiven.dtype();
+        const bool nativeOrder = given.attr("isnative").cast<bool>();
+        const bool fits =
+            nativeOrder && (complexOut ? given.kind() == 'c' && given.itemsize() == 8
+                                       : given.kind() == 'f' && given.itemsize() == 4);
+        const py::ssize_t count = ids.shape(0);
+        if (!fits || !(outGiven.flags() & py::array::c_style) || !outGiven.writeable() ||
+            outGiven.ndim() < 1 || outGiven.shape(0) != count || outGiven.ndim() > 2 ||
+            (outGiven.ndim() == 2 && outGiven.shape(1) != 3)) {
+            Raise(PyExc_TypeError, "out must be a writeable C-contiguous " +
+                                       std::string(complexOut ? "complex64" : "float32") +
+                                       " array of shape (len(ids),) or (len(ids), 3)");
+        }
+        const int components = outGiven.ndim() == 2 ? 3 : 1;
+        const int32_t* idData = ids.data();
+        auto* outData = static_cast<float*>(outGiven.mutable_data());
+        return WithHandle([&](const ResultHandle& open) -> long long {
+            const std::size_t floatsOut =
+                static_cast<std::size_t>(count) * components * (complexOut ? 2 : 1);
+            RawBlock block;
+            try {
+                block = ReadBlock(open, name, wanted, mode, &scratch);
+            } catch (Problem& problem) {
+                if (problem.type != PyExc_LookupError) {
+                    throw;
+                }
+                std::fill(outData, outData + floatsOut, std::numeric_limits<float>::quiet_NaN());
+                return -1;
             }
-            ids = py::array(py::dtype::of<int32_t>(), {readable}, {stride},
-                            reinterpret_cast<int32_t*>(records), storage);
-            floats = py::array(py::dtype::of<float>(), shape, strides,
-                               reinterpret_cast<float*>(records + 4 + 4 * values.ValueColumn()),
-                               storage);
-        } else {
-            // One allocation holds both arrays, as numpy's structured reads
-            // have one: reading simulation after simulation then reuses the
-            // memory freed by the last read instead of mapping fresh pages
-            // each time. Each array is a view that keeps the allocation alive.
-            const py::ssize_t width = values.FloatsPerEntity();
-            py::array_t<int32_t> storage(readable * (1 + width));
-            void* idBytes = storage.mutable_data();
-            void* valueBytes = storage.mutable_data() + readable;
-            auto* idData = static_cast<int32_t*>(idBytes);
-            auto* valueData = static_cast<float*>(valueBytes);
-            ids = py::array(py::dtype::of<int32_t>(), {readable}, {}, idData, storage);
-            floats = py::array(py::dtype::of<float>(), ValueShape(values.GetForm(), readable), {},
-                               valueData, storage);
-            delivered = values.Fill(idData, valueData);
-        }
-        DataSetValues set;
-        set.dataType = type.GetName();
-        set.simulation = index;
-        set.read = complexRead ? "complex" : "real";
-        set.complete = values.Complete(delivered);
-        if (delivered == readable) {
-            set.ids = std::move(ids);
-            set.values = std::move(floats);
-        } else {
-            // Only whole records count; copies keep the arrays compact.
-            const py::slice whole(0, delivered, 1);
-            set.ids = ids.attr("__getitem__")(whole).attr("copy")();
-            set.values = floats.attr("__getitem__")(whole).attr("copy")();
-        }
-        return set;
+            const bool fromComplex = block.complexRead;
+            const int width = block.width;
+            if ((part == "real") == fromComplex || width < components * (fromComplex ? 2 : 1)) {
+                throw Problem{PyExc_ValueError, "the block's values do not fit part '" + part +
+                                                    "' and this output shape"};
+            }
+            // Entity k's id is ids[k * idStride], its j-th value the float at
+            // values + k * valueStride + j (words of the block's storage).
+            const int32_t* base = block.words;
+            const std::size_t readable = static_cast<std::size_t>(block.readable);
+            const std::size_t idStride = block.packed ? 1 + block.recordReals : 1;
+            const int32_t* values = block.packed ? base + 1 + block.valueColumn : base + readable;
+            const std::size_t valueStride = block.packed ? idStride : width;
+            const std::size_t delivered = static_cast<std::size_t>(block.delivered);
+            const int first = part == "phase" ? components : 0;
+            const std::size_t perEntity = static_cast<std::size_t>(components);
+            auto put = [&](std::size_t k, std::size_t at) {
+                const int32_t* record = values + k * valueStride;
+                if (!complexOut) {
+                    // Sizes the compiler knows: a move, not a call.
+                    if (perEntity == 1) {
+                        std::memcpy(outData + at, record + first, 4);
+                    } else {
+                        std::memcpy(outData + at * 3, record + first, 12);
+                    }
+                    return;
+                }
+                float* target = outData + 2 * at * perEntity;
+                for (std::size_t c = 0; c < perEntity; ++c) {
+                    float magnitude;
+                    float phase;
+                    std::memcpy(&magnitude, record + c, 4);
+                    std::memcpy(&phase, record + perEntity + c, 4);
+                    target[2 * c] = magnitude * std::cos(phase);
+                    target[2 * c + 1] = magnitude * std::sin(phase);
+                }
+            };
+            // Mostly the block's ids are the coordinate itself: the values
+            // are copied while that is checked, in one pass (without a
+            // branch per entity for real values; a mismatch is seen after).
+            bool same = delivered == static_cast<std::size_t>(count);
+            if (same && !complexOut) {
+                int32_t differ = 0;
+                const int32_t* value = values + first;
+                for (std::size_t k = 0; k < delivered; ++k, value += valueStride) {
+                    differ |= base[k * idStride] ^ idData[k];
+                    std::memcpy(outData + k * perEntity, value, 4);
+                    if (perEntity == 3) {
+                        std::memcpy(outData + k * perEntity + 1, value + 1, 8);
+                    }
+                }
+                same = differ == 0;
+            } else {
+                for (std::size_t k = 0; same && k < delivered; ++k) {
+                    same = base[k * idStride] == idData[k];
+                    put(k, k);
+                }
+            }
+            if (same) {
+                return 0;
+            }
+            std::fill(outData, outData + floatsOut, std::numeric_limits<float>::quiet_NaN());
+            long long unknown = 0;
+            for (std::size_t k = 0; k < delivered; ++k) {
+                const int32_t id = base[k * idStride];
+                const int32_t* found = std::lower_bound(idData, idData + count, id);
+                if (found == idData + count || *found != id) {
+                    ++unknown;
+                    continue;
+                }
+                put(k, static_cast<std::size_t>(found - idData));
+            }
+            return unknown;
+        });
     }
 
     py::array EntityIds(const py::object& dataType) const {
-        const ResultHandle& open = Open();
-        rxDataType& type = DataTypeArgument(open, dataType);
-        const std::vector<int32_t> ids = open.EntityIds(type);
+        const std::string name = DataTypeArgument(dataType);
+        const std::vector<int32_t> ids = WithHandle(
+            [&](const ResultHandle& open) { return open.EntityIds(FindDataType(open, name)); });
         py::array_t<int32_t> array(static_cast<py::ssize_t>(ids.size()));
         if (!ids.empty()) {
             std::memcpy(array.mutable_data(), ids.data(), ids.size() * sizeof(int32_t));
@@ -260,69 +535,163 @@ public:
         return std::move(array);
     }
 
-    HistoryValues History(const py::object& dataType, int entity, const std::string& read) const {
-        const ResultHandle& open = Open();
-        rxDataType& type = DataTypeArgument(open, dataType);
-        const bool complexRead = ComplexRead(open, read);
-        const int count = open.SimulationCount();
-        const auto form = HistoryForm(open, type, complexRead);
-        const int width = WidthOf(form);
-        py::array_t<float> sync(count);
-        py::array_t<float> values(ValueShape(form, count));
-        float* row = values.mutable_data();
-        std::fill(row, row + static_cast<std::size_t>(count) * width,
-                  std::numeric_limits<float>::quiet_NaN());
-        std::vector<int32_t> ids;
-        std::vector<float> floats;
-        for (int index = 0; index < count; ++index, row += width) {
-            const rxSimulation* simulation = open.Simulation(index);
-            sync.mutable_data()[index] = simulation != nullptr ? simulation->GetSyncValue() : 0.0f;
-            ResultHandle::Block block;
-            if (!open.FindBlock(type, simulation, block)) {
-                continue;
-            }
-            BlockValues block_values(*open.Files(), block.fileIndex, block.position, block.shape,
-                                     complexRead, block.magnitudesOnly);
-            ids.resize(static_cast<std::size_t>(block_values.Readable()));
-            floats.resize(ids.size() * static_cast<std::size_t>(width));
-            const int32_t delivered = block_values.Fill(ids.data(), floats.data());
-            for (int32_t k = 0; k < delivered; ++k) {
-                if (ids[static_cast<std::size_t>(k)] == entity) {
-                    std::copy_n(floats.data() + static_cast<std::size_t>(k) * width, width, row);
-                    break;
+    HistoryValues History(const py::object& dataType, const py::object& entityGiven,
+                          const py::object& read) const {
+        const std::string name = DataTypeArgument(dataType);
+        const int32_t entity = EntityArgument(entityGiven);
+        const ReadMode mode = ReadModeArgument(read);
+        RawHistory raw = WithHandle([&](const ResultHandle& open) {
+            rxDataType& type = FindDataType(open, name);
+            RawHistory history;
+            history.dataType = type.GetName();
+            history.complexRead = IsComplexRead(open, mode);
+            history.form = HistoryForm(open, type, history.complexRead);
+            const int count = open.SimulationCount();
+            const int width = WidthOf(history.form);
+            history.sync.assign(static_cast<std::size_t>(count), 0.0f);
+            history.values.assign(static_cast<std::size_t>(count) * width,
+                                  std::numeric_limits<float>::quiet_NaN());
+            std::vector<int32_t> ids;
+            std::vector<float> floats;
+            for (int index = 0; index < count; ++index) {
+                const rxSimulation* simulation = open.Simulation(index);
+                if (simulation != nullptr) {
+                    history.sync[static_cast<std::size_t>(index)] = simulation->GetSyncValue();
+                }
+                ResultHandle::Block block;
+                if (!open.FindBlock(type, simulation, block)) {
+                    continue;
+                }
+                BlockValues values(*open.Files(), block.fileIndex, block.position, block.shape,
+                                   history.complexRead, block.magnitudesOnly);
+                ids.resize(static_cast<std::size_t>(values.Readable()));
+                floats.resize(ids.size() * static_cast<std::size_t>(width));
+                const int32_t delivered = values.Fill(ids.data(), floats.data());
+                for (int32_t k = 0; k < delivered; ++k) {
+                    if (ids[static_cast<std::size_t>(k)] == entity) {
+                        std::copy_n(floats.data() + static_cast<std::size_t>(k) * width, width,
+                                    history.values.data() +
+                                        static_cast<std::size_t>(index) * width);
+                        break;
+                    }
                 }
             }
+            return history;
+        });
+        const py::ssize_t count = static_cast<py::ssize_t>(raw.sync.size());
+        py::array_t<float> sync(count);
+        py::array_t<float> values(ValueShape(raw.form, count));
+        if (count > 0) {
+            std::memcpy(sync.mutable_data(), raw.sync.data(), raw.sync.size() * sizeof(float));
+            std::memcpy(values.mutable_data(), raw.values.data(),
+                        raw.values.size() * sizeof(float));
         }
-        return HistoryValues{type.GetName(), entity, complexRead ? "complex" : "real",
+        return HistoryValues{raw.dataType, entity, raw.complexRead ? "complex" : "real",
                              std::move(sync), std::move(values)};
     }
 
     std::string Repr() const {
         std::string text = "<kvres.Result " + py::repr(given).cast<std::string>();
-        if (Closed()) {
+        std::size_t types = 0;
+        int simulations = 0;
+        bool closed = false;
+        {
+            py::gil_scoped_release released;
+            std::lock_guard<std::mutex> guard(mutex);
+            closed = handle == nullptr;
+            if (!closed) {
+                types = handle->DataTypes().size();
+                simulations = handle->SimulationCount();
+            }
+        }
+        if (closed) {
             return text + " (closed)>";
         }
-        return text + ": " + std::to_string(handle->DataTypes().size()) + " data types, " +
-               std::to_string(handle->SimulationCount()) + " simulations>";
+        return text + ": " + std::to_string(types) + " data types, " + std::to_string(simulations) +
+               " simulations>";
     }
 
 private:
-    const ResultHandle& Open() const {
-        if (handle == nullptr) {
-            Raise(PyExc_ValueError, "operation on a closed kvres.Result");
+    // Runs `work` on the open handle under the result's lock with the GIL
+    // released. `work` must not touch Python; it reports failures by
+    // throwing a Problem, raised here once the GIL is back.
+    template <class Work>
+    auto WithHandle(Work&& work) const -> decltype(work(std::declval<const ResultHandle&>())) {
+        std::unique_ptr<Problem> problem;
+        using Answer = decltype(work(std::declval<const ResultHandle&>()));
+        Answer answer{};
+        {
+            py::gil_scoped_release released;
+            std::lock_guard<std::mutex> guard(mutex);
+            if (handle == nullptr) {
+                problem = std::make_unique<Problem>(
+                    Problem{PyExc_ValueError, "operation on a closed kvres.Result"});
+            } else {
+                try {
+                    answer = work(*handle);
+                } catch (Problem& found) {
+                    problem = std::make_unique<Problem>(std::move(found));
+                }
+            }
         }
-        return *handle;
+        if (problem != nullptr) {
+            Raise(problem->type, problem->message);
+        }
+        return answer;
     }
 
-    static rxDataType& DataTypeArgument(const ResultHandle& open, const py::object& given) {
-        std::string name;
-        if (py::isinstance<DataTypeInfo>(given)) {
-            name = given.cast<const DataTypeInfo&>().name;
-        } else if (py::isinstance<py::str>(given)) {
-            name = Bytes(given);
-        } else {
-            Raise(PyExc_TypeError, "a data type is named by a str or a kvres.DataType");
+    // Reads the block of `name` in simulation `wanted` into memory the
+    // arrays will view; throws a Problem for what the caller named wrongly.
+    static RawBlock ReadBlock(const ResultHandle& open, const std::string& name, long long wanted,
+                              ReadMode mode, std::vector<int32_t>* scratch = nullptr) {
+        rxDataType& type = FindDataType(open, name);
+        const int index = SimulationIndex(open, wanted);
+        RawBlock block;
+        block.complexRead = IsComplexRead(open, mode);
+        ResultHandle::Block where;
+        if (!open.FindBlock(type, open.Simulation(index), where)) {
+            throw Problem{PyExc_LookupError, "data type '" + std::string(type.GetName()) +
+                                                 "' has no values in simulation " +
+                                                 std::to_string(index)};
         }
+        BlockValues values(*open.Files(), where.fileIndex, where.position, where.shape,
+                           block.complexRead, where.magnitudesOnly);
+        block.dataType = type.GetName();
+        block.simulation = index;
+        block.readable = values.Readable();
+        block.form = values.GetForm();
+        block.width = values.FloatsPerEntity();
+        block.packed = values.Packed();
+        block.recordReals = values.RecordReals();
+        block.valueColumn = values.ValueColumn();
+        const std::size_t readable = static_cast<std::size_t>(block.readable);
+        const std::size_t words =
+            readable * (1 + (block.packed ? block.recordReals : block.width)) + 1;
+        if (scratch != nullptr) {
+            // A buffer the caller keeps from read to read: no allocation (and
+            // no fresh pages) per block.
+            if (scratch->size() < words) {
+                scratch->resize(words);
+            }
+            block.words = scratch->data();
+        } else {
+            block.storage.reset(new int32_t[words]);
+            block.words = block.storage.get();
+        }
+        if (block.packed) {
+            // The records are read packed and decoded where they stand; ids
+            // and values are strided views of them.
+            block.delivered = values.FillPacked(reinterpret_cast<unsigned char*>(block.words));
+        } else {
+            // Ids, then the values.
+            block.delivered =
+                values.Fill(block.words, reinterpret_cast<float*>(block.words + readable));
+        }
+        block.complete = values.Complete(block.delivered);
+        return block;
+    }
+
+    static rxDataType& FindDataType(const ResultHandle& open, const std::string& name) {
         if (rxDataType* type = open.FindDataType(name)) {
             return *type;
         }
@@ -330,43 +699,66 @@ private:
         for (const rxDataType* type : open.DataTypes()) {
             known += (known.empty() ? "'" : ", '") + std::string(type->GetName()) + "'";
         }
-        Raise(PyExc_KeyError, "no data type named '" + name + "'; the result has " +
-                                  (known.empty() ? std::string("none") : known));
+        throw Problem{PyExc_KeyError, "no data type named '" + name + "'; the result has " +
+                                          (known.empty() ? std::string("none") : known)};
     }
 
-    static int SimulationArgument(const ResultHandle& open, const py::object& given) {
-        Py_ssize_t index = 0;
-        if (py::isinstance<SimulationInfo>(given)) {
-            index = given.cast<const SimulationInfo&>().index;
-        } else if (PyIndex_Check(given.ptr()) && !py::isinstance<py::bool_>(given)) {
-            // Any integer, numpy's included; one beyond every index is out
-            // of range like any other.
-            index = PyNumber_AsSsize_t(given.ptr(), PyExc_IndexError);
-            if (index == -1 && PyErr_Occurred() != nullptr) {
-                throw py::error_already_set();
-            }
-        } else {
-            Raise(PyExc_TypeError, "a simulation is given by its index or a kvres.Simulation");
-        }
-        const Py_ssize_t count = open.SimulationCount();
+    static int SimulationIndex(const ResultHandle& open, long long index) {
+        const long long count = open.SimulationCount();
         if (index < 0) {
             index += count;
         }
         if (index < 0 || index >= count) {
-            Raise(PyExc_IndexError,
-                  "simulation index out of range (the result has " + std::to_string(count) + ")");
+            throw Problem{PyExc_IndexError, "simulation index out of range (the result has " +
+                                                std::to_string(count) + ")"};
         }
         return static_cast<int>(index);
     }
 
-    static bool ComplexRead(const ResultHandle& open, const std::string& read) {
-        if (read == "auto") {
-            return open.IsComplex();
+    static bool IsComplexRead(const ResultHandle& open, ReadMode mode) {
+        return mode == ReadMode::Auto ? open.IsComplex() : mode == ReadMode::Complex;
+    }
+
+    // The numpy arrays of a block read: views of its storage, which a
+    // capsule owns and the arrays keep alive.
+    static DataSetValues Arrays(RawBlock raw) {
+        const py::ssize_t readable = raw.readable;
+        int32_t* memory = raw.storage.get();
+        py::capsule owner(memory, [](void* pointer) { delete[] static_cast<int32_t*>(pointer); });
+        raw.storage.release();
+        py::array ids;
+        py::array floats;
+        const std::vector<py::ssize_t> shape = ValueShape(raw.form, readable);
+        if (raw.packed) {
+            const py::ssize_t stride = 4 * (1 + raw.recordReals);
+            auto* records = reinterpret_cast<unsigned char*>(memory);
+            std::vector<py::ssize_t> strides{stride};
+            if (shape.size() == 2) {
+                strides.push_back(4);
+            }
+            ids = py::array(py::dtype::of<int32_t>(), {readable}, {stride}, memory, owner);
+            floats = py::array(py::dtype::of<float>(), shape, strides,
+                               reinterpret_cast<float*>(records + 4 + 4 * raw.valueColumn), owner);
+        } else {
+            ids = py::array(py::dtype::of<int32_t>(), {readable}, {}, memory, owner);
+            floats = py::array(py::dtype::of<float>(), shape, {},
+                               reinterpret_cast<float*>(memory + readable), owner);
         }
-        if (read == "real" || read == "complex") {
-            return read == "complex";
+        DataSetValues set;
+        set.dataType = raw.dataType;
+        set.simulation = raw.simulation;
+        set.read = raw.complexRead ? "complex" : "real";
+        set.complete = raw.complete;
+        if (raw.delivered == readable) {
+            set.ids = std::move(ids);
+            set.values = std::move(floats);
+        } else {
+            // Only whole records count; copies keep the arrays compact.
+            const py::slice whole(0, raw.delivered, 1);
+            set.ids = ids.attr("__getitem__")(whole).attr("copy")();
+            set.values = floats.attr("__getitem__")(whole).attr("copy")();
         }
-        Raise(PyExc_ValueError, "read must be 'auto', 'real' or 'complex', not '" + read + "'");
+        return set;
     }
 
     // The form the values of `type` take in every simulation: the first
@@ -419,19 +811,35 @@ private:
     std::string path;
     py::object given;
     bool recognized;
+    mutable std::mutex mutex;
     std::unique_ptr<ResultHandle> handle;
+    // ReadInto's block buffer, reused under the lock: as large as the largest
+    // block read into an array so far.
+    mutable std::vector<int32_t> scratch;
 };
 
 } // namespace
 
-PYBIND11_MODULE(kvres, m) {
+PYBIND11_MODULE(_kvres, m) {
     m.doc() = "Read .res finite-element result sets as numpy arrays, with the kvres plug-in's "
               "own answers.";
     m.attr("__version__") = KVRES_VERSION;
     BindWriter(m);
 
+    // pybind11 looks numpy's C API and its dtypes up once, in function-local
+    // statics whose initialisation imports numpy. Done first by two threads
+    // at once (each read releases the GIL), one would wait on the static's
+    // guard while holding the GIL the other needs to finish it: a deadlock.
+    // The import of this module runs alone, so they are made here.
+    py::array_t<int32_t> ints(1);
+    py::array_t<float> floats(1);
+    py::dtype::of<int32_t>();
+    py::dtype::of<float>();
+    py::dtype("complex64");
+
     static py::exception<NotRecognized> notRecognized(m, "NotRecognizedError", PyExc_ValueError);
-    notRecognized.doc() = "The file's title does not mark it as a .res result file.";
+    notRecognized.doc() = "The file's title does not mark it as a .res result file; the message "
+                          "says why (empty, too short, another title).";
 
     py::class_<SubcaseInfo>(m, "Subcase", "The load case of a result.")
         .def_readonly("id", &SubcaseInfo::id)
@@ -448,9 +856,37 @@ PYBIND11_MODULE(kvres, m) {
         .def_property_readonly("name", [](const DataTypeInfo& t) { return Text(t.name); })
         .def_readonly("binding", &DataTypeInfo::binding, "'nodes' or 'elements'")
         .def_readonly("format", &DataTypeInfo::format, "'scalar' or 'vector'")
+        .def_readonly("kind", &DataTypeInfo::kind,
+                      "The kind code 0 to 8 of the file's data-type table row")
         .def("__repr__", [](const DataTypeInfo& t) {
             return "<kvres.DataType " + py::repr(Text(t.name)).cast<std::string>() + " " +
                    t.binding + " " + t.format + ">";
+        });
+
+    py::class_<SeriesFileInfo>(m, "SeriesFile", "One file of a result's series and its header.")
+        .def_property_readonly("name",
+                               [](const SeriesFileInfo& f) {
+                                   return py::module_::import("os").attr("fsdecode")(
+                                       py::bytes(f.name));
+                               })
+        .def_readonly("detected", &SeriesFileInfo::detected,
+                      "Whether the file's header was read in a detected encoding")
+        .def_property_readonly("title", [](const SeriesFileInfo& f) { return Text(f.title); })
+        .def_property_readonly("text",
+                               [](const SeriesFileInfo& f) {
+                                   py::list lines;
+                                   for (const std::string& line : f.text) {
+                                       lines.append(Text(line));
+                                   }
+                                   return lines;
+                               })
+        .def_readonly("encoding", &SeriesFileInfo::encoding,
+                      "Integer and real encoding and byte order, e.g. 'Int4 Real4 little-endian'")
+        .def("__repr__", [](const SeriesFileInfo& f) {
+            return "<kvres.SeriesFile " +
+                   py::repr(py::module_::import("os").attr("fsdecode")(py::bytes(f.name)))
+                       .cast<std::string>() +
+                   " " + f.encoding + ">";
         });
 
     py::class_<SimulationInfo>(m, "Simulation", "One simulation (time step, frequency, mode).")
@@ -504,13 +940,24 @@ PYBIND11_MODULE(kvres, m) {
         .def_property_readonly("subcase", &Result::Subcase)
         .def_property_readonly("data_types", &Result::DataTypes)
         .def_property_readonly("simulations", &Result::Simulations)
-        .def("read", &Result::Read, py::arg("data_type"), py::arg("sim"), py::arg("read") = "auto",
+        .def("simulation_table", &Result::SimulationTable,
+             "(sync, labels): the sync values as a float32 array and the labels as a list, "
+             "one per simulation")
+        .def_property_readonly("files", &Result::Files,
+                               "The series files, with their headers' texts and encodings")
+        .def("read", &Result::Read, py::arg("data_type"), py::arg("sim"),
+             py::arg("read") = py::str("auto"),
              "The values of a data type (name or DataType) in a simulation (index or "
              "Simulation).")
+        .def("read_into", &Result::ReadInto, py::arg("data_type"), py::arg("sim"), py::arg("read"),
+             py::arg("part"), py::arg("ids"), py::arg("out"),
+             "Reads a block into `out`, aligned with the sorted entity `ids` (NaN where "
+             "the block has none); returns how many of its entities were not in `ids`, "
+             "or -1 when the simulation has no block of the data type.")
         .def("entity_ids", &Result::EntityIds, py::arg("data_type"),
              "The entity ids the subcase reports for a data type.")
         .def("history", &Result::History, py::arg("data_type"), py::arg("entity"),
-             py::arg("read") = "auto", "One entity's values over every simulation.")
+             py::arg("read") = py::str("auto"), "One entity's values over every simulation.")
         .def("close", &Result::Close,
              "Releases the result; using it afterwards raises "
              "ValueError.")
@@ -527,12 +974,21 @@ PYBIND11_MODULE(kvres, m) {
         [](const py::object& path, bool force) {
             const std::string bytes = PathBytes(path);
             CheckReadable(bytes, path);
-            const bool recognized = ResultHandle::Identify(bytes);
-            if (!recognized && !force) {
-                Raise(notRecognized.ptr(), bytes + ": not a .res result file (its title differs); "
-                                                   "open(..., force=True) reads it anyway");
+            bool recognized = false;
+            {
+                py::gil_scoped_release released;
+                recognized = ResultHandle::Identify(bytes);
             }
-            return Result(bytes, path, recognized);
+            if (!recognized && !force) {
+                std::string why;
+                {
+                    py::gil_scoped_release released;
+                    why = ResultHandle::WhyNotRecognized(bytes);
+                }
+                Raise(notRecognized.ptr(), bytes + ": not a .res result file (" + why +
+                                               "); open(..., force=True) reads it anyway");
+            }
+            return std::make_unique<Result>(bytes, path, recognized);
         },
         py::arg("path"), py::arg("force") = false,
         "Opens a .res result set (one file or its numbered series).");

@@ -1,6 +1,9 @@
 #include "ResultHandle.h"
 
+#include "fileio/ResFile.h"
+#include "fileio/ResFileSet.h"
 #include "model/DataTypeEntry.h"
+#include "model/ResLayout.h"
 #include "model/kvresResult.h"
 #include "plugin/ReaderExport.h"
 
@@ -11,6 +14,8 @@
 #include "rxSimulation.h"
 #include "rxSubcase.h"
 
+#include <cstdio>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -39,6 +44,31 @@ constexpr int kEntityIdOption = 0;
 
 bool ResultHandle::Identify(const std::string& path) {
     return Record().identifyFile(path.c_str());
+}
+
+std::string ResultHandle::WhyNotRecognized(const std::string& path) {
+    std::string problem;
+    std::FILE* file = ResFile::OpenRegular(path, &problem);
+    if (file == nullptr) {
+        return problem.compare(0, 3, "is ") == 0 ? "it " + problem
+                                                 : "it cannot be opened: " + problem;
+    }
+    char title[reslayout::kTitleWidth];
+    const std::size_t read = std::fread(title, 1, sizeof title, file);
+    std::fclose(file);
+    const std::size_t length = std::strlen(reslayout::kTitleText);
+    const std::string expected = std::string("'") + reslayout::kTitleText + "'";
+    if (read == 0) {
+        return "the file is empty";
+    }
+    if (read < length) {
+        return "the file holds only " + std::to_string(read) + (read == 1 ? " byte" : " bytes") +
+               ", too few for the title " + expected;
+    }
+    if (std::memcmp(title, reslayout::kTitleText, length) != 0) {
+        return "it does not begin with the title " + expected;
+    }
+    return "the identification declined it";
 }
 
 ResultHandle::ResultHandle(const std::string& path) {
@@ -116,6 +146,75 @@ bool ResultHandle::FindBlock(const rxDataType& dataType, const rxSimulation* sim
     block.shape = DataSetShape::Of(entry->Kind(), name);
     block.magnitudesOnly = DataSetShape::ReadsMagnitudesOnly(name);
     return block.shape.form != DataSetShape::None;
+}
+
+int32_t ResultHandle::Kind(const rxDataType& dataType) const {
+    const DataTypeEntry* entry =
+        result != nullptr ? result->FindDataType(dataType.GetName()) : nullptr;
+    return entry != nullptr ? entry->Kind() : -1;
+}
+
+namespace {
+
+std::string EncodingName(const ResFileSet& files) {
+    std::string name;
+    switch (files.GetIntEncoding()) {
+    case Int4:
+        name = "Int4";
+        break;
+    case Int8First:
+        name = "Int8First";
+        break;
+    case Int8Second:
+        name = "Int8Second";
+        break;
+    }
+    switch (files.GetRealEncoding()) {
+    case Real4:
+        name += " Real4";
+        break;
+    case Real8:
+        name += " Real8";
+        break;
+    case Cray8:
+        name += " Cray8";
+        break;
+    }
+    return name + (files.SwapBytes() ? " big-endian" : " little-endian");
+}
+
+// A fixed-width text field: its bytes up to the first NUL.
+std::string FieldText(const char* bytes, int width) {
+    return std::string(bytes, strnlen(bytes, static_cast<std::size_t>(width)));
+}
+
+} // namespace
+
+std::vector<ResultHandle::SeriesFile> ResultHandle::SeriesFiles() const {
+    std::vector<SeriesFile> list;
+    ResFileSet* files = Files();
+    if (files == nullptr) {
+        return list;
+    }
+    const int count = files->GetNumSeriesFiles();
+    for (int index = 0; index < count; ++index) {
+        SeriesFile file;
+        file.name = files->GetSeriesFileName(index);
+        if (files->OpenFile(file.name)) {
+            char title[reslayout::kTitleWidth] = {};
+            char text[2][reslayout::kHeaderTextWidth] = {};
+            file.detected = files->ReadBytes(title, sizeof title) == sizeof title &&
+                            files->ReadBytes(text[0], sizeof text[0]) == sizeof text[0] &&
+                            files->ReadBytes(text[1], sizeof text[1]) == sizeof text[1];
+            file.title = FieldText(title, sizeof title);
+            file.text[0] = FieldText(text[0], sizeof text[0]);
+            file.text[1] = FieldText(text[1], sizeof text[1]);
+            file.encoding = EncodingName(*files);
+            files->CloseFile();
+        }
+        list.push_back(std::move(file));
+    }
+    return list;
 }
 
 ResFileSet* ResultHandle::Files() const {

@@ -32,8 +32,22 @@ public:
         bool magnitudesOnly = false;
     };
 
+    // One file of the result's series: its name, the header's texts (up to
+    // their first NUL) and the encoding detected for it, when one was.
+    struct SeriesFile {
+        std::string name;
+        bool detected = false;
+        std::string title;
+        std::string text[2];
+        std::string encoding;
+    };
+
     // Asks the identification callback about `path`; true when recognised.
     static bool Identify(const std::string& path);
+    // Why the identification declines `path`, in words true for the file:
+    // that it cannot be read, is empty, is too short for the title or
+    // begins otherwise.
+    static std::string WhyNotRecognized(const std::string& path);
     // Creates and scans the result of `path`. Throws std::bad_alloc when the
     // creation callback gives no result.
     explicit ResultHandle(const std::string& path);
@@ -59,6 +73,10 @@ public:
     // The block of `dataType` in `simulation`: false when the simulation has
     // none, or the data type's kind presents no data set.
     bool FindBlock(const rxDataType& dataType, const rxSimulation* simulation, Block& block) const;
+    // The kind code of the directory entry behind a data type, -1 when none.
+    int32_t Kind(const rxDataType& dataType) const;
+    // Every file of the series, its header read anew.
+    std::vector<SeriesFile> SeriesFiles() const;
     // The file-set reader, rewound; null when closed.
     ResFileSet* Files() const;
     // What the subcase's ReadEntityIDs hands its receiver.

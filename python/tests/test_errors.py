@@ -1,5 +1,7 @@
 """Every failure the module reports, raised as the exception it names."""
 import os
+import socket
+import threading
 
 import numpy as np
 import pytest
@@ -76,3 +78,131 @@ def test_an_exception_raised_by_an_argument_passes_through(beam):
 
     with pytest.raises(ZeroDivisionError, match="from the path"):
         kvres.open(Path())
+
+
+def test_why_a_file_is_not_recognised_is_said_truly(tmp_path, matrix):
+    cases = {b"": "empty", b"Korvane": "only 7 bytes",
+             b"K": "only 1 byte", b"Other Results" + b"\0" * 300: "does not begin with the title"}
+    for index, (content, words) in enumerate(cases.items()):
+        path = tmp_path / f"case{index}.res"
+        path.write_bytes(content)
+        with pytest.raises(kvres.NotRecognizedError, match=words):
+            kvres.open(path)
+    with pytest.raises(kvres.NotRecognizedError, match="does not begin with the title"):
+        kvres.open(matrix / "lower-case-title.res")
+
+
+def test_an_argument_that_closes_the_result_gets_value_error(beam):
+    """Arguments are converted before the result is used: closing it from an
+    argument's own methods gives the closed result's ValueError, never a crash."""
+
+    def closing(result):
+        class Index:
+            def __index__(self):
+                result.close()
+                return 1
+        return Index()
+
+    for use in (lambda r: r.read("temperature", closing(r)),
+                lambda r: r.history("temperature", closing(r)),
+                lambda r: r.read("temperature", closing(r), read="real")):
+        result = kvres.open(beam)
+        with pytest.raises(ValueError, match="closed"):
+            use(result)
+        assert result.closed
+
+    class Name(str):
+        def __eq__(self, other):
+            result.close()
+            return str.__eq__(self, other)
+
+        __hash__ = str.__hash__
+
+        def __str__(self):
+            result.close()
+            return "temperature"
+
+    # The characters of a str subclass are its name; its methods are not run.
+    result = kvres.open(beam)
+    assert result.read(Name("temperature"), 0).ids.size > 0
+    assert result.entity_ids(Name("temperature")).size > 0
+    result.close()
+
+
+def test_ids_and_indices_outside_32_bits_are_refused_with_a_message(beam):
+    with kvres.open(beam) as result:
+        for entity in (2**31, -2**31 - 1, 2**40, 2**70, -2**70):
+            with pytest.raises(OverflowError, match="entity id .* outside the 32-bit range"):
+                result.history("temperature", entity)
+        assert result.history("temperature", np.int64(1)).values.size > 0
+        assert np.isnan(result.history("temperature", 2**31 - 1).values).all()
+        for index in (2**31, 2**63, 2**70, -2**70):
+            with pytest.raises(IndexError, match="simulation index"):
+                result.read("temperature", index)
+        with pytest.raises(TypeError):
+            result.history("temperature", 1.0)
+
+
+def returns_at_once(fifo, call):
+    """Runs `call` on a thread; when it still waits after ten seconds, the
+    FIFO gets a writer that closes at once (releasing the call) and the test
+    fails. Returns what the call raised."""
+    outcome = {}
+
+    def run():
+        try:
+            call()
+        except BaseException as error:  # noqa: B902 - handed to the test
+            outcome["raised"] = error
+
+    thread = threading.Thread(target=run, daemon=True)
+    thread.start()
+    thread.join(10)
+    waited = thread.is_alive()
+    while thread.is_alive():
+        try:
+            os.close(os.open(fifo, os.O_WRONLY | os.O_NONBLOCK))
+        except OSError:
+            pass
+        thread.join(0.1)
+    assert not waited, "the call waited on the FIFO"
+    return outcome.get("raised")
+
+
+def test_what_is_not_a_regular_file_raises_os_error_at_once(tmp_path):
+    fifo = tmp_path / "pipe.res"
+    os.mkfifo(fifo)
+    listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    listener.bind(os.fspath(tmp_path / "socket.res"))
+    try:
+        for path, words in ((fifo, "FIFO"), (tmp_path / "socket.res", "socket"),
+                            ("/dev/null", "character device")):
+            for force in (False, True):
+                raised = returns_at_once(fifo, lambda: kvres.open(path, force=force))
+                assert type(raised) is OSError, raised
+                assert words in str(raised) and os.fspath(path) in str(raised)
+        raised = returns_at_once(fifo, lambda: kvres.open(tmp_path, force=True))
+        assert isinstance(raised, IsADirectoryError)
+    finally:
+        listener.close()
+
+
+def test_read_into_checks_its_output_and_part(beam):
+    with kvres.open(beam) as result:
+        ids = result.entity_ids("temperature")
+        out = np.empty(ids.size, np.float32)
+        assert result.read_into("temperature", 0, "real", "real", ids, out) == 0
+        np.testing.assert_array_equal(out, result.read("temperature", 0, "real").values)
+        for bad in (np.empty(ids.size, np.float64), np.empty(ids.size + 1, np.float32),
+                    np.empty(ids.size, ">f4"), np.empty((ids.size, 2), np.float32),
+                    np.empty(2 * ids.size, np.float32)[::2]):
+            with pytest.raises(TypeError, match="out must be"):
+                result.read_into("temperature", 0, "real", "real", ids, bad)
+        with pytest.raises(ValueError, match="part must be"):
+            result.read_into("temperature", 0, "real", "imaginary", ids, out)
+        with pytest.raises(ValueError, match="do not fit part"):
+            result.read_into("temperature", 0, "real", "magnitude", ids, out)
+    with kvres.open(beam) as result:
+        result.close()
+        with pytest.raises(ValueError, match="closed"):
+            result.read_into("temperature", 0, "real", "real", ids, out)

@@ -1,6 +1,8 @@
 """What the module holds is released, and a closed result refuses politely."""
 import gc
 import os
+import subprocess
+import sys
 
 import pytest
 
@@ -54,3 +56,23 @@ def test_a_closed_result_raises_value_error(beam):
     # The arrays read before belong to Python and outlive the result.
     assert data_set.values.shape == (len(data_set.ids), 3)
     assert data_set.ids.tolist() == list(range(1, 15)) and data_set.values[1, 0] != 0
+
+
+def test_threads_that_read_first_in_a_fresh_process_do_not_deadlock(beam):
+    """The first reads of a process, made by two threads at once, used to
+    deadlock: each read releases the GIL, and pybind11's one-time lookup of
+    numpy's API waited on a static's guard while holding the GIL."""
+    script = (
+        "import sys, threading, kvres\n"
+        "results = [kvres.open(sys.argv[1]) for _ in range(4)]\n"
+        "def read(result):\n"
+        "    for _ in range(20):\n"
+        "        for name in ('temperature', 'displacement', 'heat flux:Phase'):\n"
+        "            result.read(name, 1)\n"
+        "threads = [threading.Thread(target=read, args=(r,)) for r in results]\n"
+        "[t.start() for t in threads]\n"
+        "[t.join() for t in threads]\n")
+    for _ in range(5):
+        run = subprocess.run([sys.executable, "-c", script, os.fspath(beam)],
+                             timeout=60, capture_output=True, check=False)
+        assert run.returncode == 0, run.stderr.decode()

@@ -2,7 +2,7 @@
 
 #include "Platform.h"
 
-#include "fileio/NativePath.h"
+#include "fileio/ResFile.h"
 
 #include <rxAllocator.h>
 #include <rxResult.h>
@@ -18,13 +18,13 @@ ResultSession::~ResultSession() {
 }
 
 std::string ResultSession::Unreadable(const std::string& path) {
-    errno = 0;
-    std::FILE* file = NativePath::OpenForReading(path);
+    // Only a regular file is read, and asking never waits (a FIFO would).
+    std::string problem;
+    std::FILE* file = ResFile::OpenRegular(path, &problem);
     if (file == nullptr) {
-        return errno != 0 ? std::strerror(errno) : "cannot open the file";
+        return problem;
     }
     errno = 0;
-    std::string problem;
     if (std::fgetc(file) == EOF && std::ferror(file) != 0) {
         problem = errno != 0 ? std::strerror(errno) : "cannot read the file";
     }

@@ -36,7 +36,8 @@ public:
     rxResult& Result() const { return *result; }
     const ReaderPlugin& Plugin() const { return *plugin; }
 
-    // Empty when `path` can be opened and read; otherwise the system's reason.
+    // Empty when `path` is a regular file that can be opened and read;
+    // otherwise the reason (the system's, or what kind of entry it is).
     static std::string Unreadable(const std::string& path);
     // The plug-in's path beside the running executable or, when none lies
     // there, in the installed layout's lib/kvres beside its bin folder.
