@@ -61,7 +61,7 @@ setup(
     version=project_version(),
     packages=python_packages,
     package_dir={"": "python"} if python_packages else {},
-    ext_modules=[CMakeExtension("kvres")],
+    ext_modules=[CMakeExtension("kvres._kvres")],
     cmdclass={"build_ext": CMakeBuild},
     zip_safe=False,
 )

@@ -18,6 +18,7 @@ from ._kvres import (  # noqa: F401
     open,
 )
 from . import _kvres
+from ._kvres import __version__  # noqa: F401
 
 from ._kvres import InputError, WriteError, Writer  # noqa: F401
 

@@ -44,7 +44,7 @@ for file in usr/bin/kvres-tool usr/lib/kvres/kvres.so usr/lib/kvres/rxResult.so 
   usr/share/doc/kvres/copyright; do
   [ -e "$work/root/$file" ] || { echo "FAIL: the package lacks /$file" >&2; exit 1; }
 done
-ls "$work"/root/usr/lib/python3/dist-packages/kvres*.so >/dev/null
+ls "$work"/root/usr/lib/python3/dist-packages/kvres/_kvres*.so "$work"/root/usr/lib/python3/dist-packages/kvres/__init__.py >/dev/null
 mkdir "$work/examples"
 cp "$build"/examples/beam*.res "$work/examples/"
 cd "$work"
