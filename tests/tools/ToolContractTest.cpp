@@ -66,6 +66,7 @@ ResFile EveryKind(const Encoding& encoding) {
 }
 
 struct EncodingCase {
+    const char* name;
     Encoding written;
     // How detection reads it: the winning trial and its words.
     int trial;
@@ -165,16 +166,21 @@ constexpr const char* kFour = "4 bytes";
 constexpr const char* kSingle = "IEEE single, 4 bytes";
 INSTANTIATE_TEST_SUITE_P(
     Encodings, CheckFieldsTest,
-    testing::Values(EncodingCase{reswriter::kInt4Real4LE, 1, kFour, kSingle, "little-endian", 4, 4},
-                    EncodingCase{reswriter::kInt4Real4BE, 2, kFour, kSingle, "big-endian", 4, 4},
-                    EncodingCase{reswriter::kInt8SecondCray8LE, 5, "8 bytes, value in bytes 4-7",
-                                 "Cray word, 8 bytes", "little-endian", 8, 8},
-                    EncodingCase{reswriter::kInt8SecondCray8BE, 6, "8 bytes, value in bytes 4-7",
-                                 "Cray word, 8 bytes", "big-endian", 8, 8},
-                    // Doubles with 4-byte integers are taken by the single-precision
-                    // trials: their records are measured with 4-byte reals.
-                    EncodingCase{reswriter::kInt4Real8LE, 1, kFour, kSingle, "little-endian", 4, 4},
-                    EncodingCase{reswriter::kInt4Real8BE, 2, kFour, kSingle, "big-endian", 4, 4}));
+    testing::Values(
+        EncodingCase{"Int4Real4LE", reswriter::kInt4Real4LE, 1, kFour, kSingle, "little-endian", 4,
+                     4},
+        EncodingCase{"Int4Real4BE", reswriter::kInt4Real4BE, 2, kFour, kSingle, "big-endian", 4, 4},
+        EncodingCase{"Int8SecondCray8LE", reswriter::kInt8SecondCray8LE, 5,
+                     "8 bytes, value in bytes 4-7", "Cray word, 8 bytes", "little-endian", 8, 8},
+        EncodingCase{"Int8SecondCray8BE", reswriter::kInt8SecondCray8BE, 6,
+                     "8 bytes, value in bytes 4-7", "Cray word, 8 bytes", "big-endian", 8, 8},
+        // Doubles with 4-byte integers are taken by the single-precision
+        // trials: their records are measured with 4-byte reals.
+        EncodingCase{"Int4Real8LE", reswriter::kInt4Real8LE, 1, kFour, kSingle, "little-endian", 4,
+                     4},
+        EncodingCase{"Int4Real8BE", reswriter::kInt4Real8BE, 2, kFour, kSingle, "big-endian", 4,
+                     4}),
+    [](const testing::TestParamInfo<EncodingCase>& info) { return std::string(info.param.name); });
 
 // --deep: per row the minimum and maximum of each component, computed here
 // from the values written; components all negative, all positive, mixed,
