@@ -5,6 +5,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
