@@ -66,18 +66,18 @@ inline bool NeedsReversal(bool swapBytes) {
     return swapBytes != HostIsBigEndian();
 }
 
-// ReverseWord for a word of 4 or of 8 bytes.
-inline std::uint32_t ReverseBits(std::uint32_t word) {
+// A word of 4 or of 8 bytes with its bytes in reverse order.
+inline std::uint32_t ReverseWordBytes(std::uint32_t word) {
     return ReverseWord(word);
 }
 
-inline std::uint64_t ReverseBits(std::uint64_t word) {
+inline std::uint64_t ReverseWordBytes(std::uint64_t word) {
     return static_cast<std::uint64_t>(ReverseWord(static_cast<std::uint32_t>(word))) << 32 |
            ReverseWord(static_cast<std::uint32_t>(word >> 32));
 }
 
 // Decodes one value of type T (4 or 8 bytes) from sizeof(T) bytes stored in
-// the file's order. The reversal works on the bits of a whole word, which the
+// the file's order. The reversal works on a whole word, which the
 // compiler makes one byte-swap instruction, rather than byte by byte.
 template <class T> T LoadWord(const unsigned char* bytes, bool swapBytes) {
     static_assert(sizeof(T) == 4 || sizeof(T) == 8, "file items are 4 or 8 bytes");
@@ -85,7 +85,7 @@ template <class T> T LoadWord(const unsigned char* bytes, bool swapBytes) {
     Bits bits;
     std::memcpy(&bits, bytes, sizeof bits);
     if (NeedsReversal(swapBytes)) {
-        bits = ReverseBits(bits);
+        bits = ReverseWordBytes(bits);
     }
     T value;
     std::memcpy(&value, &bits, sizeof value);

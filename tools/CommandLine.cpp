@@ -2,65 +2,160 @@
 
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
-const char* const kCommands[] = {"info", "dump", "check", "diff", "history", "convert"};
+using Command = ToolOptions::Command;
+using Format = ToolOptions::Format;
+using ReadMode = ResultSelection::ReadMode;
 
-bool IsCommand(const std::string& word) {
-    return std::find(std::begin(kCommands), std::end(kCommands), word) != std::end(kCommands);
+// A mistake in the tool's own words. Thrown from a check, it passes through
+// CLI11 as it is and ends the parse.
+CLI::ParseError Mistake(const std::string& text) {
+    return CLI::ParseError(text, CLI::ExitCodes::ValidationError);
 }
 
-bool ParseIndex(const std::string& text, int& value) {
-    if (text.empty() || text[0] < '0' || text[0] > '9') {
-        return false;
-    }
-    errno = 0;
-    char* end = nullptr;
-    const long parsed = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || parsed < 0 || parsed > INT_MAX) {
-        return false;
-    }
-    value = static_cast<int>(parsed);
-    return true;
+// CLI11's check or transformer `rule`; a value it rejects is named by `words`.
+CLI::Validator Or(const CLI::Validator& rule,
+                  std::function<std::string(const std::string&)> words) {
+    return CLI::Validator(
+        [rule, words](std::string& value) {
+            if (!rule(value).empty()) {
+                throw Mistake(words(value));
+            }
+            return std::string();
+        },
+        "");
 }
 
-bool ParseNumber(const std::string& text, double& value) {
-    if (text.empty()) {
-        return false;
-    }
+// "option '--sim' needs a simulation index (0, 1, ...), not '-1'"
+std::function<std::string(const std::string&)> Needs(const std::string& option,
+                                                     const std::string& what) {
+    return [=](const std::string& value) {
+        return "option '" + option + "' needs " + what + ", not '" + value + "'";
+    };
+}
+
+// A whole number in decimal of at least `least`, rewritten as plain digits
+// (CLI11 would read a leading 0 as octal). An index begins with a digit.
+CLI::Validator Integer(long least, bool index) {
+    return CLI::Validator(
+        [least, index](std::string& text) {
+            errno = 0;
+            char* end = nullptr;
+            const long value = std::strtol(text.c_str(), &end, 10);
+            if (text.empty() || (index && (text[0] < '0' || text[0] > '9')) || errno != 0 ||
+                *end != '\0' || value < least || value > INT_MAX) {
+                return std::string("no whole number");
+            }
+            text = std::to_string(value);
+            return std::string();
+        },
+        "");
+}
+const CLI::Validator kIndex = Integer(0, true);
+
+bool NonNegative(const std::string& text, double& value) {
     errno = 0;
     char* end = nullptr;
     value = std::strtod(text.c_str(), &end);
-    return errno == 0 && *end == '\0' && value >= 0 && value == value;
+    return !text.empty() && errno == 0 && *end == '\0' && value >= 0 && value == value;
 }
 
-// The raw texts of the options whose values are checked after parsing, so
-// that every mistake is named in the tool's own words.
-struct RawValues {
-    std::string format;
-    std::string read = "auto";
-    std::vector<std::string> sims;
-    std::vector<std::string> tolerances;
-    std::string rtol, atol, floor;
-    std::string entity;
-};
+// A number of 0 or more as strtod reads it: no NaN, no overflow or underflow.
+const CLI::Validator kNonNegative(
+    [](std::string& text) {
+        double value = 0;
+        return NonNegative(text, value) ? std::string() : std::string("a negative number");
+    },
+    "");
 
-CLI::App* AddCommand(CLI::App& app, const char* name, const char* description) {
+// One of `choices`, each standing for a value of T.
+template <typename T>
+CLI::Option* Choice(CLI::Option* option, const std::string& what,
+                    const std::vector<std::pair<std::string, T>>& choices) {
+    std::vector<std::string> names;
+    std::string list;
+    for (std::size_t i = 0; i < choices.size(); ++i) {
+        names.push_back(choices[i].first);
+        list += (i == 0 ? "" : i + 1 == choices.size() ? " or " : ", ") + choices[i].first;
+    }
+    // transform() puts each rule first: the check runs before the mapping.
+    return option->transform(CLI::Transformer(choices).description(""))
+        ->transform(Or(CLI::IsMember(names), [what, list](const std::string& value) {
+            return "unknown " + what + " '" + value + "' (" + list + ")";
+        }));
+}
+
+CLI::Option* Read(CLI::App* command, ToolOptions& options) {
+    return Choice(command
+                      ->add_option("--read", options.selection.readMode,
+                                   "auto (default: complex read when the subcase is complex), "
+                                   "real or complex")
+                      ->option_text("TEXT"),
+                  "read",
+                  std::vector<std::pair<std::string, ReadMode>>{{"auto", ReadMode::Auto},
+                                                                {"real", ReadMode::Real},
+                                                                {"complex", ReadMode::Complex}});
+}
+
+// `--format`, one of `formats`; the command's default is set by AddCommand.
+CLI::Option* FormatOption(CLI::App* command, ToolOptions& options, const std::string& description,
+                          const std::vector<std::pair<std::string, Format>>& formats) {
+    return Choice(command->add_option("--format", options.format, description)->option_text("TEXT"),
+                  "format", formats);
+}
+
+// A flag given a value (`--force=yes`) is a mistake.
+CLI::Option* Flag(CLI::App* command, const std::string& name, bool& value,
+                  const std::string& description) {
+    return command->add_flag(name, value, description)
+        ->check(CLI::Validator(
+            [name](const std::string& given) {
+                if (!given.empty() && given != "true") {
+                    throw Mistake("option '" + name + "' takes no value");
+                }
+                return std::string();
+            },
+            ""));
+}
+
+// `command` as a subcommand that, when given, sets options.command to `value`
+// and the output format to the command's default, then reads FILE (or, for
+// `diff`, A and B).
+CLI::App* AddCommand(CLI::App& app, ToolOptions& options, const char* name, Command value,
+                     const char* description, Format format = Format::Text) {
     CLI::App* command = app.add_subcommand(name, description);
     command->set_help_flag("-h,--help", "this text");
     // Arguments a command does not take are named by Unexpected.
     command->allow_extras();
+    command->preparse_callback([&options, value, format](std::size_t) {
+        options.command = value;
+        options.format = format;
+    });
+    if (value == Command::Diff) {
+        command->add_option("A", options.file, "the reference result set")->required();
+        command->add_option("B", options.otherFile, "the result set compared with it")->required();
+    } else if (value == Command::Convert) {
+        command->add_option("IN", options.file, "the result set read (any file of a series)")
+            ->required();
+        command->add_option("OUT", options.otherFile, "the file written (continued as a series)")
+            ->required();
+    } else {
+        command->add_option("FILE", options.file, "a .res file (any file of a series)")->required();
+    }
     return command;
 }
 
 void AddPluginOptions(CLI::App* command, ToolOptions& options) {
-    command->add_flag("--force", options.force, "open a file the plug-in does not recognise")
-        ->disable_flag_override();
+    Flag(command, "--force", options.force, "open a file the plug-in does not recognise");
     command
         ->add_option("--plugin", options.pluginPath,
                      "load the plug-in from PATH instead of beside kvres-tool (a bare name "
@@ -68,144 +163,37 @@ void AddPluginOptions(CLI::App* command, ToolOptions& options) {
         ->option_text("PATH");
 }
 
-bool Choose(const std::string& value, const std::string& what,
-            const std::vector<std::pair<std::string, ToolOptions::Format>>& choices,
-            ToolOptions::Format& format, std::string& error) {
-    std::string names;
-    for (const auto& [name, choice] : choices) {
-        if (value == name) {
-            format = choice;
-            return true;
-        }
-        names += (names.empty() ? "" : ", ") + name;
+// NAME=R or NAME=R,A; the name may itself hold '=', so it ends at the last.
+// A type's atol defaults to --atol, which CLI11 has taken before (it is
+// defined first).
+void AddTolerance(ToolOptions& options, const std::string& text) {
+    const std::size_t equals = text.rfind('=');
+    ToolOptions::TypeTolerance tolerance{text.substr(0, equals), 0.0, options.atol};
+    const std::string values = equals == std::string::npos ? "" : text.substr(equals + 1);
+    const std::size_t comma = values.find(',');
+    if (equals == std::string::npos || equals == 0 ||
+        !NonNegative(values.substr(0, comma), tolerance.rtol) ||
+        (comma != std::string::npos && !NonNegative(values.substr(comma + 1), tolerance.atol))) {
+        throw Mistake("option '--tol' needs NAME=RTOL or NAME=RTOL,ATOL, not '" + text + "'");
     }
-    error = "unknown " + what + " '" + value + "' (" + names + ")";
-    return false;
+    options.typeTolerances.push_back(tolerance);
 }
 
-// Checks the values that CLI11 took as text and moves them into `options`.
-bool Finish(const RawValues& raw, ToolOptions& options, std::string& error) {
-    using Format = ToolOptions::Format;
-    switch (options.command) {
-    case ToolOptions::Command::Dump:
-        if (!Choose(raw.format.empty() ? "text" : raw.format, "format",
-                    {{"text", Format::Text}, {"json", Format::Json}, {"csv", Format::Csv}},
-                    options.format, error)) {
-            return false;
-        }
-        break;
-    case ToolOptions::Command::Check:
-    case ToolOptions::Command::Diff:
-        if (!Choose(raw.format.empty() ? "text" : raw.format, "format",
-                    {{"text", Format::Text}, {"json", Format::Json}}, options.format, error)) {
-            return false;
-        }
-        break;
-    case ToolOptions::Command::History:
-        if (!Choose(raw.format.empty() ? "csv" : raw.format, "format",
-                    {{"csv", Format::Csv}, {"json", Format::Json}, {"text", Format::Text}},
-                    options.format, error)) {
-            return false;
-        }
-        break;
-    default:
-        break;
-    }
-
-    if (raw.read == "auto") {
-        options.selection.readMode = ResultSelection::ReadMode::Auto;
-    } else if (raw.read == "real") {
-        options.selection.readMode = ResultSelection::ReadMode::Real;
-    } else if (raw.read == "complex") {
-        options.selection.readMode = ResultSelection::ReadMode::Complex;
-    } else {
-        error = "unknown read '" + raw.read + "' (auto, real or complex)";
-        return false;
-    }
-    for (const std::string& text : raw.sims) {
-        int index = 0;
-        if (!ParseIndex(text, index)) {
-            error = "option '--sim' needs a simulation index (0, 1, ...), not '" + text + "'";
-            return false;
-        }
-        options.selection.simulations.push_back(index);
-    }
-    const std::pair<const std::string*, double*> numbers[] = {
-        {&raw.rtol, &options.rtol}, {&raw.atol, &options.atol}, {&raw.floor, &options.floor}};
-    const char* const numberNames[] = {"--rtol", "--atol", "--floor"};
-    for (std::size_t i = 0; i < 3; ++i) {
-        if (!numbers[i].first->empty() && !ParseNumber(*numbers[i].first, *numbers[i].second)) {
-            error = std::string("option '") + numberNames[i] +
-                    "' needs a number of 0 or more, not '" + *numbers[i].first + "'";
-            return false;
-        }
-    }
-    for (const std::string& text : raw.tolerances) {
-        // NAME=R or NAME=R,A; the name may itself hold '=', so cut at the last.
-        const std::size_t equals = text.rfind('=');
-        ToolOptions::TypeTolerance tolerance;
-        tolerance.atol = options.atol;
-        bool valid = equals != std::string::npos && equals > 0;
-        if (valid) {
-            tolerance.name = text.substr(0, equals);
-            const std::string values = text.substr(equals + 1);
-            const std::size_t comma = values.find(',');
-            valid = ParseNumber(values.substr(0, comma), tolerance.rtol) &&
-                    (comma == std::string::npos ||
-                     ParseNumber(values.substr(comma + 1), tolerance.atol));
-        }
-        if (!valid) {
-            error = "option '--tol' needs NAME=RTOL or NAME=RTOL,ATOL, not '" + text + "'";
-            return false;
-        }
-        options.typeTolerances.push_back(tolerance);
-    }
-    if (options.command == ToolOptions::Command::Diff && options.sims != "all" &&
-        options.sims != "last") {
-        std::size_t start = 0;
-        while (true) {
-            const std::size_t comma = options.sims.find(',', start);
-            int index = 0;
-            if (!ParseIndex(options.sims.substr(start, comma - start), index)) {
-                error = "option '--sims' needs all, last or a list of indices (0,2,5), not '" +
-                        options.sims + "'";
-                return false;
+// diff's --sims: all, last, or indices; "all" and "last" stand for -1 and -2
+// until the list is whole.
+void SetSims(ToolOptions& options, const std::vector<int>& sims) {
+    options.sims = sims == std::vector<int>{-1}   ? ToolOptions::Sims::All
+                   : sims == std::vector<int>{-2} ? ToolOptions::Sims::Last
+                                                  : ToolOptions::Sims::Listed;
+    options.simList.clear();
+    if (options.sims == ToolOptions::Sims::Listed) {
+        for (const int index : sims) {
+            if (index < 0) {
+                throw Mistake("option '--sims' takes all or last alone, not in a list");
             }
-            if (comma == std::string::npos) {
-                break;
-            }
-            start = comma + 1;
         }
+        options.simList = sims;
     }
-    if (options.command == ToolOptions::Command::History) {
-        errno = 0;
-        char* end = nullptr;
-        const long id = std::strtol(raw.entity.c_str(), &end, 10);
-        if (raw.entity.empty() || errno != 0 || *end != '\0' || id < INT_MIN || id > INT_MAX) {
-            error = "option '--entity' needs an entity id, not '" + raw.entity + "'";
-            return false;
-        }
-        options.entity = static_cast<int>(id);
-    }
-    return true;
-}
-
-// CLI11's words for a mistake, as one line in the tool's manner.
-std::string Describe(const CLI::ParseError& failure) {
-    std::string text = failure.what();
-    const std::size_t newline = text.find('\n');
-    if (newline != std::string::npos) {
-        text.erase(newline);
-    }
-    const std::size_t override = text.find(" was given a disallowed flag override");
-    if (override != std::string::npos) {
-        return "option '--" + text.substr(0, override) + "' takes no value";
-    }
-    const std::size_t missing = text.find(": 1 required");
-    if (missing != std::string::npos && text.compare(0, 2, "--") == 0) {
-        return "option '" + text.substr(0, missing) + "' needs a value";
-    }
-    return text;
 }
 
 // The first argument the command did not take, in the tool's words.
@@ -226,115 +214,127 @@ std::string Unexpected(const CLI::App& app, const CLI::App& command, const std::
 
 bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& options,
                         std::string& error) const {
-    const ToolOptions defaults;
-    options = defaults;
-    RawValues raw;
+    options = ToolOptions();
     CLI::App app("kvres-tool", "kvres-tool");
     // An argument that begins with '/' is a path (root-relative on Windows,
     // and how paths arrive under wine), never an option, on every platform.
     // The subcommands inherit this when they are added.
     app.allow_windows_style_options(false);
     app.set_help_flag();
-    bool version = false;
-    app.add_flag("--version", version, "the tool's version");
 
-    CLI::App* info = AddCommand(app, "info", "summary: recognition, data types, simulations");
-    info->add_option("FILE", options.file, "a .res file (any file of a series)")->required();
+    CLI::App* info = AddCommand(app, options, "info", Command::Info,
+                                "summary: recognition, data types, simulations");
     AddPluginOptions(info, options);
 
-    CLI::App* dump = AddCommand(app, "dump", "the values of every data set (or the selected ones)");
-    dump->add_option("FILE", options.file, "a .res file (any file of a series)")->required();
-    dump->add_option("--format", raw.format, "text (aligned tables, the default), json or csv");
-    dump->add_option("--read", raw.read,
-                     "auto (default: complex read when the subcase is complex), real or complex");
-    dump->add_flag("--entity-ids", options.selection.entityIds,
-                   "also list each data type's entity ids (ReadEntityIDs)")
-        ->disable_flag_override();
+    CLI::App* dump = AddCommand(app, options, "dump", Command::Dump,
+                                "the values of every data set (or the selected ones)");
+    FormatOption(dump, options, "text (aligned tables, the default), json or csv",
+                 {{"text", Format::Text}, {"json", Format::Json}, {"csv", Format::Csv}});
+    Read(dump, options);
+    Flag(dump, "--entity-ids", options.selection.entityIds,
+         "also list each data type's entity ids (ReadEntityIDs)");
     dump->add_option("--type", options.selection.types, "only this data type; repeatable")
         ->option_text("NAME")
         ->allow_extra_args(false);
-    dump->add_option("--sim", raw.sims, "only this simulation (0-based); repeatable")
+    dump->add_option("--sim", options.selection.simulations,
+                     "only this simulation (0-based); repeatable")
         ->option_text("INDEX")
-        ->allow_extra_args(false);
+        ->allow_extra_args(false)
+        ->transform(Or(kIndex, Needs("--sim", "a simulation index (0, 1, ...)")));
     AddPluginOptions(dump, options);
 
-    CLI::App* check = AddCommand(app, "check",
+    CLI::App* check = AddCommand(app, options, "check", Command::Check,
                                  "validate a result set: every file, table and block, read "
                                  "through the plug-in's file layer");
-    check->add_option("FILE", options.file, "a .res file (any file of a series)")->required();
-    check->add_option("--format", raw.format, "text (the default) or json");
-    check
-        ->add_flag("--deep", options.deep,
-                   "also read every block: per data set the range of each component, NaN "
-                   "and infinite values, and whether its ids equal the first simulation's")
-        ->disable_flag_override();
+    FormatOption(check, options, "text (the default) or json",
+                 {{"text", Format::Text}, {"json", Format::Json}});
+    Flag(check, "--deep", options.deep,
+         "also read every block: per data set the range of each component, NaN "
+         "and infinite values, and whether its ids equal the first simulation's");
 
-    CLI::App* diff = AddCommand(app, "diff", "compare two result sets within tolerances");
-    diff->add_option("A", options.file, "the reference result set")->required();
-    diff->add_option("B", options.otherFile, "the result set compared with it")->required();
-    diff->add_option("--rtol", raw.rtol, "relative tolerance (default 1e-6)")->option_text("R");
-    diff->add_option("--atol", raw.atol, "absolute tolerance (default 0)")->option_text("A");
-    diff->add_option("--floor", raw.floor, "numbers below F in magnitude count as 0 (default 0)")
-        ->option_text("F");
-    diff->add_option("--tol", raw.tolerances,
-                     "tolerances of one data type: NAME=R or NAME=R,A; repeatable")
+    CLI::App* diff = AddCommand(app, options, "diff", Command::Diff,
+                                "compare two result sets within tolerances");
+    const std::pair<const char*, double*> numbers[] = {
+        {"--rtol", &options.rtol}, {"--atol", &options.atol}, {"--floor", &options.floor}};
+    const char* const numberHelp[] = {"relative tolerance (default 1e-6)",
+                                      "absolute tolerance (default 0)",
+                                      "numbers below F in magnitude count as 0 (default 0)"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        diff->add_option(numbers[i].first, *numbers[i].second, numberHelp[i])
+            ->option_text(std::string(1, "RAF"[i]))
+            ->transform(Or(kNonNegative, Needs(numbers[i].first, "a number of 0 or more")));
+    }
+    diff->add_option_function<std::vector<std::string>>(
+            "--tol",
+            [&options](const std::vector<std::string>& texts) {
+                for (const std::string& text : texts) {
+                    AddTolerance(options, text);
+                }
+            },
+            "tolerances of one data type: NAME=R or NAME=R,A; repeatable")
         ->option_text("NAME=R[,A]")
         ->allow_extra_args(false);
     diff->add_option("--type", options.selection.types, "only this data type; repeatable")
         ->option_text("NAME")
         ->allow_extra_args(false);
-    diff->add_option("--sims", options.sims,
-                     "which simulations: all (default), last, or indices such as 0,2,5")
-        ->option_text("all|last|LIST");
-    diff->add_option("--format", raw.format, "text (the default) or json");
+    diff->add_option_function<std::vector<int>>(
+            "--sims", [&options](const std::vector<int>& sims) { SetSims(options, sims); },
+            "which simulations: all (default), last, or indices such as 0,2,5")
+        ->option_text("all|last|LIST")
+        ->delimiter(',')
+        ->transform(CLI::Transformer({{"all", "-1"}, {"last", "-2"}}).description(""))
+        ->transform(Or(CLI::IsMember({"all", "last"}) | kIndex,
+                       Needs("--sims", "all, last or a list of indices (0,2,5)")));
+    FormatOption(diff, options, "text (the default) or json",
+                 {{"text", Format::Text}, {"json", Format::Json}});
     AddPluginOptions(diff, options);
 
-    CLI::App* history =
-        AddCommand(app, "history", "the values of one entity over every simulation");
-    history->add_option("FILE", options.file, "a .res file (any file of a series)")->required();
+    CLI::App* history = AddCommand(app, options, "history", Command::History,
+                                   "the values of one entity over every simulation", Format::Csv);
     history->add_option("--type", options.typeName, "the data type (as info lists it)")
         ->option_text("NAME")
         ->required();
-    history->add_option("--entity", raw.entity, "the entity (node or element) id")
+    history->add_option("--entity", options.entity, "the entity (node or element) id")
         ->option_text("ID")
-        ->required();
-    history->add_option("--read", raw.read,
-                        "auto (default: complex read when the subcase is complex), real or "
-                        "complex");
-    history->add_option("--format", raw.format, "csv (the default), json or text");
+        ->required()
+        ->transform(Or(Integer(INT_MIN, false), Needs("--entity", "an entity id")));
+    Read(history, options);
+    FormatOption(history, options, "csv (the default), json or text",
+                 {{"csv", Format::Csv}, {"json", Format::Json}, {"text", Format::Text}});
     history
         ->add_option("--svg", options.svgPath,
                      "also write a line plot of the values over the sync value to PATH")
         ->option_text("PATH");
     AddPluginOptions(history, options);
 
-    CLI::App* convert =
-        AddCommand(app, "convert", "write a result set anew: another encoding, a part, or salvage");
-    convert->add_option("IN", options.file, "the result set read (any file of a series)")
-        ->required();
-    convert->add_option("OUT", options.otherFile, "the file written (continued as a series)")
-        ->required();
-    convert->add_option("--encoding", options.encoding,
-                        "i4le, i4be, i8le or i8be (default: that of IN's first file)");
+    CLI::App* convert = AddCommand(app, options, "convert", Command::Convert,
+                                   "write a result set anew: another encoding, a part, or salvage");
+    convert
+        ->add_option("--encoding", options.encoding,
+                     "i4le, i4be, i8le or i8be (default: that of IN's first file)")
+        ->check(Or(CLI::IsMember({"i4le", "i4be", "i8le", "i8be"}), [](const std::string& value) {
+            return "unknown encoding '" + value + "' (i4le, i4be, i8le, i8be)";
+        }));
     convert->add_option("--type", options.selection.types, "only this data type; repeatable")
         ->option_text("NAME")
         ->allow_extra_args(false);
     convert->add_option("--sim", options.convertSims, "only this simulation or range; repeatable")
         ->option_text("INDEX|A..B")
         ->allow_extra_args(false);
-    convert
-        ->add_flag("--salvage", options.salvage,
-                   "copy what a reader can reach of a damaged set and list what is left out")
-        ->disable_flag_override();
-    convert
-        ->add_flag("--nan-as-infinity", options.nanAsInfinity,
-                   "write NaN as infinity in a Cray file instead of refusing it")
-        ->disable_flag_override();
+    Flag(convert, "--salvage", options.salvage,
+         "copy what a reader can reach of a damaged set and list what is left out");
+    Flag(convert, "--nan-as-infinity", options.nanAsInfinity,
+         "write NaN as infinity in a Cray file instead of refusing it");
 
     // Help and version are answered before anything is checked.
+    const auto find = [&app](const std::string& name) {
+        const auto found = app.get_subcommands([&](CLI::App* c) { return c->get_name() == name; });
+        return found.empty() ? nullptr : found.front();
+    };
     bool optionsEnded = false;
     std::string commandName;
     bool help = false;
+    bool version = false;
     for (const std::string& argument : arguments) {
         if (argument == "--") {
             optionsEnded = true;
@@ -350,22 +350,21 @@ bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& 
         help = true;
         commandName.clear();
         for (std::size_t i = 1; i < arguments.size() && commandName.empty(); ++i) {
-            commandName = IsCommand(arguments[i]) ? arguments[i] : "";
+            commandName = find(arguments[i]) != nullptr ? arguments[i] : "";
         }
     }
-    if (!commandName.empty() && !IsCommand(commandName)) {
+    if (!commandName.empty() && find(commandName) == nullptr) {
         error = "unknown command '" + commandName + "'";
         return false;
     }
     if (help) {
-        options.command = ToolOptions::Command::Help;
-        options.helpText = commandName.empty()
-                               ? std::string(Help()) + '\n' + Usage()
-                               : app.get_subcommand(commandName)->help("kvres-tool");
+        options.command = Command::Help;
+        options.helpText = commandName.empty() ? std::string(Help()) + '\n' + Usage()
+                                               : find(commandName)->help("kvres-tool");
         return true;
     }
     if (version) {
-        options.command = ToolOptions::Command::Version;
+        options.command = Command::Version;
         return true;
     }
     if (commandName.empty()) {
@@ -373,27 +372,24 @@ bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& 
         return false;
     }
 
-    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
-        app.parse(reversed);
+        app.parse(std::vector<std::string>(arguments.rbegin(), arguments.rend()));
+    } catch (const CLI::ArgumentMismatch&) {
+        // An option runs out of values only at the end of the line.
+        error =
+            "option '" + arguments.back().substr(0, arguments.back().find('=')) + "' needs a value";
+        return false;
     } catch (const CLI::ParseError& failure) {
-        error = Describe(failure);
+        error = failure.what();
         return false;
     }
-    const std::pair<CLI::App*, ToolOptions::Command> commands[] = {
-        {info, ToolOptions::Command::Info},       {dump, ToolOptions::Command::Dump},
-        {check, ToolOptions::Command::Check},     {diff, ToolOptions::Command::Diff},
-        {history, ToolOptions::Command::History}, {convert, ToolOptions::Command::Convert}};
-    for (const auto& [command, value] : commands) {
-        if (command->parsed()) {
-            options.command = value;
-            if (!command->remaining().empty()) {
-                error = Unexpected(app, *command, command->remaining().front());
-                return false;
-            }
+    for (const CLI::App* command : app.get_subcommands()) {
+        if (!command->remaining().empty()) {
+            error = Unexpected(app, *command, command->remaining().front());
+            return false;
         }
     }
-    return Finish(raw, options, error);
+    return true;
 }
 
 const char* CommandLine::Usage() {

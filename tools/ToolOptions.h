@@ -35,7 +35,9 @@ struct ToolOptions {
         double atol = 0.0;
     };
     std::vector<TypeTolerance> typeTolerances;
-    std::string sims = "all"; // all, last, or a comma-separated list of indices
+    enum class Sims { All, Last, Listed };
+    Sims sims = Sims::All;    // --sims all, last or a list of indices:
+    std::vector<int> simList; // the listed ones
 
     // history
     std::string typeName;

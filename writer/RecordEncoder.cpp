@@ -116,7 +116,7 @@ inline std::uint64_t CrayWordBigEndian(std::uint32_t bits) {
 
 inline void Store64BigEndian(unsigned char* out, std::uint64_t word) {
     if (!HostIsBigEndian()) {
-        word = ReverseBits(word);
+        word = ReverseWordBytes(word);
     }
     std::memcpy(out, &word, 8);
 }

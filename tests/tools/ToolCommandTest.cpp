@@ -57,17 +57,30 @@ TEST(ToolCommandTest, UsageErrorsExitTwoWithAMessageAndTheUsage) {
         {{"dump", file, file}, "unexpected argument"},
         {{"dump", file, "--bogus"}, "unknown option '--bogus'"},
         {{"dump", file, "--format", "xml"}, "unknown format 'xml'"},
+        // A format's internal number is no format.
+        {{"dump", file, "--format", "1"}, "unknown format '1'"},
         {{"dump", file, "--format"}, "needs a value"},
         {{"dump", file, "--read=maybe"}, "unknown read 'maybe'"},
         {{"dump", file, "--sim", "-1"}, "simulation index"},
         {{"dump", file, "--sim", "1x"}, "simulation index"},
+        {{"dump", file, "--sim", "0x1"}, "simulation index"},
+        {{"dump", file, "--sim", "+1"}, "simulation index"},
         {{"dump", file, "--force=yes"}, "takes no value"},
         {{"info", file, "--format", "json"}, "'--format' does not apply to 'info'"},
         {{"check", file, "--rtol", "1"}, "'--rtol' does not apply to 'check'"},
         {{"diff", file, file, "--rtol", "x"}, "'--rtol' needs a number"},
+        {{"diff", file, file, "--atol=-1"}, "'--atol' needs a number"},
+        {{"diff", file, file, "--floor", "nan"}, "'--floor' needs a number"},
+        {{"diff", file, file, "--rtol", "1e-400"}, "'--rtol' needs a number"},
+        {{"diff", file, file, "--sims", "all,1"}, "all or last alone"},
+        {{"diff", file, file, "--sims", "0,x"}, "'--sims' needs all, last or a list"},
+        {{"diff", file, file, "--tol", "=1"}, "NAME=RTOL"},
+        {{"diff", file, file, "--tol", "p=1,x"}, "NAME=RTOL"},
+        {{"check", file, "--deep=1"}, "takes no value"},
         {{"diff", file, file, "--tol", "stress"}, "NAME=RTOL"},
         {{"history", file, "--type", "t"}, "--entity is required"},
         {{"history", file, "--type", "t", "--entity", "7x"}, "needs an entity id"},
+        {{"history", file, "--type", "t", "--entity", "0x7"}, "needs an entity id"},
     };
     for (const auto& [arguments, message] : cases) {
         const ToolRun run = ToolRunner::Run(arguments);
@@ -88,6 +101,10 @@ TEST(ToolCommandTest, SelectionsThatNameNothingExitTwo) {
     const ToolRun sim = ToolRunner::Run({"dump", file, "--sim", "2"});
     EXPECT_EQ(sim.exitCode, 2);
     EXPECT_NE(sim.err.find("no simulation 2"), std::string::npos) << sim.err;
+    // Indices are decimal: a leading 0 does not make octal.
+    const ToolRun decimal = ToolRunner::Run({"dump", file, "--sim", "010"});
+    EXPECT_EQ(decimal.exitCode, 2);
+    EXPECT_NE(decimal.err.find("no simulation 10"), std::string::npos) << decimal.err;
     EXPECT_TRUE(type.out.empty() && sim.out.empty());
 }
 

@@ -1,10 +1,8 @@
-// `kvres-tool info` and `kvres-tool dump`: open the result through the
-// plug-in, read its structure, and write the summary or every selected data
-// set through one of the writers.
+// `kvres-tool dump`: open the result through the plug-in, read its
+// structure, and write every selected data set through one of the writers.
 #include "Commands.h"
 
 #include "CsvWriter.h"
-#include "InfoReport.h"
 #include "JsonWriter.h"
 #include "OutputBuffer.h"
 #include "Platform.h"
@@ -16,7 +14,6 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
-#include <sstream>
 
 namespace commands {
 
@@ -24,9 +21,7 @@ void Complain(const std::string& message) {
     std::cerr << "kvres-tool: " << message << '\n';
 }
 
-namespace {
-
-int InfoOrDump(const ToolOptions& options, bool info) {
+int Dump(const ToolOptions& options) {
     ResultSession session;
     std::string error;
     if (!session.Open(options.file, options.pluginPath, options.force, error)) {
@@ -41,12 +36,7 @@ int InfoOrDump(const ToolOptions& options, bool info) {
 
     int code = kSuccess;
     OutputBuffer out(stdout);
-    if (info) {
-        std::ostringstream report;
-        InfoReport(report, session.Plugin().DisplayName())
-            .Write(options.file, session.Recognized(), walker);
-        out << report.str();
-    } else {
+    { // the writer is done before the output is flushed
         std::unique_ptr<DumpSink> sink;
         switch (options.format) {
         case ToolOptions::Format::Json:
@@ -73,16 +63,6 @@ int InfoOrDump(const ToolOptions& options, bool info) {
         return kFailure;
     }
     return code;
-}
-
-} // namespace
-
-int Info(const ToolOptions& options) {
-    return InfoOrDump(options, true);
-}
-
-int Dump(const ToolOptions& options) {
-    return InfoOrDump(options, false);
 }
 
 } // namespace commands

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <unordered_map>
 
 namespace {
@@ -163,25 +162,21 @@ void CompareValues(const rxDataSet& a, const rxDataSet& b, const Tolerance& tole
 }
 
 // The pairs of simulation indices (A, B) that --sims selects.
-std::vector<std::pair<int, int>> SimulationPairs(const std::string& sims, int countA, int countB,
+std::vector<std::pair<int, int>> SimulationPairs(const ToolOptions& options, int countA, int countB,
                                                  std::vector<std::string>& structure) {
     std::vector<std::pair<int, int>> pairs;
-    if (sims == "all") {
+    if (options.sims == ToolOptions::Sims::All) {
         for (int i = 0; i < std::min(countA, countB); ++i) {
             pairs.emplace_back(i, i);
         }
-    } else if (sims == "last") {
+    } else if (options.sims == ToolOptions::Sims::Last) {
         if (countA > 0 && countB > 0) {
             pairs.emplace_back(countA - 1, countB - 1);
         }
     } else {
         // Each simulation once, in the order first named.
         std::vector<int> named;
-        std::size_t start = 0;
-        while (start <= sims.size()) {
-            const std::size_t comma = std::min(sims.find(',', start), sims.size());
-            const int index = std::atoi(sims.substr(start, comma - start).c_str());
-            start = comma + 1;
+        for (const int index : options.simList) {
             if (std::find(named.begin(), named.end(), index) != named.end()) {
                 continue;
             }
@@ -271,7 +266,7 @@ bool ResultComparer::Compare(rxResult& a, rxResult& b, DiffReport& report,
             report.structure.push_back("A has " + std::to_string(countA) + " simulations, B has " +
                                        std::to_string(countB));
         }
-        const auto pairs = SimulationPairs(options.sims, countA, countB, report.structure);
+        const auto pairs = SimulationPairs(options, countA, countB, report.structure);
         for (const auto& [indexA, indexB] : pairs) {
             rxSimulation* simulationA = subcaseA->GetSimulation(indexA);
             rxSimulation* simulationB = subcaseB->GetSimulation(indexB);

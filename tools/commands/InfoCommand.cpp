@@ -1,0 +1,39 @@
+// `kvres-tool info`: open the result through the plug-in, read its structure
+// and write the summary (recognition, data types, simulations). It reads no
+// values.
+#include "Commands.h"
+
+#include "InfoReport.h"
+#include "OutputBuffer.h"
+#include "ResultSession.h"
+#include "ResultWalker.h"
+
+#include <sstream>
+
+namespace commands {
+
+int Info(const ToolOptions& options) {
+    ResultSession session;
+    std::string error;
+    if (!session.Open(options.file, options.pluginPath, options.force, error)) {
+        Complain(error);
+        return session.GetFailure() == ResultSession::Failure::File ? kRefused : kFailure;
+    }
+    ResultWalker walker(session.Result(), options.selection);
+    if (!walker.Prepare(error)) {
+        Complain(options.file + ": " + error);
+        return kUsage;
+    }
+    std::ostringstream report;
+    InfoReport(report, session.Plugin().DisplayName())
+        .Write(options.file, session.Recognized(), walker);
+    OutputBuffer out(stdout);
+    out << report.str();
+    if (!out.Flush()) {
+        Complain("cannot write the output: " + out.ErrorText());
+        return kFailure;
+    }
+    return kSuccess;
+}
+
+} // namespace commands
