@@ -437,6 +437,34 @@ public:
         return id;
     }
 
+    // Copies `count` records from `first` on into separate ids and values.
+    template <std::size_t Reals>
+    static void GatherFixed(const RecordSource& source, std::size_t first, std::size_t count,
+                            std::int32_t* ids, float* values) {
+        for (std::size_t i = 0; i < count; ++i) {
+            std::memcpy(ids + i, source.Ids(first + i), 4);
+            if constexpr (Reals > 0) {
+                std::memcpy(values + i * Reals, source.Values(first + i), 4 * Reals);
+            }
+        }
+    }
+
+    void Gather(const RecordSource& source, std::size_t first, std::size_t count, std::int32_t* ids,
+                float* values) const {
+        switch (blockReals) {
+        case 0:
+            return GatherFixed<0>(source, first, count, ids, values);
+        case 1:
+            return GatherFixed<1>(source, first, count, ids, values);
+        case 2:
+            return GatherFixed<2>(source, first, count, ids, values);
+        case 3:
+            return GatherFixed<3>(source, first, count, ids, values);
+        default:
+            return GatherFixed<6>(source, first, count, ids, values);
+        }
+    }
+
     // The first NaN among the reals of `records` records: its record and its
     // place in the record; false when there is none.
     bool FindNaN(const RecordSource& source, std::size_t records, std::size_t& record,
@@ -514,11 +542,7 @@ public:
                     // Gathered into separate ids and values first.
                     gatheredIds.resize(piece);
                     gatheredValues.resize(piece * reals);
-                    for (std::size_t i = 0; i < piece; ++i) {
-                        std::memcpy(&gatheredIds[i], source.Ids(done + i), 4);
-                        std::memcpy(gatheredValues.data() + i * reals, source.Values(done + i),
-                                    4 * reals);
-                    }
+                    Gather(source, done, piece, gatheredIds.data(), gatheredValues.data());
                     ids = gatheredIds.data();
                     values = gatheredValues.data();
                 }
