@@ -212,6 +212,60 @@ public:
         open.WriteBlock(name, kind, idData, static_cast<std::size_t>(count), valueData, valueCount);
     }
 
+    // A block given as one structured array of records: the id field, then
+    // the values field. Records that lie as the writer takes them (int32 id
+    // at the start, float32 values after it) are passed on where they lie;
+    // any other layout goes through block() with the two fields.
+    void Records(const std::string& name, int kind, const py::object& recordsGiven,
+                 const std::string& phase) {
+        Open();
+        py::array records = py::array::ensure(recordsGiven);
+        if (!records) {
+            throw py::error_already_set();
+        }
+        const py::dtype dtype = records.dtype();
+        const py::object names = dtype.attr("names");
+        const int reals = kvres::Writer::RealsPerRecord(kind);
+        const std::size_t fieldCount = names.is_none() ? 0 : py::len(names);
+        if (records.ndim() != 1 || fieldCount < 1 || fieldCount > 2 ||
+            (reals > 0 && fieldCount != 2)) {
+            RaiseInput("data type '" + name +
+                       "': records must be a one-dimensional structured array of two fields, "
+                       "the ids and the values, not " +
+                       py::str(py::handle(dtype)).cast<std::string>() + " of shape " +
+                       ShapeText(records));
+        }
+        const py::tuple fieldNames = names.cast<py::tuple>();
+        const py::object idField = records[fieldNames[0]];
+        const py::object valueField =
+            fieldCount == 2 ? py::object(records[fieldNames[1]]) : py::object(py::none());
+        const bool radians = phase == "radians" && (kind == 4 || kind == 5 || kind == 6);
+        if (reals > 0 && !radians && phase == "degrees" && records.strides(0) > 0) {
+            const py::dict fields = dtype.attr("fields");
+            const py::tuple id = fields[fieldNames[0]];
+            const py::tuple value = fields[fieldNames[1]];
+            const py::dtype idType = id[0].cast<py::dtype>();
+            const py::dtype valueType = value[0].cast<py::dtype>();
+            const py::dtype valueBase = valueType.attr("base").cast<py::dtype>();
+            const py::tuple valueShape = valueType.attr("shape");
+            const bool shapeFits = (valueShape.empty() && reals == 1) ||
+                                   (valueShape.size() == 1 && valueShape[0].cast<int>() == reals);
+            if (idType.is(py::dtype::of<std::int32_t>()) && id[1].cast<std::size_t>() == 0 &&
+                valueBase.is(py::dtype::of<float>()) && shapeFits &&
+                value[1].cast<std::size_t>() >= 4) {
+                const std::size_t count = static_cast<std::size_t>(records.shape(0));
+                const void* data = records.data();
+                const std::size_t stride = static_cast<std::size_t>(records.strides(0));
+                const std::size_t valuesOffset = value[1].cast<std::size_t>();
+                kvres::Writer& open = Open();
+                py::gil_scoped_release release;
+                open.WriteRecordArray(name, kind, data, count, stride, valuesOffset);
+                return;
+            }
+        }
+        Block(name, kind, idField, valueField, phase);
+    }
+
     kvres::ResultCopier& CopierFor(const py::object& result) {
         if (py::hasattr(result, "closed") && result.attr("closed").cast<bool>()) {
             throw py::value_error("cannot copy from a closed kvres.Result");
@@ -419,13 +473,33 @@ void BindWriter(py::module_& m) {
              py::arg("sync") = py::none(), py::arg("name") = "Time",
              "Starts the next simulation: simulation('Time = 0.5') or "
              "simulation(sync=0.5, name='Time').")
-        .def("block", &PyWriter::Block, py::arg("name"), py::kw_only(), py::arg("kind"),
-             py::arg("ids"), py::arg("values") = py::none(), py::arg("phase") = "degrees",
-             "One data type's values in the current simulation: ids (n,) integers; values "
-             "float32 of shape (n,) or (n, 1) for kinds 1 and 3, (n, 3) for 0, 7 and 8, "
-             "(n, 2) magnitude and phase for 5 and 6, (n, 6) as stored or (n, 2, 3) "
-             "magnitudes then phases for 4. phase='radians' converts the phases of kinds "
-             "4-6 to the degrees the file stores.")
+        .def(
+            "block",
+            [](PyWriter& self, const std::string& name, int kind, const py::object& ids,
+               const py::object& values, const py::object& records, const std::string& phase) {
+                if (!records.is_none()) {
+                    if (!ids.is_none() || !values.is_none()) {
+                        RaiseInput("data type '" + name +
+                                   "': give records= or ids= and values=, not both");
+                    }
+                    self.Records(name, kind, records, phase);
+                    return;
+                }
+                if (ids.is_none()) {
+                    RaiseInput("data type '" + name + "': give ids= (and values=) or records=");
+                }
+                self.Block(name, kind, ids, values, phase);
+            },
+            py::arg("name"), py::kw_only(), py::arg("kind"), py::arg("ids") = py::none(),
+            py::arg("values") = py::none(), py::arg("records") = py::none(),
+            py::arg("phase") = "degrees",
+            "One data type's values in the current simulation: ids (n,) integers; values "
+            "float32 of shape (n,) or (n, 1) for kinds 1 and 3, (n, 3) for 0, 7 and 8, "
+            "(n, 2) magnitude and phase for 5 and 6, (n, 6) as stored or (n, 2, 3) "
+            "magnitudes then phases for 4. Or records: one structured array of two "
+            "fields, the ids and the values (int32 and float32 records are written "
+            "where they lie). phase='radians' converts the phases of kinds 4-6 to the "
+            "degrees the file stores.")
         .def("copy", &PyWriter::Copy, py::arg("result"), py::arg("sim") = py::none(),
              py::arg("data_types") = py::none(), py::arg("salvage") = false,
              "Copies stored blocks of an open kvres.Result as the file holds them: of one "

@@ -2,6 +2,7 @@
 
 #include "kvres/WriteError.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -130,6 +131,7 @@ void OutputFile::WriteAt(std::int64_t offset, const void* bytes, std::size_t len
         Fail("write");
     }
     position += static_cast<std::int64_t>(length);
+    size = std::max(size, position);
 }
 
 void OutputFile::ReadAt(std::int64_t offset, void* bytes, std::size_t length) {
@@ -188,22 +190,26 @@ void OutputFile::CopyTo(std::int64_t from, OutputFile& other, std::int64_t to,
     }
 }
 
-void OutputFile::Truncate(std::int64_t size) {
+void OutputFile::Truncate(std::int64_t newSize) {
+    if (stream != nullptr && newSize == size) {
+        return;
+    }
     if (stream == nullptr || std::fflush(stream) != 0) {
         Fail("write");
     }
     position = -1;
 #ifdef _WIN32
-    const int failed = _chsize_s(_fileno(stream), size);
+    const int failed = _chsize_s(_fileno(stream), newSize);
     if (failed != 0) {
         errno = failed;
         Fail("truncate");
     }
 #else
-    if (::ftruncate(::fileno(stream), static_cast<off_t>(size)) != 0) {
+    if (::ftruncate(::fileno(stream), static_cast<off_t>(newSize)) != 0) {
         Fail("truncate");
     }
 #endif
+    size = newSize;
 }
 
 void OutputFile::Finish(bool durable) {

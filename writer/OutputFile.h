@@ -31,6 +31,7 @@ public:
     void Move(std::int64_t from, std::int64_t to, std::int64_t length);
     // Copies `length` bytes at `from` of this file to `to` of `other`.
     void CopyTo(std::int64_t from, OutputFile& other, std::int64_t to, std::int64_t length);
+    // Cuts the file to `size` bytes (nothing to do when it is that long).
     void Truncate(std::int64_t size);
     // Flushes (to the disk when `durable`) and closes; the file stays under
     // its temporary name until Commit.
@@ -48,6 +49,7 @@ private:
     std::string temporaryPath;
     std::FILE* stream = nullptr;
     std::int64_t position = -1; // the stream's position when known, else -1
+    std::int64_t size = 0;      // the file's length
     bool reading = false;       // the last operation read (a seek must come between)
     bool committed = false;
 };

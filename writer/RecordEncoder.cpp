@@ -142,6 +142,10 @@ RecordEncoder::RecordEncoder(Encoding chosen)
     : bigEndian(chosen == Encoding::I4BE || chosen == Encoding::I8BE),
       intSize(chosen == Encoding::I4LE || chosen == Encoding::I4BE ? 4 : 8), realSize(intSize) {}
 
+bool RecordEncoder::IsHostOrderFour() const {
+    return intSize == 4 && bigEndian == HostIsBigEndian();
+}
+
 void RecordEncoder::PutInt(unsigned char* out, std::int32_t value) const {
     if (intSize == 4) {
         Put32(out, static_cast<std::uint32_t>(value), bigEndian);

@@ -25,6 +25,9 @@ public:
     int IntSize() const { return intSize; }
     int RealSize() const { return realSize; }
     bool IsCray() const { return realSize == 8; }
+    // 4-byte integers and singles in the machine's own byte order: a record
+    // is stored as it lies in memory.
+    bool IsHostOrderFour() const;
 
     // One integer field at `out` (IntSize() bytes).
     void PutInt(unsigned char* out, std::int32_t value) const;

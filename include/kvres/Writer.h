@@ -59,6 +59,15 @@ public:
     void WriteBlock(const std::string& name, int kind, const std::int32_t* ids, std::size_t count,
                     const float* values, std::size_t valueCount);
 
+    // A whole block from an array of records as they lie in memory: record i
+    // is `stride` bytes from record i - 1, with its id (int32) at its first
+    // byte and the kind's reals (floats, side by side) `valuesOffset` bytes
+    // on. Where that is the file's own layout (4-byte files in the machine's
+    // byte order, records of an id and the reals with no gap) the records
+    // are written as they lie, without a copy.
+    void WriteRecordArray(const std::string& name, int kind, const void* records, std::size_t count,
+                          std::size_t stride, std::size_t valuesOffset);
+
     // The same block in pieces: BeginBlock with the number of records, then
     // WriteRecords until that many have come, then EndBlock.
     void BeginBlock(const std::string& name, int kind, std::int64_t count);

@@ -176,3 +176,83 @@ def test_write_copies_a_whole_result_and_mappings(tmp_path):
                          "Time = 2": {"p": {"kind": 1, "ids": [5, 6], "values": [1, 2]}}})
     with kvres.open(simple) as r:
         assert r.read("p", 1).values.tolist() == [1.0, 2.0]
+
+
+def record_array(ids, values, id_type="<i4", value_type="<f4", pad=0, value_first=False):
+    """ids and values as one structured array (fields id, then value) of the
+    given field types, with `pad` spare bytes after each record's fields."""
+    formats = [np.dtype(id_type), np.dtype((value_type, values.shape[1:]))]
+    offsets = [0, formats[0].itemsize]
+    if value_first:  # the values lie before the id in memory
+        offsets = [formats[1].itemsize, 0]
+    names = ["id", "value"]
+    itemsize = formats[0].itemsize + formats[1].itemsize + pad
+    dtype = np.dtype({"names": names, "formats": formats, "offsets": offsets,
+                      "itemsize": itemsize})
+    records = np.zeros(len(ids), dtype=dtype)
+    records["id"] = ids
+    records["value"] = values
+    return records
+
+
+# (kind, shape of a record's values, record layout)
+RECORD_CASES = [
+    (1, (), {}),                                   # as the file lies: written straight
+    (3, (), {"pad": 4}),                           # gaps between records: gathered
+    (0, (3,), {}),
+    (5, (2,), {"value_first": True}),              # id after the values: through the fields
+    (4, (6,), {"id_type": ">i4", "value_type": ">f4"}),  # other byte order
+    (8, (3,), {"id_type": "<i8", "value_type": "<f8"}),  # other types: converted
+    (4, (2, 3), {}),                               # magnitudes then phases, as read
+]
+
+
+@pytest.mark.parametrize("encoding", ENCODINGS_EXACT + ["i8le"])
+@pytest.mark.parametrize("kind,shape,layout", RECORD_CASES)
+def test_records_write_the_same_file_as_ids_and_values(tmp_path, encoding, kind, shape, layout):
+    # More records than one staging piece holds, so pieces and their edges count.
+    n = 150_001 if kind in (1, 3) else 701
+    ids = (np.arange(n, dtype=np.int64) * 7 - 5).astype(np.int32)
+    values = specimens(n * int(np.prod(shape, dtype=int)), kind + 10).reshape((n,) + shape)
+    if layout.get("value_type") == "<f8":
+        values = values.astype(np.float64)
+    records = record_array(ids, values, **layout)
+    files = []
+    for form in ("arrays", "records"):
+        path = tmp_path / f"{form}.res"
+        with kvres.Writer(path, encoding=encoding, nan="infinity") as w:
+            w.simulation("Time = 1")
+            if form == "arrays":
+                w.block("field", kind=kind, ids=ids, values=values)
+            else:
+                w.block("field", kind=kind, records=records)
+            w.block("second", kind=1, records=record_array(ids[:3], values.reshape(n, -1)[:3, 0]))
+        files.append(path.read_bytes())
+    assert files[0] == files[1]
+
+
+def test_records_keep_the_checks(tmp_path):
+    ids = np.array([4, 5, 6], dtype=np.int32)
+    path = tmp_path / "bad.res"
+    padded_nan = record_array(ids, np.array([1, 2, np.nan], np.float32), pad=8)
+    cases = [
+        ("i4le", dict(records=record_array(ids, np.ones((3, 2), np.float32))),
+         "data type 't' of kind 1 takes values of shape (n, 1) or (n,), not (3, 2)"),
+        ("i4le", dict(records=np.ones(3, np.float32)),
+         "records must be a one-dimensional structured array of two fields"),
+        ("i4le", dict(records=padded_nan, ids=ids), "give records= or ids= and values=, not both"),
+        ("i4le", dict(values=np.ones(3, np.float32)), "give ids= (and values=) or records="),
+        ("i8be", dict(records=padded_nan),
+         "NaN cannot be stored in a Cray file: simulation 0 'Time = 2', data type 't', "
+         "entity 6 (record 2, value 0)"),
+        ("i8be", dict(records=record_array(ids, np.array([1, np.nan, 2], np.float32))),
+         "entity 5 (record 1, value 0)"),
+    ]
+    for encoding, block, words in cases:
+        with pytest.raises(kvres.InputError) as caught:
+            with kvres.Writer(path, encoding=encoding) as w:
+                w.simulation("Time = 2")
+                w.block("t", kind=1, **block)
+        assert words in str(caught.value)
+        assert not path.exists()
+    assert os.listdir(tmp_path) == []

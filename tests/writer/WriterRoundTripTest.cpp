@@ -15,6 +15,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -253,6 +254,82 @@ TEST(ExpectedSimulations, AnyHintGivesTheSameFile) {
     const auto stored = ReadStored(dir.File("hint0.res"));
     ASSERT_EQ(stored.simulations.size(), 4u);
     EXPECT_EQ(stored.simulations[3].blocks[0].reals[0], 4.0f);
+}
+
+// A block given as an array of records (straight from memory where it is the
+// file's own layout, gathered otherwise) makes the same file as the same
+// block given as separate ids and values, across staging pieces.
+TEST(RecordArrays, SameFileAsIdsAndValues) {
+    reswriter::TempDir dir;
+    struct Layout {
+        int kind;
+        std::size_t count;
+        std::size_t padding; // spare bytes after each record
+    };
+    const Layout layouts[] = {{1, 300001, 0}, {1, 1001, 12}, {0, 200003, 0}, {4, 777, 4}};
+    for (kvres::Encoding encoding : {kvres::Encoding::I4LE, kvres::Encoding::I4BE,
+                                     kvres::Encoding::I8LE, kvres::Encoding::I8BE}) {
+        for (const Layout& layout : layouts) {
+            const std::size_t reals =
+                static_cast<std::size_t>(kvres::Writer::RealsPerRecord(layout.kind));
+            const std::size_t stride = 4 + 4 * reals + layout.padding;
+            std::vector<std::int32_t> ids(layout.count);
+            std::vector<float> values(layout.count * reals);
+            std::vector<unsigned char> records(layout.count * stride, 0xEE);
+            for (std::size_t i = 0; i < layout.count; ++i) {
+                ids[i] = static_cast<std::int32_t>(i * 37) - 1000;
+                for (std::size_t r = 0; r < reals; ++r) {
+                    values[i * reals + r] = static_cast<float>(i) * 0.25f - static_cast<float>(r);
+                }
+                std::memcpy(&records[i * stride], &ids[i], 4);
+                std::memcpy(&records[i * stride + 4], &values[i * reals], 4 * reals);
+            }
+            std::vector<std::vector<unsigned char>> files;
+            for (bool asRecords : {false, true}) {
+                const std::string path = dir.File(asRecords ? "records.res" : "arrays.res");
+                kvres::WriterOptions options;
+                options.encoding = encoding;
+                kvres::Writer writer(path, options);
+                writer.BeginSimulation("Time = 1");
+                if (asRecords) {
+                    writer.WriteRecordArray("field", layout.kind, records.data(), layout.count,
+                                            stride, 4);
+                } else {
+                    writer.WriteBlock("field", layout.kind, ids.data(), layout.count, values.data(),
+                                      values.size());
+                }
+                writer.Close();
+                files.push_back(FileBytes(path));
+            }
+            EXPECT_EQ(files[0], files[1]) << kvres::EncodingName(encoding) << " kind "
+                                          << layout.kind << " padding " << layout.padding;
+        }
+    }
+}
+
+TEST(RecordArrays, LayoutsThatCannotHoldTheRecordAreRefused) {
+    reswriter::TempDir dir;
+    kvres::Writer writer(dir.File("out.res"));
+    writer.BeginSimulation("Time = 1");
+    const std::int32_t records[8] = {};
+    struct Case {
+        std::size_t stride;
+        std::size_t valuesOffset;
+    };
+    for (const Case c : {Case{8, 0}, Case{8, 6}, Case{2, 4}, Case{12, 2}}) {
+        try {
+            writer.WriteRecordArray("t", 1, records, 2, c.stride, c.valuesOffset);
+            ADD_FAILURE() << "stride " << c.stride << " offset " << c.valuesOffset;
+        } catch (const kvres::InputError& error) {
+            EXPECT_NE(std::string(error.what()).find("cannot hold an id and 1 values"),
+                      std::string::npos)
+                << error.what();
+        }
+    }
+    // The writer goes on.
+    writer.WriteRecordArray("t", 1, records, 2, 12, 8);
+    writer.Close();
+    EXPECT_EQ(ReadStored(dir.File("out.res")).simulations[0].blocks[0].ids.size(), 2u);
 }
 
 } // namespace
