@@ -1,8 +1,8 @@
 #include "ResultCopier.h"
 
 #include "fileio/ResFileSet.h"
+#include "model/DataTypeNames.h"
 #include "model/ResLayout.h"
-#include "model/kvresResult.h"
 
 #include <algorithm>
 #include <cstring>
@@ -25,10 +25,6 @@ struct StoredSimulation {
     std::int32_t tablePosition = 0;
     std::vector<StoredRow> rows;
     std::string damage; // what makes its rows unreachable, in part or whole
-};
-
-struct ResultRelease {
-    void operator()(kvresResult* result) const { result->Release(); }
 };
 
 constexpr int kBatchRecords = 8192;
@@ -127,27 +123,26 @@ public:
         files.CloseFile();
     }
 
-    // The names the host gives the rows: through the reader's own structure
-    // scan, by block location.
-    void NameAsHost(const std::string& path) {
-        std::unique_ptr<kvresResult, ResultRelease> result(new kvresResult(path.c_str()));
-        if (result->GetNumSubcases() < 1) {
-            return;
-        }
-        std::map<std::pair<std::int32_t, std::int32_t>, const DataTypeEntry*> byLocation;
-        const DataTypeDirectory& directory = result->DataTypes();
-        for (std::size_t e = 0; e < directory.Size(); ++e) {
-            for (const BlockLocation& location : directory.At(e).Locations()) {
-                byLocation.emplace(std::make_pair(location.fileIndex, location.position),
-                                   &directory.At(e));
+    // The names the host gives the rows, by the reader's own naming rules:
+    // each row's normalised name, made final by the kind of that name's
+    // first row in reading order and by whether any row holds complex data.
+    // (By name, not by block position: two types may share one block.)
+    void NameAsHost() {
+        std::map<std::string, std::int32_t> firstKind;
+        bool complexData = false;
+        for (const StoredSimulation& simulation : simulations) {
+            for (const StoredRow& row : simulation.rows) {
+                firstKind.emplace(datatypenames::NormaliseName(row.name), row.kind);
+                complexData = complexData || reslayout::IsComplexKind(row.kind);
             }
         }
         for (StoredSimulation& simulation : simulations) {
             for (StoredRow& row : simulation.rows) {
-                const auto found =
-                    byLocation.find(std::make_pair(simulation.fileIndex, row.position));
-                if (found != byLocation.end() && reslayout::RealsPerRecord(row.kind) > 0) {
-                    row.hostName = found->second->Name();
+                const std::string normalised = datatypenames::NormaliseName(row.name);
+                const std::int32_t kind = firstKind.at(normalised);
+                if (reslayout::RealsPerRecord(row.kind) > 0 &&
+                    reslayout::RealsPerRecord(kind) > 0) {
+                    row.hostName = datatypenames::FinalName(normalised, kind, complexData);
                 }
             }
         }
@@ -272,7 +267,7 @@ ResultCopier::ResultCopier(const std::string& path) : tables(std::make_unique<Ta
     for (int f = 0; f < static_cast<int>(tables->fileNames.size()); ++f) {
         tables->ReadFile(f);
     }
-    tables->NameAsHost(path);
+    tables->NameAsHost();
 }
 
 ResultCopier::~ResultCopier() = default;
