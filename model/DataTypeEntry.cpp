@@ -27,21 +27,41 @@ std::size_t DataTypeEntry::FirstRowFrom(uint32_t rowSet, int64_t row) const {
                                     rows.begin());
 }
 
+void DataTypeEntry::AppendWindowRows(rxSimulation* simulation, const ScannedTables::Window& window,
+                                     std::vector<BlockLocation>& out) const {
+    const int32_t fileIndex = tables->Set(window.rowSet).fileIndex;
+    const int64_t end = window.firstRow + window.rowCount;
+    for (std::size_t i = FirstRowFrom(window.rowSet, window.firstRow);
+         i < rows.size() && rows[i].rowSet == window.rowSet && rows[i].row < end; ++i) {
+        out.push_back(BlockLocation{simulation, rows[i].position, fileIndex});
+    }
+}
+
 std::vector<BlockLocation> DataTypeEntry::Locations() const {
     std::vector<BlockLocation> all = locations;
     if (tables == nullptr || rows.empty()) {
         return all;
     }
     for (const auto& held : tables->Windows()) {
-        const ScannedTables::Window& window = held.second;
-        const int32_t fileIndex = tables->Set(window.rowSet).fileIndex;
-        const int64_t end = window.firstRow + window.rowCount;
-        for (std::size_t i = FirstRowFrom(window.rowSet, window.firstRow);
-             i < rows.size() && rows[i].rowSet == window.rowSet && rows[i].row < end; ++i) {
-            all.push_back(BlockLocation{held.first, rows[i].position, fileIndex});
-        }
+        AppendWindowRows(held.first, held.second, all);
     }
     return all;
+}
+
+std::vector<BlockLocation> DataTypeEntry::LocationsOf(const rxSimulation* simulation) const {
+    std::vector<BlockLocation> found;
+    for (const BlockLocation& location : locations) {
+        if (location.simulation == simulation) {
+            found.push_back(location);
+        }
+    }
+    const ScannedTables::Window* window =
+        tables != nullptr && !rows.empty() ? tables->WindowOf(simulation) : nullptr;
+    if (window != nullptr) {
+        // Locations name their simulation as the host's lists hold it.
+        AppendWindowRows(const_cast<rxSimulation*>(simulation), *window, found);
+    }
+    return found;
 }
 
 bool DataTypeEntry::FindLocation(const rxSimulation* simulation, int32_t* position,

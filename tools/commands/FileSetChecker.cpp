@@ -14,6 +14,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <set>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -70,6 +71,9 @@ bool Presented(std::int32_t kind) {
 
 // Where the host's structure scan put each block: the directory entry of
 // every (simulation, block position, file) it registered, first one kept.
+// Worked out per simulation when first asked: with overlapping tables the
+// directory's locations of all simulations together can be simulations
+// times rows.
 class HostView {
 public:
     explicit HostView(const std::string& path) : result(new kvresResult(path.c_str())) {
@@ -81,12 +85,6 @@ public:
         for (int i = 0; i < count; ++i) {
             simulations.push_back(subcase->GetSimulation(i));
         }
-        const DataTypeDirectory& directory = result->DataTypes();
-        for (std::size_t e = 0; e < directory.Size(); ++e) {
-            for (const BlockLocation& location : directory.At(e).Locations()) {
-                entries.emplace(Key{location.simulation, location.position, location.fileIndex}, e);
-            }
-        }
     }
 
     const rxSimulation* Simulation(std::size_t index) const {
@@ -94,7 +92,16 @@ public:
     }
     // The directory entry of a block, or null.
     const DataTypeEntry* Entry(const rxSimulation* simulation, std::int32_t position,
-                               std::int32_t fileIndex) const {
+                               std::int32_t fileIndex) {
+        if (simulation != nullptr && viewed.insert(simulation).second) {
+            const DataTypeDirectory& directory = result->DataTypes();
+            for (std::size_t e = 0; e < directory.Size(); ++e) {
+                for (const BlockLocation& location : directory.At(e).LocationsOf(simulation)) {
+                    entries.emplace(Key{location.simulation, location.position, location.fileIndex},
+                                    e);
+                }
+            }
+        }
         const auto found = entries.find(Key{simulation, position, fileIndex});
         return found == entries.end() ? nullptr : &result->DataTypes().At(found->second);
     }
@@ -103,6 +110,7 @@ private:
     using Key = std::tuple<const rxSimulation*, std::int32_t, std::int32_t>;
     std::unique_ptr<kvresResult, ResultRelease> result;
     std::vector<const rxSimulation*> simulations;
+    std::set<const rxSimulation*> viewed;
     std::map<Key, std::size_t> entries;
 };
 
@@ -222,7 +230,7 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
     files.CloseFile();
     report.recognized = true;
 
-    const HostView host(path);
+    HostView host(path);
     WarningList overlaps(report.warnings, "overlapping blocks");
     WarningList kinds(report.warnings, "kind differences");
     WarningList counts(report.warnings, "entity count differences");
