@@ -97,7 +97,7 @@ bench-python: python-deps
 # regression corpus fuzz/corpus is replayed by `make test` as well.
 FUZZ_BUILD   = $(BUILD)-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS ?= series single_file label_number json_text
+FUZZ_TARGETS ?= series single_file label_number json_text scan_reference
 fuzz-build: deps
 	fuzz/install-tools.sh
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -10,9 +10,13 @@
 
 // Converts the 8-byte Cray word `item` to a float. `swapBytes` true: the word's
 // groups of bytes are read most significant byte first, false: least significant
-// first. The sign always comes from bit 7 of byte 0. Exponents below the single
-// range give a signed zero, above it a signed infinity; the mantissa is
-// truncated to 23 bits after its explicit leading bit.
+// first. The sign always comes from bit 7 of byte 0. The mantissa is truncated
+// to 23 bits after its explicit leading bit. A Cray exponent E becomes the
+// single's exponent field E - 16258: from 16259 to 16512 a normal single; at
+// 16258, just below the normal range, the field is 0 and the result is
+// sign | mantissa, a subnormal (or zero) whose 23 bits are the mantissa as
+// they stand, not shifted for the missing leading bit, as the layout
+// defines it; below 16258 a signed zero; above 16512 a signed infinity.
 inline float CrayToFloat(const unsigned char item[8], bool swapBytes) {
     // Bytes 0-3 carry sign and exponent, bytes 2-5 the mantissa after the
     // exponent; bytes 6 and 7 lie beyond the precision of a single.

@@ -12,10 +12,12 @@ if(NOT TARGET kvres_fuzz_entries)
     ${KVRES_FUZZ_DIR}/CountingAllocator.cpp
     ${KVRES_FUZZ_DIR}/FuzzFailure.cpp
     ${KVRES_FUZZ_DIR}/FuzzLabelNumber.cpp
+    ${KVRES_FUZZ_DIR}/FuzzScanReference.cpp
     ${KVRES_FUZZ_DIR}/FuzzSeries.cpp
     ${KVRES_FUZZ_DIR}/FuzzSingleFile.cpp
     ${KVRES_FUZZ_DIR}/LabelNumberReference.cpp
     ${KVRES_FUZZ_DIR}/ResultWalk.cpp
+    ${KVRES_FUZZ_DIR}/ScanReference.cpp
     ${KVRES_FUZZ_DIR}/ScratchFolder.cpp
     ${KVRES_FUZZ_DIR}/SeriesInput.cpp
     # The plug-in's entry point, linked in directly: the series target takes

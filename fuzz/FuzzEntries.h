@@ -16,6 +16,9 @@ namespace kvresfuzz {
 int SeriesOneInput(const std::uint8_t* data, std::size_t size);
 // One file through the result object, every read in both forms.
 int SingleFileOneInput(const std::uint8_t* data, std::size_t size);
+// One file's structure and values through the result object against a plain
+// reading straight from the bytes (ScanReference).
+int ScanReferenceOneInput(const std::uint8_t* data, std::size_t size);
 // The sync value of a label against a plain reference of the same grammar.
 int LabelNumberOneInput(const std::uint8_t* data, std::size_t size);
 // The tool's JSON string escaping and float text must parse back exactly.

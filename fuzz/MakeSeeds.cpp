@@ -106,6 +106,43 @@ Bytes Pack(std::uint8_t options, const std::vector<Bytes>& files) {
     return Bytes(packed.begin(), packed.end());
 }
 
+// Files whose data-type tables overlap, as damaged headers make them: a
+// simulation count beyond the simulations written (the later ones take their
+// label and table position from the tables and blocks), tables moved one or
+// more rows into another, and a table at an offset that is not a whole row.
+// Plus every single-file seed small enough for the target.
+void ScanReferenceSeeds(const fs::path& out, const fs::path& single) {
+    const fs::path dir = out / "scan_reference";
+    fs::create_directories(dir);
+    for (const fs::directory_entry& seed : fs::directory_iterator(single)) {
+        if (seed.is_regular_file() && seed.file_size() <= 4096) {
+            fs::copy_file(seed.path(), dir / seed.path().filename(),
+                          fs::copy_options::overwrite_existing);
+        }
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        const reswriter::Encoding& encoding = kEncodings[i];
+        reswriter::ResFile file = WithKinds(encoding, 0, {1, 4, 0, 1, 7});
+        file.simulations[0].rows[3].name = "type 1"; // a name repeated within the table
+        reswriter::Layout layout;
+        reswriter::Write(file, &layout);
+        const std::string tag = "_encoding_" + std::to_string(i);
+        // More simulations declared than written.
+        file.simulationCount = 5;
+        Save(dir / ("count_beyond" + tag), reswriter::Write(file));
+        file.simulationCount.reset();
+        // The second table one row, then two rows into the first; then at an
+        // offset of half a row.
+        const std::size_t rowBytes =
+            layout.simulations[0].rows[1].name - layout.simulations[0].rows[0].name;
+        for (std::size_t shift : {rowBytes, 2 * rowBytes, rowBytes / 2}) {
+            file.simulations[1].tablePosition =
+                static_cast<std::int32_t>(layout.simulations[0].table + shift);
+            Save(dir / ("table_moved_" + std::to_string(shift) + tag), reswriter::Write(file));
+        }
+    }
+}
+
 void FileSeeds(const fs::path& out, const fs::path& examples) {
     const fs::path single = out / "single_file";
     const fs::path series = out / "series";
@@ -132,6 +169,8 @@ void FileSeeds(const fs::path& out, const fs::path& examples) {
     Save(series / "mixed_series_numbered", Pack(SeriesInput::kOpenNumberedMember, mixed));
     Save(series / "mixed_series_upper_case", Pack(SeriesInput::kUpperCaseMember, mixed));
     Save(series / "one_file", Pack(0, {perEncoding[5]}));
+
+    ScanReferenceSeeds(out, single);
 
     if (!examples.empty()) {
         std::vector<Bytes> beam;

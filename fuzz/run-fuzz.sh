@@ -24,7 +24,7 @@ shift 2
 # labels are 31 bytes in a file, but the parser takes any text.
 max_len() {
   case $1 in
-    series) echo 4096 ;;
+    series | scan_reference) echo 4096 ;;
     single_file) echo 2048 ;;
     label_number) echo 256 ;;
     *) echo 1024 ;;

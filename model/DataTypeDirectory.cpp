@@ -3,22 +3,48 @@
 #include <string>
 #include <utility>
 
-DataTypeEntry& DataTypeDirectory::RegisterBlock(rxSimulation* simulation, const char* name,
-                                                int32_t kind, int32_t position, int32_t fileIndex) {
+DataTypeEntry& DataTypeDirectory::EntryFor(const char* name, int32_t kind) {
     RefreshIndex();
     std::string key = name != nullptr ? name : "";
     auto found = firstByName.find(key);
-    std::size_t index = 0;
     if (found != firstByName.end()) {
-        index = found->second;
-    } else {
-        entries.emplace_back(key, kind, sharedTables.get());
-        index = entries.size() - 1;
-        firstByName.emplace(std::move(key), index);
+        return entries[found->second];
     }
-    DataTypeEntry& entry = entries[index];
+    entries.emplace_back(key, kind, tables.get());
+    try {
+        firstByName.emplace(std::move(key), entries.size() - 1);
+    } catch (...) {
+        entries.pop_back();
+        throw;
+    }
+    return entries.back();
+}
+
+DataTypeEntry& DataTypeDirectory::RegisterBlock(rxSimulation* simulation, const char* name,
+                                                int32_t kind, int32_t position, int32_t fileIndex) {
+    DataTypeEntry& entry = EntryFor(name, kind);
     entry.AddLocation(BlockLocation{simulation, position, fileIndex});
     return entry;
+}
+
+std::vector<ScannedTables::Run> DataTypeDirectory::AddTable(rxSimulation* simulation,
+                                                            int32_t fileIndex,
+                                                            int64_t firstRowPosition,
+                                                            int32_t rowBytes, int64_t rowCount) {
+    return tables->AddWindow(simulation, fileIndex, firstRowPosition, rowBytes, rowCount);
+}
+
+DataTypeEntry& DataTypeDirectory::RegisterRow(const ScannedTables::Run& run, int64_t row,
+                                              const char* name, int32_t kind, int32_t position) {
+    DataTypeEntry& entry = EntryFor(name, kind);
+    entry.AddRow(run.rowSet, row, position);
+    return entry;
+}
+
+void DataTypeDirectory::EndTables() {
+    for (DataTypeEntry& entry : entries) {
+        entry.SortRows();
+    }
 }
 
 const DataTypeEntry* DataTypeDirectory::FindExact(const std::string& name) const {
@@ -42,19 +68,10 @@ const DataTypeEntry* DataTypeDirectory::FindDataType(const char* name) const {
     return FindExact(given.substr(0, colon));
 }
 
-void DataTypeDirectory::ShareTable(const rxSimulation* simulation,
-                                   const rxSimulation* tableReader) {
-    auto earlier = sharedTables->find(tableReader);
-    const rxSimulation* reader = earlier != sharedTables->end() ? earlier->second : tableReader;
-    if (reader != simulation) {
-        (*sharedTables)[simulation] = reader;
-    }
-}
-
 void DataTypeDirectory::Clear() noexcept {
     entries.clear();
     firstByName.clear();
-    sharedTables->clear();
+    tables->Clear();
     indexStale = false;
 }
 

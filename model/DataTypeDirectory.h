@@ -5,13 +5,20 @@
 // Entries are never removed or reordered; names change only through Rename,
 // which the scan uses at its end. A name index beside the list (rebuilt once
 // after renaming) keeps lookups constant-time while answering the first
-// matching entry, as a walk from the front would. Simulations that point at
-// one data-type table share its registrations (ShareTable) instead of
-// registering every row again, so the directory grows with the tables read,
-// not with simulations times rows.
+// matching entry, as a walk from the front would.
+//
+// The structure scan registers tables, not single blocks: AddTable gives a
+// simulation its table as a window over rows held once per (file, row
+// position) (ScannedTables) and returns the rows no earlier table held; the
+// scan reads those and registers each with RegisterRow. Tables that overlap
+// (at one position, rows apart, or cut short by the end of the file) thus
+// cost the distinct rows they hold, while every simulation answers exactly
+// as if each row of its table had been registered in turn: names and kinds
+// of first occurrence, and the first row of a name in its own table.
 #pragma once
 
 #include "model/DataTypeEntry.h"
+#include "model/ScannedTables.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +26,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 class DataTypeDirectory {
 public:
@@ -26,13 +34,26 @@ public:
                                  int32_t position, int32_t fileIndex);
     const DataTypeEntry* FindDataType(const char* name) const;
 
-    // `simulation` read the very data-type table that `tableReader` read and
-    // registered: every entry answers FindLocation for `simulation` with the
-    // locations of `tableReader`, exactly as if its rows had been registered
-    // again. `simulation` itself registers nothing afterwards.
-    void ShareTable(const rxSimulation* simulation, const rxSimulation* tableReader);
+    // `simulation`'s data-type table: `rowCount` rows of `rowBytes` bytes
+    // from byte `firstRowPosition` of file `fileIndex` (nothing for a count
+    // of 0 or less). Returns the runs of rows that no earlier table covered,
+    // in row order; the caller registers each of their rows, in order, with
+    // RegisterRow before it adds the next table. A simulation gets one table.
+    std::vector<ScannedTables::Run> AddTable(rxSimulation* simulation, int32_t fileIndex,
+                                             int64_t firstRowPosition, int32_t rowBytes,
+                                             int64_t rowCount);
+    // Row `row` of the row set of `run`: its name, the kind read and its
+    // block position. The name's entry keeps its first kind, as with
+    // RegisterBlock. Returns the entry.
+    DataTypeEntry& RegisterRow(const ScannedTables::Run& run, int64_t row, const char* name,
+                               int32_t kind, int32_t position);
+    // Readies the rows registered so far for lookups; the scan calls it once
+    // it has registered every table.
+    void EndTables();
 
-    // Forgets every entry and every shared table.
+    const ScannedTables& Tables() const { return *tables; }
+
+    // Forgets every entry and every table.
     void Clear() noexcept;
 
     std::size_t Size() const { return entries.size(); }
@@ -41,6 +62,7 @@ public:
     void Rename(std::size_t index, std::string newName);
 
 private:
+    DataTypeEntry& EntryFor(const char* name, int32_t kind);
     const DataTypeEntry* FindExact(const std::string& name) const;
     void RefreshIndex() const;
 
@@ -50,5 +72,5 @@ private:
     mutable bool indexStale = false;
     // Held apart so that entries can point at it whatever happens to the
     // directory object.
-    std::unique_ptr<SharedTables> sharedTables = std::make_unique<SharedTables>();
+    std::unique_ptr<ScannedTables> tables = std::make_unique<ScannedTables>();
 };

@@ -1,33 +1,96 @@
 #include "model/DataTypeEntry.h"
 
+#include <algorithm>
 #include <utility>
 
-DataTypeEntry::DataTypeEntry(std::string name, int32_t kind, const SharedTables* sharing)
-    : name(std::move(name)), kind(kind), sharing(sharing) {}
+DataTypeEntry::DataTypeEntry(std::string name, int32_t kind, const ScannedTables* tables)
+    : name(std::move(name)), kind(kind), tables(tables) {}
 
 void DataTypeEntry::AddLocation(const BlockLocation& location) {
     locations.push_back(location);
     firstLocation.emplace(location.simulation, locations.size() - 1);
 }
 
-bool DataTypeEntry::FindLocation(const rxSimulation* simulation, int32_t* position,
-                                 int32_t* fileIndex) const {
-    if (sharing != nullptr) {
-        auto shared = sharing->find(simulation);
-        if (shared != sharing->end()) {
-            simulation = shared->second;
+void DataTypeEntry::AddRow(uint32_t rowSet, int64_t row, int32_t position) {
+    rows.push_back(Row{rowSet, position, row});
+}
+
+void DataTypeEntry::SortRows() {
+    if (!std::is_sorted(rows.begin(), rows.end(), Before)) {
+        std::sort(rows.begin(), rows.end(), Before);
+    }
+}
+
+std::size_t DataTypeEntry::FirstRowFrom(uint32_t rowSet, int64_t row) const {
+    const Row key{rowSet, 0, row};
+    return static_cast<std::size_t>(std::lower_bound(rows.begin(), rows.end(), key, Before) -
+                                    rows.begin());
+}
+
+void DataTypeEntry::AppendWindowRows(rxSimulation* simulation, const ScannedTables::Window& window,
+                                     std::vector<BlockLocation>& out) const {
+    const int32_t fileIndex = tables->Set(window.rowSet).fileIndex;
+    const int64_t end = window.firstRow + window.rowCount;
+    for (std::size_t i = FirstRowFrom(window.rowSet, window.firstRow);
+         i < rows.size() && rows[i].rowSet == window.rowSet && rows[i].row < end; ++i) {
+        out.push_back(BlockLocation{simulation, rows[i].position, fileIndex});
+    }
+}
+
+std::vector<BlockLocation> DataTypeEntry::Locations() const {
+    std::vector<BlockLocation> all = locations;
+    if (tables == nullptr || rows.empty()) {
+        return all;
+    }
+    for (const auto& held : tables->Windows()) {
+        AppendWindowRows(held.first, held.second, all);
+    }
+    return all;
+}
+
+std::vector<BlockLocation> DataTypeEntry::LocationsOf(const rxSimulation* simulation) const {
+    std::vector<BlockLocation> found;
+    for (const BlockLocation& location : locations) {
+        if (location.simulation == simulation) {
+            found.push_back(location);
         }
     }
-    auto found = firstLocation.find(simulation);
-    if (found == firstLocation.end()) {
-        return false;
+    const ScannedTables::Window* window =
+        tables != nullptr && !rows.empty() ? tables->WindowOf(simulation) : nullptr;
+    if (window != nullptr) {
+        // Locations name their simulation as the host's lists hold it.
+        AppendWindowRows(const_cast<rxSimulation*>(simulation), *window, found);
     }
-    const BlockLocation& location = locations[found->second];
+    return found;
+}
+
+bool DataTypeEntry::FindLocation(const rxSimulation* simulation, int32_t* position,
+                                 int32_t* fileIndex) const {
+    int32_t foundPosition = 0;
+    int32_t foundFile = 0;
+    const auto registered = firstLocation.find(simulation);
+    if (registered != firstLocation.end()) {
+        foundPosition = locations[registered->second].position;
+        foundFile = locations[registered->second].fileIndex;
+    } else {
+        const ScannedTables::Window* window =
+            tables != nullptr && !rows.empty() ? tables->WindowOf(simulation) : nullptr;
+        if (window == nullptr) {
+            return false;
+        }
+        const std::size_t i = FirstRowFrom(window->rowSet, window->firstRow);
+        if (i == rows.size() || rows[i].rowSet != window->rowSet ||
+            rows[i].row >= window->firstRow + window->rowCount) {
+            return false;
+        }
+        foundPosition = rows[i].position;
+        foundFile = tables->Set(window->rowSet).fileIndex;
+    }
     if (position != nullptr) {
-        *position = location.position;
+        *position = foundPosition;
     }
     if (fileIndex != nullptr) {
-        *fileIndex = location.fileIndex;
+        *fileIndex = foundFile;
     }
     return true;
 }

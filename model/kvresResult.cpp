@@ -5,10 +5,13 @@
 #include "model/kvresSimulation.h"
 #include "model/kvresSubcase.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -215,6 +218,7 @@ void kvresResult::Scan() {
         for (int fileIndex = 0; fileIndex < fileCount; ++fileIndex) {
             ScanFile(*subcase, fileIndex, previousValue);
         }
+        dataTypes.EndTables();
         FinishNames();
     } catch (...) {
         subcase->Release();
@@ -248,19 +252,16 @@ void kvresResult::ForgetScan() noexcept {
 // Reads one series file's simulation table and data-type tables. Nothing is
 // created or registered from a value that was not read whole: the table of
 // simulations ends at the first entry cut short, and a data-type table ends
-// at its first row cut short. A data-type table is read once however many
-// simulations point at it; the others share its registrations.
+// at its first row cut short by the end of the file. Every simulation gets
+// every row of its table, but each row of the file is read and registered
+// once, however many tables (at one position, rows apart or overlapping in
+// any other way) hold it: the directory keeps each table as a window over
+// those rows.
 void kvresResult::ScanFile(kvresSubcase& subcase, int fileIndex, float& previousValue) {
     if (!fileSet.OpenFile(fileSet.GetSeriesFileName(fileIndex))) {
         return;
     }
-    // Data-type tables that lie in distinct bytes hold at most this many rows.
-    // Tables that overlap (positions a few rows apart, as a damaged file can
-    // have) would otherwise register the same rows again for each simulation
-    // that points into them; registration stops once the file's rows are
-    // spent, so the directory never outgrows what the file can hold.
-    const int64_t rowBytes = reslayout::kNameWidth + 2 * int64_t{fileSet.IntItemSize()};
-    int64_t rowsLeft = fileSet.BytesRemaining() / rowBytes;
+    const int64_t fileSize = fileSet.BytesRemaining();
     char header[reslayout::kHeaderTextWidth];
     int32_t simulationCount = 0;
     if (fileSet.ReadBytes(header, reslayout::kTitleWidth) != reslayout::kTitleWidth ||
@@ -296,35 +297,63 @@ void kvresResult::ScanFile(kvresSubcase& subcase, int fileIndex, float& previous
         previousValue = value;
     }
 
-    // The first simulation of this file to point at each table position.
-    std::unordered_map<int32_t, const kvresSimulation*> tableReaders;
+    const int32_t intSize = fileSet.IntItemSize();
+    const int32_t rowBytes = reslayout::kNameWidth + 2 * intSize;
     for (kvresSimulation* simulation : found) {
-        const auto reader = tableReaders.emplace(simulation->TablePosition(), simulation);
-        if (!reader.second) {
-            dataTypes.ShareTable(simulation, reader.first->second);
-            continue;
-        }
         int32_t typeCount = 0;
-        if (!fileSet.SeekTo(simulation->TablePosition()) || fileSet.ReadInt(&typeCount) != 1) {
+        if (!fileSet.SeekTo(simulation->TablePosition()) || fileSet.ReadInt(&typeCount) != 1 ||
+            typeCount <= 0) {
             continue;
         }
-        for (int32_t row = 0; row < typeCount && rowsLeft > 0; ++row, --rowsLeft) {
-            char nameField[reslayout::kNameWidth];
-            int32_t kind = 0;
-            int32_t blockPosition = 0;
-            if (fileSet.ReadBytes(nameField, reslayout::kNameWidth) != reslayout::kNameWidth ||
-                fileSet.ReadInt(&kind) != 1 || fileSet.ReadInt(&blockPosition) != 1) {
-                break;
-            }
-            std::string name =
-                NormaliseName(reslayout::FieldText(nameField, reslayout::kNameWidth));
-            RegisterBlock(simulation, name.c_str(), kind, blockPosition, fileIndex);
+        // The rows that lie whole in the file; the first one cut short ends
+        // the table.
+        const int64_t firstRow = int64_t{simulation->TablePosition()} + intSize;
+        const int64_t wholeRows = firstRow < fileSize ? (fileSize - firstRow) / rowBytes : 0;
+        const int64_t rowCount = std::min<int64_t>(typeCount, wholeRows);
+        for (const ScannedTables::Run& run :
+             dataTypes.AddTable(simulation, fileIndex, firstRow, rowBytes, rowCount)) {
+            ReadTableRows(run, rowBytes);
+        }
+    }
+    fileSet.CloseFile();
+}
+
+// Reads the rows of `run` and registers each, in row order, a bounded piece
+// of the file at a time.
+void kvresResult::ReadTableRows(const ScannedTables::Run& run, int32_t rowBytes) {
+    const ScannedTables& tables = dataTypes.Tables();
+    const int64_t position = tables.RowPosition(run.rowSet, run.firstRow);
+    if (position > std::numeric_limits<int32_t>::max() ||
+        !fileSet.SeekTo(static_cast<int32_t>(position))) {
+        throw std::runtime_error("a data-type table could not be reached");
+    }
+    const int64_t rowsPerPiece = std::max<int64_t>(1, int64_t{kTablePieceBytes} / rowBytes);
+    std::vector<unsigned char> piece(
+        static_cast<std::size_t>(std::min(run.count, rowsPerPiece) * rowBytes));
+    const IntEncoding ints = fileSet.GetIntEncoding();
+    const bool swap = fileSet.SwapBytes();
+    const int32_t intSize = fileSet.IntItemSize();
+    for (int64_t done = 0; done < run.count;) {
+        const int64_t rows = std::min(run.count - done, rowsPerPiece);
+        const int length = static_cast<int>(rows * rowBytes);
+        if (fileSet.ReadBytes(piece.data(), length) != length) {
+            // The rows were whole when the file was measured: it changed
+            // under the scan, which cannot then keep its promise of every row.
+            throw std::runtime_error("a data-type table was cut short while it was read");
+        }
+        for (int64_t r = 0; r < rows; ++r) {
+            const unsigned char* row = piece.data() + r * rowBytes;
+            const std::string name = NormaliseName(
+                reslayout::FieldText(reinterpret_cast<const char*>(row), reslayout::kNameWidth));
+            const int32_t kind = DecodeIntItem(row + reslayout::kNameWidth, ints, swap);
+            const int32_t block = DecodeIntItem(row + reslayout::kNameWidth + intSize, ints, swap);
+            dataTypes.RegisterRow(run, run.firstRow + done + r, name.c_str(), kind, block);
             if (!hasComplexData && reslayout::IsComplexKind(kind)) {
                 hasComplexData = true;
             }
         }
+        done += rows;
     }
-    fileSet.CloseFile();
 }
 
 // A complex vector's name carries four characters of its own (" (c)"), and

@@ -40,6 +40,7 @@ public:
 private:
     void Scan();
     void ScanFile(kvresSubcase& subcase, int fileIndex, float& previousValue);
+    void ReadTableRows(const ScannedTables::Run& run, int32_t rowBytes);
     void FinishNames();
     void ForgetScan() noexcept;
 
@@ -49,6 +50,9 @@ private:
     bool hasComplexData = false;
     ResFileSet fileSet;
     bool scanned = false;
+
+    // Bytes of data-type rows read from the file at a time.
+    static constexpr int kTablePieceBytes = 65536;
 };
 
 // The number a simulation label carries (after '=', else after ':', else

@@ -30,6 +30,7 @@ const Target kTargets[] = {
     {"series", &kvresfuzz::SeriesOneInput},
     {"single_file", &kvresfuzz::SingleFileOneInput},
     {"label_number", &kvresfuzz::LabelNumberOneInput},
+    {"scan_reference", &kvresfuzz::ScanReferenceOneInput},
 #if KVRES_FUZZ_JSON_TEXT
     {"json_text", &kvresfuzz::JsonTextOneInput},
 #endif

@@ -82,12 +82,12 @@ TEST(SharedTable, EverySimulationFindsItsTablesBlocksWhichAreHeldOnce) {
         {"inertia", {Block{}, block(second, 0, 2, 1)}, {Block{}, Block{}}},
         {"velocity", {Block{}, Block{}}, {block(first, 1, 0, 0), block(second, 1, 0, 1)}},
     };
-    std::size_t locations = 0;
+    std::size_t rows = 0;
     for (std::size_t i = 0; i < result->DataTypes().Size(); ++i) {
-        locations += result->DataTypes().At(i).Locations().size();
+        rows += result->DataTypes().At(i).RowCount();
     }
     // Two tables of each file read once, however many simulations use them.
-    EXPECT_EQ(locations, 2u * 5u);
+    EXPECT_EQ(rows, 2u * 5u);
 
     for (const Expected& type : expected) {
         const DataTypeEntry* entry = result->FindDataType(type.name);
@@ -104,20 +104,21 @@ TEST(SharedTable, EverySimulationFindsItsTablesBlocksWhichAreHeldOnce) {
     EXPECT_EQ(result->FindDataType("pressure")->Kind(), 1);
 }
 
-// Simulations whose tables start one row apart inside the first one's: each
-// would read most of the same rows again. The directory holds no more rows
-// than the file has room for, and the first table still reads whole.
-TEST(SharedTable, OverlappingTablesRegisterNoMoreRowsThanTheFileHolds) {
+// Simulations whose tables start one row apart inside the first one's, each
+// declaring the first table's row count: each table holds the rows from its
+// start to the end of the file. The rows are held once, and every simulation
+// still sees every row of its own table and none before it.
+TEST(SharedTable, TablesRowsApartShareRowsAndEachSeesItsWholeTable) {
     constexpr int kRows = 60;
     constexpr std::size_t kRowBytes = 39;
-    std::vector<reswriter::DataTypeRow> rows;
+    std::vector<reswriter::DataTypeRow> tableRows;
     for (int r = 0; r < kRows; ++r) {
-        rows.push_back(Row("t" + std::to_string(r), 1, {{r, {1.0f}}}));
+        tableRows.push_back(Row("t" + std::to_string(r), 1, {{r, {1.0f}}}));
     }
     ResFile file = File(reswriter::kInt4Real4LE, {});
     for (int s = 0; s < kRows; ++s) {
-        file.simulations.push_back(
-            Sim("t = " + std::to_string(s), s == 0 ? rows : std::vector<reswriter::DataTypeRow>{}));
+        file.simulations.push_back(Sim("t = " + std::to_string(s),
+                                       s == 0 ? tableRows : std::vector<reswriter::DataTypeRow>{}));
     }
     Layout layout;
     reswriter::Write(file, &layout);
@@ -131,20 +132,27 @@ TEST(SharedTable, OverlappingTablesRegisterNoMoreRowsThanTheFileHolds) {
 
     ResultPtr result = OpenResult(dir.File("run.res"));
     ASSERT_EQ(result->ReadNumSubcases(), 1);
-    std::size_t locations = 0;
+    std::size_t rows = 0;
     for (std::size_t i = 0; i < result->DataTypes().Size(); ++i) {
-        locations += result->DataTypes().At(i).Locations().size();
+        rows += result->DataTypes().At(i).RowCount();
     }
-    EXPECT_LE(locations, bytes.size() / kRowBytes);
+    EXPECT_LE(rows, bytes.size() / kRowBytes);
     const std::vector<kvresSimulation*> sims = Simulations(*result);
+    ASSERT_EQ(sims.size(), static_cast<std::size_t>(kRows));
     for (int r = 0; r < kRows; ++r) {
         const DataTypeEntry* entry = result->FindDataType(("t" + std::to_string(r)).c_str());
         ASSERT_NE(entry, nullptr) << r;
-        Block found;
-        found.found = entry->FindLocation(sims[0], &found.position, &found.fileIndex);
-        EXPECT_TRUE(found ==
-                    (Block{true, static_cast<int32_t>(layout.simulations[0].rows[r].block), 0}))
-            << r;
+        for (int s = 0; s < kRows; ++s) {
+            Block found;
+            found.found = entry->FindLocation(sims[s], &found.position, &found.fileIndex);
+            // Simulation s's rows start at row s of the first table; its
+            // count word is the block position of row s - 1, larger than the
+            // rows left, so its table runs on to the end of the file.
+            const Block want =
+                r >= s ? Block{true, static_cast<int32_t>(layout.simulations[0].rows[r].block), 0}
+                       : Block{};
+            EXPECT_TRUE(found == want) << "t" << r << " in simulation " << s;
+        }
     }
 }
 
