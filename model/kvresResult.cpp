@@ -1,6 +1,7 @@
 #include "model/kvresResult.h"
 
 #include "fileio/ResEncoding.h"
+#include "model/DataTypeNames.h"
 #include "model/ResLayout.h"
 #include "model/kvresSimulation.h"
 #include "model/kvresSubcase.h"
@@ -17,37 +18,6 @@
 #include <vector>
 
 namespace {
-
-bool EqualsIgnoringCase(const std::string& text, const char* expected) {
-    std::size_t length = std::strlen(expected);
-    if (text.size() != length) {
-        return false;
-    }
-    for (std::size_t i = 0; i < length; ++i) {
-        unsigned char a = static_cast<unsigned char>(text[i]);
-        unsigned char b = static_cast<unsigned char>(expected[i]);
-        if (a >= 'A' && a <= 'Z') {
-            a = static_cast<unsigned char>(a - 'A' + 'a');
-        }
-        if (a != b) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Writers spell the nodal displacement in several ways; they all become one
-// name so that a complex displacement and its real twin can meet.
-std::string NormaliseName(const std::string& name) {
-    if (EqualsIgnoringCase(name, "displacements") ||
-        EqualsIgnoringCase(name, "nodal displacement")) {
-        return "displacement";
-    }
-    if (EqualsIgnoringCase(name, "displacements (c)")) {
-        return "displacement (c)";
-    }
-    return name;
-}
 
 bool IsCSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -343,7 +313,7 @@ void kvresResult::ReadTableRows(const ScannedTables::Run& run, int32_t rowBytes)
         }
         for (int64_t r = 0; r < rows; ++r) {
             const unsigned char* row = piece.data() + r * rowBytes;
-            const std::string name = NormaliseName(
+            const std::string name = datatypenames::NormaliseName(
                 reslayout::FieldText(reinterpret_cast<const char*>(row), reslayout::kNameWidth));
             const int32_t kind = DecodeIntItem(row + reslayout::kNameWidth, ints, swap);
             const int32_t block = DecodeIntItem(row + reslayout::kNameWidth + intSize, ints, swap);
@@ -356,23 +326,13 @@ void kvresResult::ReadTableRows(const ScannedTables::Run& run, int32_t rowBytes)
     }
 }
 
-// A complex vector's name carries four characters of its own (" (c)"), and
-// with complex data present every real nodal vector is marked "_NC" so that
-// its complex read takes magnitudes only.
+// Every registered name in its final form (see DataTypeNames), renamed only
+// where that form differs.
 void kvresResult::FinishNames() {
     for (std::size_t index = 0; index < dataTypes.Size(); ++index) {
         const DataTypeEntry& entry = dataTypes.At(index);
-        std::string name = entry.Name();
-        bool changed = false;
-        if (entry.Kind() == reslayout::kComplexVectorNodes && name.size() >= 4) {
-            name.erase(name.size() - 4);
-            changed = true;
-        }
-        if (hasComplexData && entry.Kind() == reslayout::kRealVectorNodes) {
-            name += "_NC";
-            changed = true;
-        }
-        if (changed) {
+        std::string name = datatypenames::FinalName(entry.Name(), entry.Kind(), hasComplexData);
+        if (name != entry.Name()) {
             dataTypes.Rename(index, std::move(name));
         }
     }
