@@ -81,7 +81,9 @@ struct SpecialFiles {
 
 TEST(SpecialFileTest, TheFileLayerOpensRegularFilesOnlyAndSaysWhatElseItFound) {
     SpecialFiles files;
-    for (const auto& [path, kind] : files.Entries()) {
+    for (const auto& entry : files.Entries()) {
+        const std::string& path = entry.first;
+        const std::string& kind = entry.second;
         std::string problem;
         bool opened = true;
         EXPECT_TRUE(ReturnsAtOnce(files.fifo, [&] {
@@ -122,7 +124,9 @@ protected:
 
 TEST_F(SpecialFilePlugin, IdentificationDeclinesAndCreationGivesTheEmptyResultAtOnce) {
     SpecialFiles files;
-    for (const auto& [path, kind] : files.Entries()) {
+    for (const auto& entry : files.Entries()) {
+        const std::string& path = entry.first;
+        const std::string& kind = entry.second;
         bool recognised = true;
         EXPECT_TRUE(ReturnsAtOnce(files.fifo, [&] {
             recognised = record.identifyFile(path.c_str());
