@@ -13,17 +13,17 @@ from conftest import EXAMPLES
 ENCODINGS_EXACT = ["i4le", "i4be", "i8be"]
 
 
-def specimens(count, seed):
+def samples(count, seed):
     """float32 values of every sort a file may hold: zeros, extremes,
     subnormals, infinities and random bit patterns (no NaN)."""
     rng = np.random.default_rng(seed)
     bits = rng.integers(0, 2**32, size=count, dtype=np.uint64).astype(np.uint32)
     values = bits.view(np.float32).copy()
     values[np.isnan(values)] = 1.0
-    special = np.array([0.0, -0.0, 1.0, -1.5, np.inf, -np.inf,
+    edge_values = np.array([0.0, -0.0, 1.0, -1.5, np.inf, -np.inf,
                         np.finfo(np.float32).max, np.finfo(np.float32).tiny,
                         np.float32(1e-45)], dtype=np.float32)
-    values[:len(special)] = special
+    values[:len(edge_values)] = edge_values
     return values
 
 
@@ -33,7 +33,7 @@ def specimens(count, seed):
 def test_round_trip(tmp_path, encoding, kind, shape):
     n = 500
     ids = np.arange(n, dtype=np.int32) * 3 - 7
-    values = specimens(n * int(np.prod(shape, dtype=int)), kind).reshape((n,) + shape)
+    values = samples(n * int(np.prod(shape, dtype=int)), kind).reshape((n,) + shape)
     path = tmp_path / "out.res"
     with kvres.Writer(path, encoding=encoding) as w:
         w.simulation(sync=0.5, name="Time")
@@ -213,7 +213,7 @@ def test_records_write_the_same_file_as_ids_and_values(tmp_path, encoding, kind,
     # More records than one staging piece holds, so pieces and their edges count.
     n = 150_001 if kind in (1, 3) else 701
     ids = (np.arange(n, dtype=np.int64) * 7 - 5).astype(np.int32)
-    values = specimens(n * int(np.prod(shape, dtype=int)), kind + 10).reshape((n,) + shape)
+    values = samples(n * int(np.prod(shape, dtype=int)), kind + 10).reshape((n,) + shape)
     if layout.get("value_type") == "<f8":
         values = values.astype(np.float64)
     records = record_array(ids, values, **layout)

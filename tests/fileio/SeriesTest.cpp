@@ -149,7 +149,7 @@ TEST(SeriesTest, NumberedFileNamedDirectlyStandsAlone) {
 #if !defined(_WIN32)
 // FIFOs and symbolic links are POSIX file kinds; the Windows build checks its
 // hidden, system and directory attributes in tests/windows instead.
-TEST(SeriesTest, DirectoriesAndSpecialFilesNeverJoin) {
+TEST(SeriesTest, DirectoriesAndNonRegularFilesNeverJoin) {
     TempDir dir;
     Touch(dir, {"run.res", "run2.res"});
     std::filesystem::create_directory(dir.File("run1.res"));

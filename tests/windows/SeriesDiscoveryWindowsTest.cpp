@@ -52,7 +52,7 @@ std::vector<std::string> Series(ResFileSet& files) {
     return names;
 }
 
-// The first entry the platform delivers for `pattern`; discovery treats it specially.
+// The first entry the platform delivers for `pattern`; discovery handles it on its own.
 std::string FirstDelivered(const std::string& pattern) {
     DirectoryScanner scanner;
     DirectoryEntry entry;

@@ -34,7 +34,7 @@ std::vector<unsigned char> FileBytes(const std::string& path) {
 
 // Floats that every encoding must carry: signs, zeros, extremes, subnormals,
 // infinities, and random bit patterns (no NaN).
-std::vector<float> Specimens(std::size_t count) {
+std::vector<float> Samples(std::size_t count) {
     std::vector<float> values = {0.0f,
                                  -0.0f,
                                  1.0f,
@@ -95,7 +95,7 @@ TEST_P(RoundTrip, ReadsBackWhatWasWritten) {
         ids[i] = static_cast<std::int32_t>(i * 7) - 100; // negative ids too
     }
     ids[5] = ids[4]; // repeated ids are allowed
-    const std::vector<float> values = Specimens(records * static_cast<std::size_t>(reals));
+    const std::vector<float> values = Samples(records * static_cast<std::size_t>(reals));
     {
         kvres::WriterOptions options;
         options.encoding = c.encoding;

@@ -53,13 +53,13 @@ template <class Call> bool ReturnsAtOnce(const std::string& fifo, Call call) {
     return false;
 }
 
-struct SpecialFiles {
+struct NonRegularFiles {
     TempDir dir;
     std::string fifo = dir.File("pipe.res");
     std::string socketPath = dir.File("socket.res");
     int listener = -1;
 
-    SpecialFiles() {
+    NonRegularFiles() {
         EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
         listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un address{};
@@ -68,7 +68,7 @@ struct SpecialFiles {
                     std::min(socketPath.size() + 1, sizeof address.sun_path - 1));
         EXPECT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     }
-    ~SpecialFiles() { ::close(listener); }
+    ~NonRegularFiles() { ::close(listener); }
 
     // Each path with the words that say what it is.
     std::vector<std::pair<std::string, std::string>> Entries() const {
@@ -79,8 +79,8 @@ struct SpecialFiles {
     }
 };
 
-TEST(SpecialFileTest, TheFileLayerOpensRegularFilesOnlyAndSaysWhatElseItFound) {
-    SpecialFiles files;
+TEST(NonRegularFileTest, TheFileLayerOpensRegularFilesOnlyAndSaysWhatElseItFound) {
+    NonRegularFiles files;
     for (const auto& entry : files.Entries()) {
         const std::string& path = entry.first;
         const std::string& kind = entry.second;
@@ -102,7 +102,7 @@ TEST(SpecialFileTest, TheFileLayerOpensRegularFilesOnlyAndSaysWhatElseItFound) {
     }
 }
 
-class SpecialFilePlugin : public ::testing::Test {
+class NonRegularFilePlugin : public ::testing::Test {
 protected:
     void SetUp() override {
         library = dlopen(KVRES_BIN_DIR "/kvres.so", RTLD_NOW | RTLD_LOCAL);
@@ -122,8 +122,8 @@ protected:
     rxReaderRecord record{};
 };
 
-TEST_F(SpecialFilePlugin, IdentificationDeclinesAndCreationGivesTheEmptyResultAtOnce) {
-    SpecialFiles files;
+TEST_F(NonRegularFilePlugin, IdentificationDeclinesAndCreationGivesTheEmptyResultAtOnce) {
+    NonRegularFiles files;
     for (const auto& entry : files.Entries()) {
         const std::string& path = entry.first;
         const std::string& kind = entry.second;

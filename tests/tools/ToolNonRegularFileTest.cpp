@@ -51,7 +51,7 @@ ToolRun RunWithin(int seconds, const std::vector<std::string>& arguments) {
     return run;
 }
 
-TEST(ToolSpecialFileTest, EveryCommandRefusesWhatIsNotARegularFileAtOnce) {
+TEST(ToolNonRegularFileTest, EveryCommandRefusesWhatIsNotARegularFileAtOnce) {
     TempDir dir;
     ResFile file;
     file.simulations.push_back({"Step 1", {DataTypeRow{"temperature", 1, {{1, {20.0f}}}}}});
