@@ -3,7 +3,7 @@
 namespace {
 
 rxFileCacheClearer defaultClearer;
-rxFileCacheClearer* currentClearer = &defaultClearer;
+std::atomic<rxFileCacheClearer*> currentClearer{&defaultClearer};
 
 } // namespace
 
@@ -11,16 +11,14 @@ rxFileCacheClearer::~rxFileCacheClearer() = default;
 
 void rxFileCacheClearer::AddFileName(const char* fileName) {
     if (fileName != nullptr) {
-        ++namesReceived;
+        namesReceived.fetch_add(1, std::memory_order_relaxed);
     }
 }
 
 rxFileCacheClearer* rxFileCacheClearer::GetInstance() {
-    return currentClearer;
+    return currentClearer.load();
 }
 
 rxFileCacheClearer* rxFileCacheClearer::SetInstance(rxFileCacheClearer* instance) {
-    rxFileCacheClearer* previous = currentClearer;
-    currentClearer = instance;
-    return previous;
+    return currentClearer.exchange(instance);
 }

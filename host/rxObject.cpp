@@ -2,12 +2,14 @@
 
 #include "rxAllocator.h"
 
+#include <atomic>
 #include <cstddef>
 #include <new>
 
 namespace {
 
-rxAllocator* installedAllocator = nullptr;
+// Read by every allocation, on whichever thread a reader runs.
+std::atomic<rxAllocator*> installedAllocator{nullptr};
 
 // Every block starts with a header naming the allocator that served it, so
 // that delete returns it there even after another allocator was installed.
@@ -43,7 +45,8 @@ void rxObject::Allocator(rxAllocator* allocator) {
 }
 
 rxAllocator* rxObject::CurrentAllocator() {
-    return installedAllocator != nullptr ? installedAllocator : rxAllocator::Default();
+    rxAllocator* installed = installedAllocator.load();
+    return installed != nullptr ? installed : rxAllocator::Default();
 }
 
 void* rxObject::operator new(std::size_t size) noexcept {

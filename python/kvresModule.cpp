@@ -4,6 +4,7 @@
 // checks its arguments and the result's state before it touches the plug-in;
 // C++ failures leave as Python exceptions (allocation failures as
 // MemoryError), never as anything else.
+#include "BlockBuffers.h"
 #include "BlockValues.h"
 #include "ResultHandle.h"
 #include "WriterBindings.h"
@@ -239,7 +240,7 @@ std::string DataTypeArgument(const py::handle& given) {
 
 // A block as read with the GIL released: the memory its arrays will view.
 struct RawBlock {
-    std::unique_ptr<int32_t[]> storage;
+    BlockBuffers::Buffer storage;
     // The words read: storage's, or a caller's scratch buffer.
     int32_t* words = nullptr;
     py::ssize_t readable = 0;
@@ -675,7 +676,7 @@ private:
             }
             block.words = scratch->data();
         } else {
-            block.storage.reset(new int32_t[words]);
+            block.storage = BlockBuffers::Take(words);
             block.words = block.storage.get();
         }
         if (block.packed) {
@@ -724,7 +725,8 @@ private:
     static DataSetValues Arrays(RawBlock raw) {
         const py::ssize_t readable = raw.readable;
         int32_t* memory = raw.storage.get();
-        py::capsule owner(memory, [](void* pointer) { delete[] static_cast<int32_t*>(pointer); });
+        py::capsule owner(
+            memory, [](void* pointer) { BlockBuffers::Give(static_cast<int32_t*>(pointer)); });
         raw.storage.release();
         py::array ids;
         py::array floats;

@@ -300,16 +300,19 @@ def _summaries(managers, read, drop):
 
 
 def _read_chunk(runs, name, read, part, entity_ids, count, vector, simulations):
-    """One dask chunk of a study: some simulations of some runs, stacked on a
-    run axis. `runs` are (file manager, path) pairs. The entity ids arrive as
-    a dependency of their own, shipped to a worker once rather than with
-    every task."""
-    blocks = []
-    for manager, path in runs:
+    """One dask chunk of a study: some simulations of some runs, on a run
+    axis. `runs` are (file manager, path) pairs. The entity ids arrive as a
+    dependency of their own, shipped to a worker once rather than with every
+    task. Each block is read straight into its place in the chunk."""
+    dtype = np.complex64 if part == "complex" else np.float32
+    out = np.empty((len(runs), simulations.stop - simulations.start, entity_ids.size) +
+                   ((3,) if vector else ()), dtype)
+    for run, (manager, path) in enumerate(runs):
         array = KvresBackendArray(manager, path, name, read, part, entity_ids, count, vector)
-        key = (simulations,) + (slice(None),) * (len(array.shape) - 1)
-        blocks.append(array[indexing.BasicIndexer(key)])
-    return np.stack(blocks)
+        result = manager.acquire()
+        for index, simulation in enumerate(range(simulations.start, simulations.stop)):
+            array._fill(result, simulation, out[run, index])
+    return out
 
 
 # Bytes of values a study's chunk holds at most when the runs per chunk are

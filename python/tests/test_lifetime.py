@@ -4,6 +4,7 @@ import os
 import subprocess
 import sys
 
+import numpy as np
 import pytest
 
 import kvres
@@ -76,3 +77,55 @@ def test_threads_that_read_first_in_a_fresh_process_do_not_deadlock(beam):
         run = subprocess.run([sys.executable, "-c", script, os.fspath(beam)],
                              timeout=60, capture_output=True, check=False)
         assert run.returncode == 0, run.stderr.decode()
+
+
+def snapshot(result, names, simulations):
+    """Copies of every block read, keyed by (name, simulation); None where a
+    simulation has no block of a data type."""
+    blocks = {}
+    for name in names:
+        for sim in range(simulations):
+            try:
+                data = result.read(name, sim)
+                blocks[name, sim] = (data.ids.copy(), data.values.copy())
+            except LookupError:
+                blocks[name, sim] = None
+    return blocks
+
+
+def test_block_memory_reused_by_later_reads_never_changes_a_living_array(matrix):
+    """The module takes back a block's memory when its arrays die and gives it
+    to later reads, from any thread: an array still alive keeps its values,
+    and threads reading at once get what one thread reads alone."""
+    import threading
+
+    paths = [p for p in sorted(matrix.iterdir()) if p.suffix.lower() == ".res"][:6]
+    results = [kvres.open(p, force=True) for p in paths]
+    try:
+        plans = [([t.name for t in r.data_types], len(r.simulations)) for r in results]
+        alone = [snapshot(r, *plan) for r, plan in zip(results, plans)]
+        kept = [r.read(name, sim) for r, plan in zip(results, plans)
+                for (name, sim), block in snapshot(r, *plan).items() if block is not None][:8]
+        kept_values = [(k.ids.copy(), k.values.copy()) for k in kept]
+        together = [None] * len(results)
+
+        def read(index):
+            for _ in range(5):
+                together[index] = snapshot(results[index], *plans[index])
+
+        threads = [threading.Thread(target=read, args=(i,)) for i in range(len(results))]
+        [thread.start() for thread in threads]
+        [thread.join() for thread in threads]
+        for mine, theirs in zip(together, alone):
+            assert mine.keys() == theirs.keys()
+            for key, block in mine.items():
+                assert (block is None) == (theirs[key] is None), key
+                if block is not None:
+                    assert np.array_equal(block[0], theirs[key][0]), key
+                    assert np.array_equal(block[1], theirs[key][1], equal_nan=True), key
+        for data, (ids, values) in zip(kept, kept_values):
+            assert np.array_equal(data.ids, ids)
+            assert np.array_equal(data.values, values, equal_nan=True)
+    finally:
+        for result in results:
+            result.close()
