@@ -52,7 +52,7 @@ ResFileSet::ResFileSet() {
 }
 
 ResFileSet::~ResFileSet() {
-    CloseFile();
+    currentFile.Close();
 }
 
 void ResFileSet::SetEncoding(IntEncoding ints, RealEncoding reals, bool swap) {
@@ -66,7 +66,12 @@ void ResFileSet::SetEncoding(IntEncoding ints, RealEncoding reals, bool swap) {
 }
 
 bool ResFileSet::OpenFile(const std::string& path) {
-    CloseFile();
+    if (holds > 0 && !path.empty() && currentFile.IsOpen() && currentFile.FileName() == path) {
+        closePutOff = false;
+        return Rewind();
+    }
+    currentFile.Close();
+    closePutOff = false;
     if (path.empty()) {
         return false;
     }
@@ -143,7 +148,18 @@ int ResFileSet::ReadPackedRecords(unsigned char* records, int realsPerRecord, in
 }
 
 void ResFileSet::CloseFile() {
+    if (holds > 0) {
+        closePutOff = currentFile.IsOpen();
+        return;
+    }
     currentFile.Close();
+}
+
+ResFileSet::Hold::~Hold() {
+    if (--files.holds == 0 && files.closePutOff) {
+        files.closePutOff = false;
+        files.currentFile.Close();
+    }
 }
 
 bool ResFileSet::DetectEncoding(const std::string& path) {

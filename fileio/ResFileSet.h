@@ -72,8 +72,26 @@ public:
     // `records`.
     int ReadPackedRecords(unsigned char* records, int realsPerRecord, int maxRecords);
 
-    // Closes the current file, if any, handing its name to the cache clearer.
+    // Closes the current file, if any, handing its name to the cache clearer;
+    // while a Hold lives, only once the last Hold ends.
     void CloseFile();
+
+    // Keeps the file set's file open between reads while it lives: CloseFile
+    // waits for its end, and OpenFile of the file still open rewinds it
+    // instead of detecting its encoding again, so that a run of block reads
+    // of one file opens it once. Any other OpenFile closes that file as
+    // always. A file whose close was put off is closed when the last Hold
+    // ends; no file stays open after it.
+    class Hold {
+    public:
+        explicit Hold(ResFileSet& files) : files(files) { ++files.holds; }
+        ~Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        ResFileSet& files;
+    };
 
     // Tries the candidate encodings on the header of `path` and keeps the
     // first one that reads a plausible header. The file is closed afterwards.
@@ -103,6 +121,8 @@ private:
 
     std::vector<std::string> seriesFiles;
     ResFile currentFile;
+    int holds = 0;
+    bool closePutOff = false;
     bool swapBytes = false;
     RealEncoding realEncoding = Real4;
     IntEncoding intEncoding = Int4;

@@ -11,6 +11,7 @@
 #include "kvres/version.h"
 
 #include "fileio/ResFile.h"
+#include "fileio/ResFileSet.h"
 
 #include "rxDataType.h"
 #include "rxSimulation.h"
@@ -408,121 +409,40 @@ public:
     long long ReadInto(const py::object& dataType, const py::object& sim, const py::object& read,
                        const py::object& partGiven, const py::array& idsGiven,
                        py::array outGiven) const {
-        const std::string name = DataTypeArgument(dataType);
         const long long wanted = SimulationArgument(sim);
-        const ReadMode mode = ReadModeArgument(read);
-        const std::string part = py::isinstance<py::str>(partGiven) ? Bytes(partGiven) : "";
-        if (part != "real" && part != "complex" && part != "magnitude" && part != "phase") {
-            Raise(PyExc_ValueError, "part must be 'real', 'complex', 'magnitude' or 'phase'");
+        const Target target = TargetArguments(dataType, read, partGiven, idsGiven, outGiven, 0);
+        return WithHandle(
+            [&](const ResultHandle& open) { return FillAligned(open, target, wanted, 0); });
+    }
+
+    // ReadInto for the simulations start, start + 1, ... stop - 1 in one call,
+    // into out[0], out[1], ...: what a chunk of a dataset reads, without a
+    // call (and a release of the GIL) per block. Returns ReadInto's answer
+    // for each simulation.
+    py::array ReadRangeInto(const py::object& dataType, const py::object& start,
+                            const py::object& stop, const py::object& read,
+                            const py::object& partGiven, const py::array& idsGiven,
+                            py::array outGiven) const {
+        const long long first = SimulationArgument(start);
+        const long long last = SimulationArgument(stop);
+        const Target target = TargetArguments(dataType, read, partGiven, idsGiven, outGiven, 1);
+        const long long count = outGiven.shape(0);
+        if (first < 0 || last < first || last - first != count) {
+            Raise(PyExc_ValueError, "start and stop must be 0 <= start <= stop with stop - start "
+                                    "== len(out)");
         }
-        const auto ids = py::array_t<int32_t, py::array::c_style>::ensure(idsGiven);
-        if (!ids || ids.ndim() != 1) {
-            Raise(PyExc_TypeError, "ids must be a one-dimensional int32 array");
-        }
-        const bool complexOut = part == "complex";
-        const py::dtype given = outGiven.dtype();
-        const bool nativeOrder = given.attr("isnative").cast<bool>();
-        const bool fits =
-            nativeOrder && (complexOut ? given.kind() == 'c' && given.itemsize() == 8
-                                       : given.kind() == 'f' && given.itemsize() == 4);
-        const py::ssize_t count = ids.shape(0);
-        if (!fits || !(outGiven.flags() & py::array::c_style) || !outGiven.writeable() ||
-            outGiven.ndim() < 1 || outGiven.shape(0) != count || outGiven.ndim() > 2 ||
-            (outGiven.ndim() == 2 && outGiven.shape(1) != 3)) {
-            Raise(PyExc_TypeError, "out must be a writeable C-contiguous " +
-                                       std::string(complexOut ? "complex64" : "float32") +
-                                       " array of shape (len(ids),) or (len(ids), 3)");
-        }
-        const int components = outGiven.ndim() == 2 ? 3 : 1;
-        const int32_t* idData = ids.data();
-        auto* outData = static_cast<float*>(outGiven.mutable_data());
-        return WithHandle([&](const ResultHandle& open) -> long long {
-            const std::size_t floatsOut =
-                static_cast<std::size_t>(count) * components * (complexOut ? 2 : 1);
-            RawBlock block;
-            try {
-                block = ReadBlock(open, name, wanted, mode, &scratch);
-            } catch (Problem& problem) {
-                if (problem.type != PyExc_LookupError) {
-                    throw;
-                }
-                std::fill(outData, outData + floatsOut, std::numeric_limits<float>::quiet_NaN());
-                return -1;
+        py::array_t<long long> answers(static_cast<py::ssize_t>(count));
+        long long* answer = answers.mutable_data();
+        WithHandle([&](const ResultHandle& open) {
+            // Blocks of one file, mostly: opened (and its encoding detected)
+            // once, closed at the end.
+            ResFileSet::Hold hold(*open.Files());
+            for (long long index = 0; index < count; ++index) {
+                answer[index] = FillAligned(open, target, first + index, index);
             }
-            const bool fromComplex = block.complexRead;
-            const int width = block.width;
-            if ((part == "real") == fromComplex || width < components * (fromComplex ? 2 : 1)) {
-                throw Problem{PyExc_ValueError, "the block's values do not fit part '" + part +
-                                                    "' and this output shape"};
-            }
-            // Entity k's id is ids[k * idStride], its j-th value the float at
-            // values + k * valueStride + j (words of the block's storage).
-            const int32_t* base = block.words;
-            const std::size_t readable = static_cast<std::size_t>(block.readable);
-            const std::size_t idStride = block.packed ? 1 + block.recordReals : 1;
-            const int32_t* values = block.packed ? base + 1 + block.valueColumn : base + readable;
-            const std::size_t valueStride = block.packed ? idStride : width;
-            const std::size_t delivered = static_cast<std::size_t>(block.delivered);
-            const int first = part == "phase" ? components : 0;
-            const std::size_t perEntity = static_cast<std::size_t>(components);
-            auto put = [&](std::size_t k, std::size_t at) {
-                const int32_t* record = values + k * valueStride;
-                if (!complexOut) {
-                    // Sizes the compiler knows: a move, not a call.
-                    if (perEntity == 1) {
-                        std::memcpy(outData + at, record + first, 4);
-                    } else {
-                        std::memcpy(outData + at * 3, record + first, 12);
-                    }
-                    return;
-                }
-                float* target = outData + 2 * at * perEntity;
-                for (std::size_t c = 0; c < perEntity; ++c) {
-                    float magnitude;
-                    float phase;
-                    std::memcpy(&magnitude, record + c, 4);
-                    std::memcpy(&phase, record + perEntity + c, 4);
-                    target[2 * c] = magnitude * std::cos(phase);
-                    target[2 * c + 1] = magnitude * std::sin(phase);
-                }
-            };
-            // Mostly the block's ids are the coordinate itself: the values
-            // are copied while that is checked, in one pass (without a
-            // branch per entity for real values; a mismatch is seen after).
-            bool same = delivered == static_cast<std::size_t>(count);
-            if (same && !complexOut) {
-                int32_t differ = 0;
-                const int32_t* value = values + first;
-                for (std::size_t k = 0; k < delivered; ++k, value += valueStride) {
-                    differ |= base[k * idStride] ^ idData[k];
-                    std::memcpy(outData + k * perEntity, value, 4);
-                    if (perEntity == 3) {
-                        std::memcpy(outData + k * perEntity + 1, value + 1, 8);
-                    }
-                }
-                same = differ == 0;
-            } else {
-                for (std::size_t k = 0; same && k < delivered; ++k) {
-                    same = base[k * idStride] == idData[k];
-                    put(k, k);
-                }
-            }
-            if (same) {
-                return 0;
-            }
-            std::fill(outData, outData + floatsOut, std::numeric_limits<float>::quiet_NaN());
-            long long unknown = 0;
-            for (std::size_t k = 0; k < delivered; ++k) {
-                const int32_t id = base[k * idStride];
-                const int32_t* found = std::lower_bound(idData, idData + count, id);
-                if (found == idData + count || *found != id) {
-                    ++unknown;
-                    continue;
-                }
-                put(k, static_cast<std::size_t>(found - idData));
-            }
-            return unknown;
+            return 0;
         });
+        return std::move(answers);
     }
 
     py::array EntityIds(const py::object& dataType) const {
@@ -613,6 +533,163 @@ public:
     }
 
 private:
+    // What ReadInto and ReadRangeInto were asked for, checked.
+    struct Target {
+        std::string name;
+        ReadMode mode = ReadMode::Auto;
+        std::string part;
+        bool complexOut = false;
+        int components = 1;
+        // Held, so that idData stays valid when the ids had to be converted.
+        py::array_t<int32_t, py::array::c_style> ids;
+        const int32_t* idData = nullptr;
+        py::ssize_t count = 0;
+        float* outData = nullptr;
+        // Floats one block fills.
+        std::size_t floatsOut = 0;
+    };
+
+    // Checks the arguments of a read into `out`, whose first `leading`
+    // dimensions come before a block's (len(ids),) or (len(ids), 3).
+    static Target TargetArguments(const py::object& dataType, const py::object& read,
+                                  const py::object& partGiven, const py::array& idsGiven,
+                                  py::array& outGiven, int leading) {
+        Target target;
+        target.name = DataTypeArgument(dataType);
+        target.mode = ReadModeArgument(read);
+        target.part = py::isinstance<py::str>(partGiven) ? Bytes(partGiven) : "";
+        const std::string& part = target.part;
+        if (part != "real" && part != "complex" && part != "magnitude" && part != "phase") {
+            Raise(PyExc_ValueError, "part must be 'real', 'complex', 'magnitude' or 'phase'");
+        }
+        target.ids = py::array_t<int32_t, py::array::c_style>::ensure(idsGiven);
+        const auto& ids = target.ids;
+        if (!ids || ids.ndim() != 1) {
+            Raise(PyExc_TypeError, "ids must be a one-dimensional int32 array");
+        }
+        target.complexOut = part == "complex";
+        const py::dtype given = outGiven.dtype();
+        const bool nativeOrder = given.attr("isnative").cast<bool>();
+        const bool fits =
+            nativeOrder && (target.complexOut ? given.kind() == 'c' && given.itemsize() == 8
+                                              : given.kind() == 'f' && given.itemsize() == 4);
+        const py::ssize_t count = ids.shape(0);
+        const py::ssize_t dims = outGiven.ndim() - leading;
+        if (!fits || !(outGiven.flags() & py::array::c_style) || !outGiven.writeable() ||
+            dims < 1 || dims > 2 || outGiven.shape(leading) != count ||
+            (dims == 2 && outGiven.shape(leading + 1) != 3)) {
+            const std::string lead = leading == 0 ? "" : "n, ";
+            Raise(PyExc_TypeError, "out must be a writeable C-contiguous " +
+                                       std::string(target.complexOut ? "complex64" : "float32") +
+                                       " array of shape (" + lead + "len(ids),) or (" + lead +
+                                       "len(ids), 3)");
+        }
+        target.components = dims == 2 ? 3 : 1;
+        target.idData = ids.data();
+        target.count = count;
+        target.outData = static_cast<float*>(outGiven.mutable_data());
+        target.floatsOut =
+            static_cast<std::size_t>(count) * target.components * (target.complexOut ? 2 : 1);
+        return target;
+    }
+
+    // One block of ReadInto, into the `slot`-th block of the target's out.
+    long long FillAligned(const ResultHandle& open, const Target& target, long long wanted,
+                          long long slot) const {
+        const std::string& name = target.name;
+        const ReadMode mode = target.mode;
+        const std::string& part = target.part;
+        const bool complexOut = target.complexOut;
+        const int components = target.components;
+        const int32_t* idData = target.idData;
+        const py::ssize_t count = target.count;
+        const std::size_t floatsOut = target.floatsOut;
+        float* outData = target.outData + static_cast<std::size_t>(slot) * floatsOut;
+        RawBlock block;
+        try {
+            block = ReadBlock(open, name, wanted, mode, &scratch);
+        } catch (Problem& problem) {
+            if (problem.type != PyExc_LookupError) {
+                throw;
+            }
+            std::fill(outData, outData + floatsOut, std::numeric_limits<float>::quiet_NaN());
+            return -1;
+        }
+        const bool fromComplex = block.complexRead;
+        const int width = block.width;
+        if ((part == "real") == fromComplex || width < components * (fromComplex ? 2 : 1)) {
+            throw Problem{PyExc_ValueError, "the block's values do not fit part '" + part +
+                                                "' and this output shape"};
+        }
+        // Entity k's id is ids[k * idStride], its j-th value the float at
+        // values + k * valueStride + j (words of the block's storage).
+        const int32_t* base = block.words;
+        const std::size_t readable = static_cast<std::size_t>(block.readable);
+        const std::size_t idStride = block.packed ? 1 + block.recordReals : 1;
+        const int32_t* values = block.packed ? base + 1 + block.valueColumn : base + readable;
+        const std::size_t valueStride = block.packed ? idStride : width;
+        const std::size_t delivered = static_cast<std::size_t>(block.delivered);
+        const int first = part == "phase" ? components : 0;
+        const std::size_t perEntity = static_cast<std::size_t>(components);
+        auto put = [&](std::size_t k, std::size_t at) {
+            const int32_t* record = values + k * valueStride;
+            if (!complexOut) {
+                // Sizes the compiler knows: a move, not a call.
+                if (perEntity == 1) {
+                    std::memcpy(outData + at, record + first, 4);
+                } else {
+                    std::memcpy(outData + at * 3, record + first, 12);
+                }
+                return;
+            }
+            float* target = outData + 2 * at * perEntity;
+            for (std::size_t c = 0; c < perEntity; ++c) {
+                float magnitude;
+                float phase;
+                std::memcpy(&magnitude, record + c, 4);
+                std::memcpy(&phase, record + perEntity + c, 4);
+                target[2 * c] = magnitude * std::cos(phase);
+                target[2 * c + 1] = magnitude * std::sin(phase);
+            }
+        };
+        // Mostly the block's ids are the coordinate itself: the values
+        // are copied while that is checked, in one pass (without a
+        // branch per entity for real values; a mismatch is seen after).
+        bool same = delivered == static_cast<std::size_t>(count);
+        if (same && !complexOut) {
+            int32_t differ = 0;
+            const int32_t* value = values + first;
+            for (std::size_t k = 0; k < delivered; ++k, value += valueStride) {
+                differ |= base[k * idStride] ^ idData[k];
+                std::memcpy(outData + k * perEntity, value, 4);
+                if (perEntity == 3) {
+                    std::memcpy(outData + k * perEntity + 1, value + 1, 8);
+                }
+            }
+            same = differ == 0;
+        } else {
+            for (std::size_t k = 0; same && k < delivered; ++k) {
+                same = base[k * idStride] == idData[k];
+                put(k, k);
+            }
+        }
+        if (same) {
+            return 0;
+        }
+        std::fill(outData, outData + floatsOut, std::numeric_limits<float>::quiet_NaN());
+        long long unknown = 0;
+        for (std::size_t k = 0; k < delivered; ++k) {
+            const int32_t id = base[k * idStride];
+            const int32_t* found = std::lower_bound(idData, idData + count, id);
+            if (found == idData + count || *found != id) {
+                ++unknown;
+                continue;
+            }
+            put(k, static_cast<std::size_t>(found - idData));
+        }
+        return unknown;
+    }
+
     // Runs `work` on the open handle under the result's lock with the GIL
     // released. `work` must not touch Python; it reports failures by
     // throwing a Problem, raised here once the GIL is back.
@@ -956,6 +1033,10 @@ PYBIND11_MODULE(_kvres, m) {
              "Reads a block into `out`, aligned with the sorted entity `ids` (NaN where "
              "the block has none); returns how many of its entities were not in `ids`, "
              "or -1 when the simulation has no block of the data type.")
+        .def("read_range_into", &Result::ReadRangeInto, py::arg("data_type"), py::arg("start"),
+             py::arg("stop"), py::arg("read"), py::arg("part"), py::arg("ids"), py::arg("out"),
+             "read_into for the simulations start ... stop - 1, into out[0], out[1], ...; "
+             "returns read_into's answer for each.")
         .def("entity_ids", &Result::EntityIds, py::arg("data_type"),
              "The entity ids the subcase reports for a data type.")
         .def("history", &Result::History, py::arg("data_type"), py::arg("entity"),
@@ -970,6 +1051,32 @@ PYBIND11_MODULE(_kvres, m) {
                  return false;
              })
         .def("__repr__", &Result::Repr);
+
+    m.def(
+        "pooled_empty",
+        [](const std::vector<py::ssize_t>& shape, const py::dtype& dtype) {
+            std::size_t bytes = static_cast<std::size_t>(dtype.itemsize());
+            for (const py::ssize_t extent : shape) {
+                if (extent < 0) {
+                    Raise(PyExc_ValueError, "negative dimensions are not allowed");
+                }
+                const auto size = static_cast<std::size_t>(extent);
+                if (size != 0 && bytes > static_cast<std::size_t>(-1) / size) {
+                    Raise(PyExc_MemoryError, "array too large");
+                }
+                bytes *= size;
+            }
+            BlockBuffers::Buffer buffer = BlockBuffers::Take(bytes / 4 + 1);
+            int32_t* memory = buffer.get();
+            py::capsule owner(
+                memory, [](void* pointer) { BlockBuffers::Give(static_cast<int32_t*>(pointer)); });
+            buffer.release();
+            return py::array(dtype, shape, {}, memory, owner);
+        },
+        py::arg("shape"), py::arg("dtype"),
+        "An uninitialised C-contiguous array whose memory comes from the buffers block "
+        "reads reuse and goes back to them when the array dies: filled again and again "
+        "(a dask chunk per task), it touches no fresh pages.");
 
     m.def(
         "open",

@@ -116,6 +116,10 @@ class KvresBackendArray(BackendArray):
         out = np.empty((simulations.size,) + np.shape(entities) +
                        (np.shape(components) if self.vector else ()), self.dtype)
         result = self.manager.acquire() if simulations.size else None
+        step = np.diff(simulations)
+        if whole and simulations.size > 1 and (step == 1).all():
+            self._fill_range(result, int(simulations[0]), int(simulations[-1]) + 1, out)
+            return out[0] if scalar_simulation else out
         block = None if whole else np.empty(block_shape, self.dtype)
         for index, simulation in enumerate(simulations.tolist()):
             if whole:
@@ -131,8 +135,18 @@ class KvresBackendArray(BackendArray):
     def _fill(self, result, simulation, out):
         """Puts the whole block of one simulation into `out`, aligned with the
         entity ids: NaN where the block has no value for an entity."""
-        unknown = result.read_into(self.name, simulation, self.read, self.part,
-                                   self.entity_ids, out)
+        self._count(simulation, result.read_into(self.name, simulation, self.read, self.part,
+                                                 self.entity_ids, out))
+
+    def _fill_range(self, result, start, stop, out):
+        """_fill for the simulations start ... stop - 1, into out[0], out[1],
+        ..., in one call of the module."""
+        answers = result.read_range_into(self.name, start, stop, self.read, self.part,
+                                         self.entity_ids, out)
+        for simulation, unknown in zip(range(start, stop), answers.tolist()):
+            self._count(simulation, unknown)
+
+    def _count(self, simulation, unknown):
         if unknown >= 0:
             _count_block()
         if unknown > 0 and not self._warned:
@@ -140,7 +154,7 @@ class KvresBackendArray(BackendArray):
             warnings.warn(
                 f"{self.path}: data type {self.name!r} has, in simulation "
                 f"{simulation}, {unknown} entities whose ids are not in its "
-                f"coordinate; their values are left out", RuntimeWarning, stacklevel=2)
+                f"coordinate; their values are left out", RuntimeWarning, stacklevel=3)
 
 
 class KvresBackendEntrypoint(BackendEntrypoint):
@@ -208,7 +222,7 @@ def _open(manager, path, read, complex_form, drop):
     for binding, dimension in ENTITY_DIMENSIONS.items():
         members = [ids_of[t.name] for t in data_types if t.binding == binding]
         if members:
-            coordinates[dimension] = np.unique(np.concatenate(members)).astype(np.int32)
+            coordinates[dimension] = _union(members)
 
     variables = {}
     for data_type in data_types:
@@ -256,6 +270,20 @@ def _open(manager, path, read, complex_form, drop):
     return xr.Dataset(variables, coords=coords, attrs=attrs)
 
 
+def _union(arrays):
+    """The sorted union of int32 id arrays. Result sets of one model mostly
+    repeat the same sorted ids: those are taken as they are, not sorted
+    again."""
+    distinct = []
+    for ids in arrays:
+        if ids.size and not any(ids.size == d.size and np.array_equal(ids, d)
+                                for d in distinct):
+            distinct.append(ids)
+    if len(distinct) == 1 and (distinct[0][1:] > distinct[0][:-1]).all():
+        return distinct[0].astype(np.int32, copy=False)
+    return np.unique(np.concatenate(distinct or [np.empty(0, np.int32)])).astype(np.int32)
+
+
 def _summary(manager, read, drop):
     """What a study needs of one result set, read in whichever process opens
     it (its result then stays in that process's cache for the reads)."""
@@ -273,10 +301,9 @@ def _summary(manager, read, drop):
         "types": [(t.name, t.binding, t.format, int(t.kind)) for t in types],
         # The sorted union of the entity ids of each binding: all a study
         # needs of them.
-        "ids": {binding: np.unique(np.concatenate(
-            [np.asarray(result.entity_ids(t), dtype=np.int32) for t in types
-             if t.binding == binding] or [np.empty(0, np.int32)])).astype(np.int32)
-            for binding in ENTITY_DIMENSIONS},
+        "ids": {binding: _union([np.asarray(result.entity_ids(t), dtype=np.int32)
+                                 for t in types if t.binding == binding])
+                for binding in ENTITY_DIMENSIONS},
         "attrs": {
             "title": files[0].title if files else "",
             "text": "\n".join(files[0].text) if files else "",
@@ -287,32 +314,60 @@ def _summary(manager, read, drop):
     }
 
 
-def _summaries(managers, read, drop):
+def _summaries(paths, force, read, drop):
     """The summaries of some result sets, their entity ids joined into one
-    union per binding (kept by the first), so that little travels back."""
-    summaries = [_summary(manager, read, drop) for manager in managers]
+    union per binding (kept by the first), so that little travels back. It
+    gets paths, cheaper to ship than file managers; the managers it makes
+    share their results with the study's own through xarray's file cache."""
+    summaries = [_summary(_manager(path, force), read, drop) for path in paths]
     for binding in ENTITY_DIMENSIONS:
-        joined = np.unique(np.concatenate([s["ids"][binding] for s in summaries]))
+        joined = _union([s["ids"][binding] for s in summaries])
         for index, summary in enumerate(summaries):
-            summary["ids"][binding] = joined.astype(np.int32) if index == 0 else \
-                np.empty(0, np.int32)
+            summary["ids"][binding] = joined if index == 0 else np.empty(0, np.int32)
     return summaries
 
 
-def _read_chunk(runs, name, read, part, entity_ids, count, vector, simulations):
-    """One dask chunk of a study: some simulations of some runs, on a run
-    axis. `runs` are (file manager, path) pairs. The entity ids arrive as a
-    dependency of their own, shipped to a worker once rather than with every
-    task. Each block is read straight into its place in the chunk."""
-    dtype = np.complex64 if part == "complex" else np.float32
-    out = np.empty((len(runs), simulations.stop - simulations.start, entity_ids.size) +
-                   ((3,) if vector else ()), dtype)
-    for run, (manager, path) in enumerate(runs):
-        array = KvresBackendArray(manager, path, name, read, part, entity_ids, count, vector)
-        result = manager.acquire()
-        for index, simulation in enumerate(range(simulations.start, simulations.stop)):
-            array._fill(result, simulation, out[run, index])
-    return out
+class _StudyArray:
+    """One variable of a study over (run, simulation, entity[, component]):
+    the runs' result sets read block by block when dask asks for a chunk. It
+    pickles as the runs' file managers (paths), the data type and the entity
+    ids, and reaches each worker once; its chunks are read there, and dask
+    fuses a chunk's read with the reduction that follows it into one task."""
+
+    def __init__(self, runs, name, read, part, entity_ids, count, vector):
+        self.runs = runs  # (file manager, path) pairs
+        self.name = name
+        self.read = read
+        self.part = part
+        self.entity_ids = entity_ids
+        self.count = count
+        self.vector = vector
+        self.shape = (len(runs), count, entity_ids.size) + ((3,) if vector else ())
+        self.ndim = len(self.shape)
+        self.dtype = np.dtype(np.complex64 if part == "complex" else np.float32)
+
+    def __getitem__(self, key):
+        key = tuple(key) + (slice(None),) * (self.ndim - len(key))
+        runs = range(self.shape[0])[key[0]]
+        simulations = range(self.count)[key[1]]
+        whole = all(k == slice(None) or k == slice(0, n) for k, n in
+                    zip(key[2:], self.shape[2:]))
+        # Memory that returns to the module when the chunk dies: dask's
+        # workers return freed memory to the system at once, and fresh pages
+        # for every chunk cost as much as a fifth of reading it.
+        out = _kvres.pooled_empty((len(runs), len(simulations)) + self.shape[2:], self.dtype)
+        for row, run in enumerate(runs):
+            manager, path = self.runs[run]
+            array = KvresBackendArray(manager, path, self.name, self.read, self.part,
+                                      self.entity_ids, self.count, self.vector)
+            result = manager.acquire()
+            if simulations.step == 1:
+                # The blocks straight into their places in the chunk.
+                array._fill_range(result, simulations.start, simulations.stop, out[row])
+            else:
+                for index, simulation in enumerate(simulations):
+                    array._fill(result, simulation, out[row, index])
+        return out if whole else out[(slice(None), slice(None)) + key[2:]]
 
 
 # Bytes of values a study's chunk holds at most when the runs per chunk are
@@ -358,10 +413,11 @@ def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="comp
     if parallel:
         # Some files per task: a task per file would cost more to schedule
         # than reading a file's structure takes.
-        size = max(1, min(16, len(managers) // 8))
-        groups = [managers[start:start + size] for start in range(0, len(managers), size)]
+        size = max(1, min(32, -(-len(managers) // 8)))
+        groups = [paths[start:start + size] for start in range(0, len(paths), size)]
         summaries = [summary for group in dask.compute(
-            *[dask.delayed(_summaries)(g, read, drop) for g in groups]) for summary in group]
+            *[dask.delayed(_summaries)(g, bool(force), read, drop) for g in groups])
+            for summary in group]
     else:
         summaries = [_summary(m, read, drop) for m in managers]
     first = summaries[0]
@@ -377,15 +433,13 @@ def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="comp
     chunks = dict(chunks or {})
     step = chunks.get("simulation", -1)
     step = count if step in (-1, None) or step >= count else max(int(step), 1)
-    simulation_chunks = [slice(start, min(start + step, count))
-                         for start in range(0, count, step)] or [slice(0, 0)]
     complex_read = first["complex_read"]
     read_mode = "complex" if complex_read else "real"
     coordinates = {}
     for binding, dimension in ENTITY_DIMENSIONS.items():
         members = [s["ids"][binding] for s in summaries]
         if any(b == binding for _, b, _, _ in first["types"]):
-            coordinates[dimension] = np.unique(np.concatenate(members)).astype(np.int32)
+            coordinates[dimension] = _union(members)
     # Runs per chunk: as asked, or as many as fill about _CHUNK_BYTES of the
     # largest variable, while each of eight workers still gets some.
     per_run = max([step * coordinates[ENTITY_DIMENSIONS[b]].size * (3 if f == "vector" else 1)
@@ -402,6 +456,7 @@ def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="comp
     token = tokenize(paths, [os.path.getmtime(p) for p in paths], read_mode, complex, step,
                      runs_per_chunk)
     variables = {}
+    runs = list(zip(managers, paths))
     for name, binding, form, kind in first["types"]:
         dimension = ENTITY_DIMENSIONS[binding]
         vector = form == "vector"
@@ -411,20 +466,12 @@ def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="comp
         else:
             parts = [(name, "complex" if complex_read else "real")]
         for variable_name, part in parts:
-            key = "kvres-" + tokenize(token, variable_name)
-            ids_key = "kvres-ids-" + tokenize(token, dimension)
-            trailing = (0,) * (2 if vector else 1)
-            graph = {ids_key: coordinates[dimension]}
-            for group_index, group in enumerate(run_groups):
-                for index, chunk in enumerate(simulation_chunks):
-                    graph[(key, group_index, index) + trailing] = (
-                        _read_chunk, group, name, read_mode, part, ids_key, count, vector,
-                        chunk)
-            shape_chunks = (tuple(len(g) for g in run_groups),
-                            tuple(c.stop - c.start for c in simulation_chunks),
-                            (coordinates[dimension].size,)) + (((3,),) if vector else ())
-            dtype = np.complex64 if part == "complex" else np.float32
-            data = da.Array(graph, key, shape_chunks, dtype=dtype)
+            array = _StudyArray(runs, name, read_mode, part, coordinates[dimension], count,
+                                vector)
+            data = da.from_array(
+                array, chunks=(runs_per_chunk, step) + array.shape[2:],
+                name="kvres-" + tokenize(token, variable_name), asarray=False, fancy=False,
+                inline_array=False, meta=np.empty((0,) * array.ndim, array.dtype))
             attrs = {"binding": binding, "format": form, "kind": kind, "data_type": name,
                      "part": part}
             if part == "phase":

@@ -7,6 +7,7 @@ import numpy as np
 import pytest
 
 import kvres
+from conftest import result_files
 
 
 def test_a_missing_path_raises_file_not_found(tmp_path):
@@ -206,3 +207,69 @@ def test_read_into_checks_its_output_and_part(beam):
         result.close()
         with pytest.raises(ValueError, match="closed"):
             result.read_into("temperature", 0, "real", "real", ids, out)
+
+
+@pytest.mark.parametrize("path", result_files(), ids=lambda p: p.name)
+def test_read_range_into_gives_what_read_into_gives_for_each_simulation(path):
+    """The batched read (one file open for the run of blocks) against the
+    read of one block at a time, for every data type and part that fits, on
+    every file of the matrix, damaged ones included."""
+    with kvres.open(path, force=True) as result:
+        count = len(result.simulations)
+        reads = ["real", "complex"] if result.subcase is not None and \
+            result.subcase.is_complex else ["real"]
+        for data_type in result.data_types:
+            ids = np.asarray(result.entity_ids(data_type.name), np.int32)
+            shape = (ids.size, 3) if data_type.format == "vector" else (ids.size,)
+            for read in reads:
+                for part in (["real"] if read == "real" else ["complex", "magnitude", "phase"]):
+                    dtype = np.complex64 if part == "complex" else np.float32
+                    single = np.empty((count,) + shape, dtype)
+                    try:
+                        answers = [result.read_into(data_type.name, sim, read, part, ids,
+                                                    single[sim]) for sim in range(count)]
+                    except ValueError:
+                        continue  # this part does not fit the data type's blocks
+                    batch = np.full((count,) + shape, 7, dtype)
+                    got = result.read_range_into(data_type.name, 0, count, read, part, ids,
+                                                 batch)
+                    assert got.tolist() == answers
+                    np.testing.assert_array_equal(batch, single)
+                    if count > 2:
+                        middle = np.empty((count - 2,) + shape, dtype)
+                        result.read_range_into(data_type.name, 1, count - 1, read, part, ids,
+                                               middle)
+                        np.testing.assert_array_equal(middle, single[1:-1])
+
+
+def test_read_range_into_checks_its_range_and_output(beam):
+    with kvres.open(beam) as result:
+        ids = result.entity_ids("temperature")
+        count = len(result.simulations)
+        out = np.empty((2, ids.size), np.float32)
+        for start, stop in ((0, 1), (0, 3), (-2, 0), (count - 1, count + 1), (2, 0)):
+            with pytest.raises((ValueError, IndexError)):
+                result.read_range_into("temperature", start, stop, "real", "real", ids, out)
+        for bad in (np.empty((2, ids.size), np.float64), np.empty(ids.size, np.float32),
+                    np.empty((2, ids.size + 1), np.float32)):
+            with pytest.raises(TypeError, match="out must be"):
+                result.read_range_into("temperature", 0, 2, "real", "real", ids, bad)
+        empty = np.empty((0, ids.size), np.float32)
+        assert result.read_range_into("temperature", 1, 1, "real", "real", ids, empty).size == 0
+
+
+@pytest.mark.parametrize("shape,dtype", [((0,), np.float32), ((3, 5), np.complex64),
+                                         ((2, 4, 3), np.float32), ((7,), np.uint8)])
+def test_pooled_empty_gives_writable_arrays_that_keep_their_values(shape, dtype):
+    arrays = [kvres._kvres.pooled_empty(shape, np.dtype(dtype)) for _ in range(3)]
+    for value, array in enumerate(arrays):
+        assert array.shape == shape and array.dtype == dtype and array.flags.c_contiguous
+        array[...] = value
+    del arrays[0]
+    again = kvres._kvres.pooled_empty(shape, np.dtype(dtype))
+    again[...] = 9
+    assert all((array == value + 1).all() for value, array in enumerate(arrays))
+    with pytest.raises(ValueError):
+        kvres._kvres.pooled_empty((-1,), np.dtype(np.float32))
+    with pytest.raises(MemoryError):
+        kvres._kvres.pooled_empty((1 << 40, 1 << 40), np.dtype(np.float32))

@@ -189,6 +189,44 @@ TEST(ResFileSetTest, ReopeningTheOpenFileStartsAgainAtByteZero) {
     EXPECT_EQ(files.GetNumSeriesFiles(), 1);
 }
 
+TEST(ResFileSetTest, AHoldKeepsOneFileOpenAcrossReadsAndClosesItAtItsEnd) {
+    TempDir dir;
+    const std::string first = dir.File("a.res");
+    const std::string second = dir.File("b.res");
+    WriteFile(first, Header(EncodeInt(7, Int4, true)));
+    WriteFile(second, Header(EncodeInt(7, Int4, false)));
+    RecordingClearer clearer;
+    ResFileSet files;
+    {
+        ResFileSet::Hold hold(files);
+        ASSERT_TRUE(files.OpenFile(first));
+        ASSERT_TRUE(files.SeekTo(189));
+        clearer.names.clear();
+        files.CloseFile(); // put off
+        EXPECT_TRUE(files.IsOpen());
+        ASSERT_TRUE(files.OpenFile(first)); // the same file: rewound, not probed again
+        EXPECT_TRUE(clearer.names.empty());
+        EXPECT_TRUE(files.SwapBytes());
+        char text[7] = {};
+        EXPECT_EQ(files.ReadBytes(text, 7), 7);
+        EXPECT_EQ(std::string(text, 7), "Korvane");
+        { ResFileSet::Hold inner(files); }
+        EXPECT_TRUE(files.IsOpen());         // the outer hold still lives
+        ASSERT_TRUE(files.OpenFile(second)); // another file: the held one closes, as always
+        EXPECT_EQ(clearer.names, (std::vector<std::string>{first, second}));
+        EXPECT_FALSE(files.SwapBytes());
+        clearer.names.clear();
+        files.CloseFile();
+        EXPECT_TRUE(clearer.names.empty());
+    }
+    EXPECT_FALSE(files.IsOpen()); // closed once the hold ended
+    EXPECT_EQ(clearer.names, std::vector<std::string>{second});
+    // A file opened without a close put off stays as its caller left it.
+    ASSERT_TRUE(files.OpenFile(first));
+    { ResFileSet::Hold hold(files); }
+    EXPECT_TRUE(files.IsOpen());
+}
+
 TEST(CacheClearerTest, EveryCloseOfAnOpenStreamHandsItsNameOver) {
     TempDir dir;
     const std::string first = dir.File("a.res");
