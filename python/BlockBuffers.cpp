@@ -1,7 +1,6 @@
 #include "BlockBuffers.h"
 
 #include <cstring>
-#include <mutex>
 #include <new>
 #include <vector>
 
@@ -10,23 +9,38 @@ namespace {
 // Each buffer starts with its capacity in words; four words keep the data
 // as aligned as `new` made the whole.
 constexpr std::size_t kHeaderWords = 4;
-// What is kept at most: enough for the blocks a few threads have in flight.
+// What a thread keeps at most: a few blocks, or one large chunk.
 constexpr std::size_t kKeptBuffers = 16;
 constexpr std::size_t kKeptBytes = std::size_t{64} << 20;
 // Capacities are rounded up to whole pages, so that blocks of nearly the
 // same size share buffers.
 constexpr std::size_t kPageWords = 1024;
 
+// One pool per thread: a buffer a thread gave back is taken again by the
+// same thread, whose cache still holds it (shared, the buffers would pass
+// between cores at every read), and no lock is needed.
+// Set when the thread's pool is gone (its thread is ending): buffers given
+// back after that are freed at once.
+thread_local bool poolGone = false;
+
 struct Pool {
-    std::mutex mutex;
     std::vector<int32_t*> kept;
     std::size_t keptBytes = 0;
+
+    Pool() = default;
+    Pool(const Pool&) = delete;
+    Pool& operator=(const Pool&) = delete;
+    ~Pool() {
+        poolGone = true;
+        for (int32_t* words : kept) {
+            delete[](words - kHeaderWords);
+        }
+    }
 };
 
-// Never destroyed: arrays may die while the interpreter exits.
 Pool& ThePool() {
-    static Pool* pool = new Pool;
-    return *pool;
+    thread_local Pool pool;
+    return pool;
 }
 
 std::size_t CapacityOf(const int32_t* words) {
@@ -38,9 +52,8 @@ std::size_t CapacityOf(const int32_t* words) {
 } // namespace
 
 BlockBuffers::Buffer BlockBuffers::Take(std::size_t words) {
-    Pool& pool = ThePool();
-    {
-        std::lock_guard<std::mutex> guard(pool.mutex);
+    if (!poolGone) {
+        Pool& pool = ThePool();
         auto best = pool.kept.end();
         for (auto it = pool.kept.begin(); it != pool.kept.end(); ++it) {
             const std::size_t capacity = CapacityOf(*it);
@@ -71,9 +84,8 @@ void BlockBuffers::Give(int32_t* words) noexcept {
         return;
     }
     const std::size_t bytes = CapacityOf(words) * sizeof(int32_t);
-    Pool& pool = ThePool();
-    {
-        std::lock_guard<std::mutex> guard(pool.mutex);
+    if (!poolGone) {
+        Pool& pool = ThePool();
         if (pool.kept.size() < kKeptBuffers && bytes <= kKeptBytes - pool.keptBytes) {
             try {
                 pool.kept.push_back(words);
@@ -88,7 +100,5 @@ void BlockBuffers::Give(int32_t* words) noexcept {
 }
 
 std::size_t BlockBuffers::Kept() {
-    Pool& pool = ThePool();
-    std::lock_guard<std::mutex> guard(pool.mutex);
-    return pool.kept.size();
+    return poolGone ? 0 : ThePool().kept.size();
 }

@@ -3,8 +3,9 @@
 // into pages that are already mapped; fresh memory would be faulted in and
 // zeroed on every read, and two threads faulting at once queue on one
 // process-wide lock, so that reads of two result sets would not run in
-// parallel. Keeps a few buffers up to a bound in bytes and returns the rest
-// to the system. Thread-safe; it does not know what the words hold.
+// parallel. Each thread keeps a few buffers up to a bound in bytes, for
+// itself, and returns the rest to the system. Thread-safe; it does not know
+// what the words hold.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +24,6 @@ public:
     static Buffer Take(std::size_t words);
     // Gives back what Take handed out (null is ignored).
     static void Give(int32_t* words) noexcept;
-    // How many buffers are kept now: for tests.
+    // How many buffers this thread keeps now: for tests.
     static std::size_t Kept();
 };
