@@ -54,9 +54,3 @@ private:
     // Bytes of data-type rows read from the file at a time.
     static constexpr int kTablePieceBytes = 65536;
 };
-
-// The number a simulation label carries (after '=', else after ':', else
-// after the last blank), or the lowest finite float when it carries none.
-float ParseLabelValue(const char* label);
-
-constexpr float kNoLabelValue = -3.4028235e38f;
