@@ -145,8 +145,8 @@ void kvresResult::ScanFile(kvresSubcase& subcase, int fileIndex, float& previous
         if (!stands) {
             value = previousValue == kNoLabelValue ? 0.0f : previousValue + 1.0f;
         }
-        kvresSimulation* simulation =
-            new kvresSimulation(&subcase, value, label.c_str(), tablePosition, fileIndex);
+        kvresSimulation* simulation = new kvresSimulation(
+            &subcase, value, label.c_str(), tablePosition, fileIndex, dataTypes, fileSet);
         if (simulation == nullptr) {
             // The host's allocator has no memory: the scan cannot finish.
             throw std::bad_alloc();

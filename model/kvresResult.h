@@ -2,8 +2,8 @@
 // reader (opened on the user's file at construction, series discovered) and
 // the data-type directory. ReadNumSubcases runs the structure scan once: one
 // subcase "Loadcase 1", its simulations file by file, and every data type's
-// block locations; it reads no values. Data sets and the subcase read
-// through GetFileSet later.
+// block locations; it reads no values. It hands the directory and the
+// reader down to the simulations it creates; the subcase asks it for them.
 #pragma once
 
 #include "fileio/ResFileSet.h"
