@@ -5,7 +5,7 @@
 #include "FuzzEntries.h"
 #include "LabelNumberReference.h"
 
-#include "model/kvresResult.h"
+#include "model/LabelValue.h"
 
 #include <cmath>
 #include <cstdio>

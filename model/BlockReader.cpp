@@ -1,55 +1,31 @@
 #include "model/BlockReader.h"
 
 #include "fileio/ResFileSet.h"
-#include "model/kvresResult.h"
-
-#include "rxSimulation.h"
 
 #include <algorithm>
 #include <string>
 
-namespace {
-
-// The file-set reader of the result that `simulation` belongs to, or null.
-ResFileSet* FileSetOf(const rxSimulation* simulation) {
-    if (simulation == nullptr) {
-        return nullptr;
-    }
-    auto* result = static_cast<kvresResult*>(simulation->GetResult());
-    return result != nullptr ? result->GetFileSet() : nullptr;
-}
-
-} // namespace
-
 BlockReader::BlockReader(ResFileSet& files, int32_t fileIndex, int32_t blockPosition,
                          int realsPerRecord)
-    : files(&files), realsPerRecord(realsPerRecord) {
+    : files(files), realsPerRecord(realsPerRecord) {
     Start(fileIndex, blockPosition, realsPerRecord);
-}
-
-BlockReader::BlockReader(const rxSimulation* simulation, int32_t fileIndex, int32_t blockPosition,
-                         int realsPerRecord)
-    : files(FileSetOf(simulation)), realsPerRecord(realsPerRecord) {
-    if (files != nullptr) {
-        Start(fileIndex, blockPosition, realsPerRecord);
-    }
 }
 
 void BlockReader::Start(int32_t fileIndex, int32_t blockPosition, int realsPerRecord) {
     // A copy: opening may rebuild the series list the name comes from.
-    const std::string name = files->GetSeriesFileName(fileIndex);
-    if (!files->OpenFile(name) || !files->SeekTo(blockPosition)) {
+    const std::string name = files.GetSeriesFileName(fileIndex);
+    if (!files.OpenFile(name) || !files.SeekTo(blockPosition)) {
         return;
     }
     int32_t count = 0;
-    if (files->ReadInt(&count) != 1 || count < 0 || realsPerRecord < 0) {
+    if (files.ReadInt(&count) != 1 || count < 0 || realsPerRecord < 0) {
         return;
     }
     started = true;
     storedCount = count;
-    const int64_t recordBytes = static_cast<int64_t>(files->IntItemSize()) +
-                                static_cast<int64_t>(realsPerRecord) * files->RealItemSize();
-    const int64_t wholeRecords = files->BytesRemaining() / recordBytes;
+    const int64_t recordBytes = static_cast<int64_t>(files.IntItemSize()) +
+                                static_cast<int64_t>(realsPerRecord) * files.RealItemSize();
+    const int64_t wholeRecords = files.BytesRemaining() / recordBytes;
     readableCount = static_cast<int32_t>(std::min<int64_t>(count, wholeRecords));
 }
 
@@ -59,35 +35,33 @@ int32_t BlockReader::ReadRecords(int32_t* ids, float* reals, int32_t maxRecords)
 
 int32_t BlockReader::ReadRecords(int32_t* ids, float* reals, RecordReader::Window window,
                                  int32_t maxRecords) {
-    if (files == nullptr || cutShort || maxRecords <= 0) {
+    if (cutShort || maxRecords <= 0) {
         return 0;
     }
     const int32_t asked = std::min(maxRecords, readableCount - recordsRead);
     if (asked <= 0) {
         return 0;
     }
-    const int32_t got = files->ReadRecords(ids, reals, realsPerRecord, window, asked);
+    const int32_t got = files.ReadRecords(ids, reals, realsPerRecord, window, asked);
     recordsRead += got;
     cutShort = got < asked;
     return got;
 }
 
 int32_t BlockReader::ReadPackedRecords(unsigned char* records, int32_t maxRecords) {
-    if (files == nullptr || cutShort || maxRecords <= 0) {
+    if (cutShort || maxRecords <= 0) {
         return 0;
     }
     const int32_t asked = std::min(maxRecords, readableCount - recordsRead);
     if (asked <= 0) {
         return 0;
     }
-    const int32_t got = files->ReadPackedRecords(records, realsPerRecord, asked);
+    const int32_t got = files.ReadPackedRecords(records, realsPerRecord, asked);
     recordsRead += got;
     cutShort = got < asked;
     return got;
 }
 
 BlockReader::~BlockReader() {
-    if (files != nullptr) {
-        files->CloseFile();
-    }
+    files.CloseFile();
 }

@@ -1,13 +1,12 @@
-// BlockReader: one read of one data block. It finds the file-set reader
-// (directly or through a simulation's result), opens the block's series file
-// through it, goes to the block, reads the entity count and works out how many
-// whole records of a given size the rest of the file holds, so that no caller
-// announces or loops over more entities than the file can deliver. It then
-// hands out those records in bulk, decoded into the caller's arrays
-// (ReadRecords), packed into one caller buffer (ReadPackedRecords) or batch
-// by batch to a callback (ForEachRecord), never more
-// than the readable count. Its destructor closes the file. It knows nothing of
-// kinds or of what the reals mean.
+// BlockReader: one read of one data block, through the file-set reader it is
+// given. It opens the block's series file, goes to the block, reads the
+// entity count and works out how many whole records of a given size the rest
+// of the file holds, so that no caller announces or loops over more entities
+// than the file can deliver. It then hands out those records in bulk, decoded
+// into the caller's arrays (ReadRecords), packed into one caller buffer
+// (ReadPackedRecords) or batch by batch to a callback (ForEachRecord), never
+// more than the readable count. Its destructor closes the file. It knows
+// nothing of kinds or of what the reals mean.
 #pragma once
 
 #include "fileio/RecordReader.h"
@@ -18,17 +17,12 @@
 #include <vector>
 
 class ResFileSet;
-class rxSimulation;
 
 class BlockReader {
 public:
     // `realsPerRecord` is the number of reals that follow each entity id in
     // the read the caller is about to make.
     BlockReader(ResFileSet& files, int32_t fileIndex, int32_t blockPosition, int realsPerRecord);
-    // The same through the file-set reader of the result `simulation` belongs
-    // to; a simulation without one gives a block that did not start.
-    BlockReader(const rxSimulation* simulation, int32_t fileIndex, int32_t blockPosition,
-                int realsPerRecord);
     ~BlockReader();
     BlockReader(const BlockReader&) = delete;
     BlockReader& operator=(const BlockReader&) = delete;
@@ -43,9 +37,6 @@ public:
     int32_t ReadableCount() const { return readableCount; }
     // Whether a read that delivered `delivered` records read the whole block.
     bool Complete(int32_t delivered) const { return started && delivered == storedCount; }
-    // The reader to take the records from; null only when the block did not
-    // start for want of one, and then ReadableCount is 0.
-    ResFileSet* Files() const { return files; }
 
     // Reads the block's next records, at most `maxRecords` and never beyond
     // ReadableCount in all: the id of record i goes to ids[i], its reals
@@ -84,7 +75,7 @@ private:
     int32_t ReadRecords(int32_t* ids, float* reals, RecordReader::Window window,
                         int32_t maxRecords);
 
-    ResFileSet* files;
+    ResFileSet& files;
     int realsPerRecord;
     bool started = false;
     bool cutShort = false;

@@ -2,8 +2,8 @@
 // reader (opened on the user's file at construction, series discovered) and
 // the data-type directory. ReadNumSubcases runs the structure scan once: one
 // subcase "Loadcase 1", its simulations file by file, and every data type's
-// block locations; it reads no values. Data sets and the subcase read
-// through GetFileSet later.
+// block locations; it reads no values. It hands the directory and the
+// reader down to the simulations it creates; the subcase asks it for them.
 #pragma once
 
 #include "fileio/ResFileSet.h"
@@ -54,9 +54,3 @@ private:
     // Bytes of data-type rows read from the file at a time.
     static constexpr int kTablePieceBytes = 65536;
 };
-
-// The number a simulation label carries (after '=', else after ':', else
-// after the last blank), or the lowest finite float when it carries none.
-float ParseLabelValue(const char* label);
-
-constexpr float kNoLabelValue = -3.4028235e38f;

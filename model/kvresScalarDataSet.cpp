@@ -3,10 +3,11 @@
 #include "model/BlockReader.h"
 #include "model/PhaseConversion.h"
 
-kvresScalarDataSet::kvresScalarDataSet(rxSimulation* simulation, rxDataType* dataType,
-                                       const char* text, int32_t blockPosition, int32_t fileIndex,
+kvresScalarDataSet::kvresScalarDataSet(ResFileSet& files, rxSimulation* simulation,
+                                       rxDataType* dataType, const char* text,
+                                       int32_t blockPosition, int32_t fileIndex,
                                        int32_t componentIndex, int32_t componentCount)
-    : rxScalarDataSet(simulation, dataType, text), blockPosition(blockPosition),
+    : rxScalarDataSet(simulation, dataType, text), files(files), blockPosition(blockPosition),
       fileIndex(fileIndex), componentIndex(componentIndex), componentCount(componentCount) {}
 
 kvresScalarDataSet::~kvresScalarDataSet() = default;
@@ -22,7 +23,7 @@ bool kvresScalarDataSet::ReadData(int) try {
         ReserveItems(0);
         return false;
     }
-    BlockReader block(GetSimulation(), fileIndex, blockPosition, componentCount);
+    BlockReader block(files, fileIndex, blockPosition, componentCount);
     ReserveItems(block.ReadableCount());
     // Only the component's real is decoded.
     const int32_t delivered = block.ForEachRecord(
@@ -45,7 +46,7 @@ bool kvresScalarDataSet::ReadComplexData(int) try {
     }
     const bool withPhase = componentCount == 2;
     const int32_t after = withPhase ? 1 : componentCount - componentIndex - 1;
-    BlockReader block(GetSimulation(), fileIndex, blockPosition, componentIndex + 1 + after);
+    BlockReader block(files, fileIndex, blockPosition, componentIndex + 1 + after);
     ReserveItems(block.ReadableCount());
     // The magnitude and, with a phase, the real after it are decoded.
     ComplexScalar value;

@@ -8,11 +8,14 @@
 
 #include <cstdint>
 
+class ResFileSet;
+
 class kvresScalarDataSet : public rxScalarDataSet {
 public:
-    kvresScalarDataSet(rxSimulation* simulation, rxDataType* dataType, const char* text,
-                       int32_t blockPosition, int32_t fileIndex, int32_t componentIndex,
-                       int32_t componentCount);
+    // `files` is the file-set reader of the result `simulation` belongs to.
+    kvresScalarDataSet(ResFileSet& files, rxSimulation* simulation, rxDataType* dataType,
+                       const char* text, int32_t blockPosition, int32_t fileIndex,
+                       int32_t componentIndex, int32_t componentCount);
     ~kvresScalarDataSet() override;
 
     bool ReadData(int option) override;
@@ -27,6 +30,7 @@ private:
     // Whether the component lies within the record; reads fail otherwise.
     bool HasValidComponent() const;
 
+    ResFileSet& files;
     int32_t blockPosition;
     int32_t fileIndex;
     int32_t componentIndex;

@@ -1,16 +1,17 @@
 #include "model/kvresSimulation.h"
 
 #include "model/DataSetShape.h"
-#include "model/DataTypeEntry.h"
-#include "model/kvresResult.h"
+#include "model/DataTypeDirectory.h"
 #include "model/kvresScalarDataSet.h"
 #include "model/kvresVectorDataSet.h"
 
 #include "rxDataType.h"
 
 kvresSimulation::kvresSimulation(rxSubcase* subcase, float syncValue, const char* label,
-                                 int32_t tablePosition, int32_t fileIndex)
-    : rxSimulation(subcase, syncValue, label), tablePosition(tablePosition), fileIndex(fileIndex) {}
+                                 int32_t tablePosition, int32_t fileIndex,
+                                 const DataTypeDirectory& dataTypes, ResFileSet& files)
+    : rxSimulation(subcase, syncValue, label), tablePosition(tablePosition), fileIndex(fileIndex),
+      dataTypes(dataTypes), files(files) {}
 
 kvresSimulation::~kvresSimulation() = default;
 
@@ -18,12 +19,11 @@ kvresSimulation::~kvresSimulation() = default;
 // data set opens no file; it reads its block when the host asks it to. An
 // exception (no memory) gives no data set rather than crossing into the host.
 rxDataSet* kvresSimulation::ReadDataSet(rxDataType* dataType, const char* text) try {
-    auto* result = static_cast<kvresResult*>(GetResult());
-    if (result == nullptr || dataType == nullptr || dataType->GetName() == nullptr) {
+    if (dataType == nullptr || dataType->GetName() == nullptr) {
         return nullptr;
     }
     const char* name = dataType->GetName();
-    const DataTypeEntry* entry = result->FindDataType(name);
+    const DataTypeEntry* entry = dataTypes.FindDataType(name);
     if (entry == nullptr) {
         return nullptr;
     }
@@ -35,9 +35,9 @@ rxDataSet* kvresSimulation::ReadDataSet(rxDataType* dataType, const char* text) 
     const DataSetShape shape = DataSetShape::Of(entry->Kind(), name);
     switch (shape.form) {
     case DataSetShape::Vector:
-        return new kvresVectorDataSet(this, dataType, text, position, blockFile);
+        return new kvresVectorDataSet(files, this, dataType, text, position, blockFile);
     case DataSetShape::Scalar:
-        return new kvresScalarDataSet(this, dataType, text, position, blockFile,
+        return new kvresScalarDataSet(files, this, dataType, text, position, blockFile,
                                       shape.componentIndex, shape.componentCount);
     case DataSetShape::None:
         break;

@@ -56,16 +56,13 @@ void CreatePresented(rxSubcase& subcase, const std::string& name, const Presenta
 
 } // namespace
 
-kvresSubcase::kvresSubcase(kvresResult* result) : rxSubcase(result, 1, "Loadcase 1") {}
+kvresSubcase::kvresSubcase(kvresResult* result)
+    : rxSubcase(result, 1, "Loadcase 1"), owner(*result) {}
 
 kvresSubcase::~kvresSubcase() = default;
 
-kvresResult* kvresSubcase::Owner() const {
-    return static_cast<kvresResult*>(GetResult());
-}
-
 int kvresSubcase::GetSubcaseType() {
-    return Owner()->HasComplexData() ? 1 : 2;
+    return owner.HasComplexData() ? 1 : 2;
 }
 
 // Creates the host data types of the directory's entries. When that cannot
@@ -88,7 +85,7 @@ int kvresSubcase::ReadDataTypes() {
 }
 
 void kvresSubcase::CreateDataTypes() {
-    const DataTypeDirectory& directory = Owner()->DataTypes();
+    const DataTypeDirectory& directory = owner.DataTypes();
     const std::size_t entries = directory.Size();
     for (std::size_t index = 0; index < entries; ++index) {
         const DataTypeEntry& entry = directory.At(index);
@@ -138,12 +135,12 @@ int kvresSubcase::ReadBlockEntityIDs(rxDataType* dataType, int, rxEntityIdReceiv
     if (dataType == nullptr || receiver == nullptr) {
         return 0;
     }
-    ResFileSet* files = Owner()->GetFileSet();
+    ResFileSet* files = owner.GetFileSet();
     const char* name = dataType->GetName();
     if (name == nullptr || *name == '\0') {
         return 0;
     }
-    const DataTypeEntry* entry = Owner()->FindDataType(name);
+    const DataTypeEntry* entry = owner.FindDataType(name);
     if (entry == nullptr) {
         return 0;
     }

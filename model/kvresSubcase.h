@@ -2,8 +2,10 @@
 // the directory's entries as host data types (three for a triple), tells
 // whether the results are complex, hands out the simulations the scan
 // appended, and reads the entity ids of a data type from its block in the
-// first simulation. Owns nothing beyond its host base. No operation lets an
-// exception pass to the host: each answers it with its failure answer.
+// first simulation, all from the result that creates it (its parent: the
+// directory, the complex-data flag, the file-set reader). Owns nothing beyond
+// its host base. No operation lets an exception pass to the host: each
+// answers it with its failure answer.
 #pragma once
 
 #include "rxSubcase.h"
@@ -23,7 +25,8 @@ public:
     rxSimulation* ReadSimulation(int index) override;
 
 private:
-    kvresResult* Owner() const;
     void CreateDataTypes();
     int ReadBlockEntityIDs(rxDataType* dataType, int option, rxEntityIdReceiver* receiver);
+
+    kvresResult& owner;
 };

@@ -6,9 +6,10 @@
 
 #include "rxDataType.h"
 
-kvresVectorDataSet::kvresVectorDataSet(rxSimulation* simulation, rxDataType* dataType,
-                                       const char* text, int32_t blockPosition, int32_t fileIndex)
-    : rxVector3DataSet(simulation, dataType, text), blockPosition(blockPosition),
+kvresVectorDataSet::kvresVectorDataSet(ResFileSet& files, rxSimulation* simulation,
+                                       rxDataType* dataType, const char* text,
+                                       int32_t blockPosition, int32_t fileIndex)
+    : rxVector3DataSet(simulation, dataType, text), files(files), blockPosition(blockPosition),
       fileIndex(fileIndex) {}
 
 kvresVectorDataSet::~kvresVectorDataSet() = default;
@@ -16,7 +17,7 @@ kvresVectorDataSet::~kvresVectorDataSet() = default;
 // An exception cannot cross into the host, which runs another C++ runtime:
 // the function-level try blocks below end a read with false instead.
 bool kvresVectorDataSet::ReadData(int) try {
-    BlockReader block(GetSimulation(), fileIndex, blockPosition, 3);
+    BlockReader block(files, fileIndex, blockPosition, 3);
     ReserveItems(block.ReadableCount());
     rxVector3D value;
     const int32_t delivered = block.ForEachRecord([&](int32_t id, const float* xyz) {
@@ -38,7 +39,7 @@ bool kvresVectorDataSet::ReadComplexData(int) try {
     const rxDataType* type = GetDataType();
     const bool magnitudesOnly =
         type != nullptr && DataSetShape::ReadsMagnitudesOnly(type->GetName());
-    BlockReader block(GetSimulation(), fileIndex, blockPosition, magnitudesOnly ? 3 : 6);
+    BlockReader block(files, fileIndex, blockPosition, magnitudesOnly ? 3 : 6);
     ReserveItems(block.ReadableCount());
     ComplexVector value;
     int32_t delivered = 0;

@@ -8,10 +8,13 @@
 
 #include <cstdint>
 
+class ResFileSet;
+
 class kvresVectorDataSet : public rxVector3DataSet {
 public:
-    kvresVectorDataSet(rxSimulation* simulation, rxDataType* dataType, const char* text,
-                       int32_t blockPosition, int32_t fileIndex);
+    // `files` is the file-set reader of the result `simulation` belongs to.
+    kvresVectorDataSet(ResFileSet& files, rxSimulation* simulation, rxDataType* dataType,
+                       const char* text, int32_t blockPosition, int32_t fileIndex);
     ~kvresVectorDataSet() override;
 
     bool ReadData(int option) override;
@@ -21,6 +24,7 @@ public:
     int32_t FileIndex() const { return fileIndex; }
 
 private:
+    ResFileSet& files;
     int32_t blockPosition;
     int32_t fileIndex;
 };

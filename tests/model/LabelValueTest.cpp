@@ -55,6 +55,9 @@ INSTANTIATE_TEST_SUITE_P(
         LabelCase{"t=1e39", kInf}, LabelCase{"t=-1e39", -kInf}, LabelCase{"t=1e400", kInf},
         LabelCase{"t=1e-50", 0.0f}, LabelCase{"t=1e-400", 0.0f},
         LabelCase{"t=3.4028235e38", 3.4028235e38f},
+        // Infinity spelled out, in any case; after a blank only with a sign.
+        LabelCase{"t=inf", kInf}, LabelCase{"t=-Infinity", -kInf}, LabelCase{"x -INF", -kInf},
+        LabelCase{"x inf", kNone},
         // Rounded once, straight to the nearest single: a number just above
         // the midpoint of 1 and the next single goes up, where a detour
         // through double would land on the midpoint and round to even.

@@ -8,6 +8,7 @@
 
 #include "ResWriter.h"
 #include "TempDir.h"
+#include "model/LabelValue.h"
 #include "model/kvresResult.h"
 #include "model/kvresSimulation.h"
 #include "rxSubcase.h"

@@ -6,7 +6,7 @@
 #include "TempDir.h"
 
 #include "fileio/Cray.h"
-#include "model/kvresResult.h"
+#include "model/LabelValue.h"
 
 #include "kvres/SyncLabel.h"
 #include "kvres/Writer.h"
