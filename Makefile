@@ -11,9 +11,10 @@ CMAKE_ARGS ?=
 all: build
 
 # Packages beyond the machine's standard set (CLI11; for the tool's tests
-# nlohmann-json and rsvg-convert), installed when missing.
+# nlohmann-json and rsvg-convert), installed when missing; every target's
+# packages are listed in scripts/install-deps.sh.
 deps:
-	@tools/install-deps.sh
+	@scripts/install-deps.sh build
 
 configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
@@ -33,7 +34,7 @@ run-examples:
 # The Python module's packages (headers, pybind11, numpy, pytest) are
 # installed when missing, before the build looks for them.
 python-deps:
-	@python/install-deps.sh
+	@scripts/install-deps.sh python
 
 test: python-deps
 	$(MAKE) --no-print-directory build
@@ -45,7 +46,7 @@ test: python-deps
 # checks against the Linux build in $(BUILD).
 WIN_BUILD ?= $(BUILD)-win
 test-windows: build
-	tools/windows/install-tools.sh
+	scripts/install-deps.sh windows
 	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
 	  -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DKVRES_HOST_BUILD_DIR=$(abspath $(BUILD)) $(CMAKE_ARGS)
 	cmake --build $(WIN_BUILD) -j $(JOBS)
@@ -66,7 +67,7 @@ test-sanitize: deps
 # pinned clang-format (installed when missing).
 CLANG_FORMAT ?= clang-format-14
 format-check:
-	@tools/install-format.sh
+	@scripts/install-deps.sh format
 	git ls-files '*.cpp' '*.h' | xargs $(CLANG_FORMAT) --dry-run -Werror
 
 # Speed targets are measured here, never in unit tests.
@@ -99,7 +100,7 @@ FUZZ_BUILD   = $(BUILD)-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?= series single_file label_number json_text scan_reference
 fuzz-build: deps
-	fuzz/install-tools.sh
+	scripts/install-deps.sh fuzz
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DKVRES_BUILD_FUZZ=ON -DKVRES_BUILD_TESTS=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS)) fuzz_seeds examples
@@ -112,7 +113,7 @@ fuzz-smoke fuzz: fuzz-build
 # Leaving the build tree (docs/install.md). The packaging tools (lintian,
 # dpkg-dev, zip, python3-build ...) are installed when missing.
 install-tools-packaging:
-	@tools/packaging/install-tools.sh
+	@scripts/install-deps.sh packaging
 
 # `cmake --install` into a temporary prefix, then a consumer project outside
 # the tree (find_package and pkg-config), the installed tool and module.
@@ -130,7 +131,7 @@ test-package: package
 # The Windows release kvres-<version>-win32.zip in $(WIN_BUILD) (built as
 # test-windows builds it), and its test under wine from an empty folder.
 package-windows: install-tools-packaging
-	tools/windows/install-tools.sh
+	scripts/install-deps.sh windows
 	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
 	  -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
 	cmake --build $(WIN_BUILD) -j $(JOBS) --target kvres_windows_zip

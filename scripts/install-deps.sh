@@ -1,30 +1,36 @@
 #!/usr/bin/env bash
-# Installs the packages the build and its tests need beyond the machine's
-# standard set, from Debian:
-#   libcli11-dev        CLI11 (header-only), kvres-tool's command line in the
-#                       Linux and the Windows build alike;
-#   nlohmann-json3-dev  nlohmann-json (header-only), which the tool's tests
-#                       parse its JSON output with;
-#   librsvg2-bin        rsvg-convert, which the tool's tests render the
-#                       history plot with;
-#   locales             the locale sources, from which the label tests build a
-#                       comma-decimal locale.
-# Idempotent: when everything is present it returns at once without touching apt.
+# Installs from Debian what a make target needs beyond the machine's standard
+# set, when it is missing (scripts/apt-install.sh):
+#   scripts/install-deps.sh GROUP...
+# build       libcli11-dev (kvres-tool's command line, Linux and Windows
+#             builds), nlohmann-json3-dev (the tool's tests parse its JSON),
+#             librsvg2-bin (rsvg-convert renders the history plot in the
+#             tests), locales (the label tests build a comma-decimal locale)
+# python      the Python module and its tests, for Debian's /usr/bin/python3:
+#             headers, pybind11, numpy, pytest, and xarray, dask,
+#             dask.distributed and netCDF4 for kvres.xarray
+# format      clang-format-14, the one pinned clang-format of format-check
+# fuzz        clang with libFuzzer and the sanitizer runtimes; nlohmann-json
+#             for the JSON-text target
+# windows     the i686 MinGW-w64 cross compiler, wine with its 32-bit part,
+#             the GoogleTest sources (built for the cross build)
+# packaging   dpkg-dev (dpkg-shlibdeps), lintian, zip, unzip, pkg-config (the
+#             install test's consumer), and python3-venv, -setuptools, -wheel,
+#             -pip and -build (pip install . and the wheel, on Debian's own
+#             build backend)
 set -euo pipefail
 
-missing=()
-[ -f /usr/include/CLI/CLI.hpp ] || missing+=(libcli11-dev)
-[ -f /usr/include/nlohmann/json.hpp ] || missing+=(nlohmann-json3-dev)
-command -v rsvg-convert >/dev/null 2>&1 || missing+=(librsvg2-bin)
-if [ "$(uname -s)" = Linux ] && [ ! -f /usr/share/i18n/locales/de_DE ]; then
-  missing+=(locales)
-fi
-
-if [ "${#missing[@]}" = 0 ]; then
-  exit 0
-fi
-
-"$(dirname "$0")/apt-install.sh" install-deps "${missing[@]}"
-[ -f /usr/include/CLI/CLI.hpp ] || { echo "install-deps: CLI11 still missing" >&2; exit 1; }
-[ -f /usr/include/nlohmann/json.hpp ] || { echo "install-deps: nlohmann-json still missing" >&2; exit 1; }
-command -v rsvg-convert >/dev/null 2>&1 || { echo "install-deps: rsvg-convert still missing" >&2; exit 1; }
+for group in "$@"; do
+  case $group in
+    build) packages=(libcli11-dev nlohmann-json3-dev librsvg2-bin locales) ;;
+    python) packages=(python3-dev pybind11-dev python3-numpy python3-pytest python3-xarray
+      python3-dask python3-distributed python3-netcdf4) ;;
+    format) packages=(clang-format-14) ;;
+    fuzz) packages=(clang libclang-rt-dev nlohmann-json3-dev) ;;
+    windows) packages=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 googletest) ;;
+    packaging) packages=(dpkg-dev lintian zip unzip pkg-config python3-venv python3-setuptools
+      python3-wheel python3-pip python3-build) ;;
+    *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
+  esac
+  "$(dirname "$0")/apt-install.sh" "install-deps $group" "${packages[@]}"
+done

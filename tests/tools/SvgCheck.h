@@ -75,7 +75,7 @@ inline bool WellFormedXml(const std::string& xml, std::string& problem) {
 // PNG came out. `problem` says what went wrong.
 inline bool RendersToPng(const std::string& svgPath, std::string& problem) {
     if (std::system("command -v rsvg-convert >/dev/null 2>&1") != 0) {
-        problem = "rsvg-convert is missing: tools/install-deps.sh (run by make test) installs "
+        problem = "rsvg-convert is missing: scripts/install-deps.sh (run by make test) installs "
                   "Debian's librsvg2-bin";
         return false;
     }
