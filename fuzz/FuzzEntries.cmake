@@ -18,13 +18,19 @@ if(NOT TARGET kvres_fuzz_entries)
     ${KVRES_FUZZ_DIR}/LabelNumberReference.cpp
     ${KVRES_FUZZ_DIR}/ResultWalk.cpp
     ${KVRES_FUZZ_DIR}/ScanReference.cpp
-    ${KVRES_FUZZ_DIR}/ScratchFolder.cpp
     ${KVRES_FUZZ_DIR}/SeriesInput.cpp
     # The plug-in's entry point, linked in directly: the series target takes
     # the host's road through it without loading a library.
     ${CMAKE_SOURCE_DIR}/plugin/ReaderEntry.cpp)
   target_include_directories(kvres_fuzz_entries PUBLIC ${KVRES_FUZZ_DIR})
-  target_link_libraries(kvres_fuzz_entries PUBLIC kvres_core)
+  if(NOT TARGET reswriter)
+    # The tests' support library (the .res writer, TempDir), which a build
+    # without the tests does not make.
+    add_library(reswriter STATIC ${CMAKE_SOURCE_DIR}/tests/support/ResWriter.cpp
+      ${CMAKE_SOURCE_DIR}/tests/support/TempDir.cpp)
+    target_include_directories(reswriter PUBLIC ${CMAKE_SOURCE_DIR}/tests/support)
+  endif()
+  target_link_libraries(kvres_fuzz_entries PUBLIC kvres_core reswriter)
   if(nlohmann_json_FOUND AND TARGET kvres_writers)
     # The tool's own JSON text functions, reached through JsonTextAdapter.
     target_sources(kvres_fuzz_entries PRIVATE

@@ -8,7 +8,7 @@
 // from both reads, and every data type's entity ids, bit for bit.
 #include "FuzzEntries.h"
 #include "ScanReference.h"
-#include "ScratchFolder.h"
+#include "TempDir.h"
 
 #include "model/kvresResult.h"
 
@@ -334,7 +334,7 @@ void CompareValues(rxSubcase& subcase, const ScanReference& reference) {
 } // namespace
 
 int ScanReferenceOneInput(const std::uint8_t* data, std::size_t size) {
-    static ScratchFolder folder;
+    static reswriter::TempDir folder(reswriter::TempDir::Place::MemoryWherePossible);
     static const std::string path = folder.File("input.res");
     if (size > 4096 || !folder.Put("input.res", data, size)) {
         return 0;

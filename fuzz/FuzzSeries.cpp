@@ -7,8 +7,8 @@
 #include "CountingAllocator.h"
 #include "FuzzEntries.h"
 #include "ResultWalk.h"
-#include "ScratchFolder.h"
 #include "SeriesInput.h"
+#include "TempDir.h"
 
 #include "plugin/ReaderExport.h"
 
@@ -28,7 +28,7 @@ const char* const kAllNames[] = {"run.res", "run0.res", "RUN0.RES", "run1.res", 
 
 // Lays the files of `input` out in `folder`, removing those it does not
 // name; the sizes of the largest file and of all files together.
-bool LayOut(ScratchFolder& folder, const SeriesInput& input, ResultWalkLimits& limits) {
+bool LayOut(reswriter::TempDir& folder, const SeriesInput& input, ResultWalkLimits& limits) {
     bool placed[SeriesInput::kMaxFiles] = {};
     for (std::size_t i = 0; i < input.files.size(); ++i) {
         const std::vector<std::uint8_t>& bytes = input.files[i];
@@ -55,7 +55,7 @@ bool LayOut(ScratchFolder& folder, const SeriesInput& input, ResultWalkLimits& l
 } // namespace
 
 int SeriesOneInput(const std::uint8_t* data, std::size_t size) {
-    static ScratchFolder folder;
+    static reswriter::TempDir folder(reswriter::TempDir::Place::MemoryWherePossible);
     const SeriesInput input = SeriesInput::Parse(data, size);
     ResultWalkLimits limits;
     if (!LayOut(folder, input, limits)) {

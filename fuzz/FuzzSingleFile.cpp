@@ -4,7 +4,7 @@
 // ResultWalk. Only the unchanged parts of the file are kept between inputs.
 #include "FuzzEntries.h"
 #include "ResultWalk.h"
-#include "ScratchFolder.h"
+#include "TempDir.h"
 
 #include "model/kvresResult.h"
 
@@ -13,7 +13,7 @@
 namespace kvresfuzz {
 
 int SingleFileOneInput(const std::uint8_t* data, std::size_t size) {
-    static ScratchFolder folder;
+    static reswriter::TempDir folder(reswriter::TempDir::Place::MemoryWherePossible);
     static const std::string path = folder.File("input.res");
     if (!folder.Put("input.res", data, size)) {
         return 0;

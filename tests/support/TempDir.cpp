@@ -2,21 +2,26 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <random>
 #include <stdexcept>
 #include <system_error>
 
 namespace reswriter {
 
-TempDir::TempDir() {
+TempDir::TempDir(Place place) {
     static std::atomic<unsigned> counter{0};
     std::random_device device;
-    const auto base = std::filesystem::temp_directory_path();
+    std::error_code error;
+    std::filesystem::path base = "/dev/shm";
+    if (place == Place::Disk || !std::filesystem::is_directory(base, error)) {
+        base = std::filesystem::temp_directory_path();
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
         const std::string name = "kvres-test-" + std::to_string(device()) + "-" +
                                  std::to_string(stamp) + "-" + std::to_string(counter++);
-        std::error_code error;
         if (std::filesystem::create_directory(base / name, error)) {
             path = base / name;
             return;
@@ -32,6 +37,36 @@ TempDir::~TempDir() {
 
 std::string TempDir::File(const std::string& name) const {
     return (path / name).generic_string();
+}
+
+bool TempDir::Put(const std::string& name, const std::uint8_t* data, std::size_t size) {
+    Written& known = written[name];
+    if (known.present && known.bytes.size() == size &&
+        (size == 0 || std::memcmp(known.bytes.data(), data, size) == 0)) {
+        return true;
+    }
+    known.present = false;
+    std::FILE* file = std::fopen(File(name).c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool whole = size == 0 || std::fwrite(data, 1, size, file) == size;
+    const bool closed = std::fclose(file) == 0;
+    if (!whole || !closed) {
+        return false;
+    }
+    known.bytes.assign(data, data + size);
+    known.present = true;
+    return true;
+}
+
+void TempDir::Remove(const std::string& name) {
+    auto known = written.find(name);
+    if (known == written.end() || !known->second.present) {
+        return;
+    }
+    std::remove(File(name).c_str());
+    known->second.present = false;
 }
 
 } // namespace reswriter
