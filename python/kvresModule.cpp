@@ -6,7 +6,7 @@
 // MemoryError), never as anything else.
 #include "BlockBuffers.h"
 #include "BlockValues.h"
-#include "ResultHandle.h"
+#include "LinkedPluginResult.h"
 #include "WriterBindings.h"
 #include "kvres/version.h"
 
@@ -274,16 +274,16 @@ class Result {
 public:
     Result(std::string path, py::object given, bool recognized)
         : path(std::move(path)), given(std::move(given)), recognized(recognized) {
-        std::unique_ptr<ResultHandle> opened;
+        std::unique_ptr<LinkedPluginResult> opened;
         {
             py::gil_scoped_release released;
-            opened = std::make_unique<ResultHandle>(this->path);
+            opened = std::make_unique<LinkedPluginResult>(this->path);
         }
         handle = std::move(opened);
     }
 
     void Close() {
-        std::unique_ptr<ResultHandle> closing;
+        std::unique_ptr<LinkedPluginResult> closing;
         {
             py::gil_scoped_release released;
             std::lock_guard<std::mutex> guard(mutex);
@@ -302,7 +302,7 @@ public:
     py::object Path() const { return given; }
 
     py::object Subcase() const {
-        std::unique_ptr<SubcaseInfo> info = WithHandle([](const ResultHandle& open) {
+        std::unique_ptr<SubcaseInfo> info = WithHandle([](const LinkedPluginResult& open) {
             std::unique_ptr<SubcaseInfo> found;
             if (rxSubcase* subcase = open.Subcase()) {
                 found = std::make_unique<SubcaseInfo>(
@@ -317,7 +317,7 @@ public:
     }
 
     std::vector<DataTypeInfo> DataTypes() const {
-        return WithHandle([](const ResultHandle& open) {
+        return WithHandle([](const LinkedPluginResult& open) {
             std::vector<DataTypeInfo> list;
             for (const rxDataType* type : open.DataTypes()) {
                 const auto& attributes = type->GetAttributes();
@@ -338,7 +338,7 @@ public:
             std::vector<float> sync;
             std::vector<std::string> labels;
         };
-        Table table = WithHandle([](const ResultHandle& open) {
+        Table table = WithHandle([](const LinkedPluginResult& open) {
             Table found;
             const int count = open.SimulationCount();
             for (int index = 0; index < count; ++index) {
@@ -361,9 +361,9 @@ public:
     }
 
     std::vector<SeriesFileInfo> Files() const {
-        return WithHandle([](const ResultHandle& open) {
+        return WithHandle([](const LinkedPluginResult& open) {
             std::vector<SeriesFileInfo> list;
-            for (ResultHandle::SeriesFile& file : open.SeriesFiles()) {
+            for (LinkedPluginResult::SeriesFile& file : open.SeriesFiles()) {
                 list.push_back({std::move(file.name),
                                 file.detected,
                                 std::move(file.title),
@@ -375,7 +375,7 @@ public:
     }
 
     std::vector<SimulationInfo> Simulations() const {
-        return WithHandle([](const ResultHandle& open) {
+        return WithHandle([](const LinkedPluginResult& open) {
             std::vector<SimulationInfo> list;
             const int count = open.SimulationCount();
             for (int index = 0; index < count; ++index) {
@@ -396,7 +396,7 @@ public:
         const long long wanted = SimulationArgument(sim);
         const ReadMode mode = ReadModeArgument(read);
         RawBlock raw = WithHandle(
-            [&](const ResultHandle& open) { return ReadBlock(open, name, wanted, mode); });
+            [&](const LinkedPluginResult& open) { return ReadBlock(open, name, wanted, mode); });
         return Arrays(std::move(raw));
     }
 
@@ -412,7 +412,7 @@ public:
         const long long wanted = SimulationArgument(sim);
         const Target target = TargetArguments(dataType, read, partGiven, idsGiven, outGiven, 0);
         return WithHandle(
-            [&](const ResultHandle& open) { return FillAligned(open, target, wanted, 0); });
+            [&](const LinkedPluginResult& open) { return FillAligned(open, target, wanted, 0); });
     }
 
     // ReadInto for the simulations start, start + 1, ... stop - 1 in one call,
@@ -433,7 +433,7 @@ public:
         }
         py::array_t<long long> answers(static_cast<py::ssize_t>(count));
         long long* answer = answers.mutable_data();
-        WithHandle([&](const ResultHandle& open) {
+        WithHandle([&](const LinkedPluginResult& open) {
             // Blocks of one file, mostly: opened (and its encoding detected)
             // once, closed at the end.
             ResFileSet::Hold hold(*open.Files());
@@ -447,8 +447,9 @@ public:
 
     py::array EntityIds(const py::object& dataType) const {
         const std::string name = DataTypeArgument(dataType);
-        const std::vector<int32_t> ids = WithHandle(
-            [&](const ResultHandle& open) { return open.EntityIds(FindDataType(open, name)); });
+        const std::vector<int32_t> ids = WithHandle([&](const LinkedPluginResult& open) {
+            return open.EntityIds(FindDataType(open, name));
+        });
         py::array_t<int32_t> array(static_cast<py::ssize_t>(ids.size()));
         if (!ids.empty()) {
             std::memcpy(array.mutable_data(), ids.data(), ids.size() * sizeof(int32_t));
@@ -461,7 +462,7 @@ public:
         const std::string name = DataTypeArgument(dataType);
         const int32_t entity = EntityArgument(entityGiven);
         const ReadMode mode = ReadModeArgument(read);
-        RawHistory raw = WithHandle([&](const ResultHandle& open) {
+        RawHistory raw = WithHandle([&](const LinkedPluginResult& open) {
             rxDataType& type = FindDataType(open, name);
             RawHistory history;
             history.dataType = type.GetName();
@@ -479,7 +480,7 @@ public:
                 if (simulation != nullptr) {
                     history.sync[static_cast<std::size_t>(index)] = simulation->GetSyncValue();
                 }
-                ResultHandle::Block block;
+                LinkedPluginResult::Block block;
                 if (!open.FindBlock(type, simulation, block)) {
                     continue;
                 }
@@ -594,7 +595,7 @@ private:
     }
 
     // One block of ReadInto, into the `slot`-th block of the target's out.
-    long long FillAligned(const ResultHandle& open, const Target& target, long long wanted,
+    long long FillAligned(const LinkedPluginResult& open, const Target& target, long long wanted,
                           long long slot) const {
         const std::string& name = target.name;
         const ReadMode mode = target.mode;
@@ -694,9 +695,10 @@ private:
     // released. `work` must not touch Python; it reports failures by
     // throwing a Problem, raised here once the GIL is back.
     template <class Work>
-    auto WithHandle(Work&& work) const -> decltype(work(std::declval<const ResultHandle&>())) {
+    auto WithHandle(Work&& work) const
+        -> decltype(work(std::declval<const LinkedPluginResult&>())) {
         std::unique_ptr<Problem> problem;
-        using Answer = decltype(work(std::declval<const ResultHandle&>()));
+        using Answer = decltype(work(std::declval<const LinkedPluginResult&>()));
         Answer answer{};
         {
             py::gil_scoped_release released;
@@ -720,13 +722,14 @@ private:
 
     // Reads the block of `name` in simulation `wanted` into memory the
     // arrays will view; throws a Problem for what the caller named wrongly.
-    static RawBlock ReadBlock(const ResultHandle& open, const std::string& name, long long wanted,
-                              ReadMode mode, std::vector<int32_t>* scratch = nullptr) {
+    static RawBlock ReadBlock(const LinkedPluginResult& open, const std::string& name,
+                              long long wanted, ReadMode mode,
+                              std::vector<int32_t>* scratch = nullptr) {
         rxDataType& type = FindDataType(open, name);
         const int index = SimulationIndex(open, wanted);
         RawBlock block;
         block.complexRead = IsComplexRead(open, mode);
-        ResultHandle::Block where;
+        LinkedPluginResult::Block where;
         if (!open.FindBlock(type, open.Simulation(index), where)) {
             throw Problem{PyExc_LookupError, "data type '" + std::string(type.GetName()) +
                                                  "' has no values in simulation " +
@@ -769,7 +772,7 @@ private:
         return block;
     }
 
-    static rxDataType& FindDataType(const ResultHandle& open, const std::string& name) {
+    static rxDataType& FindDataType(const LinkedPluginResult& open, const std::string& name) {
         if (rxDataType* type = open.FindDataType(name)) {
             return *type;
         }
@@ -781,7 +784,7 @@ private:
                                           (known.empty() ? std::string("none") : known)};
     }
 
-    static int SimulationIndex(const ResultHandle& open, long long index) {
+    static int SimulationIndex(const LinkedPluginResult& open, long long index) {
         const long long count = open.SimulationCount();
         if (index < 0) {
             index += count;
@@ -793,7 +796,7 @@ private:
         return static_cast<int>(index);
     }
 
-    static bool IsComplexRead(const ResultHandle& open, ReadMode mode) {
+    static bool IsComplexRead(const LinkedPluginResult& open, ReadMode mode) {
         return mode == ReadMode::Auto ? open.IsComplex() : mode == ReadMode::Complex;
     }
 
@@ -842,11 +845,11 @@ private:
 
     // The form the values of `type` take in every simulation: the first
     // block's shape, else the data type's own format.
-    static BlockValues::Form HistoryForm(const ResultHandle& open, const rxDataType& type,
+    static BlockValues::Form HistoryForm(const LinkedPluginResult& open, const rxDataType& type,
                                          bool complexRead) {
         const int count = open.SimulationCount();
         for (int index = 0; index < count; ++index) {
-            ResultHandle::Block block;
+            LinkedPluginResult::Block block;
             if (open.FindBlock(type, open.Simulation(index), block)) {
                 return BlockValues::FormOf(block.shape, complexRead);
             }
@@ -891,7 +894,7 @@ private:
     py::object given;
     bool recognized;
     mutable std::mutex mutex;
-    std::unique_ptr<ResultHandle> handle;
+    std::unique_ptr<LinkedPluginResult> handle;
     // ReadInto's block buffer, reused under the lock: as large as the largest
     // block read into an array so far.
     mutable std::vector<int32_t> scratch;
@@ -1086,13 +1089,13 @@ PYBIND11_MODULE(_kvres, m) {
             bool recognized = false;
             {
                 py::gil_scoped_release released;
-                recognized = ResultHandle::Identify(bytes);
+                recognized = LinkedPluginResult::Identify(bytes);
             }
             if (!recognized && !force) {
                 std::string why;
                 {
                     py::gil_scoped_release released;
-                    why = ResultHandle::WhyNotRecognized(bytes);
+                    why = LinkedPluginResult::WhyNotRecognized(bytes);
                 }
                 Raise(notRecognized.ptr(), bytes + ": not a .res result file (" + why +
                                                "); open(..., force=True) reads it anyway");

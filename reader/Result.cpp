@@ -1,10 +1,10 @@
-// kvres::Result and kvres::open: the public read API on ResultHandle and
+// kvres::Result and kvres::open: the public read API on LinkedPluginResult and
 // BlockValues, the same two classes the Python module reads through, so the
 // two answer alike. Argument checks and their messages follow the module's.
 #include "kvres/Result.h"
 
 #include "BlockValues.h"
-#include "ResultHandle.h"
+#include "LinkedPluginResult.h"
 
 #include "rxDataType.h"
 #include "rxSimulation.h"
@@ -32,7 +32,7 @@ NoValuesError::~NoValuesError() = default;
 struct Result::State {
     std::string path;
     bool recognized = false;
-    std::unique_ptr<ResultHandle> handle;
+    std::unique_ptr<LinkedPluginResult> handle;
 };
 
 namespace {
@@ -59,7 +59,7 @@ void CheckReadable(const std::string& path) {
     }
 }
 
-rxDataType& FindType(const ResultHandle& open, const std::string& name) {
+rxDataType& FindType(const LinkedPluginResult& open, const std::string& name) {
     if (rxDataType* type = open.FindDataType(name)) {
         return *type;
     }
@@ -71,7 +71,7 @@ rxDataType& FindType(const ResultHandle& open, const std::string& name) {
                                 (known.empty() ? std::string("none") : known));
 }
 
-int SimulationIndex(const ResultHandle& open, int given) {
+int SimulationIndex(const LinkedPluginResult& open, int given) {
     const long long count = open.SimulationCount();
     long long index = given;
     if (index < 0) {
@@ -104,12 +104,12 @@ Result open(const std::string& path, bool force) {
     CheckReadable(path);
     auto state = std::make_unique<Result::State>();
     state->path = path;
-    state->recognized = ResultHandle::Identify(path);
+    state->recognized = LinkedPluginResult::Identify(path);
     if (!state->recognized && !force) {
         throw NotRecognizedError(path + ": not a .res result file (its title differs); "
                                         "open(path, true) reads it anyway");
     }
-    state->handle = std::make_unique<ResultHandle>(path);
+    state->handle = std::make_unique<LinkedPluginResult>(path);
     return Result(std::move(state));
 }
 
@@ -145,7 +145,7 @@ const Result::State& Result::Open() const {
 }
 
 Subcase Result::subcase() const {
-    const ResultHandle& open = *Open().handle;
+    const LinkedPluginResult& open = *Open().handle;
     Subcase answer;
     if (const rxSubcase* found = open.Subcase()) {
         answer.id = found->GetID();
@@ -172,7 +172,7 @@ std::vector<DataType> Result::dataTypes() const {
 }
 
 std::vector<Simulation> Result::simulations() const {
-    const ResultHandle& open = *Open().handle;
+    const LinkedPluginResult& open = *Open().handle;
     std::vector<Simulation> list;
     const int count = open.SimulationCount();
     for (int index = 0; index < count; ++index) {
@@ -185,11 +185,11 @@ std::vector<Simulation> Result::simulations() const {
 }
 
 DataSet Result::read(const std::string& dataType, int simulation, ReadMode mode) const {
-    const ResultHandle& open = *Open().handle;
+    const LinkedPluginResult& open = *Open().handle;
     rxDataType& type = FindType(open, dataType);
     const bool complexRead = mode == ReadMode::Auto ? open.IsComplex() : mode == ReadMode::Complex;
     const int index = SimulationIndex(open, simulation);
-    ResultHandle::Block block;
+    LinkedPluginResult::Block block;
     if (!open.FindBlock(type, open.Simulation(index), block)) {
         throw NoValuesError("data type '" + dataType + "' has no values in simulation " +
                             std::to_string(index));
@@ -213,7 +213,7 @@ DataSet Result::read(const std::string& dataType, int simulation, ReadMode mode)
 }
 
 std::vector<int32_t> Result::entityIds(const std::string& dataType) const {
-    const ResultHandle& open = *Open().handle;
+    const LinkedPluginResult& open = *Open().handle;
     return open.EntityIds(FindType(open, dataType));
 }
 

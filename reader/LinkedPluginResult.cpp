@@ -1,4 +1,4 @@
-#include "ResultHandle.h"
+#include "LinkedPluginResult.h"
 
 #include "fileio/ResFile.h"
 #include "fileio/ResFileSet.h"
@@ -42,11 +42,11 @@ constexpr int kEntityIdOption = 0;
 
 } // namespace
 
-bool ResultHandle::Identify(const std::string& path) {
+bool LinkedPluginResult::Identify(const std::string& path) {
     return Record().identifyFile(path.c_str());
 }
 
-std::string ResultHandle::WhyNotRecognized(const std::string& path) {
+std::string LinkedPluginResult::WhyNotRecognized(const std::string& path) {
     std::string problem;
     std::FILE* file = ResFile::OpenRegular(path, &problem);
     if (file == nullptr) {
@@ -71,7 +71,7 @@ std::string ResultHandle::WhyNotRecognized(const std::string& path) {
     return "the identification declined it";
 }
 
-ResultHandle::ResultHandle(const std::string& path) {
+LinkedPluginResult::LinkedPluginResult(const std::string& path) {
     rxResult* created = Record().createResult(path.c_str(), rxAllocator::Default());
     result = dynamic_cast<kvresResult*>(created);
     if (result == nullptr) {
@@ -99,11 +99,11 @@ ResultHandle::ResultHandle(const std::string& path) {
     }
 }
 
-ResultHandle::~ResultHandle() {
+LinkedPluginResult::~LinkedPluginResult() {
     Close();
 }
 
-void ResultHandle::Close() {
+void LinkedPluginResult::Close() {
     dataTypes.clear();
     subcase = nullptr;
     if (result != nullptr) {
@@ -112,7 +112,7 @@ void ResultHandle::Close() {
     }
 }
 
-rxDataType* ResultHandle::FindDataType(const std::string& name) const {
+rxDataType* LinkedPluginResult::FindDataType(const std::string& name) const {
     for (rxDataType* type : dataTypes) {
         if (name == type->GetName()) {
             return type;
@@ -121,20 +121,20 @@ rxDataType* ResultHandle::FindDataType(const std::string& name) const {
     return nullptr;
 }
 
-int ResultHandle::SimulationCount() const {
+int LinkedPluginResult::SimulationCount() const {
     return subcase != nullptr ? subcase->GetNumSimulations() : 0;
 }
 
-rxSimulation* ResultHandle::Simulation(int index) const {
+rxSimulation* LinkedPluginResult::Simulation(int index) const {
     return subcase != nullptr ? subcase->GetSimulation(index) : nullptr;
 }
 
-bool ResultHandle::IsComplex() const {
+bool LinkedPluginResult::IsComplex() const {
     return subcase != nullptr && subcase->GetSubcaseType() == 1;
 }
 
-bool ResultHandle::FindBlock(const rxDataType& dataType, const rxSimulation* simulation,
-                             Block& block) const {
+bool LinkedPluginResult::FindBlock(const rxDataType& dataType, const rxSimulation* simulation,
+                                   Block& block) const {
     if (result == nullptr || simulation == nullptr) {
         return false;
     }
@@ -148,7 +148,7 @@ bool ResultHandle::FindBlock(const rxDataType& dataType, const rxSimulation* sim
     return block.shape.form != DataSetShape::None;
 }
 
-int32_t ResultHandle::Kind(const rxDataType& dataType) const {
+int32_t LinkedPluginResult::Kind(const rxDataType& dataType) const {
     const DataTypeEntry* entry =
         result != nullptr ? result->FindDataType(dataType.GetName()) : nullptr;
     return entry != nullptr ? entry->Kind() : -1;
@@ -190,7 +190,7 @@ std::string FieldText(const char* bytes, int width) {
 
 } // namespace
 
-std::vector<ResultHandle::SeriesFile> ResultHandle::SeriesFiles() const {
+std::vector<LinkedPluginResult::SeriesFile> LinkedPluginResult::SeriesFiles() const {
     std::vector<SeriesFile> list;
     ResFileSet* files = Files();
     if (files == nullptr) {
@@ -217,11 +217,11 @@ std::vector<ResultHandle::SeriesFile> ResultHandle::SeriesFiles() const {
     return list;
 }
 
-ResFileSet* ResultHandle::Files() const {
+ResFileSet* LinkedPluginResult::Files() const {
     return result != nullptr ? result->GetFileSet() : nullptr;
 }
 
-std::vector<int32_t> ResultHandle::EntityIds(rxDataType& dataType) const {
+std::vector<int32_t> LinkedPluginResult::EntityIds(rxDataType& dataType) const {
     IdCollector collector;
     if (subcase != nullptr) {
         subcase->ReadEntityIDs(&dataType, kEntityIdOption, &collector);

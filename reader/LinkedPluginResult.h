@@ -1,4 +1,4 @@
-// ResultHandle: one result opened the way a host opens it. The plug-in's
+// LinkedPluginResult: one result opened the way a host opens it. The plug-in's
 // entry point (linked in) fills a reader record; its identification callback
 // judges the file and its creation callback makes the result with the host
 // library's default allocator. The handle then runs the structure scan and
@@ -21,7 +21,7 @@ class rxDataType;
 class rxSimulation;
 class rxSubcase;
 
-class ResultHandle {
+class LinkedPluginResult {
 public:
     // Where one data type's block lies in one simulation and how its data
     // set reads it.
@@ -50,10 +50,10 @@ public:
     static std::string WhyNotRecognized(const std::string& path);
     // Creates and scans the result of `path`. Throws std::bad_alloc when the
     // creation callback gives no result.
-    explicit ResultHandle(const std::string& path);
-    ~ResultHandle();
-    ResultHandle(const ResultHandle&) = delete;
-    ResultHandle& operator=(const ResultHandle&) = delete;
+    explicit LinkedPluginResult(const std::string& path);
+    ~LinkedPluginResult();
+    LinkedPluginResult(const LinkedPluginResult&) = delete;
+    LinkedPluginResult& operator=(const LinkedPluginResult&) = delete;
 
     // Releases the result; everything below then answers as for an empty one.
     void Close();
