@@ -16,7 +16,7 @@ if(NOT TARGET kvres_fuzz_entries)
     ${KVRES_FUZZ_DIR}/FuzzSeries.cpp
     ${KVRES_FUZZ_DIR}/FuzzSingleFile.cpp
     ${KVRES_FUZZ_DIR}/LabelNumberReference.cpp
-    ${KVRES_FUZZ_DIR}/ResultWalk.cpp
+    ${KVRES_FUZZ_DIR}/ReaderPromises.cpp
     ${KVRES_FUZZ_DIR}/ScanReference.cpp
     ${KVRES_FUZZ_DIR}/SeriesInput.cpp
     # The plug-in's entry point, linked in directly: the series target takes

@@ -6,7 +6,7 @@
 // and the releases. Afterwards the allocator must have every block back.
 #include "CountingAllocator.h"
 #include "FuzzEntries.h"
-#include "ResultWalk.h"
+#include "ReaderPromises.h"
 #include "SeriesInput.h"
 #include "TempDir.h"
 
@@ -28,7 +28,7 @@ const char* const kAllNames[] = {"run.res", "run0.res", "RUN0.RES", "run1.res", 
 
 // Lays the files of `input` out in `folder`, removing those it does not
 // name; the sizes of the largest file and of all files together.
-bool LayOut(reswriter::TempDir& folder, const SeriesInput& input, ResultWalkLimits& limits) {
+bool LayOut(reswriter::TempDir& folder, const SeriesInput& input, ReaderPromiseLimits& limits) {
     bool placed[SeriesInput::kMaxFiles] = {};
     for (std::size_t i = 0; i < input.files.size(); ++i) {
         const std::vector<std::uint8_t>& bytes = input.files[i];
@@ -57,7 +57,7 @@ bool LayOut(reswriter::TempDir& folder, const SeriesInput& input, ResultWalkLimi
 int SeriesOneInput(const std::uint8_t* data, std::size_t size) {
     static reswriter::TempDir folder(reswriter::TempDir::Place::MemoryWherePossible);
     const SeriesInput input = SeriesInput::Parse(data, size);
-    ResultWalkLimits limits;
+    ReaderPromiseLimits limits;
     if (!LayOut(folder, input, limits)) {
         return 0;
     }
@@ -75,7 +75,7 @@ int SeriesOneInput(const std::uint8_t* data, std::size_t size) {
     {
         rxResult* result = record.createResult(path.c_str(), &allocator);
         if (result != nullptr) {
-            WalkResult(result, limits);
+            CheckReaderPromises(result, limits);
             result->Release();
         }
     }

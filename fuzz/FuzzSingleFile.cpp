@@ -1,9 +1,9 @@
 // The single-file target: an input is one .res file in a private
 // memory-backed folder, opened as a result; the scan, the data types, their
 // entity ids and both reads of every data set run on it, with the checks of
-// ResultWalk. Only the unchanged parts of the file are kept between inputs.
+// ReaderPromises. Only the unchanged parts of the file are kept between inputs.
 #include "FuzzEntries.h"
-#include "ResultWalk.h"
+#include "ReaderPromises.h"
 #include "TempDir.h"
 
 #include "model/kvresResult.h"
@@ -18,12 +18,12 @@ int SingleFileOneInput(const std::uint8_t* data, std::size_t size) {
     if (!folder.Put("input.res", data, size)) {
         return 0;
     }
-    ResultWalkLimits limits;
+    ReaderPromiseLimits limits;
     limits.largestFile = static_cast<std::int64_t>(size);
     limits.allFiles = static_cast<std::int64_t>(size);
     kvresResult* result = new kvresResult(path.c_str());
     if (result != nullptr) {
-        WalkResult(result, limits);
+        CheckReaderPromises(result, limits);
         result->Release();
     }
     return 0;

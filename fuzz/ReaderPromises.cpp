@@ -1,4 +1,4 @@
-#include "ResultWalk.h"
+#include "ReaderPromises.h"
 
 #include "FuzzEntries.h"
 
@@ -41,7 +41,7 @@ public:
     std::int64_t ids = 0;
 };
 
-void CheckDelivery(const rxDataSet& set, const ResultWalkLimits& limits) {
+void CheckDelivery(const rxDataSet& set, const ReaderPromiseLimits& limits) {
     const std::int64_t reserved = set.ReservedCount();
     const std::size_t ids = set.EntityIDs().size();
     const std::size_t values = set.ScalarValues().size() + set.VectorValues().size() +
@@ -54,7 +54,7 @@ void CheckDelivery(const rxDataSet& set, const ResultWalkLimits& limits) {
     Check(values == ids, "data set: entities and values do not pair up");
 }
 
-void WalkSubcase(rxSubcase* subcase, const ResultWalkLimits& limits) {
+void WalkSubcase(rxSubcase* subcase, const ReaderPromiseLimits& limits) {
     subcase->GetSubcaseType();
     subcase->ReadDataTypes();
     const int types = subcase->GetNumDataTypes();
@@ -98,7 +98,7 @@ void WalkSubcase(rxSubcase* subcase, const ResultWalkLimits& limits) {
 
 } // namespace
 
-void WalkResult(rxResult* result, const ResultWalkLimits& limits) {
+void CheckReaderPromises(rxResult* result, const ReaderPromiseLimits& limits) {
     const int subcases = result->GetNumSubcases();
     Check(subcases >= 0, "scan: a negative number of subcases");
     for (int i = 0; i < subcases && i < 4; ++i) {

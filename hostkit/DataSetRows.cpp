@@ -1,6 +1,6 @@
-#include "DataSetValues.h"
+#include "DataSetRows.h"
 
-DataSetValues::DataSetValues(const rxDataSet& dataSet, bool complexRead)
+DataSetRows::DataSetRows(const rxDataSet& dataSet, bool complexRead)
     : dataSet(dataSet),
       layout(LayoutFor(dataSet.GetFormat() == rxDataSet::Vector ? 2 : 1, complexRead)) {
     if (CountOf(layout) != 0) {
@@ -15,11 +15,11 @@ DataSetValues::DataSetValues(const rxDataSet& dataSet, bool complexRead)
     }
 }
 
-std::size_t DataSetValues::Count() const {
+std::size_t DataSetRows::Count() const {
     return CountOf(layout);
 }
 
-std::size_t DataSetValues::CountOf(Layout candidate) const {
+std::size_t DataSetRows::CountOf(Layout candidate) const {
     switch (candidate) {
     case Layout::RealScalar:
         return dataSet.ScalarValues().size();
@@ -33,7 +33,7 @@ std::size_t DataSetValues::CountOf(Layout candidate) const {
     return 0;
 }
 
-void DataSetValues::Row(std::size_t index, float* row) const {
+void DataSetRows::Row(std::size_t index, float* row) const {
     switch (layout) {
     case Layout::RealScalar:
         row[0] = dataSet.ScalarValues()[index];
@@ -64,7 +64,7 @@ void DataSetValues::Row(std::size_t index, float* row) const {
     }
 }
 
-int DataSetValues::WidthOf(Layout layout) {
+int DataSetRows::WidthOf(Layout layout) {
     switch (layout) {
     case Layout::RealScalar:
         return 1;
@@ -78,14 +78,14 @@ int DataSetValues::WidthOf(Layout layout) {
     return 1;
 }
 
-DataSetValues::Layout DataSetValues::LayoutFor(int format, bool complexRead) {
+DataSetRows::Layout DataSetRows::LayoutFor(int format, bool complexRead) {
     if (format == rxDataSet::Vector) {
         return complexRead ? Layout::ComplexVector : Layout::RealVector;
     }
     return complexRead ? Layout::ComplexScalar : Layout::RealScalar;
 }
 
-const char* const* DataSetValues::ColumnNames(Layout layout) {
+const char* const* DataSetRows::ColumnNames(Layout layout) {
     static const char* const realScalar[] = {"value"};
     static const char* const complexScalar[] = {"magnitude", "phase"};
     static const char* const realVector[] = {"x", "y", "z"};

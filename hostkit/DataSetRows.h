@@ -1,4 +1,4 @@
-// DataSetValues: the values a data set's host base received in one read, seen
+// DataSetRows: the values a data set's host base received in one read, seen
 // as rows of 1, 2, 3 or 6 floats: a real scalar, a complex scalar (magnitude,
 // phase), a real vector (x, y, z) or a complex vector (magnitudes x, y, z,
 // then phases x, y, z). The layout follows the read that was called and the
@@ -11,11 +11,11 @@
 
 #include <cstddef>
 
-class DataSetValues {
+class DataSetRows {
 public:
     enum class Layout { RealScalar, ComplexScalar, RealVector, ComplexVector };
 
-    DataSetValues(const rxDataSet& dataSet, bool complexRead);
+    DataSetRows(const rxDataSet& dataSet, bool complexRead);
 
     Layout GetLayout() const { return layout; }
     // Floats per row: 1, 2, 3 or 6.

@@ -1,4 +1,4 @@
-// DumpSink: what receives a dump as ResultWalker produces it, in document
+// DumpSink: what receives a dump as SelectionDumper produces it, in document
 // order: the result, then per subcase its simulations and per simulation the
 // data sets that were read. The JSON, CSV and text writers implement it. A
 // sink writes; it neither reads files nor calls the plug-in.

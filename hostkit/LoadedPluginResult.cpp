@@ -1,4 +1,4 @@
-#include "ResultSession.h"
+#include "LoadedPluginResult.h"
 
 #include "Platform.h"
 
@@ -11,13 +11,13 @@
 #include <cstdio>
 #include <cstring>
 
-ResultSession::~ResultSession() {
+LoadedPluginResult::~LoadedPluginResult() {
     if (result != nullptr) {
         result->Release();
     }
 }
 
-std::string ResultSession::Unreadable(const std::string& path) {
+std::string LoadedPluginResult::Unreadable(const std::string& path) {
     // Only a regular file is read, and asking never waits (a FIFO would).
     std::string problem;
     std::FILE* file = ResFile::OpenRegular(path, &problem);
@@ -32,7 +32,7 @@ std::string ResultSession::Unreadable(const std::string& path) {
     return problem;
 }
 
-std::string ResultSession::DefaultPluginPath() {
+std::string LoadedPluginResult::DefaultPluginPath() {
     std::string folder = platform::ExecutableDirectory();
     if (folder.empty()) {
         folder = ".";
@@ -53,8 +53,8 @@ std::string ResultSession::DefaultPluginPath() {
     return beside;
 }
 
-bool ResultSession::Open(const std::string& file, const std::string& pluginPath, bool force,
-                         std::string& error) {
+bool LoadedPluginResult::Open(const std::string& file, const std::string& pluginPath, bool force,
+                              std::string& error) {
     const std::string unreadable = Unreadable(file);
     if (!unreadable.empty()) {
         failure = Failure::File;

@@ -1,9 +1,9 @@
-// ResultSession: one result opened the way a post-processing host opens it:
-// the file checked for readability, the plug-in loaded (from beside the
-// executable unless a path is given), its identification callback asked, and
-// the result created through its creation callback with the default
-// allocator. It owns the plug-in and the result's reference and releases the
-// result before the library. It reads no structure and writes nothing.
+// LoadedPluginResult: one result opened through the plug-in loaded at run
+// time, the way a post-processing host opens it: the file checked for readability, the plug-in
+// loaded (from beside the executable unless a path is given), its identification callback asked,
+// and the result created through its creation callback with the default allocator. It owns the
+// plug-in and the result's reference and releases the result before the library. It reads no
+// structure and writes nothing.
 #pragma once
 
 #include "ReaderPlugin.h"
@@ -13,16 +13,16 @@
 
 class rxResult;
 
-class ResultSession {
+class LoadedPluginResult {
 public:
     // Why Open failed: the file itself (missing, unreadable, not recognised)
     // or the plug-in (not loadable, no result created).
     enum class Failure { None, File, Plugin };
 
-    ResultSession() = default;
-    ~ResultSession();
-    ResultSession(const ResultSession&) = delete;
-    ResultSession& operator=(const ResultSession&) = delete;
+    LoadedPluginResult() = default;
+    ~LoadedPluginResult();
+    LoadedPluginResult(const LoadedPluginResult&) = delete;
+    LoadedPluginResult& operator=(const LoadedPluginResult&) = delete;
 
     // Opens `file` with the plug-in at `pluginPath` (empty: beside the
     // executable; a bare name: in the current folder). A file the plug-in

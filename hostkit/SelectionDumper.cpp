@@ -1,4 +1,4 @@
-#include "ResultWalker.h"
+#include "SelectionDumper.h"
 
 #include "DataSetReference.h"
 #include "DumpSink.h"
@@ -22,15 +22,15 @@ constexpr int kEntityIdOption = 0;
 
 } // namespace
 
-ResultWalker::ResultWalker(rxResult& result, const ResultSelection& options)
+SelectionDumper::SelectionDumper(rxResult& result, const ResultSelection& options)
     : result(result), options(options) {}
 
-bool ResultWalker::IsSelected(const std::string& name) const {
+bool SelectionDumper::IsSelected(const std::string& name) const {
     return options.types.empty() ||
            std::find(options.types.begin(), options.types.end(), name) != options.types.end();
 }
 
-bool ResultWalker::Prepare(std::string& error) {
+bool SelectionDumper::Prepare(std::string& error) {
     entries.clear();
     summaries.clear();
     std::vector<std::string> typesFound;
@@ -104,7 +104,7 @@ bool ResultWalker::Prepare(std::string& error) {
     return true;
 }
 
-std::vector<SimulationSummary> ResultWalker::Simulations(std::size_t subcase) const {
+std::vector<SimulationSummary> SelectionDumper::Simulations(std::size_t subcase) const {
     std::vector<SimulationSummary> list;
     rxSubcase* owner = entries.at(subcase).subcase;
     const int count = owner->GetNumSimulations();
@@ -119,7 +119,7 @@ std::vector<SimulationSummary> ResultWalker::Simulations(std::size_t subcase) co
     return list;
 }
 
-std::vector<int> ResultWalker::SimulationsWithValues(std::size_t subcase) const {
+std::vector<int> SelectionDumper::SimulationsWithValues(std::size_t subcase) const {
     const SubcaseEntry& entry = entries.at(subcase);
     std::vector<int> counts(entry.dataTypes.size(), 0);
     const int simulationCount = entry.subcase->GetNumSimulations();
@@ -138,8 +138,8 @@ std::vector<int> ResultWalker::SimulationsWithValues(std::size_t subcase) const 
     return counts;
 }
 
-bool ResultWalker::Dump(DumpSink& sink, const std::string& file, bool recognized,
-                        WalkProgress& progress) const {
+bool SelectionDumper::Dump(DumpSink& sink, const std::string& file, bool recognized,
+                           WalkProgress& progress) const {
     bool allRead = true;
     long total = 0;
     for (const SubcaseEntry& entry : entries) {

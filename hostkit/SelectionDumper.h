@@ -1,10 +1,9 @@
-// ResultWalker: drives one result through the host library's operations, as
-// a post-processing host does. Prepare asks every subcase for its data types
-// (ReadDataTypes, once) and, if wanted, their entity ids, and checks the
-// selection of data types and simulations; Dump then asks each selected
-// simulation for each selected data type's data set (ReadDataSet), reads it
-// (ReadData or ReadComplexData), hands it to a DumpSink and releases it.
-// It does not own the result and does not write anything itself.
+// SelectionDumper: reads the selected data sets of one result through the
+// host library's operations, as a post-processing host does. Prepare asks every subcase for its
+// data types (ReadDataTypes, once) and, if wanted, their entity ids, and checks the selection of
+// data types and simulations; Dump then asks each selected simulation for each selected data type's
+// data set (ReadDataSet), reads it (ReadData or ReadComplexData), hands it to a DumpSink and
+// releases it. It does not own the result and does not write anything itself.
 #pragma once
 
 #include "ResultSelection.h"
@@ -20,9 +19,9 @@ class rxDataType;
 class rxResult;
 class rxSubcase;
 
-class ResultWalker {
+class SelectionDumper {
 public:
-    ResultWalker(rxResult& result, const ResultSelection& selection);
+    SelectionDumper(rxResult& result, const ResultSelection& selection);
 
     // Reads the structure. Returns false and sets `error` when a selected
     // data type or simulation does not exist.

@@ -69,7 +69,8 @@ struct SimulationInfo {
     float sync = 0.0f;
 };
 
-struct DataSetValues {
+// kvres.DataSet: one data type's ids and values in one simulation, as numpy arrays.
+struct DataSetArrays {
     std::string dataType;
     int simulation = 0;
     std::string read;
@@ -390,7 +391,7 @@ public:
         });
     }
 
-    DataSetValues Read(const py::object& dataType, const py::object& sim,
+    DataSetArrays Read(const py::object& dataType, const py::object& sim,
                        const py::object& read) const {
         const std::string name = DataTypeArgument(dataType);
         const long long wanted = SimulationArgument(sim);
@@ -802,7 +803,7 @@ private:
 
     // The numpy arrays of a block read: views of its storage, which a
     // capsule owns and the arrays keep alive.
-    static DataSetValues Arrays(RawBlock raw) {
+    static DataSetArrays Arrays(RawBlock raw) {
         const py::ssize_t readable = raw.readable;
         int32_t* memory = raw.storage.get();
         py::capsule owner(
@@ -826,7 +827,7 @@ private:
             floats = py::array(py::dtype::of<float>(), shape, {},
                                reinterpret_cast<float*>(memory + readable), owner);
         }
-        DataSetValues set;
+        DataSetArrays set;
         set.dataType = raw.dataType;
         set.simulation = raw.simulation;
         set.read = raw.complexRead ? "complex" : "real";
@@ -981,19 +982,19 @@ PYBIND11_MODULE(_kvres, m) {
                    " sync=" + py::repr(py::float_(s.sync)).cast<std::string>() + ">";
         });
 
-    py::class_<DataSetValues>(m, "DataSet", "The values of one data type in one simulation.")
-        .def_property_readonly("data_type", [](const DataSetValues& d) { return Text(d.dataType); })
-        .def_readonly("simulation", &DataSetValues::simulation)
-        .def_readonly("read", &DataSetValues::read, "'real' or 'complex'")
-        .def_readonly("ids", &DataSetValues::ids, "int32 entity ids, shape (n,)")
-        .def_readonly("values", &DataSetValues::values,
+    py::class_<DataSetArrays>(m, "DataSet", "The values of one data type in one simulation.")
+        .def_property_readonly("data_type", [](const DataSetArrays& d) { return Text(d.dataType); })
+        .def_readonly("simulation", &DataSetArrays::simulation)
+        .def_readonly("read", &DataSetArrays::read, "'real' or 'complex'")
+        .def_readonly("ids", &DataSetArrays::ids, "int32 entity ids, shape (n,)")
+        .def_readonly("values", &DataSetArrays::values,
                       "float32: (n,) real scalar, (n, 3) real vector, (n, 2) magnitude and "
                       "phase, (n, 2, 3) magnitudes and phases")
-        .def_readonly("complete", &DataSetValues::complete,
+        .def_readonly("complete", &DataSetArrays::complete,
                       "False when the block was cut short; the arrays hold the whole records "
                       "read")
-        .def("__len__", [](const DataSetValues& d) { return py::len(d.ids); })
-        .def("__repr__", [](const DataSetValues& d) {
+        .def("__len__", [](const DataSetArrays& d) { return py::len(d.ids); })
+        .def("__repr__", [](const DataSetArrays& d) {
             return "<kvres.DataSet " + py::repr(Text(d.dataType)).cast<std::string>() +
                    " simulation " + std::to_string(d.simulation) + " " + d.read + ": " +
                    std::to_string(py::len(d.ids)) + " entities" +

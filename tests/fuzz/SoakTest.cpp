@@ -4,8 +4,8 @@
 // before, the host allocator has every block back after every cycle, and
 // resident memory has not grown beyond a small margin. Counts, not timings.
 #include "CountingAllocator.h"
+#include "ReaderPromises.h"
 #include "ResWriter.h"
-#include "ResultWalk.h"
 #include "TempDir.h"
 
 #include "plugin/ReaderExport.h"
@@ -98,7 +98,7 @@ TEST(Soak, TenThousandCyclesKeepFilesAndMemoryFlat) {
 
     rxReaderRecord record{};
     ASSERT_TRUE(SupplyReaderFunctionTable(&record));
-    ResultWalkLimits limits;
+    ReaderPromiseLimits limits;
     limits.simulationCap = 1 << 30;
     limits.largestFile = largest;
     limits.allFiles = all;
@@ -108,7 +108,7 @@ TEST(Soak, TenThousandCyclesKeepFilesAndMemoryFlat) {
         ASSERT_NE(nullptr, result);
         ASSERT_EQ(1, result->GetNumSubcases());
         ASSERT_EQ(6, result->GetSubcase(0)->GetNumSimulations());
-        WalkResult(result, limits);
+        CheckReaderPromises(result, limits);
         result->Release();
         ASSERT_EQ(0u, allocator.OutstandingBlocks());
     };

@@ -6,10 +6,10 @@
 // the structure (subcase, data types, simulations) must be what the host
 // sees. Also the error types of the API.
 #include "DataSetReference.h"
-#include "DataSetValues.h"
+#include "DataSetRows.h"
 #include "EntityIdCollector.h"
+#include "LoadedPluginResult.h"
 #include "ResWriter.h"
-#include "ResultSession.h"
 #include "TempDir.h"
 
 #include <kvres/reader.h>
@@ -106,7 +106,7 @@ bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
 // Compares everything the API answers for `path` with the host's road.
 void ExpectMatchesHost(const std::string& path) {
     SCOPED_TRACE(path);
-    ResultSession session;
+    LoadedPluginResult session;
     std::string error;
     ASSERT_TRUE(session.Open(path, kPlugin, true, error)) << error;
     rxResult& host = session.Result();
@@ -155,7 +155,7 @@ void ExpectMatchesHost(const std::string& path) {
                 } else {
                     dataSet.Get()->ReadData(0);
                 }
-                const DataSetValues delivered(*dataSet.Get(), complexRead);
+                const DataSetRows delivered(*dataSet.Get(), complexRead);
                 const kvres::DataSet set = result.read(types[t].name, static_cast<int>(s), mode);
                 EXPECT_EQ(set.width, delivered.Width());
                 EXPECT_EQ(set.complexRead, complexRead);

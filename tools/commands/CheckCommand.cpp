@@ -6,15 +6,15 @@
 
 #include "CheckWriter.h"
 #include "FileSetChecker.h"
+#include "LoadedPluginResult.h"
 #include "OutputBuffer.h"
-#include "ResultSession.h"
 
 #include <cstdio>
 
 namespace commands {
 
 int Check(const ToolOptions& options) {
-    const std::string unreadable = ResultSession::Unreadable(options.file);
+    const std::string unreadable = LoadedPluginResult::Unreadable(options.file);
     if (!unreadable.empty()) {
         Complain(options.file + ": " + unreadable);
         return kRefused;

@@ -8,10 +8,10 @@
 // missing or not recognised.
 #include "Commands.h"
 
+#include "LoadedPluginResult.h"
 #include "Platform.h"
 #include "ProgressBar.h"
 #include "ResultCopier.h"
-#include "ResultSession.h"
 
 #include "fileio/SeriesNames.h"
 
@@ -113,7 +113,7 @@ int Convert(const ToolOptions& options) {
         Complain("unknown encoding '" + options.encoding + "' (i4le, i4be, i8le, i8be)");
         return kUsage;
     }
-    const std::string unreadable = ResultSession::Unreadable(options.file);
+    const std::string unreadable = LoadedPluginResult::Unreadable(options.file);
     if (!unreadable.empty()) {
         Complain(options.file + ": " + unreadable);
         return kRefused;

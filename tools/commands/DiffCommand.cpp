@@ -5,23 +5,23 @@
 #include "Commands.h"
 
 #include "DiffWriter.h"
+#include "LoadedPluginResult.h"
 #include "OutputBuffer.h"
 #include "ResultComparer.h"
-#include "ResultSession.h"
 
 #include <cstdio>
 
 namespace commands {
 
 int Diff(const ToolOptions& options) {
-    ResultSession a;
-    ResultSession b;
+    LoadedPluginResult a;
+    LoadedPluginResult b;
     std::string error;
-    for (ResultSession* session : {&a, &b}) {
+    for (LoadedPluginResult* session : {&a, &b}) {
         const std::string& file = session == &a ? options.file : options.otherFile;
         if (!session->Open(file, options.pluginPath, options.force, error)) {
             Complain(error);
-            return session->GetFailure() == ResultSession::Failure::File ? kRefused : kFailure;
+            return session->GetFailure() == LoadedPluginResult::Failure::File ? kRefused : kFailure;
         }
     }
     DiffReport report;

@@ -4,11 +4,11 @@
 
 #include "CsvWriter.h"
 #include "JsonWriter.h"
+#include "LoadedPluginResult.h"
 #include "OutputBuffer.h"
 #include "Platform.h"
 #include "ProgressBar.h"
-#include "ResultSession.h"
-#include "ResultWalker.h"
+#include "SelectionDumper.h"
 #include "TextWriter.h"
 
 #include <cstdio>
@@ -22,13 +22,13 @@ void Complain(const std::string& message) {
 }
 
 int Dump(const ToolOptions& options) {
-    ResultSession session;
+    LoadedPluginResult session;
     std::string error;
     if (!session.Open(options.file, options.pluginPath, options.force, error)) {
         Complain(error);
-        return session.GetFailure() == ResultSession::Failure::File ? kRefused : kFailure;
+        return session.GetFailure() == LoadedPluginResult::Failure::File ? kRefused : kFailure;
     }
-    ResultWalker walker(session.Result(), options.selection);
+    SelectionDumper walker(session.Result(), options.selection);
     if (!walker.Prepare(error)) {
         Complain(options.file + ": " + error);
         return kUsage;

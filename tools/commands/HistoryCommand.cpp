@@ -7,10 +7,10 @@
 #include "Commands.h"
 
 #include "DataSetReference.h"
-#include "DataSetValues.h"
+#include "DataSetRows.h"
 #include "HistoryWriter.h"
+#include "LoadedPluginResult.h"
 #include "OutputBuffer.h"
-#include "ResultSession.h"
 #include "SvgPlot.h"
 
 #include <rxDataType.h>
@@ -46,11 +46,11 @@ std::pair<rxSubcase*, rxDataType*> FindType(rxResult& result, const std::string&
 } // namespace
 
 int History(const ToolOptions& options) {
-    ResultSession session;
+    LoadedPluginResult session;
     std::string error;
     if (!session.Open(options.file, options.pluginPath, options.force, error)) {
         Complain(error);
-        return session.GetFailure() == ResultSession::Failure::File ? kRefused : kFailure;
+        return session.GetFailure() == LoadedPluginResult::Failure::File ? kRefused : kFailure;
     }
     const auto [subcase, type] = FindType(session.Result(), options.typeName);
     if (type == nullptr) {
@@ -68,7 +68,7 @@ int History(const ToolOptions& options) {
                            subcase->GetSubcaseType() == 1);
     const auto& attributes = type->GetAttributes();
     const int format = attributes.empty() ? 0 : static_cast<int>(attributes.front().format);
-    DataSetValues::Layout layout = DataSetValues::LayoutFor(format, history.complexRead);
+    DataSetRows::Layout layout = DataSetRows::LayoutFor(format, history.complexRead);
     bool layoutSeen = false;
     bool allRead = true;
     bool found = false;
@@ -88,7 +88,7 @@ int History(const ToolOptions& options) {
             point.ok = history.complexRead ? dataSet.Get()->ReadComplexData(0)
                                            : dataSet.Get()->ReadData(0);
             allRead = allRead && point.ok;
-            const DataSetValues values(*dataSet.Get(), history.complexRead);
+            const DataSetRows values(*dataSet.Get(), history.complexRead);
             const std::vector<int>& ids = dataSet.Get()->EntityIDs();
             for (std::size_t e = 0; e < ids.size() && e < values.Count(); ++e) {
                 if (ids[e] != options.entity) {
@@ -113,8 +113,8 @@ int History(const ToolOptions& options) {
                  " has no values of '" + options.typeName + "' in any simulation");
         return kUsage;
     }
-    const char* const* names = DataSetValues::ColumnNames(layout);
-    for (int c = 0; c < DataSetValues::WidthOf(layout); ++c) {
+    const char* const* names = DataSetRows::ColumnNames(layout);
+    for (int c = 0; c < DataSetRows::WidthOf(layout); ++c) {
         history.columns.push_back(names[c]);
     }
 

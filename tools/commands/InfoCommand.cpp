@@ -4,22 +4,22 @@
 #include "Commands.h"
 
 #include "InfoReport.h"
+#include "LoadedPluginResult.h"
 #include "OutputBuffer.h"
-#include "ResultSession.h"
-#include "ResultWalker.h"
+#include "SelectionDumper.h"
 
 #include <sstream>
 
 namespace commands {
 
 int Info(const ToolOptions& options) {
-    ResultSession session;
+    LoadedPluginResult session;
     std::string error;
     if (!session.Open(options.file, options.pluginPath, options.force, error)) {
         Complain(error);
-        return session.GetFailure() == ResultSession::Failure::File ? kRefused : kFailure;
+        return session.GetFailure() == LoadedPluginResult::Failure::File ? kRefused : kFailure;
     }
-    ResultWalker walker(session.Result(), options.selection);
+    SelectionDumper walker(session.Result(), options.selection);
     if (!walker.Prepare(error)) {
         Complain(options.file + ": " + error);
         return kUsage;

@@ -1,7 +1,7 @@
 #include "ResultComparer.h"
 
 #include "DataSetReference.h"
-#include "DataSetValues.h"
+#include "DataSetRows.h"
 #include "Tolerance.h"
 
 #include <rxDataType.h>
@@ -68,12 +68,12 @@ void Note(DiffReport::Extreme& extreme, double difference, int id, int component
 
 // Whether component `c` of a row of `layout` is a phase, and if so which
 // component holds its magnitude.
-bool IsPhase(DataSetValues::Layout layout, int c, int& magnitude) {
-    if (layout == DataSetValues::Layout::ComplexScalar && c == 1) {
+bool IsPhase(DataSetRows::Layout layout, int c, int& magnitude) {
+    if (layout == DataSetRows::Layout::ComplexScalar && c == 1) {
         magnitude = 0;
         return true;
     }
-    if (layout == DataSetValues::Layout::ComplexVector && c >= 3) {
+    if (layout == DataSetRows::Layout::ComplexVector && c >= 3) {
         magnitude = c - 3;
         return true;
     }
@@ -82,8 +82,8 @@ bool IsPhase(DataSetValues::Layout layout, int c, int& magnitude) {
 
 void CompareValues(const rxDataSet& a, const rxDataSet& b, const Tolerance& tolerance,
                    DiffReport::DataSet& result) {
-    const DataSetValues valuesA(a, result.complexRead);
-    const DataSetValues valuesB(b, result.complexRead);
+    const DataSetRows valuesA(a, result.complexRead);
+    const DataSetRows valuesB(b, result.complexRead);
     if (valuesA.Count() != 0 && valuesB.Count() != 0 &&
         valuesA.GetLayout() != valuesB.GetLayout()) {
         result.problem = "the values have different layouts";
@@ -138,7 +138,7 @@ void CompareValues(const rxDataSet& a, const rxDataSet& b, const Tolerance& tole
         }
     }
 
-    const DataSetValues::Layout layout = valuesA.GetLayout();
+    const DataSetRows::Layout layout = valuesA.GetLayout();
     const int width = valuesA.Width();
     float rowA[6];
     float rowB[6];

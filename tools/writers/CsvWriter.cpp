@@ -1,6 +1,6 @@
 #include "CsvWriter.h"
 
-#include "DataSetValues.h"
+#include "DataSetRows.h"
 #include "FloatText.h"
 
 #include <rxDataSet.h>
@@ -25,25 +25,24 @@ std::string CsvWriter::Field(const std::string& field) {
 void CsvWriter::BeginResult(const std::string&, bool, const std::vector<SubcaseSummary>& subcases) {
     bool first = true;
     bool uniform = true;
-    DataSetValues::Layout common = DataSetValues::Layout::RealScalar;
+    DataSetRows::Layout common = DataSetRows::Layout::RealScalar;
     for (const SubcaseSummary& subcase : subcases) {
         for (const DataTypeSummary& type : subcase.dataTypes) {
-            const DataSetValues::Layout layout =
-                DataSetValues::LayoutFor(type.format, subcase.complex);
+            const DataSetRows::Layout layout = DataSetRows::LayoutFor(type.format, subcase.complex);
             if (first) {
                 common = layout;
                 first = false;
             } else if (layout != common) {
                 uniform = false;
             }
-            if (DataSetValues::WidthOf(layout) > valueColumns) {
-                valueColumns = DataSetValues::WidthOf(layout);
+            if (DataSetRows::WidthOf(layout) > valueColumns) {
+                valueColumns = DataSetRows::WidthOf(layout);
             }
         }
     }
     out << "simulation,label,sync,dataType,read,id";
     if (uniform) {
-        const char* const* names = DataSetValues::ColumnNames(common);
+        const char* const* names = DataSetRows::ColumnNames(common);
         for (int i = 0; i < valueColumns; ++i) {
             out << ',' << names[i];
         }
@@ -62,7 +61,7 @@ void CsvWriter::BeginSimulation(const SimulationSummary& simulation) {
 
 void CsvWriter::DataSet(const std::string& dataTypeName, bool complexRead, bool,
                         const rxDataSet& dataSet) {
-    const DataSetValues values(dataSet, complexRead);
+    const DataSetRows values(dataSet, complexRead);
     const std::vector<int>& ids = dataSet.EntityIDs();
     const std::size_t rows = ids.size() > values.Count() ? ids.size() : values.Count();
     const std::string prefix = simulationFields + ',' + Field(dataTypeName) + ',' +

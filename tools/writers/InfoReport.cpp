@@ -1,7 +1,7 @@
 #include "InfoReport.h"
 
 #include "FloatText.h"
-#include "ResultWalker.h"
+#include "SelectionDumper.h"
 #include "TextWriter.h"
 
 #include <algorithm>
@@ -34,7 +34,8 @@ void WriteRows(std::ostream& out, const std::vector<std::vector<std::string>>& r
 InfoReport::InfoReport(std::ostream& out, const std::string& readerName)
     : out(out), readerName(readerName) {}
 
-void InfoReport::Write(const std::string& file, bool recognized, const ResultWalker& walker) const {
+void InfoReport::Write(const std::string& file, bool recognized,
+                       const SelectionDumper& walker) const {
     out << "file        " << TextWriter::Printable(file) << '\n';
     out << "recognised  " << (recognized ? "yes" : "no (opened with --force)") << ", by "
         << TextWriter::Printable(readerName) << '\n';

@@ -7,13 +7,13 @@
 #include <ostream>
 #include <string>
 
-class ResultWalker;
+class SelectionDumper;
 
 class InfoReport {
 public:
     InfoReport(std::ostream& out, const std::string& readerName);
 
-    void Write(const std::string& file, bool recognized, const ResultWalker& walker) const;
+    void Write(const std::string& file, bool recognized, const SelectionDumper& walker) const;
 
 private:
     std::ostream& out;

@@ -1,6 +1,6 @@
 #include "JsonWriter.h"
 
-#include "DataSetValues.h"
+#include "DataSetRows.h"
 #include "FloatText.h"
 
 #include <rxDataSet.h>
@@ -28,22 +28,22 @@ void WriteTriple(OutputBuffer& out, const float* values) {
     out.Put(']');
 }
 
-void WriteValue(OutputBuffer& out, DataSetValues::Layout layout, const float* row) {
+void WriteValue(OutputBuffer& out, DataSetRows::Layout layout, const float* row) {
     switch (layout) {
-    case DataSetValues::Layout::RealScalar:
+    case DataSetRows::Layout::RealScalar:
         JsonWriter::WriteNumber(out, row[0]);
         return;
-    case DataSetValues::Layout::ComplexScalar:
+    case DataSetRows::Layout::ComplexScalar:
         out.Put('[');
         JsonWriter::WriteNumber(out, row[0]);
         out.Write(", ");
         JsonWriter::WriteNumber(out, row[1]);
         out.Put(']');
         return;
-    case DataSetValues::Layout::RealVector:
+    case DataSetRows::Layout::RealVector:
         WriteTriple(out, row);
         return;
-    case DataSetValues::Layout::ComplexVector:
+    case DataSetRows::Layout::ComplexVector:
         out.Put('[');
         WriteTriple(out, row);
         out.Write(", ");
@@ -140,7 +140,7 @@ void JsonWriter::DataSet(const std::string& dataTypeName, bool complexRead, bool
         << ", \"ok\": " << (ok ? "true" : "false") << ",\n             \"ids\": ";
     WriteIntList(out, dataSet.EntityIDs());
     out << ",\n             \"values\": [";
-    const DataSetValues values(dataSet, complexRead);
+    const DataSetRows values(dataSet, complexRead);
     float row[6];
     for (std::size_t i = 0; i < values.Count(); ++i) {
         if (i != 0) {

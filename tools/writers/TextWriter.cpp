@@ -1,6 +1,6 @@
 #include "TextWriter.h"
 
-#include "DataSetValues.h"
+#include "DataSetRows.h"
 #include "FloatText.h"
 
 #include <rxDataSet.h>
@@ -73,7 +73,7 @@ void TextWriter::BeginSimulation(const SimulationSummary& simulation) {
 
 void TextWriter::DataSet(const std::string& dataTypeName, bool complexRead, bool ok,
                          const rxDataSet& dataSet) {
-    const DataSetValues values(dataSet, complexRead);
+    const DataSetRows values(dataSet, complexRead);
     const std::vector<int>& ids = dataSet.EntityIDs();
     out << "  " << Printable(dataTypeName) << ": " << (complexRead ? "complex" : "real") << " read"
         << (ok ? "" : " FAILED") << ", " << ids.size()
@@ -84,7 +84,7 @@ void TextWriter::DataSet(const std::string& dataTypeName, bool complexRead, bool
     if (rows == 0) {
         return;
     }
-    const char* const* names = DataSetValues::ColumnNames(values.GetLayout());
+    const char* const* names = DataSetRows::ColumnNames(values.GetLayout());
     // Column widths: the heading's, widened by every cell's text.
     std::size_t widths[7] = {2};
     for (int c = 0; c < width; ++c) {
