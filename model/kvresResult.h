@@ -14,6 +14,7 @@
 #include <cstdint>
 
 class kvresSubcase;
+class StructureReader;
 
 class kvresResult : public rxResult {
 public:
@@ -40,7 +41,7 @@ public:
 private:
     void Scan();
     void ScanFile(kvresSubcase& subcase, int fileIndex, float& previousValue);
-    void ReadTableRows(const ScannedTables::Run& run, int32_t rowBytes);
+    void ReadTableRows(StructureReader& reader, const ScannedTables::Run& run);
     void FinishNames();
     void ForgetScan() noexcept;
 
