@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <limits>
 
-StructureReader::StructureReader(ResFileSet& files)
-    : files(files), size(files.BytesRemaining()), intSize(files.IntItemSize()),
+StructureReader::StructureReader(ResFileSet& files, int64_t size)
+    : files(files), size(size < 0 ? files.BytesRemaining() : size), intSize(files.IntItemSize()),
       rowBytes(reslayout::kNameWidth + 2 * intSize) {}
 
 bool StructureReader::MoveTo(int64_t position) {
@@ -75,22 +75,24 @@ bool StructureReader::ReadRows(int64_t position, int64_t count, std::vector<Row>
     if (count < 0 || count > (size - std::min(position, size)) / rowBytes || !MoveTo(position)) {
         return false;
     }
-    const int length = static_cast<int>(count * rowBytes);
-    piece.resize(static_cast<std::size_t>(length));
-    cursor = -1;
-    if (files.ReadBytes(piece.data(), length) != length) {
-        return false;
-    }
-    cursor = position + length;
     const IntEncoding ints = files.GetIntEncoding();
     const bool swap = files.SwapBytes();
-    rows.resize(static_cast<std::size_t>(count));
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        const unsigned char* row = piece.data() + r * static_cast<std::size_t>(rowBytes);
-        rows[r].name =
-            reslayout::FieldText(reinterpret_cast<const char*>(row), reslayout::kNameWidth);
-        rows[r].kind = DecodeIntItem(row + reslayout::kNameWidth, ints, swap);
-        rows[r].blockPosition = DecodeIntItem(row + reslayout::kNameWidth + intSize, ints, swap);
+    const int64_t rowsPerPiece = std::max(1, kPieceBytes / rowBytes);
+    for (int64_t done = 0; done < count; done += rowsPerPiece) {
+        const int length = static_cast<int>(std::min(count - done, rowsPerPiece) * rowBytes);
+        piece.resize(static_cast<std::size_t>(length));
+        cursor = -1;
+        if (files.ReadBytes(piece.data(), length) != length) {
+            return false;
+        }
+        cursor = position + done * rowBytes + length;
+        for (const unsigned char* row = piece.data(); row != piece.data() + length;
+             row += rowBytes) {
+            rows.push_back(
+                {reslayout::FieldText(reinterpret_cast<const char*>(row), reslayout::kNameWidth),
+                 DecodeIntItem(row + reslayout::kNameWidth, ints, swap),
+                 DecodeIntItem(row + reslayout::kNameWidth + intSize, ints, swap)});
+        }
     }
     return true;
 }

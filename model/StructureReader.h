@@ -54,16 +54,18 @@ public:
         int64_t wholeRecords = 0;
     };
 
-    // `files` has a file just opened; the reader measures it now.
-    explicit StructureReader(ResFileSet& files);
+    // `files` has a file open of `size` bytes; by default it was just
+    // opened and the reader measures it now.
+    explicit StructureReader(ResFileSet& files, int64_t size = -1);
 
     int64_t Size() const { return size; }
     int32_t RowBytes() const { return rowBytes; }
 
     Header ReadHeader();
     Table ReadTable(int64_t position);
-    // Replaces `rows` with the `count` rows from byte `position`; false when
-    // they could not all be read whole.
+    // Replaces `rows` with the `count` rows from byte `position`, read a
+    // bounded piece at a time; false when they could not all be read whole
+    // (`rows` then holds those that were).
     bool ReadRows(int64_t position, int64_t count, std::vector<Row>& rows);
     // Measures the block at `position` whose records are `recordBytes` long;
     // when it has a count, the file is left standing at its first record.
@@ -80,4 +82,5 @@ private:
     int32_t rowBytes;
     int64_t cursor = -1; // where the file stands, or -1 when unknown
     std::vector<unsigned char> piece;
+    static constexpr int kPieceBytes = 65536;
 };
