@@ -70,29 +70,26 @@ StructureReader::Table StructureReader::ReadTable(int64_t position) {
     return table;
 }
 
-bool StructureReader::ReadRows(int64_t position, int64_t count, std::vector<Row>& rows) {
-    rows.clear();
-    if (count < 0 || count > (size - std::min(position, size)) / rowBytes || !MoveTo(position)) {
+bool StructureReader::ReadPiece(int64_t position, int64_t count) {
+    piece.clear();
+    count = std::min<int64_t>(count, std::max(1, kPieceBytes / rowBytes));
+    if (count > (size - std::min(position, size)) / rowBytes || !MoveTo(position)) {
         return false;
     }
+    const int length = static_cast<int>(count * rowBytes);
+    bytes.resize(static_cast<std::size_t>(length));
+    cursor = -1;
+    if (files.ReadBytes(bytes.data(), length) != length) {
+        return false;
+    }
+    cursor = position + length;
     const IntEncoding ints = files.GetIntEncoding();
     const bool swap = files.SwapBytes();
-    const int64_t rowsPerPiece = std::max(1, kPieceBytes / rowBytes);
-    for (int64_t done = 0; done < count; done += rowsPerPiece) {
-        const int length = static_cast<int>(std::min(count - done, rowsPerPiece) * rowBytes);
-        piece.resize(static_cast<std::size_t>(length));
-        cursor = -1;
-        if (files.ReadBytes(piece.data(), length) != length) {
-            return false;
-        }
-        cursor = position + done * rowBytes + length;
-        for (const unsigned char* row = piece.data(); row != piece.data() + length;
-             row += rowBytes) {
-            rows.push_back(
-                {reslayout::FieldText(reinterpret_cast<const char*>(row), reslayout::kNameWidth),
-                 DecodeIntItem(row + reslayout::kNameWidth, ints, swap),
-                 DecodeIntItem(row + reslayout::kNameWidth + intSize, ints, swap)});
-        }
+    for (const unsigned char* row = bytes.data(); row != bytes.data() + length; row += rowBytes) {
+        piece.push_back(
+            {reslayout::FieldText(reinterpret_cast<const char*>(row), reslayout::kNameWidth),
+             DecodeIntItem(row + reslayout::kNameWidth, ints, swap),
+             DecodeIntItem(row + reslayout::kNameWidth + intSize, ints, swap)});
     }
     return true;
 }

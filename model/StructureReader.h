@@ -63,16 +63,28 @@ public:
 
     Header ReadHeader();
     Table ReadTable(int64_t position);
-    // Replaces `rows` with the `count` rows from byte `position`, read a
-    // bounded piece at a time; false when they could not all be read whole
-    // (`rows` then holds those that were).
-    bool ReadRows(int64_t position, int64_t count, std::vector<Row>& rows);
+    // Calls visit(row) for each of the `count` rows from byte `position`, in
+    // order, reading a bounded piece of the file at a time; false when they
+    // could not all be read whole.
+    template <class Visit> bool ForEachRow(int64_t position, int64_t count, Visit&& visit) {
+        for (int64_t done = 0; done < count; done += static_cast<int64_t>(piece.size())) {
+            if (!ReadPiece(position + done * rowBytes, count - done)) {
+                return false;
+            }
+            for (const Row& row : piece) {
+                visit(row);
+            }
+        }
+        return count >= 0;
+    }
     // Measures the block at `position` whose records are `recordBytes` long;
     // when it has a count, the file is left standing at its first record.
     Block ReadBlock(int64_t position, int64_t recordBytes);
 
 private:
     bool MoveTo(int64_t position);
+    // Up to a piece of the `count` rows from byte `position` into `piece`.
+    bool ReadPiece(int64_t position, int64_t count);
     // The count word at `position`; Ok when it is read and not negative.
     Status ReadCount(int64_t position, int32_t& count);
 
@@ -81,6 +93,7 @@ private:
     int32_t intSize;
     int32_t rowBytes;
     int64_t cursor = -1; // where the file stands, or -1 when unknown
-    std::vector<unsigned char> piece;
+    std::vector<unsigned char> bytes;
+    std::vector<Row> piece;
     static constexpr int kPieceBytes = 65536;
 };

@@ -263,25 +263,20 @@ void kvresResult::ScanFile(kvresSubcase& subcase, int fileIndex, float& previous
     fileSet.CloseFile();
 }
 
-// Reads the rows of `run` and registers each, in row order, a bounded piece
-// of the file at a time.
+// Reads the rows of `run` and registers each, in row order.
 void kvresResult::ReadTableRows(StructureReader& reader, const ScannedTables::Run& run) {
-    const int64_t rowsPerPiece = std::max<int64_t>(1, kTablePieceBytes / reader.RowBytes());
-    std::vector<StructureReader::Row> rows;
-    for (int64_t done = 0; done < run.count; done += rowsPerPiece) {
-        const int64_t row = run.firstRow + done;
-        if (!reader.ReadRows(dataTypes.Tables().RowPosition(run.rowSet, row),
-                             std::min(run.count - done, rowsPerPiece), rows)) {
-            // The rows were whole when the file was measured: it changed
-            // under the scan, which cannot then keep its promise of every row.
-            throw std::runtime_error("a data-type table could not be read whole");
-        }
-        for (std::size_t r = 0; r < rows.size(); ++r) {
-            const std::string name = datatypenames::NormaliseName(rows[r].name);
-            dataTypes.RegisterRow(run, row + static_cast<int64_t>(r), name.c_str(), rows[r].kind,
-                                  rows[r].blockPosition);
-            hasComplexData = hasComplexData || reslayout::IsComplexKind(rows[r].kind);
-        }
+    int64_t row = run.firstRow;
+    const bool whole = reader.ForEachRow(
+        dataTypes.Tables().RowPosition(run.rowSet, row), run.count,
+        [&](const StructureReader::Row& read) {
+            const std::string name = datatypenames::NormaliseName(read.name);
+            dataTypes.RegisterRow(run, row++, name.c_str(), read.kind, read.blockPosition);
+            hasComplexData = hasComplexData || reslayout::IsComplexKind(read.kind);
+        });
+    if (!whole) {
+        // The rows were whole when the file was measured: it changed under
+        // the scan, which cannot then keep its promise of every row.
+        throw std::runtime_error("a data-type table could not be read whole");
     }
 }
 

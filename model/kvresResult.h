@@ -51,9 +51,6 @@ private:
     bool hasComplexData = false;
     ResFileSet fileSet;
     bool scanned = false;
-
-    // Bytes of data-type rows read from the file at a time.
-    static constexpr int kTablePieceBytes = 65536;
 };
 
 // The number a simulation label carries (after '=', else after ':', else

@@ -363,7 +363,8 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
                 StructureReader::Row read;
             };
             std::vector<OwnRow> rows;
-            std::vector<StructureReader::Row> one;
+            StructureReader::Row read;
+            const auto keep = [&read](const StructureReader::Row& row) { read = row; };
             // First row of each normalised name in this table: the row whose
             // block the host reads for it. Shared runs are walked for their
             // names only when a row of this table's own follows them.
@@ -412,7 +413,7 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
                     }
                     break;
                 }
-                if (r >= table.wholeRows || !reader.ReadRows(start, 1, one)) {
+                if (r >= table.wholeRows || !reader.ForEachRow(start, 1, keep)) {
                     simulation.status = Status::CutShort;
                     report.problems.push_back(
                         {where, "data-type table cut short: " + std::to_string(r) +
@@ -428,7 +429,7 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
                 if (runStart < 0) {
                     runStart = start;
                 }
-                rows.push_back({static_cast<std::int32_t>(r), std::move(one.front())});
+                rows.push_back({static_cast<std::int32_t>(r), std::move(read)});
                 ++r;
             }
             if (!simulation.sharedRows.empty() && simulation.status == Status::Ok) {

@@ -75,25 +75,23 @@ public:
                                    " whole entries of " + std::to_string(header.simulationCount) +
                                    "; the rest are left out");
         }
-        std::vector<StructureReader::Row> rows;
         for (StructureReader::Simulation& entry : header.simulations) {
             StoredSimulation simulation{
                 std::move(entry.label), fileIndex, entry.tablePosition, {}, {}};
+            const auto keep = [&simulation](const StructureReader::Row& row) {
+                simulation.rows.push_back({row.name, row.kind, row.blockPosition, {}});
+            };
             const StructureReader::Table table = reader.ReadTable(entry.tablePosition);
             if (table.status == StructureReader::Status::Unreachable ||
                 table.status == StructureReader::Status::CountUnreadable) {
                 simulation.damage = "its data-type table is unreachable (position " +
                                     std::to_string(simulation.tablePosition) + ")";
-            } else if (!reader.ReadRows(table.firstRow, table.wholeRows, rows) ||
+            } else if (!reader.ForEachRow(table.firstRow, table.wholeRows, keep) ||
                        table.status == StructureReader::Status::CutShort) {
                 simulation.damage =
-                    "its data-type table is cut short: " + std::to_string(rows.size()) +
+                    "its data-type table is cut short: " + std::to_string(simulation.rows.size()) +
                     " whole rows of " + std::to_string(table.storedRows);
             }
-            for (StructureReader::Row& row : rows) {
-                simulation.rows.push_back({std::move(row.name), row.kind, row.blockPosition, {}});
-            }
-            rows.clear();
             simulations.push_back(std::move(simulation));
         }
         files.CloseFile();
