@@ -42,7 +42,6 @@ StructureReader::Header StructureReader::ReadHeader() {
         out = reslayout::FieldText(text, whole ? width : 0);
         return whole;
     };
-    cursor = -1;
     const bool whole = MoveTo(0) && field(reslayout::kTitleWidth, header.title) &&
                        field(reslayout::kHeaderTextWidth, header.text1) &&
                        field(reslayout::kHeaderTextWidth, header.text2) &&
@@ -55,6 +54,7 @@ StructureReader::Header StructureReader::ReadHeader() {
         }
         header.simulations.push_back(std::move(simulation));
     }
+    cursor = -1;
     return header;
 }
 

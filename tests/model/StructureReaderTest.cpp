@@ -237,4 +237,20 @@ TEST(StructureReaderOrderTest, AnyOrderReadsTheSame) {
     }
 }
 
+// A table at byte 0 reads the title as its count and rows: the reader does
+// not take the header's reads for a stay at byte 0.
+TEST(StructureReaderOrderTest, TableAtTheStartReadsTheTitle) {
+    File file(reswriter::kInt4Real4LE);
+    file.Patch(file.layout.simulations[0].tablePosition, 0);
+    Opened opened(file);
+    StructureReader reader(opened.files);
+    const StructureReader::Table table =
+        reader.ReadTable(reader.ReadHeader().simulations[0].tablePosition);
+    EXPECT_EQ(table.storedRows, 'K' | 'o' << 8 | 'r' << 16 | 'v' << 24);
+    bool whole = false;
+    const std::vector<StructureReader::Row> rows = Rows(reader, table.firstRow, 1, whole);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(rows[0].name, "ane Results");
+}
+
 } // namespace
