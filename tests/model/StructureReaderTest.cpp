@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -235,6 +236,20 @@ TEST(StructureReaderOrderTest, AnyOrderReadsTheSame) {
         }
         EXPECT_EQ(reader.ReadHeader().simulations[1].label, "b Time=2");
     }
+}
+
+// A header cut short under the reader (the file shrank after it was opened)
+// gives the fields read whole and no simulations.
+TEST(StructureReaderOrderTest, HeaderCutShortAfterOpening) {
+    File file(reswriter::kInt4Real4LE);
+    Opened opened(file);
+    std::filesystem::resize_file(opened.dir.File("case.res"), file.layout.text2 + 5);
+    StructureReader reader(opened.files);
+    const StructureReader::Header header = reader.ReadHeader();
+    EXPECT_EQ(header.title, "Korvane Results");
+    EXPECT_EQ(header.text1, "first text");
+    EXPECT_EQ(header.text2, "");
+    EXPECT_TRUE(header.simulations.empty());
 }
 
 // A table at byte 0 reads the title as its count and rows: the reader does
