@@ -230,9 +230,9 @@ void kvresResult::ScanFile(kvresSubcase& subcase, int fileIndex, float& previous
         return;
     }
     StructureReader reader(fileSet);
-    const StructureReader::Header header = reader.ReadHeader();
     std::vector<kvresSimulation*> found;
-    for (const StructureReader::Simulation& entry : header.simulations) {
+    // The header's copy of the simulation table goes before the tables are read.
+    for (const StructureReader::Simulation& entry : reader.ReadHeader().simulations) {
         float value = ParseLabelValue(entry.label.c_str());
         bool stands = previousValue < value || std::isnan(previousValue) || std::isnan(value);
         if (!stands) {
