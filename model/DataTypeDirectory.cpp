@@ -11,9 +11,14 @@ DataTypeEntry& DataTypeDirectory::EntryFor(const char* name, int32_t kind) {
         return entries[found->second];
     }
     entries.emplace_back(key, kind, tables.get());
+    bool added = false;
     try {
+        added = registered.emplace(key, entries.size() - 1).second;
         firstByName.emplace(std::move(key), entries.size() - 1);
     } catch (...) {
+        if (added) {
+            registered.erase(entries.back().Name());
+        }
         entries.pop_back();
         throw;
     }
@@ -53,6 +58,11 @@ const DataTypeEntry* DataTypeDirectory::FindExact(const std::string& name) const
     return found != firstByName.end() ? &entries[found->second] : nullptr;
 }
 
+const DataTypeEntry* DataTypeDirectory::FindRegistered(const std::string& name) const {
+    const auto found = registered.find(name);
+    return found != registered.end() ? &entries[found->second] : nullptr;
+}
+
 const DataTypeEntry* DataTypeDirectory::FindDataType(const char* name) const {
     if (name == nullptr) {
         return nullptr;
@@ -71,6 +81,7 @@ const DataTypeEntry* DataTypeDirectory::FindDataType(const char* name) const {
 void DataTypeDirectory::Clear() noexcept {
     entries.clear();
     firstByName.clear();
+    registered.clear();
     tables->Clear();
     indexStale = false;
 }

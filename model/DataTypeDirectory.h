@@ -33,6 +33,8 @@ public:
     DataTypeEntry& RegisterBlock(rxSimulation* simulation, const char* name, int32_t kind,
                                  int32_t position, int32_t fileIndex);
     const DataTypeEntry* FindDataType(const char* name) const;
+    // The entry that `name` was registered under, whatever it was renamed to.
+    const DataTypeEntry* FindRegistered(const std::string& name) const;
 
     // `simulation`'s data-type table: `rowCount` rows of `rowBytes` bytes
     // from byte `firstRowPosition` of file `fileIndex` (nothing for a count
@@ -70,6 +72,7 @@ private:
     std::deque<DataTypeEntry> entries;
     mutable std::unordered_map<std::string, std::size_t> firstByName;
     mutable bool indexStale = false;
+    std::unordered_map<std::string, std::size_t> registered; // by the name first given
     // Held apart so that entries can point at it whatever happens to the
     // directory object.
     std::unique_ptr<ScannedTables> tables = std::make_unique<ScannedTables>();

@@ -1,15 +1,14 @@
 #include "model/kvresResult.h"
 
-#include "fileio/ResEncoding.h"
 #include "model/DataTypeNames.h"
 #include "model/LabelValue.h"
 #include "model/ResLayout.h"
+#include "model/StructureReader.h"
 #include "model/kvresSimulation.h"
 #include "model/kvresSubcase.h"
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -108,45 +107,30 @@ void kvresResult::ForgetScan() noexcept {
     }
 }
 
-// Reads one series file's simulation table and data-type tables. Nothing is
-// created or registered from a value that was not read whole: the table of
-// simulations ends at the first entry cut short, and a data-type table ends
-// at its first row cut short by the end of the file. Every simulation gets
-// every row of its table, but each row of the file is read and registered
-// once, however many tables (at one position, rows apart or overlapping in
-// any other way) hold it: the directory keeps each table as a window over
-// those rows.
+// Reads one series file's simulation table and data-type tables
+// (StructureReader). Nothing is created or registered from a value that was
+// not read whole: the table of simulations ends at the first entry cut short,
+// and a data-type table ends at its first row cut short by the end of the
+// file. Every simulation gets every row of its table, but each row of the
+// file is read and registered once, however many tables (at one position,
+// rows apart or overlapping in any other way) hold it: the directory keeps
+// each table as a window over those rows.
 void kvresResult::ScanFile(kvresSubcase& subcase, int fileIndex, float& previousValue) {
     if (!fileSet.OpenFile(fileSet.GetSeriesFileName(fileIndex))) {
         return;
     }
-    const int64_t fileSize = fileSet.BytesRemaining();
-    char header[reslayout::kHeaderTextWidth];
-    int32_t simulationCount = 0;
-    if (fileSet.ReadBytes(header, reslayout::kTitleWidth) != reslayout::kTitleWidth ||
-        fileSet.ReadBytes(header, reslayout::kHeaderTextWidth) != reslayout::kHeaderTextWidth ||
-        fileSet.ReadBytes(header, reslayout::kHeaderTextWidth) != reslayout::kHeaderTextWidth ||
-        fileSet.ReadInt(&simulationCount) != 1) {
-        fileSet.CloseFile();
-        return;
-    }
-
+    StructureReader reader(fileSet);
     std::vector<kvresSimulation*> found;
-    for (int32_t i = 0; i < simulationCount; ++i) {
-        char labelField[reslayout::kLabelWidth];
-        int32_t tablePosition = 0;
-        if (fileSet.ReadBytes(labelField, reslayout::kLabelWidth) != reslayout::kLabelWidth ||
-            fileSet.ReadInt(&tablePosition) != 1) {
-            break;
-        }
-        std::string label = reslayout::FieldText(labelField, reslayout::kLabelWidth);
-        float value = ParseLabelValue(label.c_str());
+    // The header's copy of the simulation table goes before the tables are read.
+    for (const StructureReader::Simulation& entry : reader.ReadHeader().simulations) {
+        float value = ParseLabelValue(entry.label.c_str());
         bool stands = previousValue < value || std::isnan(previousValue) || std::isnan(value);
         if (!stands) {
             value = previousValue == kNoLabelValue ? 0.0f : previousValue + 1.0f;
         }
-        kvresSimulation* simulation = new kvresSimulation(
-            &subcase, value, label.c_str(), tablePosition, fileIndex, dataTypes, fileSet);
+        kvresSimulation* simulation =
+            new kvresSimulation(&subcase, value, entry.label.c_str(), entry.tablePosition,
+                                fileIndex, dataTypes, fileSet);
         if (simulation == nullptr) {
             // The host's allocator has no memory: the scan cannot finish.
             throw std::bad_alloc();
@@ -156,62 +140,34 @@ void kvresResult::ScanFile(kvresSubcase& subcase, int fileIndex, float& previous
         previousValue = value;
     }
 
-    const int32_t intSize = fileSet.IntItemSize();
-    const int32_t rowBytes = reslayout::kNameWidth + 2 * intSize;
     for (kvresSimulation* simulation : found) {
-        int32_t typeCount = 0;
-        if (!fileSet.SeekTo(simulation->TablePosition()) || fileSet.ReadInt(&typeCount) != 1 ||
-            typeCount <= 0) {
+        const StructureReader::Table table = reader.ReadTable(simulation->TablePosition());
+        if (table.status != StructureReader::Status::Ok &&
+            table.status != StructureReader::Status::CutShort) {
             continue;
         }
-        // The rows that lie whole in the file; the first one cut short ends
-        // the table.
-        const int64_t firstRow = int64_t{simulation->TablePosition()} + intSize;
-        const int64_t wholeRows = firstRow < fileSize ? (fileSize - firstRow) / rowBytes : 0;
-        const int64_t rowCount = std::min<int64_t>(typeCount, wholeRows);
-        for (const ScannedTables::Run& run :
-             dataTypes.AddTable(simulation, fileIndex, firstRow, rowBytes, rowCount)) {
-            ReadTableRows(run, rowBytes);
+        for (const ScannedTables::Run& run : dataTypes.AddTable(
+                 simulation, fileIndex, table.firstRow, reader.RowBytes(), table.wholeRows)) {
+            ReadTableRows(reader, run);
         }
     }
     fileSet.CloseFile();
 }
 
-// Reads the rows of `run` and registers each, in row order, a bounded piece
-// of the file at a time.
-void kvresResult::ReadTableRows(const ScannedTables::Run& run, int32_t rowBytes) {
-    const ScannedTables& tables = dataTypes.Tables();
-    const int64_t position = tables.RowPosition(run.rowSet, run.firstRow);
-    if (position > std::numeric_limits<int32_t>::max() ||
-        !fileSet.SeekTo(static_cast<int32_t>(position))) {
-        throw std::runtime_error("a data-type table could not be reached");
-    }
-    const int64_t rowsPerPiece = std::max<int64_t>(1, int64_t{kTablePieceBytes} / rowBytes);
-    std::vector<unsigned char> piece(
-        static_cast<std::size_t>(std::min(run.count, rowsPerPiece) * rowBytes));
-    const IntEncoding ints = fileSet.GetIntEncoding();
-    const bool swap = fileSet.SwapBytes();
-    const int32_t intSize = fileSet.IntItemSize();
-    for (int64_t done = 0; done < run.count;) {
-        const int64_t rows = std::min(run.count - done, rowsPerPiece);
-        const int length = static_cast<int>(rows * rowBytes);
-        if (fileSet.ReadBytes(piece.data(), length) != length) {
-            // The rows were whole when the file was measured: it changed
-            // under the scan, which cannot then keep its promise of every row.
-            throw std::runtime_error("a data-type table was cut short while it was read");
-        }
-        for (int64_t r = 0; r < rows; ++r) {
-            const unsigned char* row = piece.data() + r * rowBytes;
-            const std::string name = datatypenames::NormaliseName(
-                reslayout::FieldText(reinterpret_cast<const char*>(row), reslayout::kNameWidth));
-            const int32_t kind = DecodeIntItem(row + reslayout::kNameWidth, ints, swap);
-            const int32_t block = DecodeIntItem(row + reslayout::kNameWidth + intSize, ints, swap);
-            dataTypes.RegisterRow(run, run.firstRow + done + r, name.c_str(), kind, block);
-            if (!hasComplexData && reslayout::IsComplexKind(kind)) {
-                hasComplexData = true;
-            }
-        }
-        done += rows;
+// Reads the rows of `run` and registers each, in row order.
+void kvresResult::ReadTableRows(StructureReader& reader, const ScannedTables::Run& run) {
+    int64_t row = run.firstRow;
+    const bool whole = reader.ForEachRow(
+        dataTypes.Tables().RowPosition(run.rowSet, row), run.count,
+        [&](const StructureReader::Row& read) {
+            const std::string name = datatypenames::NormaliseName(read.name);
+            dataTypes.RegisterRow(run, row++, name.c_str(), read.kind, read.blockPosition);
+            hasComplexData = hasComplexData || reslayout::IsComplexKind(read.kind);
+        });
+    if (!whole) {
+        // The rows were whole when the file was measured: it changed under
+        // the scan, which cannot then keep its promise of every row.
+        throw std::runtime_error("a data-type table could not be read whole");
     }
 }
 

@@ -14,6 +14,7 @@
 #include <cstdint>
 
 class kvresSubcase;
+class StructureReader;
 
 class kvresResult : public rxResult {
 public:
@@ -40,7 +41,7 @@ public:
 private:
     void Scan();
     void ScanFile(kvresSubcase& subcase, int fileIndex, float& previousValue);
-    void ReadTableRows(const ScannedTables::Run& run, int32_t rowBytes);
+    void ReadTableRows(StructureReader& reader, const ScannedTables::Run& run);
     void FinishNames();
     void ForgetScan() noexcept;
 
@@ -50,7 +51,4 @@ private:
     bool hasComplexData = false;
     ResFileSet fileSet;
     bool scanned = false;
-
-    // Bytes of data-type rows read from the file at a time.
-    static constexpr int kTablePieceBytes = 65536;
 };

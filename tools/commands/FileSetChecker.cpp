@@ -6,6 +6,7 @@
 #include "fileio/ResFileSet.h"
 #include "model/DataTypeNames.h"
 #include "model/ResLayout.h"
+#include "model/StructureReader.h"
 #include "model/kvresResult.h"
 
 #include <rxSimulation.h>
@@ -13,12 +14,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <iterator>
 #include <map>
 #include <memory>
-#include <set>
-#include <tuple>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -65,89 +63,30 @@ CheckReport::Encoding Describe(const ResFileSet& files) {
     return encoding;
 }
 
-std::string Text(const char* field, int width) {
-    return reslayout::FieldText(field, width);
-}
-
 bool Presented(std::int32_t kind) {
     return reslayout::RealsPerRecord(kind) > 0;
 }
 
-// The host's directory as the check needs it: the entry each row's name
-// leads to. Names are resolved in the order the scan registers them (series
-// file, simulation, row), so the k-th distinct normalised name is the k-th
-// entry; an entry that does not carry that name's final form (the scan saw
-// rows the check did not) is looked up by the final name instead.
+// The host's view of the same path: its simulations' sync values and the
+// directory entry each row's name was registered under.
 class HostView {
 public:
     explicit HostView(const std::string& path) : result(new kvresResult(path.c_str())) {
-        if (!result || result->GetNumSubcases() < 1) {
-            return;
-        }
-        rxSubcase* subcase = result->GetSubcase(0);
-        const int count = subcase != nullptr ? subcase->GetNumSimulations() : 0;
-        for (int i = 0; i < count; ++i) {
+        rxSubcase* subcase = result->GetNumSubcases() > 0 ? result->GetSubcase(0) : nullptr;
+        for (int i = 0; subcase != nullptr && i < subcase->GetNumSimulations(); ++i) {
             simulations.push_back(subcase->GetSimulation(i));
         }
-        complexData = result->HasComplexData();
-        const DataTypeDirectory& directory = result->DataTypes();
-        for (std::size_t e = 0; e < directory.Size(); ++e) {
-            byFinalName.emplace(directory.At(e).Name(), e);
-        }
     }
-
     const rxSimulation* Simulation(std::size_t index) const {
         return index < simulations.size() ? simulations[index] : nullptr;
     }
-
-    // The directory entry that a row of (normalised) name `name` was
-    // registered under, or null. Call in the scan's row order.
-    const DataTypeEntry* Entry(const std::string& name) {
-        if (!result) {
-            return nullptr;
-        }
-        const DataTypeDirectory& directory = result->DataTypes();
-        const auto known = registered.find(name);
-        if (known != registered.end()) {
-            return known->second;
-        }
-        const DataTypeEntry* entry = nullptr;
-        if (registered.size() < directory.Size()) {
-            const DataTypeEntry& next = directory.At(registered.size());
-            if (CarriesName(next, name)) {
-                entry = &next;
-            }
-        }
-        if (entry == nullptr) {
-            entry = ByFinalName(name);
-        }
-        registered.emplace(name, entry);
-        return entry;
+    const DataTypeEntry* Entry(const std::string& normalisedName) const {
+        return result->DataTypes().FindRegistered(normalisedName);
     }
 
 private:
-    bool CarriesName(const DataTypeEntry& entry, const std::string& name) const {
-        return datatypenames::FinalName(name, entry.Kind(), complexData) == entry.Name();
-    }
-    const DataTypeEntry* ByFinalName(const std::string& name) const {
-        // The name's final form depends on the entry's kind: try each.
-        std::string forms[] = {name, name + "_NC",
-                               name.size() >= 4 ? name.substr(0, name.size() - 4) : name};
-        for (const std::string& form : forms) {
-            const auto found = byFinalName.find(form);
-            if (found != byFinalName.end() &&
-                CarriesName(result->DataTypes().At(found->second), name)) {
-                return &result->DataTypes().At(found->second);
-            }
-        }
-        return nullptr;
-    }
-
     std::unique_ptr<kvresResult, ResultRelease> result;
     std::vector<const rxSimulation*> simulations;
-    bool complexData = false;
-    std::unordered_map<std::string, std::size_t> byFinalName; // first entry of each name
-    std::unordered_map<std::string, const DataTypeEntry*> registered;
 };
 
 // Rows already listed in one file, as runs of consecutive rows of one table:
@@ -286,6 +225,11 @@ IdDigest ReadRecords(ResFileSet& files, std::int64_t records, int realsPerRecord
     return digest;
 }
 
+// A table's or a block's state converts to the report's as it is.
+static_assert(static_cast<int>(StructureReader::Status::NegativeCount) ==
+                  static_cast<int>(CheckReport::Status::NegativeCount),
+              "the report's first statuses are the structure reader's, in its order");
+
 struct BlockSpan {
     std::int64_t start = 0;
     std::int64_t end = 0;
@@ -296,6 +240,7 @@ struct BlockSpan {
 
 bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& report,
                              std::string& error) const {
+    using Status = CheckReport::Status;
     report = CheckReport{};
     report.file = path;
     report.deep = deep;
@@ -305,10 +250,7 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
         error = "not recognised: no encoding gives a plausible header";
         return false;
     }
-    char title[reslayout::kTitleWidth] = {};
-    const std::size_t titleLength = std::strlen(reslayout::kTitleText);
-    if (files.ReadBytes(title, reslayout::kTitleWidth) != reslayout::kTitleWidth ||
-        std::memcmp(title, reslayout::kTitleText, titleLength) != 0) {
+    if (StructureReader(files).ReadHeader().title.rfind(reslayout::kTitleText, 0) != 0) {
         files.CloseFile();
         error = std::string("not recognised: the title is not \"") + reslayout::kTitleText + '"';
         return false;
@@ -346,33 +288,29 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
         }
         file.opened = true;
         file.detected = true;
-        file.size = files.BytesRemaining();
         file.encoding = Describe(files);
+        StructureReader reader(files);
+        file.size = reader.Size();
         const int intSize = files.IntItemSize();
         const int realSize = files.RealItemSize();
 
-        char text[reslayout::kHeaderTextWidth];
-        files.ReadBytes(text, reslayout::kTitleWidth);
-        file.title = Text(text, reslayout::kTitleWidth);
-        files.ReadBytes(text, reslayout::kHeaderTextWidth);
-        file.text1 = Text(text, reslayout::kHeaderTextWidth);
-        files.ReadBytes(text, reslayout::kHeaderTextWidth);
-        file.text2 = Text(text, reslayout::kHeaderTextWidth);
-        files.ReadInt(&file.simulationCount);
-
-        for (std::int32_t s = 0; s < file.simulationCount; ++s) {
-            char label[reslayout::kLabelWidth];
+        StructureReader::Header header = reader.ReadHeader();
+        file.title = std::move(header.title);
+        file.text1 = std::move(header.text1);
+        file.text2 = std::move(header.text2);
+        file.simulationCount = header.simulationCount;
+        file.wholeSimulationEntries = static_cast<std::int32_t>(header.simulations.size());
+        for (StructureReader::Simulation& entry : header.simulations) {
             CheckReport::Simulation simulation;
-            if (files.ReadBytes(label, reslayout::kLabelWidth) != reslayout::kLabelWidth ||
-                files.ReadInt(&simulation.tablePosition) != 1) {
-                report.problems.push_back({file.name, "the simulation table holds " +
-                                                          std::to_string(s) + " whole entries of " +
-                                                          std::to_string(file.simulationCount)});
-                break;
-            }
-            simulation.label = Text(label, reslayout::kLabelWidth);
-            ++file.wholeSimulationEntries;
+            simulation.label = std::move(entry.label);
+            simulation.tablePosition = entry.tablePosition;
             file.simulations.push_back(std::move(simulation));
+        }
+        if (file.wholeSimulationEntries < file.simulationCount) {
+            report.problems.push_back({file.name, "the simulation table holds " +
+                                                      std::to_string(file.wholeSimulationEntries) +
+                                                      " whole entries of " +
+                                                      std::to_string(file.simulationCount)});
         }
 
         std::vector<BlockSpan> spans;
@@ -383,7 +321,7 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
         // bytes are at most size / 39 (the smallest row); tables that overlap
         // at an offset that is not a whole row stop listing beyond that.
         std::map<std::int32_t, int> tablesListed;
-        const std::int64_t rowBytes = reslayout::kNameWidth + 2 * std::int64_t{intSize};
+        const std::int64_t rowBytes = reader.RowBytes();
         ListedRows listedRows(rowBytes);
         std::int64_t rowBudget = file.size / (reslayout::kNameWidth + 2 * 4) + 1;
         // --deep reads each block once per layout, however many rows point at it.
@@ -399,23 +337,20 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
             const std::int64_t position = simulation.tablePosition;
             const auto listed = tablesListed.find(simulation.tablePosition);
             if (listed != tablesListed.end()) {
-                simulation.status = "shared";
+                simulation.status = Status::Shared;
                 simulation.sharedWith = listed->second;
                 continue;
             }
             tablesListed.emplace(simulation.tablePosition, static_cast<int>(index));
-            if (position < 0 || position >= file.size) {
-                simulation.status = "unreachable";
-            } else if (!files.SeekTo(simulation.tablePosition) ||
-                       files.ReadInt(&simulation.storedRows) != 1) {
-                simulation.status = "count-unreadable";
-            } else if (simulation.storedRows < 0) {
-                simulation.status = "negative-count";
-            } else {
-                simulation.status = "ok";
-            }
-            if (simulation.status == "unreachable" || simulation.status == "count-unreadable") {
-                report.problems.push_back({where, "data-type table " + simulation.status +
+            const StructureReader::Table table = reader.ReadTable(position);
+            simulation.storedRows = table.storedRows;
+            simulation.status = table.status == StructureReader::Status::CutShort
+                                    ? Status::Ok // said when the listing reaches the end
+                                    : static_cast<Status>(table.status);
+            if (simulation.status == Status::Unreachable ||
+                simulation.status == Status::CountUnreadable) {
+                report.problems.push_back({where, std::string("data-type table ") +
+                                                      CheckReport::StatusText(simulation.status) +
                                                       " (position " + std::to_string(position) +
                                                       ")"});
                 continue;
@@ -425,11 +360,11 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
             // and rows of its own, read here.
             struct OwnRow {
                 std::int32_t row;
-                std::string name;
-                std::int32_t kind;
-                std::int32_t blockPosition;
+                StructureReader::Row read;
             };
             std::vector<OwnRow> rows;
+            StructureReader::Row read;
+            const auto keep = [&read](const StructureReader::Row& row) { read = row; };
             // First row of each normalised name in this table: the row whose
             // block the host reads for it. Shared runs are walked for their
             // names only when a row of this table's own follows them.
@@ -451,10 +386,8 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
                 namesKnownTo = std::max(namesKnownTo, upTo);
             };
             std::int64_t runStart = -1; // start of this table's current run of own rows
-            const std::int64_t firstRowStart = position + intSize;
-            bool positioned = true; // the file stands at the next row's start
             for (std::int64_t r = 0; r < simulation.storedRows;) {
-                const std::int64_t start = firstRowStart + r * rowBytes;
+                const std::int64_t start = table.firstRow + r * rowBytes;
                 std::int64_t offset = 0;
                 if (const ListedRows::Run* run = listedRows.Find(start, offset)) {
                     const std::int64_t common =
@@ -469,11 +402,10 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
                     simulation.sharedRows.push_back(shared);
                     r += common;
                     runStart = -1;
-                    positioned = false;
                     continue;
                 }
                 if (--rowBudget < 0) {
-                    simulation.status = "overlapping";
+                    simulation.status = Status::Overlapping;
                     if (rowBudget == -1) {
                         report.problems.push_back(
                             {where, "data-type tables overlap: more rows than the file can "
@@ -481,13 +413,8 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
                     }
                     break;
                 }
-                char name[reslayout::kNameWidth];
-                std::int32_t kind = 0;
-                std::int32_t blockPosition = 0;
-                if (!(positioned || files.SeekTo(start)) ||
-                    files.ReadBytes(name, reslayout::kNameWidth) != reslayout::kNameWidth ||
-                    files.ReadInt(&kind) != 1 || files.ReadInt(&blockPosition) != 1) {
-                    simulation.status = "cut-short";
+                if (r >= table.wholeRows || !reader.ForEachRow(start, 1, keep)) {
+                    simulation.status = Status::CutShort;
                     report.problems.push_back(
                         {where, "data-type table cut short: " + std::to_string(r) +
                                     " whole rows of " + std::to_string(simulation.storedRows)});
@@ -502,19 +429,17 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
                 if (runStart < 0) {
                     runStart = start;
                 }
-                rows.push_back({static_cast<std::int32_t>(r), Text(name, reslayout::kNameWidth),
-                                kind, blockPosition});
-                positioned = true;
+                rows.push_back({static_cast<std::int32_t>(r), std::move(read)});
                 ++r;
             }
-            if (!simulation.sharedRows.empty() && simulation.status == "ok") {
-                simulation.status = "overlapping";
+            if (!simulation.sharedRows.empty() && simulation.status == Status::Ok) {
+                simulation.status = Status::Overlapping;
             }
 
             for (const OwnRow& own : rows) {
-                const std::string& name = own.name;
-                const std::int32_t kind = own.kind;
-                const std::int32_t blockPosition = own.blockPosition;
+                const std::string& name = own.read.name;
+                const std::int32_t kind = own.read.kind;
+                const std::int32_t blockPosition = own.read.blockPosition;
                 CheckReport::DataTypeRow row;
                 row.name = name;
                 row.row = own.row;
@@ -527,13 +452,13 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
                 const auto [firstRow, isFirst] = firstRowOf.emplace(normalised, own.row);
                 if (!isFirst) {
                     // The directory keeps the first location of a simulation.
-                    row.status = "repeated";
+                    row.status = Status::Repeated;
                     row.hostReadsRow = firstRow->second;
                     simulation.dataTypes.push_back(std::move(row));
                     continue;
                 }
                 if (!Presented(kind)) {
-                    row.status = "not-presented";
+                    row.status = Status::NotPresented;
                     row.hostName.clear();
                     simulation.dataTypes.push_back(std::move(row));
                     continue;
@@ -543,34 +468,29 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
                 // of its first kind.
                 const std::int32_t readKind =
                     entry != nullptr && Presented(entry->Kind()) ? entry->Kind() : kind;
-                const std::int64_t recordBytes =
-                    reslayout::RecordBytes(readKind, intSize, realSize);
-                const std::int64_t start = blockPosition;
-                row.bytesAvailable = start >= 0 && start < file.size ? file.size - start : 0;
-                if (start < 0 || start >= file.size) {
-                    row.status = "unreachable";
-                } else if (row.bytesAvailable < intSize || !files.SeekTo(blockPosition) ||
-                           files.ReadInt(&row.storedCount) != 1) {
-                    row.status = "count-unreadable";
-                } else if (row.storedCount < 0) {
-                    row.status = "negative-count";
-                } else {
-                    row.bytesNeeded = intSize + row.storedCount * recordBytes;
-                    row.wholeRecords = std::min<std::int64_t>(
-                        row.storedCount, (row.bytesAvailable - intSize) / recordBytes);
-                    row.status = row.wholeRecords < row.storedCount ? "cut-short" : "ok";
-                    if (row.status == "cut-short") {
-                        row.endsAt = file.size;
-                    }
-                    spans.push_back({start, start + std::min(row.bytesNeeded, row.bytesAvailable),
+                const StructureReader::Block block = reader.ReadBlock(
+                    blockPosition, reslayout::RecordBytes(readKind, intSize, realSize));
+                row.status = static_cast<Status>(block.status);
+                row.storedCount = block.storedCount;
+                row.bytesAvailable = block.bytesAvailable;
+                row.bytesNeeded = block.bytesNeeded;
+                row.wholeRecords = block.wholeRecords;
+                const bool counted = row.status == Status::Ok || row.status == Status::CutShort;
+                if (row.status == Status::CutShort) {
+                    row.endsAt = file.size;
+                }
+                if (counted) {
+                    spans.push_back({blockPosition,
+                                     blockPosition + std::min(row.bytesNeeded, row.bytesAvailable),
                                      "'" + name + "' of simulation " + std::to_string(index)});
                 }
 
-                if (row.status == "ok") {
+                if (row.status == Status::Ok) {
                     ++report.intactBlocks;
                 } else {
-                    std::string what = "block of '" + name + "' " + row.status;
-                    if (row.status == "cut-short") {
+                    std::string what =
+                        "block of '" + name + "' " + CheckReport::StatusText(row.status);
+                    if (row.status == Status::CutShort) {
                         what += ": " + std::to_string(row.wholeRecords) + " whole records of " +
                                 std::to_string(row.storedCount) + ", the file ends at byte " +
                                 std::to_string(row.endsAt);
@@ -580,11 +500,10 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
                     report.problems.push_back({where, what});
                 }
 
-                const bool counted = row.status == "ok" || row.status == "cut-short";
                 IdDigest ids;
                 if (deep && counted) {
                     const int reals = reslayout::RealsPerRecord(readKind);
-                    const auto key = std::make_pair(start, reals);
+                    const auto key = std::make_pair(std::int64_t{blockPosition}, reals);
                     auto read = blocksRead.find(key);
                     if (read == blocksRead.end()) {
                         CheckReport::BlockValues values;

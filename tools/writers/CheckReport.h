@@ -9,6 +9,32 @@
 #include <vector>
 
 struct CheckReport {
+    // The state of a simulation's table or of a row's block; StatusText
+    // gives each its one text.
+    enum class Status {
+        Ok,
+        CutShort,
+        Unreachable,
+        CountUnreadable,
+        NegativeCount,
+        NotPresented, // a row whose kind the host does not show
+        Repeated,     // a row whose name came before in the same table
+        Shared,       // a table at the position of an earlier one
+        Overlapping,  // a table beginning inside tables listed before
+    };
+    static const char* StatusText(Status status) {
+        static const char* const texts[] = {"ok",
+                                            "cut-short",
+                                            "unreachable",
+                                            "count-unreadable",
+                                            "negative-count",
+                                            "not-presented",
+                                            "repeated",
+                                            "shared",
+                                            "overlapping"};
+        return texts[static_cast<int>(status)];
+    }
+
     // Per component of a block's records, with --deep.
     struct ComponentRange {
         float minimum = 0.0f;
@@ -34,10 +60,9 @@ struct CheckReport {
         std::int64_t bytesAvailable = 0; // from the block's position to the end of the file
         std::int64_t wholeRecords = 0;
         std::int64_t endsAt = -1; // cut-short: the byte offset where the file ends
-        // ok, cut-short, unreachable, count-unreadable, negative-count,
-        // not-presented, or repeated: a name met before in the same table, whose
-        // block the host does not read (it reads row hostReadsRow)
-        std::string status;
+        // Ok to NotPresented, or Repeated: a name met before in the same
+        // table, whose block the host does not read (it reads row hostReadsRow)
+        Status status = Status::Ok;
         std::int32_t row = 0;           // its row in the simulation's data-type table
         std::int32_t hostReadsRow = -1; // repeated: the row the host reads for this name
         BlockValues values;
@@ -59,12 +84,11 @@ struct CheckReport {
         float sync = 0.0f;
         std::int32_t tablePosition = 0;
         std::int32_t storedRows = 0;
-        // ok, unreachable, count-unreadable, cut-short, negative-count,
-        // shared: the table of an earlier simulation of the same file
-        // (sharedWith), whose rows are not listed again, or overlapping: a
-        // table that begins inside tables listed before, whose rows in common
-        // (sharedRows) are not listed again
-        std::string status;
+        // Ok to NegativeCount, Shared: the table of an earlier simulation of
+        // the same file (sharedWith), whose rows are not listed again, or
+        // Overlapping: a table that begins inside tables listed before, whose
+        // rows in common (sharedRows) are not listed again
+        Status status = Status::Ok;
         int sharedWith = -1;
         std::vector<SharedRows> sharedRows;
         std::vector<DataTypeRow> dataTypes;

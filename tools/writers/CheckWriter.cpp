@@ -78,7 +78,7 @@ void CheckWriter::WriteJson(const CheckReport& report) {
                 << ", \"sync\": ";
             JsonWriter::WriteNumber(out, simulation.sync);
             out << ", \"tablePosition\": " << simulation.tablePosition
-                << ", \"status\": " << quote(simulation.status);
+                << ", \"status\": " << quote(CheckReport::StatusText(simulation.status));
             if (simulation.sharedWith >= 0) {
                 out << ", \"sharedWith\": " << simulation.sharedWith;
             }
@@ -106,7 +106,7 @@ void CheckWriter::WriteJson(const CheckReport& report) {
                     << ", \"bytesNeeded\": " << row.bytesNeeded
                     << ", \"bytesAvailable\": " << row.bytesAvailable
                     << ", \"wholeRecords\": " << row.wholeRecords
-                    << ", \"status\": " << quote(row.status);
+                    << ", \"status\": " << quote(CheckReport::StatusText(row.status));
                 if (!simulation.sharedRows.empty()) {
                     out << ", \"row\": " << row.row;
                 }
@@ -167,7 +167,8 @@ void CheckWriter::WriteText(const CheckReport& report) {
         for (const CheckReport::Simulation& simulation : file.simulations) {
             out << "  simulation \"" << shown(simulation.label) << "\", sync ";
             out.Float(simulation.sync);
-            out << ", table at " << simulation.tablePosition << ": " << simulation.status;
+            out << ", table at " << simulation.tablePosition << ": "
+                << CheckReport::StatusText(simulation.status);
             if (simulation.sharedWith >= 0) {
                 out << " with simulation " << simulation.sharedWith << " (rows listed there)";
             }
@@ -188,15 +189,17 @@ void CheckWriter::WriteText(const CheckReport& report) {
                     out << " (host: " << shown(row.hostName) << ')';
                 }
                 out << ", kind " << row.kind << " (" << KindMeaning(row.kind) << ")";
-                if (row.status != "not-presented" && row.status != "repeated") {
+                if (row.status != CheckReport::Status::NotPresented &&
+                    row.status != CheckReport::Status::Repeated) {
                     out << ", block at " << row.blockPosition;
                 }
-                if (row.status == "ok" || row.status == "cut-short") {
+                if (row.status == CheckReport::Status::Ok ||
+                    row.status == CheckReport::Status::CutShort) {
                     out << ", " << row.storedCount << " entities, " << row.bytesNeeded
                         << " bytes needed, " << row.bytesAvailable << " available, "
                         << row.wholeRecords << " whole records";
                 }
-                out << ": " << row.status;
+                out << ": " << CheckReport::StatusText(row.status);
                 if (row.hostReadsRow >= 0) {
                     out << " (the host reads row " << row.hostReadsRow << " for this name)";
                 }

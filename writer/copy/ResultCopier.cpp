@@ -3,9 +3,9 @@
 #include "fileio/ResFileSet.h"
 #include "model/DataTypeNames.h"
 #include "model/ResLayout.h"
+#include "model/StructureReader.h"
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <utility>
 
@@ -61,64 +61,38 @@ public:
             fileSizes.push_back(0);
             return;
         }
-        fileSizes.push_back(files.BytesRemaining());
-        char text[reslayout::kHeaderTextWidth];
-        files.ReadBytes(text, reslayout::kTitleWidth);
-        files.ReadBytes(text, reslayout::kHeaderTextWidth);
-        const std::string text1 = reslayout::FieldText(text, reslayout::kHeaderTextWidth);
-        files.ReadBytes(text, reslayout::kHeaderTextWidth);
-        const std::string text2 = reslayout::FieldText(text, reslayout::kHeaderTextWidth);
+        StructureReader reader(files);
+        fileSizes.push_back(reader.Size());
+        StructureReader::Header header = reader.ReadHeader();
         if (fileIndex == 0) {
-            title = text1;
-            subtitle = text2;
+            title = header.text1;
+            subtitle = header.text2;
             firstEncoding = EncodingOf(files);
         }
-        std::int32_t count = 0;
-        files.ReadInt(&count);
-        const std::size_t first = simulations.size();
-        for (std::int32_t s = 0; s < count; ++s) {
-            char label[reslayout::kLabelWidth];
-            StoredSimulation simulation;
-            if (files.ReadBytes(label, reslayout::kLabelWidth) != reslayout::kLabelWidth ||
-                files.ReadInt(&simulation.tablePosition) != 1) {
-                seriesDamage.push_back(name + ": the simulation table holds " + std::to_string(s) +
-                                       " whole entries of " + std::to_string(count) +
-                                       "; the rest are left out");
-                break;
-            }
-            simulation.label = reslayout::FieldText(label, reslayout::kLabelWidth);
-            simulation.fileIndex = fileIndex;
-            simulations.push_back(std::move(simulation));
+        if (static_cast<std::int64_t>(header.simulations.size()) < header.simulationCount) {
+            seriesDamage.push_back(name + ": the simulation table holds " +
+                                   std::to_string(header.simulations.size()) +
+                                   " whole entries of " + std::to_string(header.simulationCount) +
+                                   "; the rest are left out");
         }
-        const std::int64_t size = fileSizes.back();
-        const std::int64_t rowBytes = reslayout::kNameWidth + 2 * files.IntItemSize();
-        for (std::size_t s = first; s < simulations.size(); ++s) {
-            StoredSimulation& simulation = simulations[s];
-            std::int32_t rows = 0;
-            if (simulation.tablePosition < 0 || simulation.tablePosition >= size ||
-                !files.SeekTo(simulation.tablePosition) || files.ReadInt(&rows) != 1) {
+        for (StructureReader::Simulation& entry : header.simulations) {
+            StoredSimulation simulation{
+                std::move(entry.label), fileIndex, entry.tablePosition, {}, {}};
+            const auto keep = [&simulation](const StructureReader::Row& row) {
+                simulation.rows.push_back({row.name, row.kind, row.blockPosition, {}});
+            };
+            const StructureReader::Table table = reader.ReadTable(entry.tablePosition);
+            if (table.status == StructureReader::Status::Unreachable ||
+                table.status == StructureReader::Status::CountUnreadable) {
                 simulation.damage = "its data-type table is unreachable (position " +
                                     std::to_string(simulation.tablePosition) + ")";
-                continue;
-            }
-            // Rows beyond what the file holds are cut off; none is allocated
-            // for before it was read.
-            const std::int64_t room = (size - simulation.tablePosition) / rowBytes + 1;
-            for (std::int32_t r = 0; r < rows && r < room; ++r) {
-                char rowName[reslayout::kNameWidth];
-                StoredRow row;
-                if (files.ReadBytes(rowName, reslayout::kNameWidth) != reslayout::kNameWidth ||
-                    files.ReadInt(&row.kind) != 1 || files.ReadInt(&row.position) != 1) {
-                    break;
-                }
-                row.name = reslayout::FieldText(rowName, reslayout::kNameWidth);
-                simulation.rows.push_back(std::move(row));
-            }
-            if (rows > 0 && simulation.rows.size() < static_cast<std::size_t>(rows)) {
+            } else if (!reader.ForEachRow(table.firstRow, table.wholeRows, keep) ||
+                       table.status == StructureReader::Status::CutShort) {
                 simulation.damage =
                     "its data-type table is cut short: " + std::to_string(simulation.rows.size()) +
-                    " whole rows of " + std::to_string(rows);
+                    " whole rows of " + std::to_string(table.storedRows);
             }
+            simulations.push_back(std::move(simulation));
         }
         files.CloseFile();
     }
@@ -185,35 +159,30 @@ public:
         }
         const int reals = reslayout::RealsPerRecord(row.kind);
         const std::int64_t size = fileSizes[static_cast<std::size_t>(simulation.fileIndex)];
-        std::int32_t count = 0;
+        const std::int64_t recordBytes =
+            reslayout::RecordBytes(row.kind, files.IntItemSize(), files.RealItemSize());
         // The simulation's file stays open from one row to the next.
         const std::string& fileName = fileNames[static_cast<std::size_t>(simulation.fileIndex)];
-        bool readable =
-            (files.IsOpen() && files.GetCurrentFileName() == fileName) || files.OpenFile(fileName);
-        readable = readable && row.position >= 0 && row.position < size &&
-                   files.SeekTo(row.position) && files.ReadInt(&count) == 1;
+        const StructureReader::Block block =
+            (files.IsOpen() && files.GetCurrentFileName() == fileName) || files.OpenFile(fileName)
+                ? StructureReader(files, size).ReadBlock(row.position, recordBytes)
+                : StructureReader::Block{};
+        std::int64_t count = block.storedCount;
         if (row.kind == 2) {
             // Never read: its ids are copied when they can be, else none.
-            if (!readable || count < 0 ||
-                static_cast<std::int64_t>(count) * files.IntItemSize() >
-                    size - row.position - files.IntItemSize()) {
-                count = 0;
-            }
-        } else if (!readable) {
+            count = block.status == StructureReader::Status::Ok ? count : 0;
+        } else if (block.status == StructureReader::Status::Unreachable ||
+                   block.status == StructureReader::Status::CountUnreadable) {
             return what + ": its block is unreachable (position " + std::to_string(row.position) +
                    ")";
-        } else if (count < 0) {
+        } else if (block.status == StructureReader::Status::NegativeCount) {
             if (!salvage) {
                 return what + ": its block has a negative entity count (" + std::to_string(count) +
                        ")";
             }
             count = 0;
         }
-        const std::int64_t recordBytes =
-            reslayout::RecordBytes(row.kind, files.IntItemSize(), files.RealItemSize());
-        const std::int64_t whole = std::max<std::int64_t>(
-            0, std::min<std::int64_t>(count,
-                                      (size - row.position - files.IntItemSize()) / recordBytes));
+        const std::int64_t whole = std::min(count, block.wholeRecords);
         std::string note;
         if (whole < count) {
             note = what + ": its block is cut short: " + std::to_string(whole) +
@@ -254,9 +223,7 @@ ResultCopier::ResultCopier(const std::string& path) : tables(std::make_unique<Ta
     if (!tables->files.OpenFile(path)) {
         throw Damaged(path + ": not recognised: no encoding gives a plausible header");
     }
-    char title[reslayout::kTitleWidth] = {};
-    tables->files.ReadBytes(title, reslayout::kTitleWidth);
-    if (std::memcmp(title, reslayout::kTitleText, std::strlen(reslayout::kTitleText)) != 0) {
+    if (StructureReader(tables->files).ReadHeader().title.rfind(reslayout::kTitleText, 0) != 0) {
         throw Damaged(path + ": not recognised: the title is not \"" +
                       std::string(reslayout::kTitleText) + "\"");
     }
