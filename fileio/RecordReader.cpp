@@ -2,6 +2,7 @@
 
 #include "fileio/ByteOrder.h"
 #include "fileio/Cray.h"
+#include "fileio/ResLayout.h"
 
 #include <algorithm>
 #include <cstring>
@@ -308,8 +309,7 @@ void RecordReader::SetEncoding(IntEncoding ints, RealEncoding reals, bool swapBy
 }
 
 std::size_t RecordReader::RecordBytes(int realsPerRecord) const {
-    return static_cast<std::size_t>(intSize) +
-           static_cast<std::size_t>(realSize) * static_cast<std::size_t>(realsPerRecord);
+    return static_cast<std::size_t>(reslayout::RecordBytes(realsPerRecord, intSize, realSize));
 }
 
 std::size_t RecordReader::Read(std::FILE* stream, int realsPerRecord, std::int32_t* ids,

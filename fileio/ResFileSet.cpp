@@ -1,6 +1,7 @@
 #include "fileio/ResFileSet.h"
 
 #include "fileio/DirectoryScanner.h"
+#include "fileio/ResLayout.h"
 
 #include <algorithm>
 #include <cstring>
@@ -19,13 +20,6 @@ constexpr Trial trials[] = {
     {Int8First, Cray8, true}, {Int8Second, Cray8, false}, {Int8Second, Cray8, true},
     {Int4, Real8, false},     {Int4, Real8, true},
 };
-
-// Widths of the three text fields that open the header.
-constexpr int headerTextWidths[] = {27, 81, 81};
-
-// Bytes of those text fields together: the header's count follows them.
-constexpr std::size_t kHeaderTextBytes =
-    headerTextWidths[0] + headerTextWidths[1] + headerTextWidths[2];
 
 // Whether the count after the text fields has a magnitude of at most 65535;
 // compared without negating, so the most negative value is rejected too.
@@ -169,15 +163,16 @@ bool ResFileSet::DetectEncoding(const std::string& path) {
     // The header is read once; each trial then judges the same bytes as
     // ProbeHeader would read them from byte 0 in its encoding. A file that
     // fails every trial is read once instead of once per trial.
-    unsigned char header[kHeaderTextBytes + 8];
+    unsigned char header[reslayout::kHeaderTextBytes + 8];
     const std::size_t got =
         Rewind() ? static_cast<std::size_t>(ReadBytes(header, sizeof header)) : 0;
     bool accepted = false;
     for (const Trial& trial : trials) {
         SetEncoding(trial.ints, trial.reals, trial.swap);
-        if (got >= kHeaderTextBytes + static_cast<std::size_t>(::IntItemSize(trial.ints)) &&
+        if (got >=
+                reslayout::kHeaderTextBytes + static_cast<std::size_t>(::IntItemSize(trial.ints)) &&
             IsPlausibleHeaderCount(
-                DecodeIntItem(header + kHeaderTextBytes, trial.ints, trial.swap))) {
+                DecodeIntItem(header + reslayout::kHeaderTextBytes, trial.ints, trial.swap))) {
             accepted = true;
             break;
         }
@@ -190,8 +185,8 @@ bool ResFileSet::ProbeHeader() {
     if (!currentFile.IsOpen()) {
         return false;
     }
-    char text[81];
-    for (int width : headerTextWidths) {
+    char text[reslayout::kHeaderTextWidth];
+    for (int width : reslayout::kHeaderTextWidths) {
         if (ReadBytes(text, width) != width) {
             return false;
         }

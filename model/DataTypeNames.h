@@ -7,7 +7,7 @@
 // DataTypeDirectory.
 #pragma once
 
-#include "model/ResLayout.h"
+#include "fileio/ResKind.h"
 
 #include <cstdint>
 #include <string>
@@ -43,14 +43,17 @@ inline std::string NormaliseName(const std::string& name) {
     return name;
 }
 
-// A complex vector's name carries four characters of its own (" (c)"), and
-// with complex data present every real nodal vector is marked "_NC".
+// The kind's name changes: a complex vector's name carries four characters
+// of its own (" (c)"), and with complex data present every real nodal vector
+// is marked "_NC".
 inline std::string FinalName(std::string registered, int32_t entryKind, bool hasComplexData) {
-    if (entryKind == reslayout::kComplexVectorNodes && registered.size() >= 4) {
-        registered.erase(registered.size() - 4);
+    const ResKind& kind = ResKind::Of(entryKind);
+    const auto dropped = static_cast<std::size_t>(kind.droppedNameChars);
+    if (registered.size() >= dropped) {
+        registered.erase(registered.size() - dropped);
     }
-    if (hasComplexData && entryKind == reslayout::kRealVectorNodes) {
-        registered += "_NC";
+    if (hasComplexData) {
+        registered += kind.complexResultSuffix;
     }
     return registered;
 }

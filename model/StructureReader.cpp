@@ -1,7 +1,7 @@
 #include "model/StructureReader.h"
 
 #include "fileio/ResEncoding.h"
-#include "model/ResLayout.h"
+#include "fileio/ResLayout.h"
 
 #include <algorithm>
 #include <limits>

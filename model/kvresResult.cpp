@@ -1,8 +1,9 @@
 #include "model/kvresResult.h"
 
+#include "fileio/ResKind.h"
+#include "fileio/ResLayout.h"
 #include "model/DataTypeNames.h"
 #include "model/LabelValue.h"
-#include "model/ResLayout.h"
 #include "model/StructureReader.h"
 #include "model/kvresSimulation.h"
 #include "model/kvresSubcase.h"
@@ -162,7 +163,7 @@ void kvresResult::ReadTableRows(StructureReader& reader, const ScannedTables::Ru
         [&](const StructureReader::Row& read) {
             const std::string name = datatypenames::NormaliseName(read.name);
             dataTypes.RegisterRow(run, row++, name.c_str(), read.kind, read.blockPosition);
-            hasComplexData = hasComplexData || reslayout::IsComplexKind(read.kind);
+            hasComplexData = hasComplexData || ResKind::Of(read.kind).marksComplex;
         });
     if (!whole) {
         // The rows were whole when the file was measured: it changed under

@@ -1,7 +1,7 @@
 #include "model/kvresScalarDataSet.h"
 
 #include "model/BlockReader.h"
-#include "model/PhaseConversion.h"
+#include "model/DataSetRead.h"
 
 kvresScalarDataSet::kvresScalarDataSet(ResFileSet& files, rxSimulation* simulation,
                                        rxDataType* dataType, const char* text,
@@ -12,53 +12,45 @@ kvresScalarDataSet::kvresScalarDataSet(ResFileSet& files, rxSimulation* simulati
 
 kvresScalarDataSet::~kvresScalarDataSet() = default;
 
-bool kvresScalarDataSet::HasValidComponent() const {
-    return componentIndex >= 0 && componentIndex < componentCount;
-}
-
 // An exception cannot cross into the host, which runs another C++ runtime:
-// the function-level try blocks below end a read with false instead.
-bool kvresScalarDataSet::ReadData(int) try {
-    if (!HasValidComponent()) {
-        ReserveItems(0);
-        return false;
-    }
-    BlockReader block(files, fileIndex, blockPosition, componentCount);
-    ReserveItems(block.ReadableCount());
-    // Only the component's real is decoded.
-    const int32_t delivered = block.ForEachRecord(
-        [&](int32_t id, const float* reals) {
-            SetEntityID(id);
-            SetBaseData(reals[0]);
-        },
-        RecordReader::Window{componentIndex, 1});
-    return block.Complete(delivered);
-} catch (...) {
+// the function-level try blocks below end a read with false instead. Only
+// the window of each record (DataSetRead) is decoded.
+bool kvresScalarDataSet::ReadData(int) try { return Read(false); } catch (...) {
     return false;
 }
 
-// With two reals per record the second is the phase in degrees; otherwise the
-// record holds no phase for this component and the phase is 0.
-bool kvresScalarDataSet::ReadComplexData(int) try {
-    if (!HasValidComponent()) {
-        ReserveItems(0);
-        return false;
-    }
-    const bool withPhase = componentCount == 2;
-    const int32_t after = withPhase ? 1 : componentCount - componentIndex - 1;
-    BlockReader block(files, fileIndex, blockPosition, componentIndex + 1 + after);
-    ReserveItems(block.ReadableCount());
-    // The magnitude and, with a phase, the real after it are decoded.
-    ComplexScalar value;
-    const int32_t delivered = block.ForEachRecord(
-        [&](int32_t id, const float* reals) {
-            value.magnitude = reals[0];
-            value.phase = withPhase ? DegreesToRadians(reals[1]) : 0.0f;
-            SetEntityID(id);
-            SetBaseData(&value);
-        },
-        RecordReader::Window{componentIndex, withPhase ? 2 : 1});
-    return block.Complete(delivered);
-} catch (...) {
+bool kvresScalarDataSet::ReadComplexData(int) try { return Read(true); } catch (...) {
     return false;
+}
+
+bool kvresScalarDataSet::Read(bool complexRead) {
+    using Form = DataSetRead::Form;
+    const DataSetRead read(DataSetShape{DataSetShape::Scalar, componentIndex, componentCount},
+                           complexRead);
+    BlockReader block(files, fileIndex, blockPosition, read.RecordReals());
+    ReserveItems(block.ReadableCount());
+    int32_t delivered = 0;
+    if (complexRead) {
+        ComplexScalar value;
+        delivered = block.ForEachRecord(
+            [&](int32_t id, const float* reals) {
+                float floats[2];
+                read.DeliverAs<Form::ComplexScalar>(reals, floats);
+                value.magnitude = floats[0];
+                value.phase = floats[1];
+                SetEntityID(id);
+                SetBaseData(&value);
+            },
+            read.Window());
+    } else {
+        delivered = block.ForEachRecord(
+            [&](int32_t id, const float* reals) {
+                float value;
+                read.DeliverAs<Form::RealScalar>(reals, &value);
+                SetEntityID(id);
+                SetBaseData(value);
+            },
+            read.Window());
+    }
+    return block.Complete(delivered);
 }

@@ -27,8 +27,8 @@ public:
     int32_t ComponentCount() const { return componentCount; }
 
 private:
-    // Whether the component lies within the record; reads fail otherwise.
-    bool HasValidComponent() const;
+    // The plain or the complex read of the block.
+    bool Read(bool complexRead);
 
     ResFileSet& files;
     int32_t blockPosition;

@@ -23,16 +23,10 @@ rxDataSet* kvresSimulation::ReadDataSet(rxDataType* dataType, const char* text) 
         return nullptr;
     }
     const char* name = dataType->GetName();
-    const DataTypeEntry* entry = dataTypes.FindDataType(name);
-    if (entry == nullptr) {
-        return nullptr;
-    }
     int32_t position = 0;
     int32_t blockFile = 0;
-    if (!entry->FindLocation(this, &position, &blockFile)) {
-        return nullptr;
-    }
-    const DataSetShape shape = DataSetShape::Of(entry->Kind(), name);
+    const DataSetShape shape =
+        DataSetShape::Locate(dataTypes.FindDataType(name), name, this, position, blockFile);
     switch (shape.form) {
     case DataSetShape::Vector:
         return new kvresVectorDataSet(files, this, dataType, text, position, blockFile);

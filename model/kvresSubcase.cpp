@@ -1,8 +1,8 @@
 #include "model/kvresSubcase.h"
 
 #include "fileio/ResFileSet.h"
+#include "fileio/ResKind.h"
 #include "model/BlockReader.h"
-#include "model/ResLayout.h"
 #include "model/kvresResult.h"
 
 #include "rxEntityIdReceiver.h"
@@ -12,46 +12,18 @@
 
 namespace {
 
-// How the host sees the data types of one directory kind.
-struct Presentation {
-    bool presented = false;
-    rxDataType::Binding binding = rxDataType::Nodes;
-    const char* attribute = "Node";
-    rxDataSet::Format format = rxDataSet::Scalar;
-    bool triple = false;
-};
-
-Presentation PresentationOf(int32_t kind) {
-    using P = Presentation;
-    switch (kind) {
-    case reslayout::kRealVectorNodes:
-    case reslayout::kComplexVectorNodes:
-        return P{true, rxDataType::Nodes, "Node", rxDataSet::Vector, false};
-    case reslayout::kRealScalarNodes:
-    case reslayout::kComplexScalarNodes:
-        return P{true, rxDataType::Nodes, "Node", rxDataSet::Scalar, false};
-    case reslayout::kRealScalarElements:
-    case reslayout::kComplexScalarElements:
-        return P{true, rxDataType::Elements, "Elements", rxDataSet::Scalar, false};
-    case reslayout::kTripleNodes:
-        return P{true, rxDataType::Nodes, "Node", rxDataSet::Scalar, true};
-    case reslayout::kTripleElements:
-        return P{true, rxDataType::Elements, "Elements", rxDataSet::Scalar, true};
-    default:
-        return P{};
-    }
-}
-
-constexpr const char* kTripleSuffixes[] = {":Magnitude", ":Phase", ":Offset"};
-
 // One host data type with its attribute. No memory for it (the host's
 // allocator gave none) is an out-of-memory like any other.
-void CreatePresented(rxSubcase& subcase, const std::string& name, const Presentation& shown) {
-    rxDataType* type = subcase.CreateDataType(name.c_str(), shown.binding, -1);
+void CreatePresented(rxSubcase& subcase, const std::string& name, const ResKind& kind) {
+    const bool elements = kind.binding == ResKind::Elements;
+    rxDataType* type = subcase.CreateDataType(
+        name.c_str(), elements ? rxDataType::Elements : rxDataType::Nodes, -1);
     if (type == nullptr) {
         throw std::bad_alloc();
     }
-    type->AddAttribute(shown.attribute, shown.format, 0, false);
+    type->AddAttribute(elements ? "Elements" : "Node",
+                       kind.format == ResKind::Vector ? rxDataSet::Vector : rxDataSet::Scalar, 0,
+                       false);
 }
 
 } // namespace
@@ -89,16 +61,13 @@ void kvresSubcase::CreateDataTypes() {
     const std::size_t entries = directory.Size();
     for (std::size_t index = 0; index < entries; ++index) {
         const DataTypeEntry& entry = directory.At(index);
-        const Presentation shown = PresentationOf(entry.Kind());
-        if (!shown.presented) {
-            continue;
-        }
-        if (!shown.triple) {
-            CreatePresented(*this, entry.Name(), shown);
-            continue;
-        }
-        for (const char* suffix : kTripleSuffixes) {
-            CreatePresented(*this, entry.Name() + suffix, shown);
+        const ResKind& kind = ResKind::Of(entry.Kind());
+        if (kind.format == ResKind::Triple) {
+            for (const char* suffix : ResKind::kTripleSuffixes) {
+                CreatePresented(*this, entry.Name() + suffix, kind);
+            }
+        } else if (kind.format != ResKind::NotPresented) {
+            CreatePresented(*this, entry.Name(), kind);
         }
     }
 }
@@ -149,7 +118,7 @@ int kvresSubcase::ReadBlockEntityIDs(rxDataType* dataType, int, rxEntityIdReceiv
     if (!entry->FindLocation(GetSimulation(0), &position, &fileIndex)) {
         return 0;
     }
-    const int realsPerRecord = reslayout::RealsPerRecord(entry->Kind());
+    const int realsPerRecord = ResKind::Of(entry->Kind()).realsPerRecord;
     if (realsPerRecord == 0) {
         // A kind without a record layout has no entities to report.
         receiver->SetNumEntities(0);

@@ -1,8 +1,7 @@
 #include "model/kvresVectorDataSet.h"
 
 #include "model/BlockReader.h"
-#include "model/DataSetShape.h"
-#include "model/PhaseConversion.h"
+#include "model/DataSetRead.h"
 
 #include "rxDataType.h"
 
@@ -16,50 +15,49 @@ kvresVectorDataSet::~kvresVectorDataSet() = default;
 
 // An exception cannot cross into the host, which runs another C++ runtime:
 // the function-level try blocks below end a read with false instead.
-bool kvresVectorDataSet::ReadData(int) try {
-    BlockReader block(files, fileIndex, blockPosition, 3);
-    ReserveItems(block.ReadableCount());
-    rxVector3D value;
-    const int32_t delivered = block.ForEachRecord([&](int32_t id, const float* xyz) {
-        value.x = xyz[0];
-        value.y = xyz[1];
-        value.z = xyz[2];
-        SetEntityID(id);
-        SetBaseData(&value);
-    });
-    return block.Complete(delivered);
-} catch (...) {
+bool kvresVectorDataSet::ReadData(int) try { return Read(false); } catch (...) {
     return false;
 }
 
-// A data type marked "_NC" is a real vector of a complex result: its records
-// hold the three magnitudes only and every phase is 0. Otherwise magnitude
-// and phase (degrees) alternate for x, y and z.
-bool kvresVectorDataSet::ReadComplexData(int) try {
+// The complex read's record layout is chosen once per read, by the "_NC"
+// rule of the data type's name (DataSetShape).
+bool kvresVectorDataSet::ReadComplexData(int) try { return Read(true); } catch (...) {
+    return false;
+}
+
+bool kvresVectorDataSet::Read(bool complexRead) {
+    using Form = DataSetRead::Form;
     const rxDataType* type = GetDataType();
-    const bool magnitudesOnly =
-        type != nullptr && DataSetShape::ReadsMagnitudesOnly(type->GetName());
-    BlockReader block(files, fileIndex, blockPosition, magnitudesOnly ? 3 : 6);
+    const DataSetRead read(
+        DataSetShape{DataSetShape::Vector, 0, 0,
+                     type != nullptr && DataSetShape::ReadsMagnitudesOnly(type->GetName())},
+        complexRead);
+    BlockReader block(files, fileIndex, blockPosition, read.RecordReals());
     ReserveItems(block.ReadableCount());
-    ComplexVector value;
     int32_t delivered = 0;
-    if (magnitudesOnly) {
-        value.phase = rxVector3D{0.0f, 0.0f, 0.0f};
-        delivered = block.ForEachRecord([&](int32_t id, const float* reals) {
-            value.magnitude = rxVector3D{reals[0], reals[1], reals[2]};
-            SetEntityID(id);
-            SetBaseData(&value);
-        });
+    if (complexRead) {
+        ComplexVector value;
+        delivered = block.ForEachRecord(
+            [&](int32_t id, const float* reals) {
+                float floats[6];
+                read.DeliverAs<Form::ComplexVector>(reals, floats);
+                value.magnitude = rxVector3D{floats[0], floats[1], floats[2]};
+                value.phase = rxVector3D{floats[3], floats[4], floats[5]};
+                SetEntityID(id);
+                SetBaseData(&value);
+            },
+            read.Window());
     } else {
-        delivered = block.ForEachRecord([&](int32_t id, const float* reals) {
-            value.magnitude = rxVector3D{reals[0], reals[2], reals[4]};
-            value.phase = rxVector3D{DegreesToRadians(reals[1]), DegreesToRadians(reals[3]),
-                                     DegreesToRadians(reals[5])};
-            SetEntityID(id);
-            SetBaseData(&value);
-        });
+        rxVector3D value;
+        delivered = block.ForEachRecord(
+            [&](int32_t id, const float* reals) {
+                float floats[3];
+                read.DeliverAs<Form::RealVector>(reals, floats);
+                value = rxVector3D{floats[0], floats[1], floats[2]};
+                SetEntityID(id);
+                SetBaseData(&value);
+            },
+            read.Window());
     }
     return block.Complete(delivered);
-} catch (...) {
-    return false;
 }

@@ -24,6 +24,9 @@ public:
     int32_t FileIndex() const { return fileIndex; }
 
 private:
+    // The plain or the complex read of the block.
+    bool Read(bool complexRead);
+
     ResFileSet& files;
     int32_t blockPosition;
     int32_t fileIndex;

@@ -3,7 +3,7 @@
 #include "plugin/ReaderExport.h"
 
 #include "fileio/ResFile.h"
-#include "model/ResLayout.h"
+#include "fileio/ResLayout.h"
 #include "model/kvresResult.h"
 
 #include "rxObject.h"

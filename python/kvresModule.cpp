@@ -470,7 +470,7 @@ public:
             history.complexRead = IsComplexRead(open, mode);
             history.form = HistoryForm(open, type, history.complexRead);
             const int count = open.SimulationCount();
-            const int width = WidthOf(history.form);
+            const int width = DataSetRead::FloatsOf(history.form);
             history.sync.assign(static_cast<std::size_t>(count), 0.0f);
             history.values.assign(static_cast<std::size_t>(count) * width,
                                   std::numeric_limits<float>::quiet_NaN());
@@ -486,7 +486,7 @@ public:
                     continue;
                 }
                 BlockValues values(*open.Files(), block.fileIndex, block.position, block.shape,
-                                   history.complexRead, block.magnitudesOnly);
+                                   history.complexRead);
                 ids.resize(static_cast<std::size_t>(values.Readable()));
                 floats.resize(ids.size() * static_cast<std::size_t>(width));
                 const int32_t delivered = values.Fill(ids.data(), floats.data());
@@ -737,7 +737,7 @@ private:
                                                  std::to_string(index)};
         }
         BlockValues values(*open.Files(), where.fileIndex, where.position, where.shape,
-                           block.complexRead, where.magnitudesOnly);
+                           block.complexRead);
         block.dataType = type.GetName();
         block.simulation = index;
         block.readable = values.Readable();
@@ -774,27 +774,20 @@ private:
     }
 
     static rxDataType& FindDataType(const LinkedPluginResult& open, const std::string& name) {
-        if (rxDataType* type = open.FindDataType(name)) {
+        std::string missing;
+        if (rxDataType* type = open.FindDataType(name, &missing)) {
             return *type;
         }
-        std::string known;
-        for (const rxDataType* type : open.DataTypes()) {
-            known += (known.empty() ? "'" : ", '") + std::string(type->GetName()) + "'";
-        }
-        throw Problem{PyExc_KeyError, "no data type named '" + name + "'; the result has " +
-                                          (known.empty() ? std::string("none") : known)};
+        throw Problem{PyExc_KeyError, missing};
     }
 
-    static int SimulationIndex(const LinkedPluginResult& open, long long index) {
-        const long long count = open.SimulationCount();
+    static int SimulationIndex(const LinkedPluginResult& open, long long given) {
+        std::string outOfRange;
+        const int index = open.SimulationIndex(given, outOfRange);
         if (index < 0) {
-            index += count;
+            throw Problem{PyExc_IndexError, outOfRange};
         }
-        if (index < 0 || index >= count) {
-            throw Problem{PyExc_IndexError, "simulation index out of range (the result has " +
-                                                std::to_string(count) + ")"};
-        }
-        return static_cast<int>(index);
+        return index;
     }
 
     static bool IsComplexRead(const LinkedPluginResult& open, ReadMode mode) {
@@ -852,7 +845,7 @@ private:
         for (int index = 0; index < count; ++index) {
             LinkedPluginResult::Block block;
             if (open.FindBlock(type, open.Simulation(index), block)) {
-                return BlockValues::FormOf(block.shape, complexRead);
+                return DataSetRead::FormOf(block.shape, complexRead);
             }
         }
         const auto& attributes = type.GetAttributes();
@@ -860,21 +853,7 @@ private:
         shape.form = !attributes.empty() && attributes.front().format == rxDataSet::Vector
                          ? DataSetShape::Vector
                          : DataSetShape::Scalar;
-        return BlockValues::FormOf(shape, complexRead);
-    }
-
-    static int WidthOf(BlockValues::Form form) {
-        switch (form) {
-        case BlockValues::Form::RealScalar:
-            return 1;
-        case BlockValues::Form::RealVector:
-            return 3;
-        case BlockValues::Form::ComplexScalar:
-            return 2;
-        case BlockValues::Form::ComplexVector:
-            return 6;
-        }
-        return 1;
+        return DataSetRead::FormOf(shape, complexRead);
     }
 
     static std::vector<py::ssize_t> ValueShape(BlockValues::Form form, py::ssize_t count) {

@@ -2,8 +2,8 @@
 
 #include "fileio/ResFile.h"
 #include "fileio/ResFileSet.h"
+#include "fileio/ResLayout.h"
 #include "model/DataTypeEntry.h"
-#include "model/ResLayout.h"
 #include "model/kvresResult.h"
 #include "plugin/ReaderExport.h"
 
@@ -112,13 +112,31 @@ void LinkedPluginResult::Close() {
     }
 }
 
-rxDataType* LinkedPluginResult::FindDataType(const std::string& name) const {
+rxDataType* LinkedPluginResult::FindDataType(const std::string& name, std::string* missing) const {
     for (rxDataType* type : dataTypes) {
         if (name == type->GetName()) {
             return type;
         }
     }
+    if (missing != nullptr) {
+        std::string known;
+        for (const rxDataType* type : dataTypes) {
+            known += (known.empty() ? "'" : ", '") + std::string(type->GetName()) + "'";
+        }
+        *missing = "no data type named '" + name + "'; the result has " +
+                   (known.empty() ? std::string("none") : known);
+    }
     return nullptr;
+}
+
+int LinkedPluginResult::SimulationIndex(long long given, std::string& outOfRange) const {
+    const long long count = SimulationCount();
+    const long long index = given < 0 ? given + count : given;
+    if (index < 0 || index >= count) {
+        outOfRange = "simulation index out of range (the result has " + std::to_string(count) + ")";
+        return -1;
+    }
+    return static_cast<int>(index);
 }
 
 int LinkedPluginResult::SimulationCount() const {
@@ -139,12 +157,8 @@ bool LinkedPluginResult::FindBlock(const rxDataType& dataType, const rxSimulatio
         return false;
     }
     const char* name = dataType.GetName();
-    const DataTypeEntry* entry = result->FindDataType(name);
-    if (entry == nullptr || !entry->FindLocation(simulation, &block.position, &block.fileIndex)) {
-        return false;
-    }
-    block.shape = DataSetShape::Of(entry->Kind(), name);
-    block.magnitudesOnly = DataSetShape::ReadsMagnitudesOnly(name);
+    block.shape = DataSetShape::Locate(result->FindDataType(name), name, simulation, block.position,
+                                       block.fileIndex);
     return block.shape.form != DataSetShape::None;
 }
 
@@ -183,11 +197,6 @@ std::string EncodingName(const ResFileSet& files) {
     return name + (files.SwapBytes() ? " big-endian" : " little-endian");
 }
 
-// A fixed-width text field: its bytes up to the first NUL.
-std::string FieldText(const char* bytes, int width) {
-    return std::string(bytes, strnlen(bytes, static_cast<std::size_t>(width)));
-}
-
 } // namespace
 
 std::vector<LinkedPluginResult::SeriesFile> LinkedPluginResult::SeriesFiles() const {
@@ -206,9 +215,9 @@ std::vector<LinkedPluginResult::SeriesFile> LinkedPluginResult::SeriesFiles() co
             file.detected = files->ReadBytes(title, sizeof title) == sizeof title &&
                             files->ReadBytes(text[0], sizeof text[0]) == sizeof text[0] &&
                             files->ReadBytes(text[1], sizeof text[1]) == sizeof text[1];
-            file.title = FieldText(title, sizeof title);
-            file.text[0] = FieldText(text[0], sizeof text[0]);
-            file.text[1] = FieldText(text[1], sizeof text[1]);
+            file.title = reslayout::FieldText(title, sizeof title);
+            file.text[0] = reslayout::FieldText(text[0], sizeof text[0]);
+            file.text[1] = reslayout::FieldText(text[1], sizeof text[1]);
             file.encoding = EncodingName(*files);
             files->CloseFile();
         }

@@ -29,7 +29,6 @@ public:
         int32_t fileIndex = 0;
         int32_t position = 0;
         DataSetShape shape;
-        bool magnitudesOnly = false;
     };
 
     // One file of the result's series: its name, the header's texts (up to
@@ -63,8 +62,12 @@ public:
     rxSubcase* Subcase() const { return subcase; }
     // The subcase's data types, in the order ReadDataTypes made them.
     const std::vector<rxDataType*>& DataTypes() const { return dataTypes; }
-    // The first data type called exactly `name`, or null.
-    rxDataType* FindDataType(const std::string& name) const;
+    // The first data type called exactly `name`, or null; then `missing`, if
+    // given, says so and names the data types there are.
+    rxDataType* FindDataType(const std::string& name, std::string* missing = nullptr) const;
+    // The simulation `given` names (a negative one counts from the end), or
+    // -1 when there is none; then `outOfRange` says so.
+    int SimulationIndex(long long given, std::string& outOfRange) const;
     int SimulationCount() const;
     rxSimulation* Simulation(int index) const;
     // Whether the subcase says its results are complex (type 1).

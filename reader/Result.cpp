@@ -60,28 +60,20 @@ void CheckReadable(const std::string& path) {
 }
 
 rxDataType& FindType(const LinkedPluginResult& open, const std::string& name) {
-    if (rxDataType* type = open.FindDataType(name)) {
+    std::string missing;
+    if (rxDataType* type = open.FindDataType(name, &missing)) {
         return *type;
     }
-    std::string known;
-    for (const rxDataType* type : open.DataTypes()) {
-        known += (known.empty() ? "'" : ", '") + std::string(type->GetName()) + "'";
-    }
-    throw DataTypeNotFoundError("no data type named '" + name + "'; the result has " +
-                                (known.empty() ? std::string("none") : known));
+    throw DataTypeNotFoundError(missing);
 }
 
 int SimulationIndex(const LinkedPluginResult& open, int given) {
-    const long long count = open.SimulationCount();
-    long long index = given;
+    std::string outOfRange;
+    const int index = open.SimulationIndex(given, outOfRange);
     if (index < 0) {
-        index += count;
+        throw SimulationIndexError(outOfRange);
     }
-    if (index < 0 || index >= count) {
-        throw SimulationIndexError("simulation index out of range (the result has " +
-                                   std::to_string(count) + ")");
-    }
-    return static_cast<int>(index);
+    return index;
 }
 
 ValueForm FormOf(BlockValues::Form form) {
@@ -194,8 +186,7 @@ DataSet Result::read(const std::string& dataType, int simulation, ReadMode mode)
         throw NoValuesError("data type '" + dataType + "' has no values in simulation " +
                             std::to_string(index));
     }
-    BlockValues values(*open.Files(), block.fileIndex, block.position, block.shape, complexRead,
-                       block.magnitudesOnly);
+    BlockValues values(*open.Files(), block.fileIndex, block.position, block.shape, complexRead);
     DataSet set;
     set.dataType = type.GetName();
     set.simulation = index;

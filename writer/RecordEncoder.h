@@ -7,6 +7,7 @@
 // hold it. It writes to memory only.
 #pragma once
 
+#include "fileio/ResLayout.h"
 #include "kvres/WriterOptions.h"
 
 #include <cstddef>
@@ -42,8 +43,7 @@ public:
 
     // Bytes of one record with `reals` reals.
     std::size_t RecordBytes(int reals) const {
-        return static_cast<std::size_t>(intSize) +
-               static_cast<std::size_t>(reals) * static_cast<std::size_t>(realSize);
+        return static_cast<std::size_t>(reslayout::RecordBytes(reals, intSize, realSize));
     }
 
     // The index of the first NaN among `count` floats, or `count`.

@@ -2,7 +2,7 @@
 
 #include "kvres/WriteError.h"
 
-#include "model/ResLayout.h"
+#include "fileio/ResLayout.h"
 
 #include <charconv>
 #include <cmath>

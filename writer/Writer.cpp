@@ -3,8 +3,9 @@
 #include "OutputFile.h"
 #include "RecordEncoder.h"
 
+#include "fileio/ResKind.h"
+#include "fileio/ResLayout.h"
 #include "fileio/SeriesNames.h"
-#include "model/ResLayout.h"
 
 #include <algorithm>
 #include <cstring>
@@ -146,9 +147,7 @@ public:
 
     // --- layout -----------------------------------------------------------
 
-    std::int64_t HeaderBytes() const {
-        return reslayout::kTitleWidth + 2 * reslayout::kHeaderTextWidth + encoder.IntSize();
-    }
+    std::int64_t HeaderBytes() const { return reslayout::kHeaderTextBytes + encoder.IntSize(); }
     std::int64_t EntryBytes() const { return reslayout::kLabelWidth + encoder.IntSize(); }
     std::int64_t RowBytes() const { return reslayout::kNameWidth + 2 * encoder.IntSize(); }
     std::int64_t TableBytes(std::size_t rows) const {
@@ -674,7 +673,7 @@ int Writer::RealsPerRecord(int kind) {
     if (kind < 0 || kind > 8) {
         return -1;
     }
-    return reslayout::RealsPerRecord(kind);
+    return ResKind::Of(kind).realsPerRecord;
 }
 
 Writer::Writer(const std::string& path, const WriterOptions& options)

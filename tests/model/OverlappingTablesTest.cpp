@@ -10,8 +10,8 @@
 #include "ScanTestSupport.h"
 
 #include "fileio/ResFileSet.h"
+#include "fileio/ResLayout.h"
 #include "model/DataTypeDirectory.h"
-#include "model/ResLayout.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,8 @@
 #pragma once
 
 #include "fileio/ResFileSet.h"
-#include "model/ResLayout.h"
+#include "fileio/ResKind.h"
+#include "fileio/ResLayout.h"
 
 #include <cstdint>
 #include <cstring>
@@ -88,7 +89,7 @@ inline StoredResult ReadStored(const std::string& path) {
                 files.SeekTo(position);
                 std::int32_t records = 0;
                 files.ReadInt(&records);
-                const int reals = reslayout::RealsPerRecord(block.kind);
+                const int reals = ResKind::Of(block.kind).realsPerRecord;
                 for (std::int32_t r = 0; r < records; ++r) {
                     std::int32_t id = 0;
                     files.ReadInt(&id);

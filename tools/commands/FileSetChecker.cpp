@@ -4,8 +4,9 @@
 
 #include "fileio/NativePath.h"
 #include "fileio/ResFileSet.h"
+#include "fileio/ResKind.h"
+#include "fileio/ResLayout.h"
 #include "model/DataTypeNames.h"
-#include "model/ResLayout.h"
 #include "model/StructureReader.h"
 #include "model/kvresResult.h"
 
@@ -64,7 +65,7 @@ CheckReport::Encoding Describe(const ResFileSet& files) {
 }
 
 bool Presented(std::int32_t kind) {
-    return reslayout::RealsPerRecord(kind) > 0;
+    return ResKind::Of(kind).format != ResKind::NotPresented;
 }
 
 // The host's view of the same path: its simulations' sync values and the
@@ -469,7 +470,8 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
                 const std::int32_t readKind =
                     entry != nullptr && Presented(entry->Kind()) ? entry->Kind() : kind;
                 const StructureReader::Block block = reader.ReadBlock(
-                    blockPosition, reslayout::RecordBytes(readKind, intSize, realSize));
+                    blockPosition, reslayout::RecordBytes(ResKind::Of(readKind).realsPerRecord,
+                                                          intSize, realSize));
                 row.status = static_cast<Status>(block.status);
                 row.storedCount = block.storedCount;
                 row.bytesAvailable = block.bytesAvailable;
@@ -502,7 +504,7 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
 
                 IdDigest ids;
                 if (deep && counted) {
-                    const int reals = reslayout::RealsPerRecord(readKind);
+                    const int reals = ResKind::Of(readKind).realsPerRecord;
                     const auto key = std::make_pair(std::int64_t{blockPosition}, reals);
                     auto read = blocksRead.find(key);
                     if (read == blocksRead.end()) {

@@ -1,6 +1,6 @@
 // FileSetChecker: reads a .res file set for `kvres-tool check` through the
 // plug-in's own file layer: ResFileSet finds the series and each file's
-// encoding and does every read; the layout comes from model/ResLayout.h; the
+// encoding and does every read; the layout comes from fileio/ResLayout.h; the
 // names and sync values the host will see come from the plug-in's own
 // structure scan (a kvresResult on the same path). It walks every table and
 // measures every block the host reads against the file's size, and with

@@ -3,6 +3,8 @@
 #include "JsonWriter.h"
 #include "TextWriter.h"
 
+#include "fileio/ResKind.h"
+
 namespace {
 
 void WriteRange(OutputBuffer& out, const CheckReport::BlockValues& values, bool maximum) {
@@ -27,31 +29,6 @@ void WriteSummaryLine(OutputBuffer& out, const CheckReport& report) {
 }
 
 } // namespace
-
-const char* CheckWriter::KindMeaning(std::int32_t kind) {
-    switch (kind) {
-    case 0:
-        return "real vector at nodes";
-    case 1:
-        return "real scalar at nodes";
-    case 2:
-        return "not presented";
-    case 3:
-        return "real scalar at elements";
-    case 4:
-        return "complex vector at nodes";
-    case 5:
-        return "complex scalar at nodes";
-    case 6:
-        return "complex scalar at elements";
-    case 7:
-        return "magnitude, phase and offset at nodes";
-    case 8:
-        return "magnitude, phase and offset at elements";
-    default:
-        return "unknown kind, not presented";
-    }
-}
 
 void CheckWriter::WriteJson(const CheckReport& report) {
     const auto quote = [](const std::string& text) { return JsonWriter::Quote(text); };
@@ -100,7 +77,7 @@ void CheckWriter::WriteJson(const CheckReport& report) {
                 out << (r == 0 ? "\n" : ",\n") << "        {\"name\": " << quote(row.name)
                     << ", \"hostName\": " << (row.hostName.empty() ? "null" : quote(row.hostName))
                     << ", \"kind\": " << row.kind
-                    << ", \"kindMeaning\": " << quote(KindMeaning(row.kind))
+                    << ", \"kindMeaning\": " << quote(ResKind::Of(row.kind).meaning)
                     << ", \"blockPosition\": " << row.blockPosition
                     << ", \"storedCount\": " << row.storedCount
                     << ", \"bytesNeeded\": " << row.bytesNeeded
@@ -188,7 +165,7 @@ void CheckWriter::WriteText(const CheckReport& report) {
                 if (!row.hostName.empty() && row.hostName != row.name) {
                     out << " (host: " << shown(row.hostName) << ')';
                 }
-                out << ", kind " << row.kind << " (" << KindMeaning(row.kind) << ")";
+                out << ", kind " << row.kind << " (" << ResKind::Of(row.kind).meaning << ")";
                 if (row.status != CheckReport::Status::NotPresented &&
                     row.status != CheckReport::Status::Repeated) {
                     out << ", block at " << row.blockPosition;

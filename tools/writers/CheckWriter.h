@@ -6,17 +6,12 @@
 #include "CheckReport.h"
 #include "OutputBuffer.h"
 
-#include <cstdint>
-
 class CheckWriter {
 public:
     explicit CheckWriter(OutputBuffer& out) : out(out) {}
 
     void WriteJson(const CheckReport& report);
     void WriteText(const CheckReport& report);
-
-    // What a kind code means, in words.
-    static const char* KindMeaning(std::int32_t kind);
 
 private:
     OutputBuffer& out;

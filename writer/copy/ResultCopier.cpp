@@ -1,8 +1,9 @@
 #include "ResultCopier.h"
 
 #include "fileio/ResFileSet.h"
+#include "fileio/ResKind.h"
+#include "fileio/ResLayout.h"
 #include "model/DataTypeNames.h"
-#include "model/ResLayout.h"
 #include "model/StructureReader.h"
 
 #include <algorithm>
@@ -107,15 +108,15 @@ public:
         for (const StoredSimulation& simulation : simulations) {
             for (const StoredRow& row : simulation.rows) {
                 firstKind.emplace(datatypenames::NormaliseName(row.name), row.kind);
-                complexData = complexData || reslayout::IsComplexKind(row.kind);
+                complexData = complexData || ResKind::Of(row.kind).marksComplex;
             }
         }
         for (StoredSimulation& simulation : simulations) {
             for (StoredRow& row : simulation.rows) {
                 const std::string normalised = datatypenames::NormaliseName(row.name);
                 const std::int32_t kind = firstKind.at(normalised);
-                if (reslayout::RealsPerRecord(row.kind) > 0 &&
-                    reslayout::RealsPerRecord(kind) > 0) {
+                if (ResKind::Of(row.kind).realsPerRecord > 0 &&
+                    ResKind::Of(kind).realsPerRecord > 0) {
                     row.hostName = datatypenames::FinalName(normalised, kind, complexData);
                 }
             }
@@ -157,10 +158,10 @@ public:
         if (row.name.size() >= static_cast<std::size_t>(reslayout::kNameWidth)) {
             return what + " fills its name field without a closing NUL";
         }
-        const int reals = reslayout::RealsPerRecord(row.kind);
+        const int reals = ResKind::Of(row.kind).realsPerRecord;
         const std::int64_t size = fileSizes[static_cast<std::size_t>(simulation.fileIndex)];
         const std::int64_t recordBytes =
-            reslayout::RecordBytes(row.kind, files.IntItemSize(), files.RealItemSize());
+            reslayout::RecordBytes(reals, files.IntItemSize(), files.RealItemSize());
         // The simulation's file stays open from one row to the next.
         const std::string& fileName = fileNames[static_cast<std::size_t>(simulation.fileIndex)];
         const StructureReader::Block block =
