@@ -382,12 +382,10 @@ def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="comp
     one dataset along a ``run`` dimension whose coordinate is the file names.
 
     ``paths`` is a list of paths or a glob pattern. A dask chunk holds whole
-    runs, as many as fill about 32 MB while each of eight workers gets some;
-    ``chunks={"run": k, "simulation": n}`` asks for k runs and n simulations
-    per chunk instead. With
-    ``parallel=True`` the files' structure is read through dask, on the
-    workers of a distributed cluster, which then keep the results open for
-    the reads. Entity coordinates are the union over the runs (NaN where a
+    runs, at most 32 MB, in a multiple of eight chunks so that workers get
+    equal shares; ``chunks={"run": k, "simulation": n}`` asks for k runs and
+    n simulations per chunk instead. With ``parallel=True`` the files'
+    structure is read through dask, on the workers of a distributed cluster. Entity coordinates are the union over the runs (NaN where a
     run lacks an entity); sync and label coordinates gain a run dimension
     when the runs differ in them. Result sets whose data types or simulation
     counts differ raise ValueError.
@@ -440,19 +438,22 @@ def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="comp
         members = [s["ids"][binding] for s in summaries]
         if any(b == binding for _, b, _, _ in first["types"]):
             coordinates[dimension] = _union(members)
-    # Runs per chunk: as asked, or as many as fill about _CHUNK_BYTES of the
-    # largest variable, while each of eight workers still gets some.
+    # Runs per chunk: as asked, or at most as many as fill _CHUNK_BYTES of
+    # the largest variable, in a number of chunks that is a multiple of
+    # eight, so that two, four or eight workers get about equal shares.
     per_run = max([step * coordinates[ENTITY_DIMENSIONS[b]].size * (3 if f == "vector" else 1)
                    * (8 if complex_read and complex == "complex" else 4)
                    for _, b, f, _ in first["types"]] + [1])
     runs_per_chunk = chunks.get("run")
     if runs_per_chunk in (None, "auto"):
-        runs_per_chunk = min(_CHUNK_BYTES // per_run, -(-len(paths) // 8))
+        most = max(1, _CHUNK_BYTES // per_run)
+        shares = 8
+        while -(-len(paths) // shares) > most:
+            shares += 8
+        runs_per_chunk = -(-len(paths) // shares)
     elif runs_per_chunk == -1:
         runs_per_chunk = len(paths)
     runs_per_chunk = max(1, int(runs_per_chunk))
-    run_groups = [list(zip(managers, paths))[start:start + runs_per_chunk]
-                  for start in range(0, len(paths), runs_per_chunk)]
     token = tokenize(paths, [os.path.getmtime(p) for p in paths], read_mode, complex, step,
                      runs_per_chunk)
     variables = {}
