@@ -5,7 +5,11 @@
 
 #include "ToolOptions.h"
 
+#include <memory>
 #include <string>
+
+class LoadedPluginResult;
+class SelectionDumper;
 
 namespace commands {
 
@@ -20,5 +24,11 @@ int Convert(const ToolOptions& options);
 
 // Writes "kvres-tool: MESSAGE" as one line on standard error.
 void Complain(const std::string& message);
+
+// Opens options.file through the plug-in into `session` and prepares the
+// selected data types and simulations in `walker`, as info and dump do.
+// kSuccess, or the exit code after a complaint.
+int OpenSelection(const ToolOptions& options, LoadedPluginResult& session,
+                  std::unique_ptr<SelectionDumper>& walker);
 
 } // namespace commands

@@ -21,17 +21,26 @@ void Complain(const std::string& message) {
     std::cerr << "kvres-tool: " << message << '\n';
 }
 
-int Dump(const ToolOptions& options) {
-    LoadedPluginResult session;
+int OpenSelection(const ToolOptions& options, LoadedPluginResult& session,
+                  std::unique_ptr<SelectionDumper>& walker) {
     std::string error;
     if (!session.Open(options.file, options.pluginPath, options.force, error)) {
         Complain(error);
         return session.GetFailure() == LoadedPluginResult::Failure::File ? kRefused : kFailure;
     }
-    SelectionDumper walker(session.Result(), options.selection);
-    if (!walker.Prepare(error)) {
+    walker = std::make_unique<SelectionDumper>(session.Result(), options.selection);
+    if (!walker->Prepare(error)) {
         Complain(options.file + ": " + error);
         return kUsage;
+    }
+    return kSuccess;
+}
+
+int Dump(const ToolOptions& options) {
+    LoadedPluginResult session;
+    std::unique_ptr<SelectionDumper> walker;
+    if (const int refused = OpenSelection(options, session, walker); refused != kSuccess) {
+        return refused;
     }
 
     int code = kSuccess;
@@ -50,7 +59,7 @@ int Dump(const ToolOptions& options) {
             break;
         }
         ProgressBar progress(platform::StderrIsTerminal(), stderr);
-        if (!walker.Dump(*sink, options.file, session.Recognized(), progress)) {
+        if (!walker->Dump(*sink, options.file, session.Recognized(), progress)) {
             if (!out.Failed()) {
                 Complain(options.file +
                          ": at least one data set could not be read (\"ok\": false)");

@@ -14,19 +14,13 @@ namespace commands {
 
 int Info(const ToolOptions& options) {
     LoadedPluginResult session;
-    std::string error;
-    if (!session.Open(options.file, options.pluginPath, options.force, error)) {
-        Complain(error);
-        return session.GetFailure() == LoadedPluginResult::Failure::File ? kRefused : kFailure;
-    }
-    SelectionDumper walker(session.Result(), options.selection);
-    if (!walker.Prepare(error)) {
-        Complain(options.file + ": " + error);
-        return kUsage;
+    std::unique_ptr<SelectionDumper> walker;
+    if (const int refused = OpenSelection(options, session, walker); refused != kSuccess) {
+        return refused;
     }
     std::ostringstream report;
     InfoReport(report, session.Plugin().DisplayName())
-        .Write(options.file, session.Recognized(), walker);
+        .Write(options.file, session.Recognized(), *walker);
     OutputBuffer out(stdout);
     out << report.str();
     if (!out.Flush()) {
