@@ -30,12 +30,37 @@ const rxReaderRecord& Record() {
     return record;
 }
 
-// Keeps every id handed over, in order.
+// Keeps every id handed over, in order. The announced count (no more than
+// the file holds whole records for) is made room for at once, so that an id
+// costs a store: the call comes once per entity.
 class IdCollector final : public rxEntityIdReceiver {
 public:
-    void SetNumEntities(int) override {}
-    void AddEntityID(int id) override { ids.push_back(id); }
+    void SetNumEntities(int count) override {
+        if (count > 0 && static_cast<std::size_t>(count) > ids.size()) {
+            ids.resize(static_cast<std::size_t>(count));
+        }
+    }
+    void AddEntityID(int id) override {
+        if (kept < ids.size()) {
+            ids[kept++] = id;
+        } else {
+            Grow(id);
+        }
+    }
+    // The ids handed over.
+    std::vector<int32_t> Take() {
+        ids.resize(kept);
+        return std::move(ids);
+    }
+
+private:
+    [[gnu::noinline]] void Grow(int id) {
+        ids.push_back(id);
+        kept = ids.size();
+    }
+
     std::vector<int32_t> ids;
+    std::size_t kept = 0;
 };
 
 constexpr int kEntityIdOption = 0;
@@ -235,5 +260,5 @@ std::vector<int32_t> LinkedPluginResult::EntityIds(rxDataType& dataType) const {
     if (subcase != nullptr) {
         subcase->ReadEntityIDs(&dataType, kEntityIdOption, &collector);
     }
-    return std::move(collector.ids);
+    return collector.Take();
 }
