@@ -28,6 +28,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -450,6 +451,49 @@ public:
         const std::string name = DataTypeArgument(dataType);
         const std::vector<int32_t> ids = WithHandle([&](const LinkedPluginResult& open) {
             return open.EntityIds(FindDataType(open, name));
+        });
+        py::array_t<int32_t> array(static_cast<py::ssize_t>(ids.size()));
+        if (!ids.empty()) {
+            std::memcpy(array.mutable_data(), ids.data(), ids.size() * sizeof(int32_t));
+        }
+        return std::move(array);
+    }
+
+    // The sorted union of the entity ids of `dataTypes` (each as EntityIds
+    // gives them), the file opened once for all of them: what an entity
+    // coordinate needs of one result set. Data types of one binding mostly
+    // report the same sorted ids, which are then taken as they are.
+    py::array UnionEntityIds(const std::vector<py::object>& dataTypes) const {
+        std::vector<std::string> names;
+        names.reserve(dataTypes.size());
+        for (const py::object& dataType : dataTypes) {
+            names.push_back(DataTypeArgument(dataType));
+        }
+        const std::vector<int32_t> ids = WithHandle([&](const LinkedPluginResult& open) {
+            ResFileSet::Hold hold(*open.Files());
+            std::vector<std::vector<int32_t>> distinct;
+            for (const std::string& name : names) {
+                std::vector<int32_t> some = open.EntityIds(FindDataType(open, name));
+                if (!some.empty() &&
+                    std::find(distinct.begin(), distinct.end(), some) == distinct.end()) {
+                    distinct.push_back(std::move(some));
+                }
+            }
+            if (distinct.empty()) {
+                return std::vector<int32_t>();
+            }
+            if (distinct.size() == 1 &&
+                std::adjacent_find(distinct[0].begin(), distinct[0].end(),
+                                   std::greater_equal<int32_t>()) == distinct[0].end()) {
+                return std::move(distinct[0]);
+            }
+            std::vector<int32_t> joined;
+            for (const std::vector<int32_t>& some : distinct) {
+                joined.insert(joined.end(), some.begin(), some.end());
+            }
+            std::sort(joined.begin(), joined.end());
+            joined.erase(std::unique(joined.begin(), joined.end()), joined.end());
+            return joined;
         });
         py::array_t<int32_t> array(static_cast<py::ssize_t>(ids.size()));
         if (!ids.empty()) {
@@ -1022,6 +1066,9 @@ PYBIND11_MODULE(_kvres, m) {
              "returns read_into's answer for each.")
         .def("entity_ids", &Result::EntityIds, py::arg("data_type"),
              "The entity ids the subcase reports for a data type.")
+        .def("union_entity_ids", &Result::UnionEntityIds, py::arg("data_types"),
+             "The sorted union (int32) of the entity ids the subcase reports for the "
+             "data types, the file opened once for all of them.")
         .def("history", &Result::History, py::arg("data_type"), py::arg("entity"),
              py::arg("read") = py::str("auto"), "One entity's values over every simulation.")
         .def("close", &Result::Close,

@@ -26,6 +26,7 @@ data type, so dask workers in other processes open the file themselves.
 """
 import glob
 import os
+from concurrent.futures import ThreadPoolExecutor
 import threading
 import warnings
 
@@ -217,12 +218,11 @@ def _open(manager, path, read, complex_form, drop):
     count = len(labels)
 
     data_types = [t for t in result.data_types if t.name not in drop]
-    ids_of = {t.name: np.asarray(result.entity_ids(t), dtype=np.int32) for t in data_types}
     coordinates = {}
     for binding, dimension in ENTITY_DIMENSIONS.items():
-        members = [ids_of[t.name] for t in data_types if t.binding == binding]
+        members = [t.name for t in data_types if t.binding == binding]
         if members:
-            coordinates[dimension] = _union(members)
+            coordinates[dimension] = result.union_entity_ids(members)
 
     variables = {}
     for data_type in data_types:
@@ -301,8 +301,8 @@ def _summary(manager, read, drop):
         "types": [(t.name, t.binding, t.format, int(t.kind)) for t in types],
         # The sorted union of the entity ids of each binding: all a study
         # needs of them.
-        "ids": {binding: _union([np.asarray(result.entity_ids(t), dtype=np.int32)
-                                 for t in types if t.binding == binding])
+        "ids": {binding: result.union_entity_ids([t.name for t in types
+                                                  if t.binding == binding])
                 for binding in ENTITY_DIMENSIONS},
         "attrs": {
             "title": files[0].title if files else "",
@@ -417,7 +417,14 @@ def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="comp
             *[dask.delayed(_summaries)(g, bool(force), read, drop) for g in groups])
             for summary in group]
     else:
-        summaries = [_summary(m, read, drop) for m in managers]
+        # On a few threads: the module lets go of the GIL while it opens a
+        # file and reads its entity ids, most of a summary's time.
+        threads = min(len(managers), os.cpu_count() or 1, 8)
+        if threads > 1:
+            with ThreadPoolExecutor(threads) as pool:
+                summaries = list(pool.map(lambda m: _summary(m, read, drop), managers))
+        else:
+            summaries = [_summary(m, read, drop) for m in managers]
     first = summaries[0]
     count = len(first["labels"])
     for path, summary in zip(paths, summaries):

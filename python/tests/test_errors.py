@@ -258,6 +258,37 @@ def test_read_range_into_checks_its_range_and_output(beam):
         assert result.read_range_into("temperature", 1, 1, "real", "real", ids, empty).size == 0
 
 
+@pytest.mark.parametrize("path", result_files(), ids=lambda p: p.name)
+def test_union_entity_ids_is_the_union_of_entity_ids(path):
+    """Against the plain reading, on every file of the matrix: each binding's
+    data types together, each alone, and the same data type twice."""
+    with kvres.open(path, force=True) as result:
+        names = [t.name for t in result.data_types]
+        groups = [[t.name for t in result.data_types if t.binding == b]
+                  for b in ("nodes", "elements")]
+        groups += [[name] for name in names] + [names[:1] * 2, []]
+        for group in groups:
+            plain = np.unique(np.concatenate(
+                [np.asarray(result.entity_ids(name), np.int32) for name in group] +
+                [np.empty(0, np.int32)]))
+            got = result.union_entity_ids(group)
+            assert got.dtype == np.int32
+            np.testing.assert_array_equal(got, plain)
+
+
+def test_union_entity_ids_checks_its_data_types(beam):
+    with kvres.open(beam) as result:
+        with pytest.raises(LookupError, match="heat flux"):
+            result.union_entity_ids(["temperature", "heat flux"])
+        with pytest.raises(TypeError):
+            result.union_entity_ids(["temperature", 3])
+        types = result.data_types
+        assert result.union_entity_ids(types[:1]).tolist() == \
+            result.entity_ids(types[0]).tolist()
+    with pytest.raises(ValueError, match="closed"):
+        result.union_entity_ids(["temperature"])
+
+
 @pytest.mark.parametrize("shape,dtype", [((0,), np.float32), ((3, 5), np.complex64),
                                          ((2, 4, 3), np.float32), ((7,), np.uint8)])
 def test_pooled_empty_gives_writable_arrays_that_keep_their_values(shape, dtype):
