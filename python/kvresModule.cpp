@@ -639,6 +639,42 @@ private:
         return target;
     }
 
+    // Copies the `perEntity` values of `count` entities (entity k's id at
+    // ids[k * idStride], its values at values + k * valueStride) to out,
+    // packed, and says whether the ids are `coordinate` itself. One pass, no
+    // branch per entity; the usual layouts (records of an id and one or
+    // three reals, read packed) get strides the compiler knows, so that the
+    // loop is vectorised.
+    static bool CopyAlongIds(const int32_t* ids, std::size_t idStride, const int32_t* values,
+                             std::size_t valueStride, std::size_t perEntity,
+                             const int32_t* coordinate, float* out, std::size_t count) {
+        if (idStride == valueStride && perEntity == 1 && idStride == 2) {
+            return CopyStrided<2, 1>(ids, values, coordinate, out, count);
+        }
+        if (idStride == valueStride && perEntity == 3 && idStride == 4) {
+            return CopyStrided<4, 3>(ids, values, coordinate, out, count);
+        }
+        int32_t differ = 0;
+        for (std::size_t k = 0; k < count; ++k) {
+            differ |= ids[k * idStride] ^ coordinate[k];
+            std::memcpy(out + k * perEntity, values + k * valueStride, 4 * perEntity);
+        }
+        return differ == 0;
+    }
+
+    template <std::size_t Stride, std::size_t PerEntity>
+    static bool CopyStrided(const int32_t* ids, const int32_t* values, const int32_t* coordinate,
+                            float* out, std::size_t count) {
+        int32_t differ = 0;
+        for (std::size_t k = 0; k < count; ++k) {
+            differ |= ids[k * Stride] ^ coordinate[k];
+            for (std::size_t c = 0; c < PerEntity; ++c) {
+                std::memcpy(out + k * PerEntity + c, values + k * Stride + c, 4);
+            }
+        }
+        return differ == 0;
+    }
+
     // One block of ReadInto, into the `slot`-th block of the target's out.
     long long FillAligned(const LinkedPluginResult& open, const Target& target, long long wanted,
                           long long slot) const {
@@ -703,16 +739,8 @@ private:
         // branch per entity for real values; a mismatch is seen after).
         bool same = delivered == static_cast<std::size_t>(count);
         if (same && !complexOut) {
-            int32_t differ = 0;
-            const int32_t* value = values + first;
-            for (std::size_t k = 0; k < delivered; ++k, value += valueStride) {
-                differ |= base[k * idStride] ^ idData[k];
-                std::memcpy(outData + k * perEntity, value, 4);
-                if (perEntity == 3) {
-                    std::memcpy(outData + k * perEntity + 1, value + 1, 8);
-                }
-            }
-            same = differ == 0;
+            same = CopyAlongIds(base, idStride, values + first, valueStride, perEntity, idData,
+                                outData, delivered);
         } else {
             for (std::size_t k = 0; same && k < delivered; ++k) {
                 same = base[k * idStride] == idData[k];
