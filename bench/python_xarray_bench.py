@@ -9,12 +9,12 @@ measures, each as a ratio against a baseline timed in the same run:
   variable  one whole variable (all simulations x entities) read through
             xarray against the module's reads in a loop into a preallocated
             array (target <= 1.3)
-  threads   two threads reading two files (each block five times) against one
-            thread reading both, through the module (target <= 0.6); beside
-            it the same ratio for copying the same bytes with numpy (which
-            releases the GIL too): reading a block is mostly moving memory,
-            and two cores share the machine's memory bandwidth, so this is
-            the ceiling of the machine
+  threads   two threads reading two files (every block 20 times) against one
+            thread reading both in turn, through the module (target <= 0.6);
+            beside it the same ratio for copying the same bytes with numpy
+            (which releases the GIL too): reading a block is mostly moving
+            memory, and two cores share the machine's memory bandwidth, so
+            this is the ceiling of the machine
   cluster   the maximum von Mises stress per run and simulation of a study
             on a dask.distributed LocalCluster of worker processes: 2 workers
             against 1 (target >= 1.6), and 1 worker against a plain loop over
@@ -122,26 +122,33 @@ def bench_variable(kvres, xr, engine, maker, folder, repeats):
             report(f"variable {name!r}, {count} x 20,000", mine, base, "xarray/loop", "<= 1.3")
 
 
-ROUNDS = 5
+# Passes over every block of each file: a timing of some hundreds of
+# milliseconds, so that starting threads and a stray interruption do not count.
+ROUNDS = 20
 
 
 def bench_threads(kvres, maker, folder, repeats):
     paths = make(maker, folder, 2, 100, 20_000, 10, "thread")
     results = [kvres.open(p) for p in paths]
 
-    # Every block read ROUNDS times, so that a timing lasts long enough for
-    # starting threads not to count.
-    def read_all(result):
-        for _ in range(ROUNDS):
-            for simulation in range(100):
-                result.read("displacement", simulation)
+    def read_pass(result):
+        for simulation in range(100):
+            result.read("displacement", simulation)
 
+    def read_passes(result):
+        for _ in range(ROUNDS):
+            read_pass(result)
+
+    # One thread passes over both files in turn, as the two threads do
+    # together: neither gets a file's bytes from the cache that the other
+    # must fetch from memory.
     def one_thread():
-        for result in results:
-            read_all(result)
+        for _ in range(ROUNDS):
+            for result in results:
+                read_pass(result)
 
     def two_threads():
-        threads = [threading.Thread(target=read_all, args=(r,)) for r in results]
+        threads = [threading.Thread(target=read_passes, args=(r,)) for r in results]
         for thread in threads:
             thread.start()
         for thread in threads:
@@ -160,18 +167,22 @@ def bench_threads(kvres, maker, folder, repeats):
     piece = 20_000 * 16
     targets = [np.empty(piece, np.uint8) for _ in sources]
 
-    def copy(index):
+    def copy_pass(index):
         source, target = sources[index], targets[index]
+        for start in range(0, source.size - piece + 1, piece):
+            np.copyto(target, source[start:start + piece])
+
+    def copy_passes(index):
         for _ in range(ROUNDS):
-            for start in range(0, source.size - piece + 1, piece):
-                np.copyto(target, source[start:start + piece])
+            copy_pass(index)
 
     def copy_one():
-        copy(0)
-        copy(1)
+        for _ in range(ROUNDS):
+            copy_pass(0)
+            copy_pass(1)
 
     def copy_two():
-        threads = [threading.Thread(target=copy, args=(i,)) for i in range(2)]
+        threads = [threading.Thread(target=copy_passes, args=(i,)) for i in range(2)]
         for thread in threads:
             thread.start()
         for thread in threads:
