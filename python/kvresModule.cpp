@@ -274,15 +274,9 @@ struct RawHistory {
 // Python code (an argument's __index__, a finaliser) runs while it is held.
 class Result {
 public:
-    Result(std::string path, py::object given, bool recognized)
-        : path(std::move(path)), given(std::move(given)), recognized(recognized) {
-        std::unique_ptr<LinkedPluginResult> opened;
-        {
-            py::gil_scoped_release released;
-            opened = std::make_unique<LinkedPluginResult>(this->path);
-        }
-        handle = std::move(opened);
-    }
+    // `opened` is the result of the path `given`, made with the GIL let go.
+    Result(py::object given, bool recognized, std::unique_ptr<LinkedPluginResult> opened)
+        : given(std::move(given)), recognized(recognized), handle(std::move(opened)) {}
 
     void Close() {
         std::unique_ptr<LinkedPluginResult> closing;
@@ -304,76 +298,77 @@ public:
     py::object Path() const { return given; }
 
     py::object Subcase() const {
-        std::unique_ptr<SubcaseInfo> info = WithHandle([](const LinkedPluginResult& open) {
-            std::unique_ptr<SubcaseInfo> found;
-            if (rxSubcase* subcase = open.Subcase()) {
-                found = std::make_unique<SubcaseInfo>(
-                    SubcaseInfo{subcase->GetID(), subcase->GetLabel(), open.IsComplex()});
-            }
-            return found;
-        });
+        std::unique_ptr<SubcaseInfo> info = WithHandle(SubcaseOf);
         if (info == nullptr) {
             return py::none();
         }
         return py::cast(*info);
     }
 
-    std::vector<DataTypeInfo> DataTypes() const {
-        return WithHandle([](const LinkedPluginResult& open) {
-            std::vector<DataTypeInfo> list;
-            for (const rxDataType* type : open.DataTypes()) {
-                const auto& attributes = type->GetAttributes();
-                const bool vector =
-                    !attributes.empty() && attributes.front().format == rxDataSet::Vector;
-                list.push_back({type->GetName(),
-                                type->GetBinding() == rxDataType::Elements ? "elements" : "nodes",
-                                vector ? "vector" : "scalar", open.Kind(*type)});
-            }
-            return list;
-        });
-    }
+    std::vector<DataTypeInfo> DataTypes() const { return WithHandle(DataTypesOf); }
 
     // The sync values (float32) and the labels of every simulation, without
     // a Simulation object each: what a table of thousands needs.
-    py::tuple SimulationTable() const {
-        struct Table {
-            std::vector<float> sync;
-            std::vector<std::string> labels;
-        };
-        Table table = WithHandle([](const LinkedPluginResult& open) {
-            Table found;
-            const int count = open.SimulationCount();
-            for (int index = 0; index < count; ++index) {
-                const rxSimulation* simulation = open.Simulation(index);
-                const char* label = simulation != nullptr ? simulation->GetLabel() : nullptr;
-                found.sync.push_back(simulation != nullptr ? simulation->GetSyncValue() : 0.0f);
-                found.labels.emplace_back(label != nullptr ? label : "");
+    py::tuple SimulationTable() const { return TableObjects(WithHandle(TableOf)); }
+
+    std::vector<SeriesFileInfo> Files() const { return WithHandle(FilesOf); }
+
+    // What a dataset or a study needs of the result, gathered with the GIL let
+    // go once and the file opened once: a dict of "subcase" (or None),
+    // "sync" and "labels" (as SimulationTable), "data_types" (those not named
+    // in `drop`), "ids" ({"nodes": ..., "elements": ...}, the union of the
+    // entity ids of the kept data types of each binding) and "files".
+    py::dict Summary(const py::iterable& dropGiven) const {
+        std::vector<std::string> drop;
+        for (const py::handle item : dropGiven) {
+            if (py::isinstance<py::str>(item)) {
+                drop.push_back(Bytes(item));
             }
+        }
+        struct Gathered {
+            std::unique_ptr<SubcaseInfo> subcase;
+            Table table;
+            std::vector<DataTypeInfo> types;
+            std::vector<int32_t> ids[2];
+            std::vector<SeriesFileInfo> files;
+        };
+        static const char* const kBindings[2] = {"nodes", "elements"};
+        Gathered gathered = WithHandle([&](const LinkedPluginResult& open) {
+            ResFileSet::Hold hold(*open.Files());
+            Gathered found;
+            found.subcase = SubcaseOf(open);
+            found.table = TableOf(open);
+            for (DataTypeInfo& type : DataTypesOf(open)) {
+                if (std::find(drop.begin(), drop.end(), type.name) == drop.end()) {
+                    found.types.push_back(std::move(type));
+                }
+            }
+            for (int binding = 0; binding < 2; ++binding) {
+                std::vector<std::string> names;
+                for (const DataTypeInfo& type : found.types) {
+                    if (type.binding == kBindings[binding]) {
+                        names.push_back(type.name);
+                    }
+                }
+                found.ids[binding] = UnionOf(open, names);
+            }
+            found.files = FilesOf(open);
             return found;
         });
-        py::array_t<float> sync(static_cast<py::ssize_t>(table.sync.size()));
-        if (!table.sync.empty()) {
-            std::memcpy(sync.mutable_data(), table.sync.data(), table.sync.size() * sizeof(float));
+        py::dict summary;
+        summary["subcase"] =
+            gathered.subcase != nullptr ? py::cast(*gathered.subcase) : py::object(py::none());
+        py::tuple table = TableObjects(std::move(gathered.table));
+        summary["sync"] = table[0];
+        summary["labels"] = table[1];
+        summary["data_types"] = py::cast(std::move(gathered.types));
+        py::dict ids;
+        for (int binding = 0; binding < 2; ++binding) {
+            ids[kBindings[binding]] = IdArray(gathered.ids[binding]);
         }
-        py::list labels(table.labels.size());
-        for (std::size_t index = 0; index < table.labels.size(); ++index) {
-            labels[index] = Text(table.labels[index]);
-        }
-        return py::make_tuple(std::move(sync), std::move(labels));
-    }
-
-    std::vector<SeriesFileInfo> Files() const {
-        return WithHandle([](const LinkedPluginResult& open) {
-            std::vector<SeriesFileInfo> list;
-            for (LinkedPluginResult::SeriesFile& file : open.SeriesFiles()) {
-                list.push_back({std::move(file.name),
-                                file.detected,
-                                std::move(file.title),
-                                {std::move(file.text[0]), std::move(file.text[1])},
-                                file.detected ? std::move(file.encoding) : std::string()});
-            }
-            return list;
-        });
+        summary["ids"] = ids;
+        summary["files"] = py::cast(std::move(gathered.files));
+        return summary;
     }
 
     std::vector<SimulationInfo> Simulations() const {
@@ -449,57 +444,24 @@ public:
 
     py::array EntityIds(const py::object& dataType) const {
         const std::string name = DataTypeArgument(dataType);
-        const std::vector<int32_t> ids = WithHandle([&](const LinkedPluginResult& open) {
+        return IdArray(WithHandle([&](const LinkedPluginResult& open) {
             return open.EntityIds(FindDataType(open, name));
-        });
-        py::array_t<int32_t> array(static_cast<py::ssize_t>(ids.size()));
-        if (!ids.empty()) {
-            std::memcpy(array.mutable_data(), ids.data(), ids.size() * sizeof(int32_t));
-        }
-        return std::move(array);
+        }));
     }
 
     // The sorted union of the entity ids of `dataTypes` (each as EntityIds
     // gives them), the file opened once for all of them: what an entity
-    // coordinate needs of one result set. Data types of one binding mostly
-    // report the same sorted ids, which are then taken as they are.
+    // coordinate needs of one result set.
     py::array UnionEntityIds(const std::vector<py::object>& dataTypes) const {
         std::vector<std::string> names;
         names.reserve(dataTypes.size());
         for (const py::object& dataType : dataTypes) {
             names.push_back(DataTypeArgument(dataType));
         }
-        const std::vector<int32_t> ids = WithHandle([&](const LinkedPluginResult& open) {
+        return IdArray(WithHandle([&](const LinkedPluginResult& open) {
             ResFileSet::Hold hold(*open.Files());
-            std::vector<std::vector<int32_t>> distinct;
-            for (const std::string& name : names) {
-                std::vector<int32_t> some = open.EntityIds(FindDataType(open, name));
-                if (!some.empty() &&
-                    std::find(distinct.begin(), distinct.end(), some) == distinct.end()) {
-                    distinct.push_back(std::move(some));
-                }
-            }
-            if (distinct.empty()) {
-                return std::vector<int32_t>();
-            }
-            if (distinct.size() == 1 &&
-                std::adjacent_find(distinct[0].begin(), distinct[0].end(),
-                                   std::greater_equal<int32_t>()) == distinct[0].end()) {
-                return std::move(distinct[0]);
-            }
-            std::vector<int32_t> joined;
-            for (const std::vector<int32_t>& some : distinct) {
-                joined.insert(joined.end(), some.begin(), some.end());
-            }
-            std::sort(joined.begin(), joined.end());
-            joined.erase(std::unique(joined.begin(), joined.end()), joined.end());
-            return joined;
-        });
-        py::array_t<int32_t> array(static_cast<py::ssize_t>(ids.size()));
-        if (!ids.empty()) {
-            std::memcpy(array.mutable_data(), ids.data(), ids.size() * sizeof(int32_t));
-        }
-        return std::move(array);
+            return UnionOf(open, names);
+        }));
     }
 
     HistoryValues History(const py::object& dataType, const py::object& entityGiven,
@@ -579,6 +541,107 @@ public:
     }
 
 private:
+    struct Table {
+        std::vector<float> sync;
+        std::vector<std::string> labels;
+    };
+
+    static std::unique_ptr<SubcaseInfo> SubcaseOf(const LinkedPluginResult& open) {
+        std::unique_ptr<SubcaseInfo> found;
+        if (rxSubcase* subcase = open.Subcase()) {
+            found = std::make_unique<SubcaseInfo>(
+                SubcaseInfo{subcase->GetID(), subcase->GetLabel(), open.IsComplex()});
+        }
+        return found;
+    }
+
+    static std::vector<DataTypeInfo> DataTypesOf(const LinkedPluginResult& open) {
+        std::vector<DataTypeInfo> list;
+        for (const rxDataType* type : open.DataTypes()) {
+            const auto& attributes = type->GetAttributes();
+            const bool vector =
+                !attributes.empty() && attributes.front().format == rxDataSet::Vector;
+            list.push_back({type->GetName(),
+                            type->GetBinding() == rxDataType::Elements ? "elements" : "nodes",
+                            vector ? "vector" : "scalar", open.Kind(*type)});
+        }
+        return list;
+    }
+
+    static Table TableOf(const LinkedPluginResult& open) {
+        Table found;
+        const int count = open.SimulationCount();
+        for (int index = 0; index < count; ++index) {
+            const rxSimulation* simulation = open.Simulation(index);
+            const char* label = simulation != nullptr ? simulation->GetLabel() : nullptr;
+            found.sync.push_back(simulation != nullptr ? simulation->GetSyncValue() : 0.0f);
+            found.labels.emplace_back(label != nullptr ? label : "");
+        }
+        return found;
+    }
+
+    static py::tuple TableObjects(Table table) {
+        py::array_t<float> sync(static_cast<py::ssize_t>(table.sync.size()));
+        if (!table.sync.empty()) {
+            std::memcpy(sync.mutable_data(), table.sync.data(), table.sync.size() * sizeof(float));
+        }
+        py::list labels(table.labels.size());
+        for (std::size_t index = 0; index < table.labels.size(); ++index) {
+            labels[index] = Text(table.labels[index]);
+        }
+        return py::make_tuple(std::move(sync), std::move(labels));
+    }
+
+    static std::vector<SeriesFileInfo> FilesOf(const LinkedPluginResult& open) {
+        std::vector<SeriesFileInfo> list;
+        for (LinkedPluginResult::SeriesFile& file : open.SeriesFiles()) {
+            list.push_back({std::move(file.name),
+                            file.detected,
+                            std::move(file.title),
+                            {std::move(file.text[0]), std::move(file.text[1])},
+                            file.detected ? std::move(file.encoding) : std::string()});
+        }
+        return list;
+    }
+
+    // The sorted union of the entity ids of the data types `names`. Data
+    // types of one binding mostly report the same sorted ids, which are then
+    // taken as they are.
+    static std::vector<int32_t> UnionOf(const LinkedPluginResult& open,
+                                        const std::vector<std::string>& names) {
+        std::vector<std::vector<int32_t>> distinct;
+        for (const std::string& name : names) {
+            std::vector<int32_t> some = open.EntityIds(FindDataType(open, name));
+            if (!some.empty() &&
+                std::find(distinct.begin(), distinct.end(), some) == distinct.end()) {
+                distinct.push_back(std::move(some));
+            }
+        }
+        if (distinct.empty()) {
+            return {};
+        }
+        if (distinct.size() == 1 &&
+            std::adjacent_find(distinct[0].begin(), distinct[0].end(),
+                               std::greater_equal<int32_t>()) == distinct[0].end()) {
+            return std::move(distinct[0]);
+        }
+        std::vector<int32_t> joined;
+        for (const std::vector<int32_t>& some : distinct) {
+            joined.insert(joined.end(), some.begin(), some.end());
+        }
+        std::sort(joined.begin(), joined.end());
+        joined.erase(std::unique(joined.begin(), joined.end()), joined.end());
+        return joined;
+    }
+
+    static py::array IdArray(const std::vector<int32_t>& ids) {
+        py::array_t<int32_t> array(static_cast<py::ssize_t>(ids.size()));
+        if (!ids.empty()) {
+            std::memcpy(array.mutable_data(), ids.data(), ids.size() * sizeof(int32_t));
+        }
+        return std::move(array);
+    }
+
     // What ReadInto and ReadRangeInto were asked for, checked.
     struct Target {
         std::string name;
@@ -942,7 +1005,6 @@ private:
         return {count};
     }
 
-    std::string path;
     py::object given;
     bool recognized;
     mutable std::mutex mutex;
@@ -1094,6 +1156,10 @@ PYBIND11_MODULE(_kvres, m) {
              "returns read_into's answer for each.")
         .def("entity_ids", &Result::EntityIds, py::arg("data_type"),
              "The entity ids the subcase reports for a data type.")
+        .def("summary", &Result::Summary, py::arg("drop") = py::tuple(),
+             "The structure a dataset needs, in one call: a dict of 'subcase', 'sync', "
+             "'labels', 'data_types' (those not named in drop), 'ids' (per binding, the "
+             "union of union_entity_ids of its data types) and 'files'.")
         .def("union_entity_ids", &Result::UnionEntityIds, py::arg("data_types"),
              "The sorted union (int32) of the entity ids the subcase reports for the "
              "data types, the file opened once for all of them.")
@@ -1141,21 +1207,24 @@ PYBIND11_MODULE(_kvres, m) {
         [](const py::object& path, bool force) {
             const std::string bytes = PathBytes(path);
             CheckReadable(bytes, path);
+            // Judged and opened with the GIL let go once.
             bool recognized = false;
+            std::unique_ptr<LinkedPluginResult> opened;
+            std::string why;
             {
                 py::gil_scoped_release released;
                 recognized = LinkedPluginResult::Identify(bytes);
-            }
-            if (!recognized && !force) {
-                std::string why;
-                {
-                    py::gil_scoped_release released;
+                if (recognized || force) {
+                    opened = std::make_unique<LinkedPluginResult>(bytes);
+                } else {
                     why = LinkedPluginResult::WhyNotRecognized(bytes);
                 }
+            }
+            if (opened == nullptr) {
                 Raise(notRecognized.ptr(), bytes + ": not a .res result file (" + why +
                                                "); open(..., force=True) reads it anyway");
             }
-            return std::make_unique<Result>(bytes, path, recognized);
+            return std::make_unique<Result>(path, recognized, std::move(opened));
         },
         py::arg("path"), py::arg("force") = false,
         "Opens a .res result set (one file or its numbered series).");

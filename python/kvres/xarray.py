@@ -210,19 +210,18 @@ class KvresBackendEntrypoint(BackendEntrypoint):
 
 def _open(manager, path, read, complex_form, drop):
     result = manager.acquire()
-    subcase = result.subcase
+    summary = result.summary(drop)
+    subcase = summary["subcase"]
     is_complex = bool(subcase is not None and subcase.is_complex)
     complex_read = read == "complex" or (read == "auto" and is_complex)
     read_mode = "complex" if complex_read else "real"
-    sync, labels = result.simulation_table()
+    sync, labels = summary["sync"], summary["labels"]
     count = len(labels)
 
-    data_types = [t for t in result.data_types if t.name not in drop]
-    coordinates = {}
-    for binding, dimension in ENTITY_DIMENSIONS.items():
-        members = [t.name for t in data_types if t.binding == binding]
-        if members:
-            coordinates[dimension] = result.union_entity_ids(members)
+    data_types = summary["data_types"]
+    coordinates = {dimension: summary["ids"][binding]
+                   for binding, dimension in ENTITY_DIMENSIONS.items()
+                   if any(t.binding == binding for t in data_types)}
 
     variables = {}
     for data_type in data_types:
@@ -256,7 +255,7 @@ def _open(manager, path, read, complex_form, drop):
         coords[dimension] = (dimension, ids)
     if any(v.ndim == 3 for v in variables.values()):
         coords["component"] = ("component", np.array(COMPONENTS))
-    files = result.files
+    files = summary["files"]
     attrs = {
         "title": files[0].title if files else "",
         "text": "\n".join(files[0].text) if files else "",
@@ -288,22 +287,19 @@ def _summary(manager, read, drop):
     """What a study needs of one result set, read in whichever process opens
     it (its result then stays in that process's cache for the reads)."""
     result = manager.acquire()
-    subcase = result.subcase
+    summary = result.summary(drop)
+    subcase = summary["subcase"]
     is_complex = bool(subcase is not None and subcase.is_complex)
-    sync, labels = result.simulation_table()
-    types = [t for t in result.data_types if t.name not in drop]
-    files = result.files
+    files = summary["files"]
     return {
         "complex_read": read == "complex" or (read == "auto" and is_complex),
         "is_complex": is_complex,
-        "sync": sync,
-        "labels": labels,
-        "types": [(t.name, t.binding, t.format, int(t.kind)) for t in types],
+        "sync": summary["sync"],
+        "labels": summary["labels"],
+        "types": [(t.name, t.binding, t.format, int(t.kind)) for t in summary["data_types"]],
         # The sorted union of the entity ids of each binding: all a study
         # needs of them.
-        "ids": {binding: result.union_entity_ids([t.name for t in types
-                                                  if t.binding == binding])
-                for binding in ENTITY_DIMENSIONS},
+        "ids": summary["ids"],
         "attrs": {
             "title": files[0].title if files else "",
             "text": "\n".join(files[0].text) if files else "",

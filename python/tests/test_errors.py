@@ -276,6 +276,34 @@ def test_union_entity_ids_is_the_union_of_entity_ids(path):
             np.testing.assert_array_equal(got, plain)
 
 
+@pytest.mark.parametrize("path", result_files(), ids=lambda p: p.name)
+def test_summary_gathers_what_the_single_calls_give(path):
+    """summary (one call) against subcase, simulation_table, data_types,
+    union_entity_ids and files asked one by one, without and with a data type
+    dropped."""
+    with kvres.open(path, force=True) as result:
+        names = [t.name for t in result.data_types]
+        for drop in ([], names[:1], names[1:2] + ["not there", 3]):
+            summary = result.summary(drop)
+            kept = [t for t in result.data_types if t.name not in drop]
+            subcase = result.subcase
+            got = summary["subcase"]
+            assert (got is None) == (subcase is None)
+            if subcase is not None:
+                assert (got.id, got.label, got.is_complex) == \
+                    (subcase.id, subcase.label, subcase.is_complex)
+            sync, labels = result.simulation_table()
+            np.testing.assert_array_equal(summary["sync"], sync)
+            assert summary["labels"] == labels
+            assert [(t.name, t.binding, t.format, t.kind) for t in summary["data_types"]] == \
+                [(t.name, t.binding, t.format, t.kind) for t in kept]
+            for binding in ("nodes", "elements"):
+                want = result.union_entity_ids([t.name for t in kept if t.binding == binding])
+                np.testing.assert_array_equal(summary["ids"][binding], want)
+            assert [(f.name, f.title, f.text, f.encoding) for f in summary["files"]] == \
+                [(f.name, f.title, f.text, f.encoding) for f in result.files]
+
+
 def test_union_entity_ids_checks_its_data_types(beam):
     with kvres.open(beam) as result:
         with pytest.raises(LookupError, match="heat flux"):
@@ -287,6 +315,8 @@ def test_union_entity_ids_checks_its_data_types(beam):
             result.entity_ids(types[0]).tolist()
     with pytest.raises(ValueError, match="closed"):
         result.union_entity_ids(["temperature"])
+    with pytest.raises(ValueError, match="closed"):
+        result.summary()
 
 
 @pytest.mark.parametrize("shape,dtype", [((0,), np.float32), ((3, 5), np.complex64),
