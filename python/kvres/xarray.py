@@ -414,7 +414,7 @@ def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="comp
             for summary in group]
     else:
         # On a few threads: the module lets go of the GIL while it opens a
-        # file and reads its entity ids, most of a summary's time.
+        # file and gathers its summary, most of the time a file takes.
         threads = min(len(managers), os.cpu_count() or 1, 8)
         if threads > 1:
             with ThreadPoolExecutor(threads) as pool:
