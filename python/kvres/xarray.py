@@ -372,6 +372,19 @@ class _StudyArray:
 _CHUNK_BYTES = 32 * 1024 * 1024
 
 
+def _balanced_run_chunks(runs, most):
+    """The runs of each chunk of a study: a multiple of eight chunks (or one a
+    run, when there are fewer runs), as few as hold at most `most` runs each,
+    their sizes differing by one at most, so that two, four or eight workers
+    get equal shares."""
+    shares = 8
+    while -(-runs // shares) > most:
+        shares += 8
+    shares = min(shares, runs)
+    size, larger = divmod(runs, shares)
+    return (size + 1,) * larger + (size,) * (shares - larger)
+
+
 def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="complex",
                force=False, drop_variables=None):
     """Opens many result sets with the same data types and simulation count as
@@ -442,21 +455,17 @@ def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="comp
         if any(b == binding for _, b, _, _ in first["types"]):
             coordinates[dimension] = _union(members)
     # Runs per chunk: as asked, or at most as many as fill _CHUNK_BYTES of
-    # the largest variable, in a number of chunks that is a multiple of
-    # eight, so that two, four or eight workers get about equal shares.
+    # the largest variable (see _balanced_run_chunks).
     per_run = max([step * coordinates[ENTITY_DIMENSIONS[b]].size * (3 if f == "vector" else 1)
                    * (8 if complex_read and complex == "complex" else 4)
                    for _, b, f, _ in first["types"]] + [1])
     runs_per_chunk = chunks.get("run")
     if runs_per_chunk in (None, "auto"):
-        most = max(1, _CHUNK_BYTES // per_run)
-        shares = 8
-        while -(-len(paths) // shares) > most:
-            shares += 8
-        runs_per_chunk = -(-len(paths) // shares)
+        runs_per_chunk = _balanced_run_chunks(len(paths), max(1, _CHUNK_BYTES // per_run))
     elif runs_per_chunk == -1:
         runs_per_chunk = len(paths)
-    runs_per_chunk = max(1, int(runs_per_chunk))
+    else:
+        runs_per_chunk = max(1, int(runs_per_chunk))
     token = tokenize(paths, [os.path.getmtime(p) for p in paths], read_mode, complex, step,
                      runs_per_chunk)
     variables = {}

@@ -265,6 +265,14 @@ def study_maximum_by_loop(paths, name):
     return np.array(rows, dtype=np.float32)
 
 
+@pytest.mark.parametrize("runs,most,chunks", [
+    (200, 8, (7,) * 8 + (6,) * 24), (200, 50, (25,) * 8), (6, 4, (1,) * 6),
+    (17, 2, (2,) * 1 + (1,) * 15), (1, 1, (1,)), (64, 1, (1,) * 64), (65, 1, (1,) * 65)])
+def test_study_chunks_split_runs_into_equal_shares(runs, most, chunks):
+    got = kvres.xarray._balanced_run_chunks(runs, most)
+    assert got == chunks and sum(got) == runs and max(got) <= most
+
+
 def test_open_study_stacks_runs_and_matches_a_plain_loop(study):
     ds = kvres.open_study(study)
     assert ds["run"].values.tolist() == [p.name for p in study]
