@@ -43,14 +43,17 @@ test: python-deps
 # The plug-in for the host's platform, 32-bit Windows: installs the MinGW-w64
 # cross compiler and wine when missing, cross-builds rxResult.dll, kvres.dll,
 # kvres-tool.exe and the tests, and runs them under wine, together with the
-# checks against the Linux build in $(BUILD).
+# checks against the Linux build in $(BUILD). A failed test runs once more:
+# wine 8.0 now and then dies of a segmentation fault as a test program ends,
+# after the program reported its tests passed (about one run in a thousand
+# under ctest -j); a test that fails twice fails the target.
 WIN_BUILD ?= $(BUILD)-win
 test-windows: build
 	scripts/install-deps.sh windows
 	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake \
 	  -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DKVRES_HOST_BUILD_DIR=$(abspath $(BUILD)) $(CMAKE_ARGS)
 	cmake --build $(WIN_BUILD) -j $(JOBS)
-	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS); status=$$?; \
+	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS) --repeat until-pass:2; status=$$?; \
 	  WINEPREFIX=$(abspath $(WIN_BUILD))/wineprefix wineserver -k 2>/dev/null; exit $$status
 
 # Every test again with address and undefined-behaviour sanitizers.
