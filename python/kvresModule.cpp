@@ -25,6 +25,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -33,6 +34,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace py = pybind11;
@@ -230,6 +233,14 @@ long long SimulationArgument(const py::handle& given) {
     return IntegerArgument(given, PyExc_IndexError, "simulation index");
 }
 
+// The module's NotRecognizedError, made when the module is imported.
+PyObject* notRecognizedError = PyExc_ValueError;
+
+[[noreturn]] void RaiseNotRecognized(const std::string& path, const std::string& why) {
+    Raise(notRecognizedError,
+          path + ": not a .res result file (" + why + "); open(..., force=True) reads it anyway");
+}
+
 // A data type's name as given: a str or a kvres.DataType.
 std::string DataTypeArgument(const py::handle& given) {
     if (py::isinstance<DataTypeInfo>(given)) {
@@ -317,58 +328,88 @@ public:
     // go once and the file opened once: a dict of "subcase" (or None),
     // "sync" and "labels" (as SimulationTable), "data_types" (those not named
     // in `drop`), "ids" ({"nodes": ..., "elements": ...}, the union of the
-    // entity ids of the kept data types of each binding) and "files".
-    py::dict Summary(const py::iterable& dropGiven) const {
-        std::vector<std::string> drop;
-        for (const py::handle item : dropGiven) {
-            if (py::isinstance<py::str>(item)) {
-                drop.push_back(Bytes(item));
-            }
+    // entity ids of the kept data types of each binding), "files" and
+    // "recognized".
+    py::dict Summary(const py::iterable& drop) const {
+        const std::vector<std::string> dropped = DropArgument(drop);
+        Gathered gathered =
+            WithHandle([&](const LinkedPluginResult& open) { return Gather(open, dropped); });
+        return SummaryDict(std::move(gathered), recognized);
+    }
+
+    // The summaries of many result sets, as Summary gives them, in the order
+    // of `paths`: each file judged, opened, summarised and closed again by a
+    // few threads, with the GIL let go once for all of them. A study of
+    // hundreds of files spends most of its opening here. Raises what
+    // kvres.open would: for a path that cannot be read, before any file is
+    // opened; else for the first path, in order, that is not recognised
+    // (unless `force`). No result stays open.
+    static py::list Summaries(const py::iterable& pathsGiven, const py::iterable& drop, bool force,
+                              int threadsGiven) {
+        std::vector<py::object> given;
+        std::vector<std::string> paths;
+        for (const py::handle path : pathsGiven) {
+            given.push_back(py::reinterpret_borrow<py::object>(path));
+            paths.push_back(PathBytes(given.back()));
+            CheckReadable(paths.back(), given.back());
         }
-        struct Gathered {
-            std::unique_ptr<SubcaseInfo> subcase;
-            Table table;
-            std::vector<DataTypeInfo> types;
-            std::vector<int32_t> ids[2];
-            std::vector<SeriesFileInfo> files;
+        const std::vector<std::string> dropped = DropArgument(drop);
+        struct Outcome {
+            bool recognized = false;
+            bool opened = false;
+            std::string why;
+            std::exception_ptr failure;
+            Gathered gathered;
         };
-        static const char* const kBindings[2] = {"nodes", "elements"};
-        Gathered gathered = WithHandle([&](const LinkedPluginResult& open) {
-            ResFileSet::Hold hold(*open.Files());
-            Gathered found;
-            found.subcase = SubcaseOf(open);
-            found.table = TableOf(open);
-            for (DataTypeInfo& type : DataTypesOf(open)) {
-                if (std::find(drop.begin(), drop.end(), type.name) == drop.end()) {
-                    found.types.push_back(std::move(type));
-                }
-            }
-            for (int binding = 0; binding < 2; ++binding) {
-                std::vector<std::string> names;
-                for (const DataTypeInfo& type : found.types) {
-                    if (type.binding == kBindings[binding]) {
-                        names.push_back(type.name);
+        std::vector<Outcome> outcomes(paths.size());
+        {
+            py::gil_scoped_release released;
+            std::atomic<std::size_t> next{0};
+            auto work = [&]() noexcept {
+                for (std::size_t index = next++; index < paths.size(); index = next++) {
+                    Outcome& outcome = outcomes[index];
+                    try {
+                        outcome.recognized = LinkedPluginResult::Identify(paths[index]);
+                        if (!outcome.recognized && !force) {
+                            outcome.why = LinkedPluginResult::WhyNotRecognized(paths[index]);
+                            continue;
+                        }
+                        LinkedPluginResult open(paths[index]);
+                        outcome.gathered = Gather(open, dropped);
+                        outcome.opened = true;
+                    } catch (...) {
+                        outcome.failure = std::current_exception();
                     }
                 }
-                found.ids[binding] = UnionOf(open, names);
+            };
+            const std::size_t wanted =
+                threadsGiven > 0 ? static_cast<std::size_t>(threadsGiven)
+                                 : std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+            std::vector<std::thread> helpers;
+            for (std::size_t count = std::min(wanted, paths.size()); count > 1; --count) {
+                try {
+                    helpers.emplace_back(work);
+                } catch (const std::system_error&) {
+                    break; // fewer threads: the rest is read on this one
+                }
             }
-            found.files = FilesOf(open);
-            return found;
-        });
-        py::dict summary;
-        summary["subcase"] =
-            gathered.subcase != nullptr ? py::cast(*gathered.subcase) : py::object(py::none());
-        py::tuple table = TableObjects(std::move(gathered.table));
-        summary["sync"] = table[0];
-        summary["labels"] = table[1];
-        summary["data_types"] = py::cast(std::move(gathered.types));
-        py::dict ids;
-        for (int binding = 0; binding < 2; ++binding) {
-            ids[kBindings[binding]] = IdArray(gathered.ids[binding]);
+            work();
+            for (std::thread& helper : helpers) {
+                helper.join();
+            }
         }
-        summary["ids"] = ids;
-        summary["files"] = py::cast(std::move(gathered.files));
-        return summary;
+        py::list summaries;
+        for (std::size_t index = 0; index < paths.size(); ++index) {
+            Outcome& outcome = outcomes[index];
+            if (outcome.failure != nullptr) {
+                std::rethrow_exception(outcome.failure);
+            }
+            if (!outcome.opened) {
+                RaiseNotRecognized(paths[index], outcome.why);
+            }
+            summaries.append(SummaryDict(std::move(outcome.gathered), outcome.recognized));
+        }
+        return summaries;
     }
 
     std::vector<SimulationInfo> Simulations() const {
@@ -640,6 +681,68 @@ private:
             std::memcpy(array.mutable_data(), ids.data(), ids.size() * sizeof(int32_t));
         }
         return std::move(array);
+    }
+
+    // What Summary gathers, before it becomes Python objects.
+    struct Gathered {
+        std::unique_ptr<SubcaseInfo> subcase;
+        Table table;
+        std::vector<DataTypeInfo> types;
+        std::vector<int32_t> ids[2];
+        std::vector<SeriesFileInfo> files;
+    };
+    static constexpr const char* kBindings[2] = {"nodes", "elements"};
+
+    // The names in `drop` that are str; anything else names no data type.
+    static std::vector<std::string> DropArgument(const py::iterable& drop) {
+        std::vector<std::string> names;
+        for (const py::handle item : drop) {
+            if (py::isinstance<py::str>(item)) {
+                names.push_back(Bytes(item));
+            }
+        }
+        return names;
+    }
+
+    static Gathered Gather(const LinkedPluginResult& open, const std::vector<std::string>& drop) {
+        ResFileSet::Hold hold(*open.Files());
+        Gathered found;
+        found.subcase = SubcaseOf(open);
+        found.table = TableOf(open);
+        for (DataTypeInfo& type : DataTypesOf(open)) {
+            if (std::find(drop.begin(), drop.end(), type.name) == drop.end()) {
+                found.types.push_back(std::move(type));
+            }
+        }
+        for (int binding = 0; binding < 2; ++binding) {
+            std::vector<std::string> names;
+            for (const DataTypeInfo& type : found.types) {
+                if (type.binding == kBindings[binding]) {
+                    names.push_back(type.name);
+                }
+            }
+            found.ids[binding] = UnionOf(open, names);
+        }
+        found.files = FilesOf(open);
+        return found;
+    }
+
+    static py::dict SummaryDict(Gathered&& gathered, bool recognized) {
+        py::dict summary;
+        summary["subcase"] =
+            gathered.subcase != nullptr ? py::cast(*gathered.subcase) : py::object(py::none());
+        py::tuple table = TableObjects(std::move(gathered.table));
+        summary["sync"] = table[0];
+        summary["labels"] = table[1];
+        summary["data_types"] = py::cast(std::move(gathered.types));
+        py::dict ids;
+        for (int binding = 0; binding < 2; ++binding) {
+            ids[kBindings[binding]] = IdArray(gathered.ids[binding]);
+        }
+        summary["ids"] = ids;
+        summary["files"] = py::cast(std::move(gathered.files));
+        summary["recognized"] = recognized;
+        return summary;
     }
 
     // What ReadInto and ReadRangeInto were asked for, checked.
@@ -1036,6 +1139,7 @@ PYBIND11_MODULE(_kvres, m) {
     static py::exception<NotRecognized> notRecognized(m, "NotRecognizedError", PyExc_ValueError);
     notRecognized.doc() = "The file's title does not mark it as a .res result file; the message "
                           "says why (empty, too short, another title).";
+    notRecognizedError = notRecognized.ptr();
 
     py::class_<SubcaseInfo>(m, "Subcase", "The load case of a result.")
         .def_readonly("id", &SubcaseInfo::id)
@@ -1202,6 +1306,14 @@ PYBIND11_MODULE(_kvres, m) {
         "reads reuse and goes back to them when the array dies: filled again and again "
         "(a dask chunk per task), it touches no fresh pages.");
 
+    m.def("summaries", &Result::Summaries, py::arg("paths"), py::arg("drop") = py::tuple(),
+          py::arg("force") = false, py::arg("threads") = 0,
+          "The summaries (as Result.summary gives them, with \"recognized\") of many result "
+          "sets, in the order given: each opened, summarised and closed on a few threads "
+          "(threads=0: one a CPU, eight at most) with the GIL let go. Raises as open() would: "
+          "for a path that cannot be read before any file is opened, else for the first "
+          "path not recognised (unless force).");
+
     m.def(
         "open",
         [](const py::object& path, bool force) {
@@ -1221,8 +1333,7 @@ PYBIND11_MODULE(_kvres, m) {
                 }
             }
             if (opened == nullptr) {
-                Raise(notRecognized.ptr(), bytes + ": not a .res result file (" + why +
-                                               "); open(..., force=True) reads it anyway");
+                RaiseNotRecognized(bytes, why);
             }
             return std::make_unique<Result>(path, recognized, std::move(opened));
         },

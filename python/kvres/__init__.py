@@ -16,6 +16,7 @@ from ._kvres import (  # noqa: F401
     Simulation,
     Subcase,
     open,
+    summaries,
 )
 from . import _kvres
 from ._kvres import __version__  # noqa: F401
@@ -23,7 +24,7 @@ from ._kvres import __version__  # noqa: F401
 from ._kvres import InputError, WriteError, Writer  # noqa: F401
 
 __all__ = ["open", "Result", "DataSet", "DataType", "History", "NotRecognizedError",
-           "Simulation", "Subcase", "Writer", "WriteError", "InputError", "open_study",
+           "Simulation", "Subcase", "Writer", "WriteError", "InputError", "open_study", "summaries",
            "write"]
 
 

@@ -26,7 +26,6 @@ data type, so dask workers in other processes open the file themselves.
 """
 import glob
 import os
-from concurrent.futures import ThreadPoolExecutor
 import threading
 import warnings
 
@@ -283,17 +282,13 @@ def _union(arrays):
     return np.unique(np.concatenate(distinct or [np.empty(0, np.int32)])).astype(np.int32)
 
 
-def _summary(manager, read, drop):
-    """What a study needs of one result set, read in whichever process opens
-    it (its result then stays in that process's cache for the reads)."""
-    result = manager.acquire()
-    summary = result.summary(drop)
+def _study_summary(summary, read):
+    """What a study needs of one result set's summary (kvres.summaries)."""
     subcase = summary["subcase"]
     is_complex = bool(subcase is not None and subcase.is_complex)
     files = summary["files"]
     return {
         "complex_read": read == "complex" or (read == "auto" and is_complex),
-        "is_complex": is_complex,
         "sync": summary["sync"],
         "labels": summary["labels"],
         "types": [(t.name, t.binding, t.format, int(t.kind)) for t in summary["data_types"]],
@@ -305,17 +300,18 @@ def _summary(manager, read, drop):
             "text": "\n".join(files[0].text) if files else "",
             "subcase": subcase.label if subcase is not None else "",
             "complex_results": int(is_complex),
-            "recognized": int(result.recognized),
+            "recognized": int(summary["recognized"]),
         },
     }
 
 
-def _summaries(paths, force, read, drop):
-    """The summaries of some result sets, their entity ids joined into one
-    union per binding (kept by the first), so that little travels back. It
-    gets paths, cheaper to ship than file managers; the managers it makes
-    share their results with the study's own through xarray's file cache."""
-    summaries = [_summary(_manager(path, force), read, drop) for path in paths]
+def _summaries(paths, force, read, drop, threads=0):
+    """The study summaries of some result sets, their entity ids joined into
+    one union per binding (kept by the first), so that little travels back
+    from a worker. Each file is opened, summarised and closed again; the
+    reads open it where they run."""
+    summaries = [_study_summary(s, read)
+                 for s in _kvres.summaries(paths, list(drop), force, threads)]
     for binding in ENTITY_DIMENSIONS:
         joined = _union([s["ids"][binding] for s in summaries])
         for index, summary in enumerate(summaries):
@@ -419,21 +415,18 @@ def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="comp
     managers = [_manager(p, bool(force)) for p in paths]
     if parallel:
         # Some files per task: a task per file would cost more to schedule
-        # than reading a file's structure takes.
-        size = max(1, min(32, -(-len(managers) // 8)))
+        # than reading a file's structure takes. One thread a task: the
+        # worker's other tasks use the other CPUs.
+        size = max(1, min(32, -(-len(paths) // 8)))
         groups = [paths[start:start + size] for start in range(0, len(paths), size)]
         summaries = [summary for group in dask.compute(
-            *[dask.delayed(_summaries)(g, bool(force), read, drop) for g in groups])
+            *[dask.delayed(_summaries)(g, bool(force), read, drop, 1) for g in groups])
             for summary in group]
     else:
-        # On a few threads: the module lets go of the GIL while it opens a
-        # file and gathers its summary, most of the time a file takes.
-        threads = min(len(managers), os.cpu_count() or 1, 8)
-        if threads > 1:
-            with ThreadPoolExecutor(threads) as pool:
-                summaries = list(pool.map(lambda m: _summary(m, read, drop), managers))
-        else:
-            summaries = [_summary(m, read, drop) for m in managers]
+        # Here, on a few threads that the module starts (it lets go of the
+        # GIL for all the files at once). The results are closed again: the
+        # reads open their files where they run, most often on a worker.
+        summaries = _summaries(paths, bool(force), read, drop)
     first = summaries[0]
     count = len(first["labels"])
     for path, summary in zip(paths, summaries):

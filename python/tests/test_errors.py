@@ -304,6 +304,63 @@ def test_summary_gathers_what_the_single_calls_give(path):
                 [(f.name, f.title, f.text, f.encoding) for f in result.files]
 
 
+def _plain_summary(path, drop):
+    with kvres.open(path, force=True) as result:
+        summary = result.summary(drop)
+        assert summary["recognized"] == result.recognized
+        return summary
+
+
+def _same_summary(got, want):
+    assert got.keys() == want.keys()
+    assert repr(got["subcase"]) == repr(want["subcase"])
+    np.testing.assert_array_equal(got["sync"], want["sync"])
+    assert got["labels"] == want["labels"]
+    assert [repr(t) for t in got["data_types"]] == [repr(t) for t in want["data_types"]]
+    for binding in ("nodes", "elements"):
+        np.testing.assert_array_equal(got["ids"][binding], want["ids"][binding])
+        assert got["ids"][binding].dtype == np.int32
+    assert [(f.name, f.title, f.text, f.encoding) for f in got["files"]] == \
+        [(f.name, f.title, f.text, f.encoding) for f in want["files"]]
+    assert got["recognized"] == want["recognized"]
+
+
+@pytest.mark.parametrize("threads", [1, 3, 0])
+def test_summaries_of_many_files_are_each_files_summary_in_order(threads):
+    """The batch against one open and summary a file, on every file at once
+    (recognised or not), so that threads take files in any order."""
+    paths = result_files()
+    for drop in ([], ["temperature", "displacement", 7]):
+        got = kvres.summaries(paths, drop, True, threads)
+        assert len(got) == len(paths)
+        for path, summary in zip(paths, got):
+            _same_summary(summary, _plain_summary(path, drop))
+
+
+def _open_descriptors():
+    return len(os.listdir("/proc/self/fd"))
+
+
+def test_summaries_raise_for_the_first_file_that_cannot_be_opened(tmp_path, matrix, beam):
+    strange = matrix / "lower-case-title.res"
+    missing = tmp_path / "missing.res"
+    before = _open_descriptors()
+    with pytest.raises(kvres.NotRecognizedError, match="lower-case-title.res"):
+        kvres.summaries([beam] * 5 + [strange] + [beam] * 5)
+    with pytest.raises(FileNotFoundError):
+        kvres.summaries([beam, strange, missing])
+    with pytest.raises(IsADirectoryError):
+        kvres.summaries([tmp_path])
+    with pytest.raises(ValueError, match="null byte"):
+        kvres.summaries([beam, "beam\0.res"])
+    assert _open_descriptors() == before
+    forced = kvres.summaries([os.fspath(strange).encode(), beam], force=True)
+    assert [s["recognized"] for s in forced] == [False, True]
+    assert kvres.summaries([]) == []
+    with pytest.raises(TypeError):
+        kvres.summaries([beam, 3])
+
+
 def test_union_entity_ids_checks_its_data_types(beam):
     with kvres.open(beam) as result:
         with pytest.raises(LookupError, match="heat flux"):
