@@ -408,6 +408,7 @@ public:
                 RaiseNotRecognized(paths[index], outcome.why);
             }
             summaries.append(SummaryDict(std::move(outcome.gathered), outcome.recognized));
+            outcome.gathered = Gathered(); // its ids live on in the arrays just made
         }
         return summaries;
     }
