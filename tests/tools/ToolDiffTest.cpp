@@ -225,6 +225,54 @@ TEST(ToolDiffTest, MissingSimulationRenamedTypeAndIdsInOneOnly) {
     EXPECT_EQ(dataSet.at("differing").get<float>(), 0.0f); // ids 1 and 2 matched out of order
 }
 
+// One data set (pressure, simulation 1: the last block of each file) in
+// every state a comparison can leave it, as the JSON and the text say it.
+TEST(ToolDiffTest, TextAndJsonSayWhichSideLacksOrFailedASet) {
+    const auto without = [](ResFile file) {
+        file.simulations[1].rows.pop_back();
+        return file;
+    };
+    const auto cut = [](ResFile file) {
+        file.simulations[1].rows[1].entityCount = 5;
+        return file;
+    };
+    const ResFile whole = Pair(5.0f, 10.0f);
+    const struct {
+        const char* name;
+        ResFile a, b;
+        bool inA, inB, okA, okB;
+        std::string text; // the start of the text's line of the set
+    } cases[] = {
+        {"equal", whole, whole, true, true, true, true, "4 values, 0 differ\n"},
+        {"only in A", whole, without(whole), true, false, true, true, "only in A\n"},
+        {"only in B", without(whole), whole, false, true, true, true, "only in B\n"},
+        {"failed in A", cut(whole), whole, true, true, false, true, "read failed in A; "},
+        {"failed in B", whole, cut(whole), true, true, true, false, "read failed in B; "},
+        {"failed in both", cut(whole), cut(whole), true, true, false, false,
+         "read failed in A and B; "},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::string a = WriteRes(dir, "a.res", c.a);
+        const std::string b = WriteRes(dir, "b.res", c.b);
+        const Json report =
+            RunJson({"diff", a, b, "--format", "json"}, c.name == std::string("equal") ? 0 : 1);
+        const Json& set = report.at("dataSets").at(3);
+        EXPECT_EQ(set.at("dataType").get<std::string>(), "pressure") << c.name;
+        EXPECT_EQ(set.at("simulation").get<float>(), 1.0f) << c.name;
+        EXPECT_EQ(set.at("inA").get<bool>(), c.inA) << c.name;
+        EXPECT_EQ(set.at("inB").get<bool>(), c.inB) << c.name;
+        EXPECT_EQ(set.at("okA").get<bool>(), c.okA) << c.name;
+        EXPECT_EQ(set.at("okB").get<bool>(), c.okB) << c.name;
+
+        const ToolRun text = ToolRunner::Run({"diff", a, b, "--format", "text"});
+        const std::string line = "  pressure, simulation 1: " + c.text;
+        EXPECT_NE(text.out.find(line), std::string::npos) << c.name << "\n" << text.out;
+        // Equal values have no largest difference to name.
+        EXPECT_EQ(text.out.find("largest"), std::string::npos) << c.name << "\n" << text.out;
+    }
+}
+
 TEST(ToolDiffTest, MissingFileExitsThreeAndUnknownTypeOrToleranceTwo) {
     TempDir dir;
     const std::string a = WriteRes(dir, "a.res", Pair(5.0f, 10.0f));

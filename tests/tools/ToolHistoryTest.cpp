@@ -67,6 +67,69 @@ TEST(ToolHistoryTest, OneEntityOverTheSeriesWithAGap) {
     EXPECT_NE(csv.out.find("\n3,t = 4,4,,,\n"), std::string::npos) << csv.out;
 }
 
+// Each simulation's state in every output form: a value, a gap (the entity
+// is missing, the read went well) and a failed read (the last block of the
+// last file announces more records than it holds; the records read are kept).
+TEST(ToolHistoryTest, EveryFormSaysWhereAValueIsMissingAndWhereAReadFailed) {
+    TempDir dir;
+    const std::string path = WriteSeries(dir);
+    ResFile last;
+    for (int s = 4; s < 6; ++s) {
+        const float value = static_cast<float>(s + 1);
+        last.simulations.push_back(
+            {"t = " + std::to_string(s + 1),
+             {DataTypeRow{
+                 "displacement", 0, {{5, {0.0f, 0.0f, 0.0f}}, {7, {value, -value, 0.5f}}}}}});
+    }
+    last.simulations[1].rows[0].entityCount = 3;
+    WriteRes(dir, "run2.res", last);
+    const std::vector<std::string> history = {"history",      path,       "--type",
+                                              "displacement", "--entity", "7"};
+    const struct {
+        int simulation;
+        bool ok, present;
+    } points[] = {{0, true, true}, {3, true, false}, {5, false, true}};
+
+    std::vector<std::string> json = history;
+    json.insert(json.end(), {"--format", "json"});
+    const Json document = RunJson(json, 1);
+    std::vector<std::string> text = history;
+    text.insert(text.end(), {"--format", "text"});
+    const ToolRun table = ToolRunner::Run(text);
+    EXPECT_EQ(table.exitCode, 1);
+    const ToolRun csv = ToolRunner::Run(history);
+    EXPECT_EQ(csv.exitCode, 1);
+    std::vector<std::string> tableRows, csvRows;
+    for (const auto& [out, rows] : {std::pair{&table.out, &tableRows}, {&csv.out, &csvRows}}) {
+        std::istringstream lines(*out);
+        for (std::string line; std::getline(lines, line);) {
+            rows->push_back(line);
+        }
+    }
+    ASSERT_EQ(tableRows.size(), 8u) << table.out; // a title, the heading, six simulations
+    ASSERT_EQ(csvRows.size(), 7u) << csv.out;
+    for (const auto& point : points) {
+        const std::string where = "simulation " + std::to_string(point.simulation);
+        const Json& entry = document.at("simulations").at(point.simulation);
+        EXPECT_EQ(entry.at("ok").get<bool>(), point.ok) << where;
+        EXPECT_EQ(entry.at("values").is_array(), point.present) << where;
+        const std::string& row = tableRows.at(2 + point.simulation);
+        const bool marked =
+            row.size() >= 14 && row.compare(row.size() - 14, 14, " (read failed)") == 0;
+        EXPECT_EQ(marked, !point.ok) << row;
+        std::istringstream cells(row);
+        std::size_t dashes = 0;
+        for (std::string cell; cells >> cell;) {
+            dashes += cell == "-" ? 1 : 0;
+        }
+        EXPECT_EQ(dashes, point.present ? 0u : 3u) << row;
+        const std::string value = std::to_string(point.simulation + 1);
+        const std::string line = std::to_string(point.simulation) + ",t = " + value + "," + value +
+                                 (point.present ? "," + value + ",-" + value + ",0.5" : ",,,");
+        EXPECT_EQ(csvRows.at(1 + point.simulation), line);
+    }
+}
+
 // The plot of each sort of read: the panels it gets (one per quantity), its
 // value columns, and values chosen so that the ticks need short forms.
 struct PlotCase {
