@@ -1,10 +1,17 @@
 // kvres-tool check on files built with the writer, one fault per file: each
 // block status once, each warning once, a data-type table cut short, a mixed
 // series with a file that fails detection, and --deep's value ranges.
+#include "TextWriter.h"
 #include "ToolTestSupport.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
+#include <limits>
+#include <regex>
+#include <sstream>
 
 namespace {
 
@@ -410,5 +417,203 @@ TEST(ToolCheckTest, OverlappingTablesListEachRowOnceAndSayWhichRowsTheyShare) {
     // Rows in distinct bytes: at most one per 39 bytes of the file.
     EXPECT_LE(listed, bytes.size() / 39 + 1);
 }
+
+} // namespace
+
+namespace {
+
+// The text form of check against its JSON form of the same file: every
+// number and verdict the text shows is read back from it and found in the
+// JSON, on files that show each part of the text once.
+struct TextCase {
+    const char* name;
+    std::function<std::vector<unsigned char>()> bytes;
+};
+
+std::ostream& operator<<(std::ostream& out, const TextCase& c) {
+    return out << c.name;
+}
+
+float FloatIn(const std::string& text) {
+    return std::strtof(text.c_str(), nullptr);
+}
+
+class CheckTextTest : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(CheckTextTest, TheTextSaysWhatTheJsonSays) {
+    TempDir dir;
+    const std::string path = dir.File("run.res");
+    reswriter::WriteFile(path, GetParam().bytes());
+    const ToolRun json = ToolRunner::Run({"check", path, "--deep", "--format", "json"});
+    Json report;
+    std::string error;
+    ASSERT_TRUE(tooltest::ParseJson(json.out, report, error)) << error;
+    const ToolRun run = ToolRunner::Run({"check", path, "--deep"});
+    EXPECT_EQ(run.exitCode, json.exitCode);
+    std::vector<std::string> lines;
+    std::istringstream text(run.out);
+    for (std::string line; std::getline(text, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "file " + path + " (every block read)");
+
+    const std::regex simulationLine(
+        R"re(  simulation "(.*)", sync (\S+), table at (\d+): ([a-z-]+)( with simulation (\d+) \(rows listed there\))?)re");
+    const std::regex sharedLine(
+        R"re(    rows (\d+) to (\d+) are rows (\d+) to (\d+) of simulation (\d+) \(listed there\))re");
+    const std::regex rowLine(
+        R"re(    (row (\d+): )?(\S+), kind (-?\d+) \([^)]*\)(, block at (-?\d+))?(, (\d+) entities, (\d+) bytes needed, (\d+) available, (\d+) whole records)?: ([a-z-]+)( \(the host reads row (\d+) for this name\))?( \(the file ends at byte (\d+)\))?)re");
+    const std::regex component(R"re(component (\d+) (no finite value|(\S+) to ([^,;]+)))re");
+    const std::regex counts(
+        R"re(; (\d+) NaN, (\d+) infinite; ids (as in|differ from) the first simulation$)re");
+    const Json& simulations = report.at("files").at(0).at("simulations");
+    int simulation = -1;
+    std::size_t row = 0, shared = 0, checkedRows = 0;
+    const Json* lastRow = nullptr;
+    for (const std::string& line : lines) {
+        std::smatch m;
+        if (std::regex_match(line, m, simulationLine)) {
+            const Json& s = simulations.at(++simulation);
+            row = shared = 0;
+            EXPECT_EQ(m[1].str(), s.at("label").get<std::string>()) << line;
+            EXPECT_EQ(FloatIn(m[2]), s.at("sync").get<float>()) << line;
+            EXPECT_EQ(std::stoll(m[3]), s.at("tablePosition").get<std::int64_t>()) << line;
+            EXPECT_EQ(m[4].str(), s.at("status").get<std::string>()) << line;
+            EXPECT_EQ(m[5].matched, s.contains("sharedWith")) << line;
+            if (m[5].matched) {
+                EXPECT_EQ(std::stoll(m[6]), s.at("sharedWith").get<std::int64_t>()) << line;
+            }
+        } else if (std::regex_match(line, m, sharedLine)) {
+            const Json& k = simulations.at(simulation).at("sharedRows").at(shared++);
+            EXPECT_EQ(std::stoll(m[1]), k.at("rows").at(0).get<std::int64_t>()) << line;
+            EXPECT_EQ(std::stoll(m[2]), k.at("rows").at(1).get<std::int64_t>()) << line;
+            EXPECT_EQ(std::stoll(m[3]), k.at("theirRows").at(0).get<std::int64_t>()) << line;
+            EXPECT_EQ(std::stoll(m[4]), k.at("theirRows").at(1).get<std::int64_t>()) << line;
+            EXPECT_EQ(std::stoll(m[5]), k.at("simulation").get<std::int64_t>()) << line;
+        } else if (std::regex_match(line, m, rowLine)) {
+            const Json& r = simulations.at(simulation).at("dataTypes").at(row++);
+            lastRow = &r;
+            ++checkedRows;
+            EXPECT_EQ(m[1].matched, r.contains("row")) << line;
+            if (m[1].matched) {
+                EXPECT_EQ(std::stoll(m[2]), r.at("row").get<std::int64_t>()) << line;
+            }
+            EXPECT_EQ(m[3].str(), TextWriter::Printable(r.at("name").get<std::string>())) << line;
+            EXPECT_EQ(std::stoll(m[4]), r.at("kind").get<std::int64_t>()) << line;
+            if (m[5].matched) {
+                EXPECT_EQ(std::stoll(m[6]), r.at("blockPosition").get<std::int64_t>()) << line;
+            }
+            if (m[7].matched) {
+                EXPECT_EQ(std::stoll(m[8]), r.at("storedCount").get<std::int64_t>()) << line;
+                EXPECT_EQ(std::stoll(m[9]), r.at("bytesNeeded").get<std::int64_t>()) << line;
+                EXPECT_EQ(std::stoll(m[10]), r.at("bytesAvailable").get<std::int64_t>()) << line;
+                EXPECT_EQ(std::stoll(m[11]), r.at("wholeRecords").get<std::int64_t>()) << line;
+            }
+            EXPECT_EQ(m[12].str(), r.at("status").get<std::string>()) << line;
+            EXPECT_EQ(m[13].matched, r.contains("hostReadsRow")) << line;
+            if (m[13].matched) {
+                EXPECT_EQ(std::stoll(m[14]), r.at("hostReadsRow").get<std::int64_t>()) << line;
+            }
+            EXPECT_EQ(m[15].matched, r.contains("endsAt")) << line;
+            if (m[15].matched) {
+                EXPECT_EQ(std::stoll(m[16]), r.at("endsAt").get<std::int64_t>()) << line;
+            }
+        } else if (line.rfind("      component ", 0) == 0) {
+            ASSERT_NE(lastRow, nullptr) << line;
+            const Json& values = lastRow->at("values");
+            std::size_t c = 0;
+            for (auto it = std::sregex_iterator(line.begin(), line.end(), component);
+                 it != std::sregex_iterator(); ++it, ++c) {
+                EXPECT_EQ(std::stoul((*it)[1]), c) << line;
+                const bool finite = (*it)[3].matched;
+                EXPECT_EQ(finite, !values.at("minimum").at(c).is_null()) << line;
+                if (finite) {
+                    EXPECT_EQ(FloatIn((*it)[3]), values.at("minimum").at(c).get<float>()) << line;
+                    EXPECT_EQ(FloatIn((*it)[4]), values.at("maximum").at(c).get<float>()) << line;
+                }
+            }
+            EXPECT_EQ(c, values.at("minimum").size()) << line;
+            ASSERT_TRUE(std::regex_search(line, m, counts)) << line;
+            EXPECT_EQ(std::stoll(m[1]), values.at("nan").get<std::int64_t>()) << line;
+            EXPECT_EQ(std::stoll(m[2]), values.at("infinite").get<std::int64_t>()) << line;
+            EXPECT_EQ(m[3].str() == "as in", values.at("idsMatchFirst").get<bool>()) << line;
+        }
+    }
+    EXPECT_EQ(simulation + 1, static_cast<int>(simulations.size()));
+    std::size_t rows = 0;
+    for (const Json& s : simulations) {
+        rows += s.at("dataTypes").size();
+    }
+    EXPECT_EQ(checkedRows, rows);
+}
+
+std::vector<unsigned char>
+Patched(const ResFile& file,
+        const std::function<void(std::vector<unsigned char>&, const reswriter::Layout&)>& patch) {
+    reswriter::Layout layout;
+    std::vector<unsigned char> bytes = reswriter::Write(file, &layout);
+    patch(bytes, layout);
+    return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, CheckTextTest,
+    ::testing::Values(
+        TextCase{"ranges",
+                 [] {
+                     ResFile file = Base();
+                     file.simulations[1].rows[0].records = {
+                         {2, {21.0f}}, {1, {std::numeric_limits<float>::infinity()}}};
+                     file.simulations[1].rows[1].records = {{101, {0.1f}}, {102, {-3e-7f}}};
+                     return reswriter::Write(file);
+                 }},
+        TextCase{"cut short",
+                 [] {
+                     ResFile file = Base();
+                     file.simulations[1].rows[1].entityCount = 4;
+                     return reswriter::Write(file);
+                 }},
+        TextCase{"shared table",
+                 [] {
+                     return Patched(Base(), [](std::vector<unsigned char>& bytes,
+                                               const reswriter::Layout& layout) {
+                         reswriter::PatchInt(bytes, layout.simulations[1].tablePosition,
+                                             static_cast<int32_t>(layout.simulations[0].table),
+                                             reswriter::kInt4Real4LE);
+                     });
+                 }},
+        TextCase{"overlapping tables",
+                 [] {
+                     ResFile file;
+                     reswriter::Simulation first{"Time = 0", {}};
+                     for (int r = 0; r < 4; ++r) {
+                         first.rows.push_back(
+                             DataTypeRow{"t" + std::to_string(r), 1, {{1, {float(r)}}}});
+                     }
+                     file.simulations = {first, {"Time = 1", {}}, {"Time = 2", {}}};
+                     return Patched(file, [](std::vector<unsigned char>& bytes,
+                                             const reswriter::Layout& layout) {
+                         // Tables one and two start one and two rows into table zero.
+                         for (int k = 1; k <= 2; ++k) {
+                             reswriter::PatchInt(
+                                 bytes, layout.simulations[k].tablePosition,
+                                 static_cast<int32_t>(layout.simulations[0].table + k * 39),
+                                 reswriter::kInt4Real4LE);
+                         }
+                     });
+                 }},
+        TextCase{
+            "a name twice",
+            [] {
+                ResFile file = Base();
+                file.simulations[0].rows.push_back(DataTypeRow{"temperature", 1, {{1, {1.0f}}}});
+                return reswriter::Write(file);
+            }}),
+    [](const ::testing::TestParamInfo<TextCase>& info) {
+        std::string name = info.param.name;
+        std::replace(name.begin(), name.end(), ' ', '_');
+        return name;
+    });
 
 } // namespace
