@@ -187,6 +187,17 @@ TEST(ToolCommandTest, InfoSummarisesDataTypesAndSimulations) {
     EXPECT_NE(run.out.find("temperature  nodes     scalar  2 of 2"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("stress       elements  scalar  1 of 2"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("\"Step 2\"  2"), std::string::npos) << run.out;
+
+    // A third simulation without stress: counts are out of the simulations,
+    // whatever the number of data types.
+    file.simulations.push_back({"Step 3", {DataTypeRow{"temperature", 1, {{1, {22.0f}}}}}});
+    const ToolRun three = ToolRunner::Run({"info", WriteRes(dir, "three.res", file)});
+    ASSERT_EQ(three.exitCode, 0) << three.err;
+    EXPECT_NE(three.out.find("temperature  nodes     scalar  3 of 3"), std::string::npos)
+        << three.out;
+    EXPECT_NE(three.out.find("stress       elements  scalar  1 of 3"), std::string::npos)
+        << three.out;
+    EXPECT_NE(three.out.find("  simulations: 3\n"), std::string::npos) << three.out;
 }
 
 } // namespace
