@@ -5,6 +5,7 @@
 #include "Tolerance.h"
 #include "ToolTestSupport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -270,6 +271,66 @@ TEST(ToolDiffTest, TextAndJsonSayWhichSideLacksOrFailedASet) {
         EXPECT_NE(text.out.find(line), std::string::npos) << c.name << "\n" << text.out;
         // Equal values have no largest difference to name.
         EXPECT_EQ(text.out.find("largest"), std::string::npos) << c.name << "\n" << text.out;
+    }
+}
+
+// The largest differences, per set and over all: the largest absolute one
+// (entity 7, component z, simulation 1) and the largest relative one (entity
+// 5, component y, simulation 0) lie in different places.
+TEST(ToolDiffTest, TheLargestDifferencesNameTheirEntityComponentAndSimulation) {
+    const auto vectors = [](float y5, float z7) {
+        ResFile file;
+        file.simulations.push_back(
+            {"t = 1", {DataTypeRow{"displacement", 0, {{5, {0.0f, y5, 0.0f}}, {7, {0, 0, 100}}}}}});
+        file.simulations.push_back(
+            {"t = 2",
+             {DataTypeRow{"displacement", 0, {{5, {0.0f, 1.0f, 0.0f}}, {7, {0, 0, z7}}}}}});
+        return file;
+    };
+    const Compared run = Diff(vectors(1.0f, 100.0f), vectors(1.1f, 100.5f));
+    EXPECT_EQ(run.exitCode, 1);
+    const auto place = [](const Json& extreme) {
+        return std::vector<float>{extreme.at("id").get<float>(),
+                                  extreme.at("component").get<float>(),
+                                  extreme.at("simulation").get<float>()};
+    };
+    const Json& first = run.report.at("dataSets").at(0);
+    const Json& second = run.report.at("dataSets").at(1);
+    EXPECT_EQ(place(first.at("largestAbsolute")), (std::vector<float>{5, 1, 0}));
+    EXPECT_EQ(place(first.at("largestRelative")), (std::vector<float>{5, 1, 0}));
+    EXPECT_EQ(place(second.at("largestAbsolute")), (std::vector<float>{7, 2, 1}));
+    EXPECT_EQ(place(second.at("largestRelative")), (std::vector<float>{7, 2, 1}));
+    const Json& summary = run.report.at("summary");
+    EXPECT_EQ(place(summary.at("largestAbsolute")), (std::vector<float>{7, 2, 1}));
+    EXPECT_EQ(place(summary.at("largestRelative")), (std::vector<float>{5, 1, 0}));
+    EXPECT_EQ(summary.at("largestAbsolute").at("difference").get<float>(),
+              second.at("largestAbsolute").at("difference").get<float>());
+    EXPECT_EQ(summary.at("largestRelative").at("difference").get<float>(),
+              first.at("largestRelative").at("difference").get<float>());
+    EXPECT_NEAR(second.at("largestAbsolute").at("difference").get<float>(), 0.5f, 1e-6f);
+}
+
+// Ids in one file only: all counted, the first ten listed.
+TEST(ToolDiffTest, IdsInOneFileOnlyAreCountedAllAndListedUpToTen) {
+    for (const int extra : {9, 10, 11, 25}) {
+        ResFile a = Pair(5.0f, 10.0f);
+        for (int id = 100; id < 100 + extra; ++id) {
+            a.simulations[0].rows[0].records.push_back({id, {1.0f}});
+        }
+        const Compared run = Diff(a, Pair(5.0f, 10.0f), {"--sims", "0", "--type", "temperature"});
+        const Json& set = run.report.at("dataSets").at(0);
+        EXPECT_EQ(set.at("onlyInACount").get<float>(), static_cast<float>(extra));
+        std::vector<float> listed;
+        for (int id = 100; id < 100 + std::min(extra, 10); ++id) {
+            listed.push_back(static_cast<float>(id));
+        }
+        EXPECT_EQ(set.at("onlyInA").get<std::vector<float>>(), listed) << extra;
+        // The same seen from the other side.
+        const Compared swapped =
+            Diff(Pair(5.0f, 10.0f), a, {"--sims", "0", "--type", "temperature"});
+        EXPECT_EQ(swapped.report.at("dataSets").at(0).at("onlyInB").get<std::vector<float>>(),
+                  listed)
+            << extra;
     }
 }
 
