@@ -130,6 +130,19 @@ TEST(ToolHistoryTest, EveryFormSaysWhereAValueIsMissingAndWhereAReadFailed) {
     }
 }
 
+// An entity met twice in a block: its first record is its value there.
+TEST(ToolHistoryTest, AnEntityTwiceInABlockTakesItsFirstRecord) {
+    TempDir dir;
+    ResFile file;
+    file.simulations.push_back(
+        {"t = 1", {DataTypeRow{"temperature", 1, {{5, {0.0f}}, {7, {1.0f}}, {7, {9.0f}}}}}});
+    file.simulations.push_back({"t = 2", {DataTypeRow{"temperature", 1, {{7, {2.0f}}}}}});
+    const Json history = RunJson({"history", WriteRes(dir, "twice.res", file), "--type",
+                                  "temperature", "--entity", "7", "--format", "json"});
+    EXPECT_EQ(history.at("simulations").at(0).at("values").at(0).get<float>(), 1.0f);
+    EXPECT_EQ(history.at("simulations").at(1).at("values").at(0).get<float>(), 2.0f);
+}
+
 // The plot of each sort of read: the panels it gets (one per quantity), its
 // value columns, and values chosen so that the ticks need short forms.
 struct PlotCase {
