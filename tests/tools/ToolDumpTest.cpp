@@ -6,7 +6,9 @@
 #include "ToolTestSupport.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <regex>
 #include <sstream>
 
 namespace {
@@ -431,5 +433,164 @@ TEST(ToolDumpTest, TextShowsAlignedTables) {
               std::string::npos)
         << run.out;
 }
+
+} // namespace
+
+namespace {
+
+// dump's text against its JSON of the same file and options: every line of
+// the text is read back (the subcase, the entity ids, each data set's head
+// line and each row of its table) and found in the JSON.
+struct TextDump {
+    const char* name;
+    ResFile file;
+    std::vector<std::string> options;
+    bool forced;
+};
+
+std::ostream& operator<<(std::ostream& out, const TextDump& c) {
+    return out << c.name;
+}
+
+class DumpTextTest : public ::testing::TestWithParam<TextDump> {};
+
+TEST_P(DumpTextTest, TheTextSaysWhatTheJsonSays) {
+    const TextDump& c = GetParam();
+    TempDir dir;
+    const std::string path = WriteRes(dir, "run.res", c.file);
+    std::vector<std::string> arguments = {"dump", path, "--entity-ids"};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    if (c.forced) {
+        arguments.push_back("--force");
+    }
+    std::vector<std::string> json = arguments;
+    json.insert(json.end(), {"--format", "json"});
+    const ToolRun jsonRun = ToolRunner::Run(json);
+    Json document;
+    std::string error;
+    ASSERT_TRUE(tooltest::ParseJson(jsonRun.out, document, error)) << error;
+    const ToolRun run = ToolRunner::Run(arguments);
+    EXPECT_EQ(run.exitCode, jsonRun.exitCode);
+    const std::vector<std::string> lines = SplitLines(run.out);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "file " + path + (c.forced ? " (not recognised, forced)" : ""));
+
+    const std::regex subcaseLine(
+        R"re(subcase (\d+) "(.*)", (complex|real) results, (complex|real) read)re");
+    const std::regex idsLine(R"re(  (.+) \((\w+), (\w+)\): (\d+) entities:((?: -?\d+)*))re");
+    const std::regex simulationLine(R"re(simulation (\d+) "(.*)", sync (\S+))re");
+    const std::regex dataSetLine(
+        R"re(  (.+): (complex|real) read( FAILED)?, (\d+) (entity|entities))re");
+    const Json* subcase = nullptr;
+    const Json* simulation = nullptr;
+    const Json* dataSet = nullptr;
+    std::size_t subcases = 0, types = 0, simulations = 0, sets = 0, row = 0, rows = 0;
+    std::size_t idLines = 0;
+    for (std::size_t l = 1; l < lines.size(); ++l) {
+        const std::string& line = lines[l];
+        std::smatch m;
+        if (std::regex_match(line, m, subcaseLine)) {
+            subcase = &document.at("subcases").at(subcases++);
+            types = simulations = 0;
+            EXPECT_EQ(std::stoi(m[1]), subcase->at("id").get<int>()) << line;
+            EXPECT_EQ(m[2].str(), subcase->at("label").get<std::string>()) << line;
+            EXPECT_EQ(m[3].str() == "complex", subcase->at("type").get<int>() == 1) << line;
+            for (const Json& s : subcase->at("simulations")) {
+                for (const Json& d : s.at("dataSets")) {
+                    EXPECT_EQ(m[4].str(), d.at("read").get<std::string>()) << line;
+                }
+            }
+        } else if (std::regex_match(line, m, idsLine)) {
+            ASSERT_NE(subcase, nullptr);
+            const Json& type = subcase->at("dataTypes").at(types++);
+            ++idLines;
+            EXPECT_EQ(m[1].str(), type.at("name").get<std::string>()) << line;
+            EXPECT_EQ(std::stoll(m[4]), type.at("entityCount").get<std::int64_t>()) << line;
+            std::istringstream ids(m[5].str());
+            std::vector<std::int64_t> listed;
+            for (std::int64_t id; ids >> id;) {
+                listed.push_back(id);
+            }
+            EXPECT_EQ(listed, type.at("entityIds").get<std::vector<std::int64_t>>()) << line;
+        } else if (std::regex_match(line, m, simulationLine)) {
+            ASSERT_NE(subcase, nullptr);
+            simulation = &subcase->at("simulations").at(simulations++);
+            sets = 0;
+            EXPECT_EQ(m[2].str(), simulation->at("label").get<std::string>()) << line;
+            EXPECT_EQ(std::strtof(m[3].str().c_str(), nullptr), simulation->at("sync").get<float>())
+                << line;
+        } else if (std::regex_match(line, m, dataSetLine)) {
+            ASSERT_NE(simulation, nullptr);
+            dataSet = &simulation->at("dataSets").at(sets++);
+            row = 0;
+            EXPECT_EQ(m[1].str(), dataSet->at("dataType").get<std::string>()) << line;
+            EXPECT_EQ(m[2].str(), dataSet->at("read").get<std::string>()) << line;
+            EXPECT_EQ(m[3].matched, !dataSet->at("ok").get<bool>()) << line;
+            const std::size_t count = dataSet->at("ids").size();
+            EXPECT_EQ(std::stoul(m[4]), count) << line;
+            EXPECT_EQ(m[5].str(), count == 1 ? "entity" : "entities") << line;
+        } else if (line.rfind("    ", 0) == 0 && dataSet != nullptr) {
+            std::istringstream cells(line);
+            std::vector<std::string> cell;
+            for (std::string text; cells >> text;) {
+                cell.push_back(text);
+            }
+            ASSERT_FALSE(cell.empty()) << line;
+            if (cell[0] == "id") {
+                continue; // the heading
+            }
+            ++rows;
+            EXPECT_EQ(std::stoll(cell[0]), dataSet->at("ids").at(row).get<std::int64_t>()) << line;
+            std::vector<float> values;
+            Flatten(dataSet->at("values").at(row), values);
+            ASSERT_EQ(cell.size(), values.size() + 1) << line;
+            for (std::size_t v = 0; v < values.size(); ++v) {
+                EXPECT_EQ(std::strtof(cell[v + 1].c_str(), nullptr), values[v]) << line;
+            }
+            ++row;
+        }
+    }
+    std::size_t allRows = 0, allTypes = 0;
+    for (const Json& s : document.at("subcases")) {
+        allTypes += s.at("dataTypes").size();
+        for (const Json& simulationJson : s.at("simulations")) {
+            for (const Json& d : simulationJson.at("dataSets")) {
+                allRows += d.at("ids").size();
+            }
+        }
+    }
+    EXPECT_EQ(rows, allRows);
+    EXPECT_EQ(subcases, document.at("subcases").size());
+    EXPECT_EQ(idLines, allTypes);
+    EXPECT_GT(allRows, 0u);
+}
+
+ResFile Cut() {
+    ResFile file = RealFile();
+    file.simulations[1].rows[0].entityCount = 5;
+    return file;
+}
+
+ResFile Foreign() {
+    ResFile file = RealFile();
+    file.title = "Other Results";
+    return file;
+}
+
+ResFile OneEntity() {
+    ResFile file;
+    file.simulations.push_back({"Time 1", {DataTypeRow{"temperature", 1, {{4, {2.5f}}}}}});
+    return file;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, DumpTextTest,
+    ::testing::Values(
+        TextDump{"kinds_auto", KindsFile(reswriter::kInt4Real4LE), {}, false},
+        TextDump{"kinds_real", KindsFile(reswriter::kInt4Real4LE), {"--read", "real"}, false},
+        TextDump{"real_complex", RealFile(), {"--read", "complex"}, false},
+        TextDump{"cut_short", Cut(), {}, false}, TextDump{"one_entity", OneEntity(), {}, false},
+        TextDump{"forced", Foreign(), {}, true}),
+    [](const ::testing::TestParamInfo<TextDump>& info) { return std::string(info.param.name); });
 
 } // namespace
