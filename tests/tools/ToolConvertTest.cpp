@@ -230,6 +230,31 @@ TEST(ToolConvertTest, NaNInACrayFileIsRefusedUnlessWrittenAsInfinity) {
         Convert(in, dir.File("cray.res"), {"--encoding", "i8be", "--nan-as-infinity"}).exitCode, 0);
 }
 
+// The header's title and both text lines reach the copy, in every encoding.
+TEST(ToolConvertTest, TheHeaderTextsAreKept) {
+    reswriter::TempDir dir;
+    reswriter::ResFile file;
+    file.text1 = "beam model, mesh 3";
+    file.text2 = "run 7 of 12";
+    file.simulations.push_back({"Time = 1", {{"t", 1, {{1, {1.0f}}}}}});
+    const std::string in = WriteRes(dir, "run.res", file);
+    const auto header = [](const std::string& path) {
+        const Json report = tooltest::RunJson({"check", path, "--format", "json"});
+        const Json& first = report.at("files").at(0);
+        return std::vector<std::string>{first.at("title").get<std::string>(),
+                                        first.at("text1").get<std::string>(),
+                                        first.at("text2").get<std::string>()};
+    };
+    const std::vector<std::string> expected = header(in);
+    EXPECT_EQ(expected[1], file.text1);
+    EXPECT_EQ(expected[2], file.text2);
+    for (const char* encoding : {"i4le", "i8be"}) {
+        const std::string out = dir.File(std::string("copy-") + encoding + ".res");
+        ASSERT_EQ(Convert(in, out, {"--encoding", encoding}).exitCode, 0) << encoding;
+        EXPECT_EQ(header(out), expected) << encoding;
+    }
+}
+
 TEST(ToolConvertTest, RefusalsHaveTheirExitCodes) {
     reswriter::TempDir dir;
     reswriter::ResFile file;
@@ -250,6 +275,9 @@ TEST(ToolConvertTest, RefusalsHaveTheirExitCodes) {
         {{"convert", run, dir.File("o.res"), "--encoding", "i2le"}, 2, "unknown encoding 'i2le'"},
         {{"convert", run, dir.File("o.res"), "--sim", "2"}, 2, "the result has 2 simulations"},
         {{"convert", run, dir.File("o.res"), "--sim", "1..0"}, 2, "needs INDEX or A..B"},
+        {{"convert", run, dir.File("o.res"), "--sim", "1x"}, 2, "needs INDEX or A..B"},
+        {{"convert", run, dir.File("o.res"), "--sim", "0..1y"}, 2, "needs INDEX or A..B"},
+        {{"convert", run, dir.File("o.res"), "--sim", "-1"}, 2, "needs INDEX or A..B"},
         {{"convert", run, dir.File("o.res"), "--type", "u"}, 2, "no data type named 'u'"},
         {{"convert", dir.File("missing.res"), dir.File("o.res")}, 3, "missing.res"},
         {{"convert", run}, 2, "OUT"},
