@@ -117,6 +117,56 @@ TEST(ToolCheckTest, EachBlockFaultHasItsStatus) {
     }
 }
 
+// The words of problems and warnings: how many whole records of how many,
+// where a block lies, in which simulation a kind was first met, and how many
+// warnings of one sort went unlisted.
+TEST(ToolCheckTest, ProblemsAndWarningsSayWhereAndHowMuch) {
+    TempDir dir;
+    const auto problem = [&](const std::vector<unsigned char>& bytes) {
+        reswriter::WriteFile(dir.File("run.res"), bytes);
+        const Json report = RunJson({"check", dir.File("run.res"), "--format", "json"}, 1);
+        EXPECT_EQ(report.at("problems").size(), 1u);
+        return report.at("problems").at(0).at("what").get<std::string>();
+    };
+    reswriter::Layout layout;
+    std::vector<unsigned char> bytes = reswriter::Write(Base(), &layout);
+    bytes.resize(bytes.size() - 3);
+    EXPECT_EQ(problem(bytes), "block of 'stress' cut-short: 0 whole records of 1, the file ends "
+                              "at byte " +
+                                  std::to_string(bytes.size()));
+    bytes = reswriter::Write(Base(), &layout);
+    reswriter::PatchInt(bytes, layout.simulations[1].rows[0].blockPosition, 1 << 20,
+                        reswriter::kInt4Real4LE);
+    EXPECT_EQ(problem(bytes), "block of 'temperature' unreachable (position 1048576)");
+
+    ResFile kinds = Base();
+    kinds.simulations[0].rows.pop_back();
+    kinds.simulations.push_back(kinds.simulations[1]);
+    kinds.simulations[2].rows[1].kind = 1;
+    const Json kindReport =
+        RunJson({"check", WriteRes(dir, "kinds.res", kinds), "--format", "json"}, 0);
+    EXPECT_EQ(kindReport.at("warnings"),
+              Json::array({"data type 'stress' has kind 1 in simulation 2 but kind 3 in "
+                           "simulation 1 (the first one holds)"}));
+
+    ResFile counts;
+    counts.simulations = {{"Time = 1", {}}, {"Time = 2", {}}};
+    for (int t = 0; t < 53; ++t) {
+        const std::string name = "t" + std::to_string(t);
+        counts.simulations[0].rows.push_back(DataTypeRow{name, 1, {{1, {1.0f}}}});
+        counts.simulations[1].rows.push_back(DataTypeRow{name, 1, {{1, {1.0f}}, {2, {2.0f}}}});
+    }
+    const Json countReport =
+        RunJson({"check", WriteRes(dir, "counts.res", counts), "--format", "json"}, 0);
+    const Json& warnings = countReport.at("warnings");
+    ASSERT_EQ(warnings.size(), 51u);
+    EXPECT_EQ(warnings.at(0).get<std::string>(),
+              "data type 't0' has 2 entities in simulation 1 but 1 before");
+    EXPECT_EQ(warnings.at(49).get<std::string>(),
+              "data type 't49' has 2 entities in simulation 1 but 1 before");
+    EXPECT_EQ(warnings.at(50).get<std::string>(), "3 more entity count differences");
+}
+
 TEST(ToolCheckTest, UnpresentedKindsAreListedWithoutAProblem) {
     TempDir dir;
     ResFile file = Base();
