@@ -6,19 +6,24 @@
 * dimension ``simulation`` and its coordinates ``sync`` (float32) and
   ``label`` (str);
 * one entity dimension per binding, ``node`` and ``element``, whose
-  coordinate is the sorted union of the entity ids the subcase reports for the
-  data types of that binding;
+  coordinate is the sorted union of the entity ids of every block of the data
+  types of that binding, in every simulation;
 * a ``component`` dimension (``x``, ``y``, ``z``) for vectors;
-* one variable per data type, named as ``kvres-tool info`` lists it, with the
-  attributes ``binding``, ``format`` and ``kind``; the dataset carries the
-  header's ``title`` and ``text``, the series ``files`` and their
-  ``file_encodings``.
+* one variable per data type, read as its kind stores it (real kinds
+  float32, complex kinds complex64 or a polar pair, a triple's parts as
+  stored), named as ``kvres-tool info`` lists it, with the attributes
+  ``long_name``, ``binding``, ``format``, ``kind``, ``data_type`` and
+  ``part``; the dataset carries the header's ``title`` and ``text``, the
+  series ``files`` and their ``file_encodings``.
 
-Values are read lazily: opening reads the structure and the entity ids only,
-and each read of a variable reads the blocks of the simulations asked for,
-one whole block per simulation. With ``chunks={}`` the variables are dask
-arrays of one chunk per simulation. The arrays pickle as the path and the
-data type, so dask workers in other processes open the file themselves.
+A dataset shows exactly what the file holds; where it cannot, it raises
+``ReadError`` (``errors="nan"`` shows NaN instead). Values are read lazily:
+opening reads the structure and the entity ids only, and each read of a
+variable reads the blocks of the simulations asked for, one whole block per
+simulation, once for all the variables it feeds. With ``chunks={}`` the
+variables are dask arrays of one chunk per simulation. The arrays pickle as
+the path and the data type, so dask workers in other processes open the file
+themselves.
 
 ``open_study(paths)`` opens many result sets along a ``run`` dimension;
 ``write(path, ds)`` writes a dataset of this layout back to ``.res`` through
