@@ -4,7 +4,6 @@ late, repeated ids, every kind and encoding) against a plain loop over
 kvres.open(...).read(); files damaged or replaced after opening; the
 arguments and habits xarray users bring; writing a dataset back."""
 import os
-import shutil
 
 import numpy as np
 import pytest
