@@ -60,9 +60,27 @@ _TRIPLE_KINDS = (7, 8)
 _TRIPLE_COLUMNS = {":Magnitude": 0, ":Phase": 1, ":Offset": 2}
 ERRORS = ("raise", "nan")
 # Bytes of values read for one variable that wait for the other variables of
-# the same blocks (a polar pair, a triple's parts), per data type: past it,
+# the same blocks (a polar pair, a triple's parts), in this process: past it,
 # those read their blocks again.
 _WAITING_BYTES = 64 * 1024 * 1024
+_waiting_lock = threading.Lock()
+_waiting_total = 0
+
+
+def _reserve_waiting(size):
+    """Whether `size` more bytes may wait (and then they are counted)."""
+    global _waiting_total
+    with _waiting_lock:
+        if _waiting_total + size > _WAITING_BYTES:
+            return False
+        _waiting_total += size
+        return True
+
+
+def _release_waiting(size):
+    global _waiting_total
+    with _waiting_lock:
+        _waiting_total -= size
 # Bytes of whole blocks read at a time for a selection of some entities.
 _SELECTION_BYTES = 16 * 1024 * 1024
 
@@ -140,6 +158,10 @@ class _Blocks:
         self._waiting_bytes = 0
         self._warned = False
 
+    def __del__(self):
+        if getattr(self, "_waiting_bytes", 0):
+            _release_waiting(self._waiting_bytes)
+
     def __getstate__(self):
         state = dict(self.__dict__)
         for name in ("_lock", "_waiting", "_waiting_bytes", "_warned"):
@@ -168,6 +190,7 @@ class _Blocks:
                 else:
                     out[k] = values
                     self._waiting_bytes -= values.nbytes
+                    _release_waiting(values.nbytes)
         # Runs of consecutive simulations, each read in one call.
         start = 0
         while start < len(missing):
@@ -188,7 +211,7 @@ class _Blocks:
         if len(outs) > 1:
             with self._lock:
                 for j, values in enumerate(outs):
-                    if j == index or self._waiting_bytes + values.nbytes > _WAITING_BYTES:
+                    if j == index or not _reserve_waiting(values.nbytes):
                         continue
                     for k in range(stop - start):
                         self._waiting[(j, start + k)] = values[k]
