@@ -150,12 +150,14 @@ void CheckReadable(const std::string& path, const py::object& given) {
         error = errno;
     }
     if (error != 0) {
+        // OSError(errno, text, name) makes the subclass that fits the errno
+        // (FileNotFoundError, IsADirectoryError, PermissionError); raised as
+        // that instance with its own type, so the exception pybind11 fetches
+        // is the one it normalises to, also while another is being handled.
         py::object name = py::module_::import("os").attr("fspath")(given);
-        PyObject* arguments = Py_BuildValue("(isO)", error, std::strerror(error), name.ptr());
-        if (arguments != nullptr) {
-            PyErr_SetObject(PyExc_OSError, arguments);
-            Py_DECREF(arguments);
-        }
+        py::object instance = py::reinterpret_borrow<py::object>(PyExc_OSError)(
+            error, py::str(std::strerror(error)), name);
+        PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(instance.ptr())), instance.ptr());
         throw py::error_already_set();
     }
 }
@@ -506,6 +508,93 @@ public:
         }));
     }
 
+    // For each data type of `dataTypes`: the sorted union of the entity ids
+    // of all its blocks, over every simulation (not only the first, whose
+    // ids EntityIds gives), and whether some block holds an id twice. A
+    // complex kind's blocks are read with the complex read (`complexReads`
+    // says which), so that records are taken at their stored length. The
+    // file is held open for all of them, and the GIL let go once.
+    py::list BlockEntityIds(const std::vector<py::object>& dataTypes,
+                            const std::vector<bool>& complexReads) const {
+        if (complexReads.size() != dataTypes.size()) {
+            Raise(PyExc_ValueError, "complex_reads must give one flag per data type");
+        }
+        std::vector<std::string> names;
+        names.reserve(dataTypes.size());
+        for (const py::object& dataType : dataTypes) {
+            names.push_back(DataTypeArgument(dataType));
+        }
+        using Found = std::pair<std::vector<int32_t>, bool>;
+        std::vector<Found> found = WithHandle([&](const LinkedPluginResult& open) {
+            ResFileSet::Hold hold(*open.Files());
+            std::vector<Found> all;
+            for (std::size_t index = 0; index < names.size(); ++index) {
+                all.push_back(
+                    IdsOfAllBlocks(open, FindDataType(open, names[index]), complexReads[index]));
+            }
+            return all;
+        });
+        py::list answers;
+        for (const Found& one : found) {
+            answers.append(py::make_tuple(IdArray(one.first), py::bool_(one.second)));
+        }
+        return answers;
+    }
+
+    // Reads the block of a data type in each simulation start ... stop - 1
+    // once and fills every output the block feeds: outs[j][s - start] gets
+    // `parts[j]` of it, aligned with the sorted `ids` (NaN where the block has
+    // none). A part is "value" (the read's floats: a real scalar or x y z),
+    // "magnitude", "phase" (radians) or "complex" (complex64, magnitude *
+    // e^(i * phase)) of a complex read, or "column0" ... "column2" (the
+    // record's reals as stored, a triple's magnitude, phase in degrees and
+    // offset). Where a block holds an id twice, its first record counts.
+    // Returns an int64 array of (state, unknown, repeated) per simulation:
+    // state -1 when the simulation has no block, 0 when the block could not
+    // be read whole (cut short, its file gone), 1 when it was; unknown: the
+    // entities whose ids are not in `ids` (left out); repeated: the records
+    // of ids already met in the block (left out).
+    py::array ReadPartsInto(const py::object& dataType, const py::object& startGiven,
+                            const py::object& stopGiven, const py::object& read,
+                            const std::vector<std::string>& parts, const py::array& idsGiven,
+                            const py::list& outsGiven) const {
+        const std::string name = DataTypeArgument(dataType);
+        const ReadMode mode = ReadModeArgument(read);
+        const long long first = SimulationArgument(startGiven);
+        const long long last = SimulationArgument(stopGiven);
+        if (first < 0 || last < first) {
+            Raise(PyExc_ValueError, "start and stop must be 0 <= start <= stop");
+        }
+        const long long count = last - first;
+        const auto ids = py::array_t<int32_t, py::array::c_style>::ensure(idsGiven);
+        if (!ids || ids.ndim() != 1) {
+            Raise(PyExc_TypeError, "ids must be a one-dimensional int32 array");
+        }
+        if (parts.size() != py::len(outsGiven) || parts.empty()) {
+            Raise(PyExc_ValueError, "parts and outs must be as long as each other, not empty");
+        }
+        std::vector<PartTarget> targets;
+        std::vector<py::array> held;
+        for (std::size_t j = 0; j < parts.size(); ++j) {
+            held.push_back(outsGiven[j].cast<py::array>());
+            targets.push_back(PartArgument(parts[j], held.back(), ids.shape(0), count));
+        }
+        const int32_t* idData = ids.data();
+        const std::size_t entities = static_cast<std::size_t>(ids.shape(0));
+        py::array_t<long long> answers({static_cast<py::ssize_t>(count), py::ssize_t{3}});
+        long long* answer = answers.mutable_data();
+        WithHandle([&](const LinkedPluginResult& open) {
+            ResFileSet::Hold hold(*open.Files());
+            std::vector<char> seen;
+            for (long long index = 0; index < count; ++index) {
+                FillParts(open, name, mode, first + index, static_cast<std::size_t>(index), targets,
+                          idData, entities, seen, answer + 3 * index);
+            }
+            return 0;
+        });
+        return std::move(answers);
+    }
+
     HistoryValues History(const py::object& dataType, const py::object& entityGiven,
                           const py::object& read) const {
         const std::string name = DataTypeArgument(dataType);
@@ -674,6 +763,255 @@ private:
         std::sort(joined.begin(), joined.end());
         joined.erase(std::unique(joined.begin(), joined.end()), joined.end());
         return joined;
+    }
+
+    // The ids of every block of `type` (see BlockEntityIds).
+    static std::pair<std::vector<int32_t>, bool>
+    IdsOfAllBlocks(const LinkedPluginResult& open, const rxDataType& type, bool complexRead) {
+        std::vector<std::vector<int32_t>> distinct;
+        std::vector<int32_t> ids;
+        std::vector<int32_t> sorted;
+        bool repeated = false;
+        const int count = open.SimulationCount();
+        for (int index = 0; index < count; ++index) {
+            LinkedPluginResult::Block where;
+            if (!open.FindBlock(type, open.Simulation(index), where)) {
+                continue;
+            }
+            const DataSetRead read(where.shape, complexRead);
+            BlockReader block(*open.Files(), where.fileIndex, where.position, read.RecordReals());
+            ids.clear();
+            block.ForEachRecord([&](int32_t id, const float*) { ids.push_back(id); }, false);
+            if (!distinct.empty() && ids == distinct.back()) {
+                continue;
+            }
+            if (std::adjacent_find(ids.begin(), ids.end(), std::greater_equal<int32_t>()) !=
+                ids.end()) {
+                sorted = ids;
+                std::sort(sorted.begin(), sorted.end());
+                if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) {
+                    repeated = true;
+                    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+                }
+                ids.swap(sorted);
+            }
+            if (std::find(distinct.begin(), distinct.end(), ids) == distinct.end()) {
+                distinct.push_back(ids);
+            }
+        }
+        if (distinct.size() == 1) {
+            return {std::move(distinct[0]), repeated};
+        }
+        std::vector<int32_t> joined;
+        for (const std::vector<int32_t>& some : distinct) {
+            joined.insert(joined.end(), some.begin(), some.end());
+        }
+        std::sort(joined.begin(), joined.end());
+        joined.erase(std::unique(joined.begin(), joined.end()), joined.end());
+        return {std::move(joined), repeated};
+    }
+
+    // One output of ReadPartsInto, checked.
+    struct PartTarget {
+        enum Source { Value, Magnitude, Phase, Complex, Column } source = Value;
+        int column = 0;
+        // Whether the output holds vectors (3 per entity) rather than scalars.
+        bool vector = false;
+        float* data = nullptr;
+        // Floats one block fills.
+        std::size_t floatsOut = 0;
+    };
+
+    static PartTarget PartArgument(const std::string& part, py::array& out, py::ssize_t entities,
+                                   long long count) {
+        PartTarget target;
+        if (part == "value") {
+            target.source = PartTarget::Value;
+        } else if (part == "magnitude") {
+            target.source = PartTarget::Magnitude;
+        } else if (part == "phase") {
+            target.source = PartTarget::Phase;
+        } else if (part == "complex") {
+            target.source = PartTarget::Complex;
+        } else if (part.size() == 7 && part.compare(0, 6, "column") == 0 && part[6] >= '0' &&
+                   part[6] <= '2') {
+            target.source = PartTarget::Column;
+            target.column = part[6] - '0';
+        } else {
+            Raise(PyExc_ValueError, "a part is 'value', 'magnitude', 'phase', 'complex' or "
+                                    "'column0' to 'column2', not '" +
+                                        part + "'");
+        }
+        const bool complexOut = target.source == PartTarget::Complex;
+        const py::dtype given = out.dtype();
+        const bool fits = given.attr("isnative").cast<bool>() &&
+                          (complexOut ? given.kind() == 'c' && given.itemsize() == 8
+                                      : given.kind() == 'f' && given.itemsize() == 4);
+        const py::ssize_t dims = out.ndim() - 1;
+        if (!fits || !(out.flags() & py::array::c_style) || !out.writeable() || dims < 1 ||
+            dims > 2 || out.shape(0) != count || out.shape(1) != entities ||
+            (dims == 2 && out.shape(2) != 3) ||
+            (dims == 2 && target.source == PartTarget::Column)) {
+            Raise(PyExc_TypeError,
+                  "each out must be a writeable C-contiguous " +
+                      std::string(complexOut ? "complex64" : "float32") +
+                      " array of shape (stop - start, len(ids)) or (stop - start, len(ids), 3) "
+                      "(a column: scalars only)");
+        }
+        target.vector = dims == 2;
+        target.data = static_cast<float*>(out.mutable_data());
+        target.floatsOut =
+            static_cast<std::size_t>(entities) * (target.vector ? 3 : 1) * (complexOut ? 2 : 1);
+        return target;
+    }
+
+    // One simulation of ReadPartsInto: the block read once, every target's
+    // `slot`-th block filled; `answer` gets (state, unknown, repeated).
+    long long FillParts(const LinkedPluginResult& open, const std::string& name, ReadMode mode,
+                        long long wanted, std::size_t slot, const std::vector<PartTarget>& targets,
+                        const int32_t* idData, std::size_t entities, std::vector<char>& seen,
+                        long long* answer) const {
+        constexpr float nan = std::numeric_limits<float>::quiet_NaN();
+        RawBlock block;
+        answer[1] = answer[2] = 0;
+        try {
+            block = ReadBlock(open, name, wanted, mode, &scratch);
+        } catch (Problem& problem) {
+            if (problem.type != PyExc_LookupError) {
+                throw;
+            }
+            for (const PartTarget& target : targets) {
+                float* out = target.data + slot * target.floatsOut;
+                std::fill(out, out + target.floatsOut, nan);
+            }
+            return answer[0] = -1;
+        }
+        const int components = block.form == BlockValues::Form::RealVector ||
+                                       block.form == BlockValues::Form::ComplexVector
+                                   ? 3
+                                   : 1;
+        // Entity k's id is ids[k * idStride]; its delivered floats start at
+        // values + k * valueStride + valueOffset, its record's reals (packed
+        // reads only) at values + k * valueStride.
+        const int32_t* base = block.words;
+        const std::size_t readable = static_cast<std::size_t>(block.readable);
+        const std::size_t idStride = block.packed ? 1 + block.recordReals : 1;
+        const int32_t* values = block.packed ? base + 1 : base + readable;
+        const std::size_t valueStride = block.packed ? idStride : block.width;
+        const std::size_t valueOffset = block.packed ? block.valueColumn : 0;
+        const std::size_t delivered = static_cast<std::size_t>(block.delivered);
+        struct Plan {
+            float* out;
+            std::size_t offset;
+            std::size_t phaseOffset;
+            std::size_t perEntity;
+            bool complexOut;
+        };
+        std::vector<Plan> plans;
+        for (const PartTarget& target : targets) {
+            const int wantedComponents = target.vector ? 3 : 1;
+            const bool fromComplex = block.complexRead;
+            bool fits = wantedComponents == components;
+            Plan plan{target.data + slot * target.floatsOut, valueOffset, 0,
+                      static_cast<std::size_t>(components), false};
+            switch (target.source) {
+            case PartTarget::Value:
+                fits = fits && !fromComplex;
+                break;
+            case PartTarget::Magnitude:
+                fits = fits && fromComplex;
+                break;
+            case PartTarget::Phase:
+                fits = fits && fromComplex;
+                plan.offset += static_cast<std::size_t>(components);
+                break;
+            case PartTarget::Complex:
+                fits = fits && fromComplex;
+                plan.phaseOffset = plan.offset + static_cast<std::size_t>(components);
+                plan.complexOut = true;
+                break;
+            case PartTarget::Column:
+                fits = fits && !fromComplex && block.packed && target.column < block.recordReals;
+                plan.offset = static_cast<std::size_t>(target.column);
+                break;
+            }
+            if (!fits) {
+                throw Problem{PyExc_ValueError,
+                              "data type '" + block.dataType +
+                                  "': its blocks do not hold the parts asked for in this read"};
+            }
+            plans.push_back(plan);
+        }
+        auto put = [&](std::size_t k, std::size_t at) {
+            const int32_t* record = values + k * valueStride;
+            for (const Plan& plan : plans) {
+                if (!plan.complexOut) {
+                    std::memcpy(plan.out + at * plan.perEntity, record + plan.offset,
+                                4 * plan.perEntity);
+                    continue;
+                }
+                float* target = plan.out + 2 * at * plan.perEntity;
+                for (std::size_t c = 0; c < plan.perEntity; ++c) {
+                    float magnitude;
+                    float phase;
+                    std::memcpy(&magnitude, record + plan.offset + c, 4);
+                    std::memcpy(&phase, record + plan.phaseOffset + c, 4);
+                    target[2 * c] = magnitude * std::cos(phase);
+                    target[2 * c + 1] = magnitude * std::sin(phase);
+                }
+            }
+        };
+        answer[0] = block.complete ? 1 : 0;
+        // Mostly the block's ids are the coordinate itself: each value goes
+        // to its own place.
+        bool same = delivered == entities;
+        for (std::size_t k = 0; same && k < delivered; ++k) {
+            same = base[k * idStride] == idData[k];
+        }
+        if (same) {
+            // One plan at a time, in loops whose copy sizes the compiler
+            // knows: moves, not calls.
+            for (const Plan& plan : plans) {
+                const int32_t* from = values + plan.offset;
+                if (plan.complexOut) {
+                    for (std::size_t k = 0; k < delivered; ++k) {
+                        put(k, k);
+                    }
+                    break; // put fills every plan
+                }
+                if (plan.perEntity == 1) {
+                    for (std::size_t k = 0; k < delivered; ++k) {
+                        std::memcpy(plan.out + k, from + k * valueStride, 4);
+                    }
+                } else {
+                    for (std::size_t k = 0; k < delivered; ++k) {
+                        std::memcpy(plan.out + 3 * k, from + k * valueStride, 12);
+                    }
+                }
+            }
+            return answer[0];
+        }
+        for (const Plan& plan : plans) {
+            const std::size_t floats = entities * plan.perEntity * (plan.complexOut ? 2 : 1);
+            std::fill(plan.out, plan.out + floats, nan);
+        }
+        seen.assign(entities, 0);
+        for (std::size_t k = 0; k < delivered; ++k) {
+            const int32_t id = base[k * idStride];
+            const int32_t* found = std::lower_bound(idData, idData + entities, id);
+            if (found == idData + entities || *found != id) {
+                ++answer[1];
+                continue;
+            }
+            const std::size_t at = static_cast<std::size_t>(found - idData);
+            if (seen[at] != 0) {
+                ++answer[2];
+                continue;
+            }
+            seen[at] = 1;
+            put(k, at);
+        }
+        return answer[0];
     }
 
     static py::array IdArray(const std::vector<int32_t>& ids) {
@@ -1268,6 +1606,19 @@ PYBIND11_MODULE(_kvres, m) {
         .def("union_entity_ids", &Result::UnionEntityIds, py::arg("data_types"),
              "The sorted union (int32) of the entity ids the subcase reports for the "
              "data types, the file opened once for all of them.")
+        .def("block_entity_ids", &Result::BlockEntityIds, py::arg("data_types"),
+             py::arg("complex_reads"),
+             "For each data type, (ids, repeated): the sorted union (int32) of the entity ids "
+             "of all its blocks in every simulation, and whether a block holds an id twice; "
+             "a complex kind's blocks are read with complex_reads set for it.")
+        .def("read_parts_into", &Result::ReadPartsInto, py::arg("data_type"), py::arg("start"),
+             py::arg("stop"), py::arg("read"), py::arg("parts"), py::arg("ids"), py::arg("outs"),
+             "Reads each block of simulations start ... stop - 1 once into every out of outs, "
+             "each its part ('value', 'magnitude', 'phase', 'complex', 'column0' to "
+             "'column2'), aligned with the sorted ids (NaN where the block has none, a "
+             "repeated id's first record); returns an int64 array of (state, unknown, "
+             "repeated) per simulation, state -1 for no block, 0 for a block not read whole, "
+             "1 for a whole one.")
         .def("history", &Result::History, py::arg("data_type"), py::arg("entity"),
              py::arg("read") = py::str("auto"), "One entity's values over every simulation.")
         .def("close", &Result::Close,

@@ -8,7 +8,8 @@
 #             tests), locales (the label tests build a comma-decimal locale)
 # python      the Python module and its tests, for Debian's /usr/bin/python3:
 #             headers, pybind11, numpy, pytest, and xarray, dask,
-#             dask.distributed and netCDF4 for kvres.xarray
+#             dask.distributed and netCDF4 for kvres.xarray, hypothesis for
+#             its property test
 # format      clang-format-14, the one pinned clang-format of format-check
 # fuzz        clang with libFuzzer and the sanitizer runtimes; nlohmann-json
 #             for the JSON-text target
@@ -24,7 +25,7 @@ for group in "$@"; do
   case $group in
     build) packages=(libcli11-dev nlohmann-json3-dev librsvg2-bin locales) ;;
     python) packages=(python3-dev pybind11-dev python3-numpy python3-pytest python3-xarray
-      python3-dask python3-distributed python3-netcdf4) ;;
+      python3-dask python3-distributed python3-netcdf4 python3-hypothesis) ;;
     format) packages=(clang-format-14) ;;
     fuzz) packages=(clang libclang-rt-dev nlohmann-json3-dev) ;;
     windows) packages=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 googletest) ;;

@@ -1,0 +1,293 @@
+"""engine="kvres" shows exactly what a file holds, or raises: random results
+written with kvres.Writer (entities that come and go, data types that start
+late, repeated ids, every kind and encoding) against a plain loop over
+kvres.open(...).read(); files damaged or replaced after opening; the
+arguments and habits xarray users bring; writing a dataset back."""
+import os
+
+import numpy as np
+import pytest
+
+xr = pytest.importorskip("xarray")
+pytest.importorskip("dask")
+hypothesis = pytest.importorskip("hypothesis")
+from hypothesis import HealthCheck, given, settings, strategies as st  # noqa: E402
+
+import kvres  # noqa: E402
+import kvres.xarray as kx  # noqa: E402
+
+ENGINE = kx.KvresBackendEntrypoint
+NODE_KINDS = (0, 1, 4, 5, 7)
+# Reals per record of each kind.
+REALS = {0: 3, 1: 1, 3: 1, 4: 6, 5: 2, 6: 2, 7: 3, 8: 3}
+
+
+@st.composite
+def results(draw):
+    """A result as {"encoding", "labels", "blocks": [{name: (kind, ids, values)}]}."""
+    simulations = draw(st.integers(1, 4))
+    kinds = draw(st.lists(st.sampled_from(sorted(REALS)), min_size=1, max_size=4))
+    # Values from a seeded generator, not drawn one by one: drawn values
+    # shrink to zeros, which hide which of two records of an id is shown.
+    rng = np.random.default_rng(draw(st.integers(0, 2**32 - 1)))
+    blocks = [{} for _ in range(simulations)]
+    for number, kind in enumerate(kinds):
+        name = f"f{number}" + (" (c)" if kind == 4 else "")
+        # A data type may start late and miss simulations.
+        present = draw(st.lists(st.booleans(), min_size=simulations, max_size=simulations))
+        for simulation in range(simulations):
+            if not present[simulation]:
+                continue
+            ids = draw(st.lists(st.integers(1, 9), max_size=6))
+            values = (rng.integers(-2000, 2000, len(ids) * REALS[kind]) / 8).astype(np.float32)
+            blocks[simulation][name] = (kind, np.array(ids, np.int32),
+                                        values.reshape(len(ids), REALS[kind]))
+    return {"encoding": draw(st.sampled_from(["i4le", "i4be", "i8le", "i8be"])),
+            "blocks": blocks}
+
+
+def write_result(path, spec):
+    with kvres.Writer(path, encoding=spec["encoding"], title="random",
+                      subtitle="second line") as writer:
+        for simulation, blocks in enumerate(spec["blocks"]):
+            writer.simulation(sync=0.25 * (simulation + 1))
+            for name, (kind, ids, values) in blocks.items():
+                writer.block(name, kind=kind, ids=ids, values=values)
+
+
+def plain(result, data_type, simulation, entity_ids, part):
+    """The plain reading of one variable in one simulation: the block read as
+    its kind stores it, each id's first record put at its id's place."""
+    kind = data_type.kind
+    read = "complex" if kind in (4, 5, 6) else "real"
+    vector = data_type.format == "vector"
+    shape = (entity_ids.size, 3) if vector else (entity_ids.size,)
+    out = np.full(shape, np.nan, np.complex64 if part == "complex" else np.float32)
+    try:
+        data_set = result.read(data_type.name, simulation, read)
+    except LookupError:
+        return out
+    values = data_set.values
+    if read == "complex":
+        magnitude, phase = values[:, 0], values[:, 1]
+        values = {"magnitude": magnitude, "phase": phase,
+                  "complex": magnitude * np.exp(1j * phase.astype(np.float64))}[part]
+    place = {int(i): k for k, i in enumerate(entity_ids)}
+    seen = set()
+    for k, entity in enumerate(data_set.ids.tolist()):
+        if entity not in seen:
+            seen.add(entity)
+            out[place[entity]] = values[k]
+    return out
+
+
+@settings(max_examples=30, deadline=None,
+          suppress_health_check=[HealthCheck.function_scoped_fixture,
+                                 HealthCheck.too_slow])
+@given(spec=results(), complex_form=st.sampled_from(["complex", "polar"]),
+       chunks=st.sampled_from([None, {}, {"simulation": 2}]))
+def test_every_value_and_every_entity_of_a_random_result(tmp_path, spec, complex_form,
+                                                         chunks):
+    path = tmp_path / "random.res"
+    write_result(path, spec)
+    written = {"node": set(), "element": set()}
+    repeats = False
+    for blocks in spec["blocks"]:
+        for kind, ids, _ in blocks.values():
+            written["node" if kind in NODE_KINDS else "element"].update(ids.tolist())
+            repeats |= len(set(ids.tolist())) < ids.size
+    with xr.open_dataset(path, engine=ENGINE, complex=complex_form, chunks=chunks) as ds, \
+            kvres.open(path) as result:
+        assert ds.attrs["text"] == "random\nsecond line"
+        for dimension, ids in written.items():
+            if dimension in ds.coords:
+                assert ds[dimension].values.tolist() == sorted(ids)
+        assert ("repeated_ids" in ds.attrs) == repeats
+        names = []
+        for data_type in result.data_types:
+            dimension = "node" if data_type.binding == "nodes" else "element"
+            if data_type.kind in (4, 5, 6):
+                parts = ["magnitude", "phase"] if complex_form == "polar" else ["complex"]
+            else:
+                parts = ["real"]
+            for part in parts:
+                name = data_type.name + ("_" + part if part in ("magnitude", "phase") else "")
+                names.append(name)
+                values = ds[name].values
+                for simulation in range(len(result.simulations)):
+                    want = plain(result, data_type, simulation, ds[dimension].values, part)
+                    if part == "complex":
+                        np.testing.assert_allclose(values[simulation], want, rtol=1e-6,
+                                                   atol=1e-5, equal_nan=True)
+                    else:
+                        np.testing.assert_array_equal(values[simulation], want)
+        assert sorted(ds.data_vars) == sorted(names)
+
+
+def test_loading_a_polar_pair_and_a_triple_reads_each_block_once(beam, monkeypatch):
+    with kvres.open(beam) as result:
+        blocks = sum(1 for t in result.data_types if not t.name.endswith((":Phase", ":Offset"))
+                     for s in range(len(result.simulations))
+                     if _has_block(result, t.name, s))
+        # Each variable reading its blocks itself: a polar pair's twice.
+        apart = {polar: sum(1 + (polar and t.kind in (4, 5, 6)) for t in result.data_types
+                            for s in range(len(result.simulations))
+                            if _has_block(result, t.name, s))
+                 for polar in (False, True)}
+    loaded = {}
+    for waiting in (kx._WAITING_BYTES, 0):
+        monkeypatch.setattr(kx, "_WAITING_BYTES", waiting)
+        for options in ({"complex": "polar"}, {"complex": "polar", "chunks": {}}, {}):
+            before = kx.blocks_read()
+            with xr.open_dataset(beam, engine=ENGINE, **options) as ds:
+                ds.load()
+            count = blocks if waiting else apart["complex" in options]
+            assert kx.blocks_read() - before == count
+            if str(options) in loaded:
+                xr.testing.assert_identical(ds, loaded[str(options)])
+            loaded[str(options)] = ds
+
+
+def _has_block(result, name, simulation):
+    try:
+        result.read(name, simulation, "real")
+        return True
+    except LookupError:
+        return False
+
+
+# Damage after open -------------------------------------------------------
+
+def _study_file(folder, name="run.res", simulations=4, scale=1.0):
+    path = folder / name
+    with kvres.Writer(path, title="t") as writer:
+        for simulation in range(simulations):
+            writer.simulation(sync=float(simulation + 1))
+            writer.block("temperature", kind=1, ids=np.arange(1, 201, dtype=np.int32),
+                         values=np.full(200, scale * simulation, np.float32))
+    return path
+
+
+def _remove(path, folder):
+    path.unlink()
+
+
+def _cut(path, folder):
+    with open(path, "r+b") as f:
+        f.truncate(os.path.getsize(path) - 10)
+
+
+def _replace(path, folder):
+    other = _study_file(folder, "other.res", scale=2.0)
+    os.replace(other, path)
+
+
+@pytest.mark.parametrize("damage", [_remove, _cut, _replace], ids=["removed", "cut", "replaced"])
+def test_damage_after_open_raises_naming_file_simulation_and_data_type(tmp_path, damage):
+    path = _study_file(tmp_path)
+    for chunks in (None, {}):
+        ds = xr.open_dataset(path, engine=ENGINE, chunks=chunks)
+        lenient = xr.open_dataset(path, engine=ENGINE, chunks=chunks, errors="nan")
+        ds["temperature"].isel(simulation=0).values
+        damage(path, tmp_path)
+        with pytest.raises(kx.ReadError, match=r"run\.res.*simulation 3.*'temperature'"):
+            ds["temperature"].isel(simulation=3).values
+        shown = lenient["temperature"].isel(simulation=3).values
+        if damage is _remove:
+            assert np.isnan(shown).all()
+        ds.close()
+        lenient.close()
+        path = _study_file(tmp_path)
+
+
+def test_damage_after_open_raises_on_a_local_cluster(tmp_path):
+    distributed = pytest.importorskip("distributed")
+    path = _study_file(tmp_path)
+    ds = xr.open_dataset(path, engine=ENGINE, chunks={})
+    with distributed.LocalCluster(n_workers=1, threads_per_worker=1, processes=True,
+                                  dashboard_address=None, silence_logs=40) as cluster, \
+            distributed.Client(cluster):
+        assert float(ds["temperature"].sum().compute()) == 200 * 6
+        _replace(path, tmp_path)
+        with pytest.raises(OSError, match="simulation .*'temperature'"):
+            ds["temperature"].sum().compute()
+    ds.close()
+
+
+@pytest.mark.parametrize("size", [50, 150])
+def test_a_file_cut_before_its_simulation_table_raises_at_open(tmp_path, size):
+    path = _study_file(tmp_path)
+    with open(path, "r+b") as f:
+        f.truncate(size)
+    with pytest.raises((kx.ReadError, kvres.NotRecognizedError)):
+        xr.open_dataset(path, engine=ENGINE)
+    with pytest.raises(kx.ReadError, match="header"):
+        xr.open_dataset(path, engine=ENGINE, force=True)
+
+
+# What xarray users bring -------------------------------------------------
+
+def test_missing_paths_raise_os_errors_also_while_an_exception_is_handled(tmp_path):
+    for path, error in ((tmp_path / "missing.res", FileNotFoundError),
+                        (tmp_path, IsADirectoryError)):
+        try:
+            raise KeyError("being handled")
+        except KeyError:
+            with pytest.raises(error):
+                kvres.open(path)
+            with pytest.raises(error):
+                xr.open_dataset(path, engine=ENGINE)
+
+
+def test_ordinary_xarray_arguments(beam):
+    decoding = dict(decode_times=False, mask_and_scale=False, decode_cf=False,
+                    use_cftime=False, concat_characters=True, decode_coords=True,
+                    decode_timedelta=False)
+    with xr.open_dataset(beam, engine=ENGINE, **decoding) as ds:
+        full = set(ds.variables)
+        nearest = ds.sel(sync=0.31, method="nearest")
+        assert float(nearest["sync"]) == pytest.approx(0.3)
+        assert all("long_name" in ds[name].attrs for name in ds.variables)
+        assert ds.attrs["Conventions"].startswith("CF")
+        assert ds.attrs["title"] != "Korvane Results"
+        assert ds["heat flux:Phase"].attrs["units"] == "degree"
+    for drop, gone in (("temperature", {"temperature"}),
+                       (["label", "displacement_phase", "nothing"],
+                        {"label", "displacement_phase"})):
+        with xr.open_dataset(beam, engine=ENGINE, complex="polar", drop_variables=drop) as ds, \
+                xr.open_dataset(beam, engine=ENGINE, complex="polar") as whole:
+            assert set(whole.variables) - set(ds.variables) == gone
+            assert whole["displacement_phase"].attrs["units"] == "rad"
+    assert {"temperature"} <= full
+    with pytest.raises(ValueError, match="misread"):
+        xr.open_dataset(beam, engine=ENGINE, read="real")
+
+
+def test_study_runs_are_named_by_their_shortest_distinguishing_path(tmp_path):
+    for case in ("a", "b"):
+        (tmp_path / "cases" / case).mkdir(parents=True)
+        _study_file(tmp_path / "cases" / case, "model.res")
+    ds = kvres.open_study(str(tmp_path / "cases" / "*" / "model.res"))
+    assert ds["run"].values.tolist() == ["a/model.res", "b/model.res"]
+    assert ds["temperature"].values.shape == (2, 4, 200)
+
+
+# Back to .res -------------------------------------------------------------
+
+def test_write_keeps_texts_names_and_sync_as_the_dataset_has_them(beam, tmp_path):
+    out = tmp_path / "out.res"
+    with xr.open_dataset(beam, engine=ENGINE) as ds:
+        ds = ds.load()
+    changed = ds.rename({"temperature": "T"})
+    changed["root"] = np.sqrt(np.abs(ds["temperature"]))
+    changed = changed.assign_coords(sync=changed["sync"] * 2)
+    changed.kvres.write(out, encoding="i4be")
+    with kvres.open(out) as result, xr.open_dataset(out, engine=ENGINE) as back:
+        names = [t.name for t in result.data_types]
+        assert "T" in names and "root" in names and "temperature" not in names
+        assert result.files[0].text == kvres.open(beam).files[0].text
+        np.testing.assert_array_equal(back["sync"].values, ds["sync"].values * 2)
+        np.testing.assert_array_equal(back["T"].values, ds["temperature"].values)
+    study = xr.concat([ds, ds], "run")
+    with pytest.raises(ValueError, match="isel\\(run="):
+        kvres.write(tmp_path / "study.res", study)
