@@ -153,6 +153,24 @@ void SimOption(CLI::App* command, ToolOptions& options, const std::string& names
         ->allow_extra_args(false);
 }
 
+// `--sync LIST`: simulations by sync value, repeatable.
+void SyncOption(CLI::App* command, ToolOptions& options) {
+    command
+        ->add_option_function<std::vector<std::string>>(
+            "--sync",
+            [&options](const std::vector<std::string>& texts) {
+                for (const std::string& text : texts) {
+                    std::string error;
+                    if (!options.simulations.AddSync(text, error)) {
+                        throw Mistake("option '--sync': " + error);
+                    }
+                }
+            },
+            "simulations by sync value: VALUE or LOW..HIGH, comma-separated; repeatable")
+        ->option_text("LIST")
+        ->allow_extra_args(false);
+}
+
 // `command` as a subcommand that, when given, sets options.command to `value`
 // and the output format to the command's default, then reads FILE (or, for
 // `diff`, A and B).
@@ -257,6 +275,7 @@ bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& 
         ->option_text("NAME")
         ->allow_extra_args(false);
     SimOption(dump, options, "--sim");
+    SyncOption(dump, options);
     AddPluginOptions(dump, options);
 
     CLI::App* check = AddCommand(app, options, "check", Command::Check,
@@ -296,6 +315,7 @@ bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& 
         ->option_text("NAME")
         ->allow_extra_args(false);
     SimOption(diff, options, "--sim,--sims");
+    SyncOption(diff, options);
     FormatOption(diff, options, "text (the default) or json",
                  {{"text", Format::Text}, {"json", Format::Json}});
     AddPluginOptions(diff, options);
@@ -428,12 +448,12 @@ namespace {
 const std::pair<const char*, const char*> kUsages[] = {
     {"info", "kvres-tool info FILE [--format text|json] [--force] [--plugin PATH] [--quiet]\n"},
     {"dump", "kvres-tool dump FILE [--format text|json|csv] [--read auto|real|complex]\n"
-             "                  [--entity-ids] [--type NAME]... [--sim LIST]... [--force]\n"
-             "                  [--plugin PATH] [--quiet]\n"},
+             "                  [--entity-ids] [--type NAME]... [--sim LIST]... [--sync LIST]...\n"
+             "                  [--force] [--plugin PATH] [--quiet]\n"},
     {"check", "kvres-tool check FILE [--format text|json] [--deep] [--quiet]\n"},
     {"diff", "kvres-tool diff A B [--rtol R] [--atol A] [--floor F] [--tol NAME=R[,A]]...\n"
-             "                  [--type NAME]... [--sim LIST]... [--format text|json]\n"
-             "                  [--force] [--plugin PATH] [--quiet]\n"},
+             "                  [--type NAME]... [--sim LIST]... [--sync LIST]...\n"
+             "                  [--format text|json] [--force] [--plugin PATH] [--quiet]\n"},
     {"history", "kvres-tool history FILE --type NAME --entity ID [--read auto|real|complex]\n"
                 "                  [--format csv|json|text] [--svg PATH|-] [--force]\n"
                 "                  [--plugin PATH] [--quiet]\n"},
@@ -475,6 +495,8 @@ const char* CommandLine::Help() {
            "  --sim LIST           simulations: indices, A..B, last, A..last or all,\n"
            "                       comma-separated (0,2,5..9,last); repeatable. An index\n"
            "                       beyond the result is a usage error (2)\n"
+           "  --sync LIST          (dump, diff) simulations by sync value: VALUE or\n"
+           "                       LOW..HIGH, comma-separated (0.5,1..2); repeatable\n"
            "  --type NAME          a data type; * and ? match any text and any one\n"
            "                       character ('heat flux:*'); repeatable\n"
            "A single-valued option given twice takes the last value. '--' ends the\n"

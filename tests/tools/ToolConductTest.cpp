@@ -438,6 +438,40 @@ INSTANTIATE_TEST_SUITE_P(Grammar, SelectionTest,
                                          SelectionCase{{"--sim", "2,1..2,1"}, {1, 2}},
                                          SelectionCase{{"--sim=5..5"}, {5}}));
 
+TEST(ToolConductTest, SyncValuesSelectSimulations) {
+    TempDir dir;
+    const std::string path = WriteRes(dir, "six.res", Series(6, 1)); // sync 0 to 5
+    struct Case {
+        std::vector<std::string> options;
+        std::vector<int> simulations; // empty: a usage error
+    };
+    for (const Case& c :
+         {Case{{"--sync", "2"}, {2}}, Case{{"--sync", "1..3"}, {1, 2, 3}},
+          Case{{"--sync", "4.5..10,0"}, {0, 5}}, Case{{"--sim", "0", "--sync", "5"}, {0, 5}},
+          Case{{"--sync", "1", "--sim", "last"}, {1, 5}}, Case{{"--sync", "7"}, {}},
+          Case{{"--sync", "2.5"}, {}}, Case{{"--sync", "x"}, {}}, Case{{"--sync", "3..1"}, {}},
+          Case{{"--sync", "nan"}, {}}}) {
+        std::vector<std::string> arguments = {"dump", path,     "--format",
+                                              "csv",  "--type", "temperature"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const ToolRun run = ToolRunner::Run(arguments);
+        const std::string shown = testing::PrintToString(c.options);
+        if (c.simulations.empty()) {
+            EXPECT_EQ(run.exitCode, 2) << shown;
+            EXPECT_TRUE(run.out.empty()) << shown;
+        } else {
+            EXPECT_EQ(run.exitCode, 0) << shown << run.err;
+            EXPECT_EQ(DumpedSimulations(run.out), c.simulations) << shown;
+        }
+    }
+    // diff pairs the simulations A's sync values choose.
+    const Json diff = tooltest::RunJson({"diff", path, path, "--sync", "3", "--format", "json"});
+    for (const Json& dataSet : diff.at("dataSets")) {
+        EXPECT_EQ(dataSet.at("simulation").get<int>(), 3);
+    }
+    EXPECT_FALSE(diff.at("dataSets").empty());
+}
+
 TEST(ToolConductTest, SimulationListGrammar) {
     struct Case {
         const char* text;

@@ -16,6 +16,7 @@
 
 #include <rxDataType.h>
 #include <rxResult.h>
+#include <rxSimulation.h>
 #include <rxSubcase.h>
 
 #include <algorithm>
@@ -51,7 +52,7 @@ int OpenSelection(const ToolOptions& options, LoadedPluginResult& session,
     // The globs and the simulation list as exact names and indices.
     selection = options.selection;
     std::vector<std::string> known;
-    int count = 0;
+    std::vector<float> sync; // of the subcase with the most simulations
     rxResult& result = session.Result();
     for (int s = 0; s < result.GetNumSubcases(); ++s) {
         rxSubcase* subcase = result.GetSubcase(s);
@@ -64,7 +65,13 @@ int OpenSelection(const ToolOptions& options, LoadedPluginResult& session,
                 known.push_back(type->GetName());
             }
         }
-        count = std::max(count, subcase->GetNumSimulations());
+        if (subcase->GetNumSimulations() > static_cast<int>(sync.size())) {
+            sync.clear();
+            for (int i = 0; i < subcase->GetNumSimulations(); ++i) {
+                const rxSimulation* simulation = subcase->GetSimulation(i);
+                sync.push_back(simulation != nullptr ? simulation->GetSyncValue() : 0.0f);
+            }
+        }
     }
     if (!namematch::Expand(options.selection.types, known, selection.types, error)) {
         Complain(
@@ -72,10 +79,9 @@ int OpenSelection(const ToolOptions& options, LoadedPluginResult& session,
             (error.find("did you mean") == std::string::npos ? " (see 'kvres-tool info')" : ""));
         return kUsage;
     }
-    int outOfRange = 0;
     if (!options.simulations.All() &&
-        !options.simulations.Resolve(count, selection.simulations, outOfRange)) {
-        Complain(SimulationList::OutOfRange(outOfRange, options.file, count));
+        !options.simulations.Resolve(sync, options.file, selection.simulations, error)) {
+        Complain(error);
         return kUsage;
     }
     walker = std::make_unique<SelectionDumper>(session.Result(), selection);

@@ -167,9 +167,24 @@ void CompareValues(const rxDataSet& a, const rxDataSet& b, const Tolerance& tole
 // difference of structure, and one missing from both a mistake (false, with
 // `error` set).
 bool SimulationPairs(const ToolOptions& options, int countA, int countB,
-                     std::vector<std::pair<int, int>>& pairs, std::vector<std::string>& structure,
-                     std::string& error) {
+                     const std::vector<float>& syncA, std::vector<std::pair<int, int>>& pairs,
+                     std::vector<std::string>& structure, std::string& error) {
     const SimulationList& list = options.simulations;
+    std::vector<int> indices;
+    if (list.HasSync() && !list.All()) {
+        // Sync values are A's; the indices they choose are paired as such.
+        if (!list.Resolve(syncA, "A", indices, error)) {
+            return false;
+        }
+        for (const int index : indices) {
+            if (index < countB) {
+                pairs.emplace_back(index, index);
+            } else {
+                structure.push_back("simulation " + std::to_string(index) + " is missing from B");
+            }
+        }
+        return true;
+    }
     if (list.All()) {
         for (int i = 0; i < std::min(countA, countB); ++i) {
             pairs.emplace_back(i, i);
@@ -182,7 +197,6 @@ bool SimulationPairs(const ToolOptions& options, int countA, int countB,
         }
         return true;
     }
-    std::vector<int> indices;
     int outOfRange = 0;
     const int count = std::max(countA, countB);
     if (!list.Resolve(count, indices, outOfRange)) {
@@ -276,8 +290,13 @@ bool ResultComparer::Compare(rxResult& a, rxResult& b, DiffReport& report,
             report.structure.push_back("A has " + std::to_string(countA) + " simulations, B has " +
                                        std::to_string(countB));
         }
+        std::vector<float> syncA;
+        for (int i = 0; i < countA; ++i) {
+            const rxSimulation* simulation = subcaseA->GetSimulation(i);
+            syncA.push_back(simulation != nullptr ? simulation->GetSyncValue() : 0.0f);
+        }
         std::vector<std::pair<int, int>> pairs;
-        if (!SimulationPairs(options, countA, countB, pairs, report.structure, error)) {
+        if (!SimulationPairs(options, countA, countB, syncA, pairs, report.structure, error)) {
             return false;
         }
         for (const auto& [indexA, indexB] : pairs) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -25,7 +26,44 @@ bool Bound(const std::string& text, int& value) {
     return true;
 }
 
+// A finite number as strtof reads it, the whole text.
+bool SyncBound(const std::string& text, float& value) {
+    if (text.empty() || text.find_first_of(" \t") != std::string::npos) {
+        return false;
+    }
+    errno = 0;
+    char* end = nullptr;
+    value = std::strtof(text.c_str(), &end);
+    return errno == 0 && *end == '\0' && std::isfinite(value);
+}
+
 } // namespace
+
+bool SimulationList::AddSync(const std::string& text, std::string& error) {
+    std::size_t begin = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', begin);
+        const std::string item =
+            text.substr(begin, comma == std::string::npos ? comma : comma - begin);
+        const std::size_t dots = item.find("..");
+        SyncRange range;
+        range.text = item;
+        const bool good = dots == std::string::npos
+                              ? SyncBound(item, range.low) && SyncBound(item, range.high)
+                              : SyncBound(item.substr(0, dots), range.low) &&
+                                    SyncBound(item.substr(dots + 2), range.high) &&
+                                    range.low <= range.high;
+        if (!good) {
+            error = "'" + item + "' is no sync value: give a number or LOW..HIGH (0.5,1..2)";
+            return false;
+        }
+        syncs.push_back(range);
+        if (comma == std::string::npos) {
+            return true;
+        }
+        begin = comma + 1;
+    }
+}
 
 bool SimulationList::Add(const std::string& text, std::string& error) {
     std::size_t begin = 0;
@@ -71,7 +109,7 @@ bool SimulationList::LastOnly() const {
 }
 
 bool SimulationList::All() const {
-    return all || ranges.empty();
+    return all || (ranges.empty() && syncs.empty());
 }
 
 bool SimulationList::Resolve(int count, std::vector<int>& indices, int& outOfRange) const {
@@ -98,6 +136,41 @@ bool SimulationList::Resolve(int count, std::vector<int>& indices, int& outOfRan
         }
         for (int i = first; i <= last; ++i) {
             take(i);
+        }
+    }
+    return true;
+}
+
+bool SimulationList::Resolve(const std::vector<float>& sync, const std::string& file,
+                             std::vector<int>& indices, std::string& error) const {
+    const int count = static_cast<int>(sync.size());
+    int outOfRange = 0;
+    SimulationList byIndex = *this;
+    byIndex.syncs.clear();
+    if (byIndex.ranges.empty() && !all) {
+        indices.clear(); // only sync items: none chosen by index
+    } else if (!byIndex.Resolve(count, indices, outOfRange)) {
+        error = OutOfRange(outOfRange, file, count);
+        return false;
+    }
+    if (all) {
+        return true;
+    }
+    for (const SyncRange& range : syncs) {
+        bool any = false;
+        for (int i = 0; i < count; ++i) {
+            const float value = sync[static_cast<std::size_t>(i)];
+            if (value >= range.low && value <= range.high) {
+                any = true;
+                if (std::find(indices.begin(), indices.end(), i) == indices.end()) {
+                    indices.push_back(i);
+                }
+            }
+        }
+        if (!any) {
+            error = "no simulation of " + file + " has a sync value " +
+                    (range.low == range.high ? "of " : "in ") + range.text;
+            return false;
         }
     }
     return true;

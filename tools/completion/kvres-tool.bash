@@ -6,9 +6,9 @@ _kvres_tool_options() {
     local common="--force --plugin --quiet --help"
     case $1 in
         info) echo "--format $common" ;;
-        dump) echo "--format --read --entity-ids --type --sim $common" ;;
+        dump) echo "--format --read --entity-ids --type --sim --sync $common" ;;
         check) echo "--format --deep --quiet --help" ;;
-        diff) echo "--rtol --atol --floor --tol --type --sim --sims --format $common" ;;
+        diff) echo "--rtol --atol --floor --tol --type --sim --sims --sync --format $common" ;;
         history) echo "--type --entity --read --format --svg $common" ;;
         convert) echo "--encoding --type --sim --salvage --nan-as-infinity --quiet --help" ;;
     esac
@@ -33,7 +33,7 @@ _kvres_tool() {
         fi
         case $word in
             --) ended=1 ;;
-            --format | --read | --type | --sim | --sims | --rtol | --atol | --floor | --tol | \
+            --format | --read | --type | --sim | --sims | --sync | --rtol | --atol | --floor | --tol | \
                 --entity | --svg | --plugin | --encoding)
                 ((ended)) || skip=1 ;;
             -*) ((ended)) || continue ;;
@@ -87,7 +87,7 @@ _kvres_tool() {
                 done
             fi
             return 0 ;;
-        --rtol | --atol | --floor | --tol | --entity)
+        --rtol | --atol | --floor | --tol | --entity | --sync)
             return 0 ;;
         --svg | --plugin)
             COMPREPLY=($(compgen -f -- "$cur"))
