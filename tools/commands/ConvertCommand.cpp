@@ -10,6 +10,7 @@
 
 #include "LoadedPluginResult.h"
 #include "NameMatch.h"
+#include "OutputBuffer.h"
 #include "Platform.h"
 #include "ProgressBar.h"
 #include "ResultCopier.h"
@@ -24,7 +25,6 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
-#include <iostream>
 #include <system_error>
 
 namespace commands {
@@ -139,12 +139,18 @@ int Convert(const ToolOptions& options) {
         return kOutput;
     }
     if (options.salvage) {
+        OutputBuffer out(stdout);
         for (const std::string& line : dropped) {
-            std::cout << "dropped: " << line << '\n';
+            out << "dropped: " << line << '\n';
         }
-        std::cout << "salvaged " << simulations.size() << " simulations into " << options.otherFile
-                  << "; " << dropped.size() << " parts left out or shortened\n";
-        std::cout.flush();
+        out << "salvaged " << simulations.size()
+            << (simulations.size() == 1 ? " simulation into " : " simulations into ")
+            << options.otherFile << "; " << dropped.size()
+            << (dropped.size() == 1 ? " part left out or shortened\n"
+                                    : " parts left out or shortened\n");
+        if (!out.Flush()) {
+            return OutputFailure(out);
+        }
     }
     return kSuccess;
 }
