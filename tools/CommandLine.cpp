@@ -422,6 +422,18 @@ bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& 
         error =
             "option '" + arguments.back().substr(0, arguments.back().find('=')) + "' needs a value";
         return false;
+    } catch (const CLI::RequiredError& failure) {
+        error = failure.what();
+        // A file whose name begins with '-' was taken for an option.
+        for (const std::string& argument : arguments) {
+            if (argument.size() > 1 && argument[0] == '-' && argument[1] != '-' &&
+                argument.find('.') != std::string::npos) {
+                error += " (a file named '" + argument + "' goes after '--': kvres-tool " +
+                         commandName + " -- " + argument + ")";
+                break;
+            }
+        }
+        return false;
     } catch (const CLI::ParseError& failure) {
         error = failure.what();
         return false;

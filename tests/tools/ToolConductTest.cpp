@@ -510,7 +510,10 @@ TEST(ToolConductTest, OptionsAsUsersTypeThem) {
     EXPECT_EQ(Bash("cd " + ToolRunner::ShellQuote(dir.Path().string()) + " && " + Tool() +
                    " info -- -x.res >/dev/null"),
               0);
-    ToolRun run;
+    // Without it, the mistake is named with the way out.
+    ToolRun run = ToolRunner::Run({"info", "-x.res"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("kvres-tool info -- -x.res"), std::string::npos) << run.err;
 
     // The last of a repeated single-valued option wins.
     run = ToolRunner::Run({"dump", good, "--format", "json", "--format", "csv"});
