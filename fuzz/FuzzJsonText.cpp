@@ -1,7 +1,8 @@
 // The JSON-text target: the tool's string escaping on the input's bytes, and
 // its float text on the input read as 32-bit patterns. nlohmann-json parses
-// every output back: a string must give exactly the input's bytes (each
-// \u00XX escape standing for the byte XX), and a number the same float,
+// every output back: a string must give the input read as UTF-8, each valid
+// sequence as itself and each byte outside one as the character U+00XX of
+// its value, and a number the same float,
 // bit for bit, both read straight as a single (strtof) and as a JSON reader
 // reads it (a double, then narrowed; there "-0", an integer to the reader,
 // may come back as 0); a non-finite float must come back as the string
@@ -26,30 +27,64 @@ namespace {
 
 using Json = nlohmann::json;
 
-// The code points of the UTF-8 text `utf8` as bytes, or false when one of
-// them lies beyond U+00FF (the escaping never writes such a character).
-bool Latin1Bytes(const std::string& utf8, std::string& bytes) {
-    bytes.clear();
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        if (lead < 0x80) {
-            bytes += static_cast<char>(lead);
-        } else if ((lead == 0xC2 || lead == 0xC3) && i + 1 < utf8.size()) {
-            const auto next = static_cast<unsigned char>(utf8[++i]);
-            bytes += static_cast<char>(((lead & 0x03) << 6) | (next & 0x3F));
+// The UTF-8 of `point`.
+std::string Encode(unsigned point) {
+    std::string bytes;
+    if (point < 0x80) {
+        bytes += static_cast<char>(point);
+    } else if (point < 0x800) {
+        bytes += static_cast<char>(0xC0 | (point >> 6));
+        bytes += static_cast<char>(0x80 | (point & 0x3F));
+    } else if (point < 0x10000) {
+        bytes += static_cast<char>(0xE0 | (point >> 12));
+        bytes += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+        bytes += static_cast<char>(0x80 | (point & 0x3F));
+    } else {
+        bytes += static_cast<char>(0xF0 | (point >> 18));
+        bytes += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
+        bytes += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+        bytes += static_cast<char>(0x80 | (point & 0x3F));
+    }
+    return bytes;
+}
+
+// What a JSON reader must get back for `text`: at each position the sequence
+// of 1 to 4 bytes that decodes to a scalar value whose UTF-8 is those very
+// bytes, else the one byte as the character of its value.
+std::string Expected(const std::string& text) {
+    std::string expected;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t taken = 0;
+        for (std::size_t length = 1; length <= 4 && at + length <= text.size() && taken == 0;
+             ++length) {
+            unsigned point = static_cast<unsigned char>(text[at]);
+            if (length > 1) {
+                point &= 0xFFu >> (length + 1);
+            }
+            for (std::size_t i = 1; i < length; ++i) {
+                point = (point << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3Fu);
+            }
+            if (point <= 0x10FFFF && !(point >= 0xD800 && point <= 0xDFFF) &&
+                Encode(point) == text.substr(at, length)) {
+                taken = length;
+            }
+        }
+        if (taken == 0) {
+            expected += Encode(static_cast<unsigned char>(text[at]));
+            ++at;
         } else {
-            return false;
+            expected += text.substr(at, taken);
+            at += taken;
         }
     }
-    return true;
+    return expected;
 }
 
 void CheckString(const std::string& text) {
     const std::string quoted = jsontextadapter::Quote(text);
     const Json parsed = Json::parse(quoted, nullptr, false);
-    std::string back;
     if (parsed.is_discarded() || !parsed.is_string() ||
-        !Latin1Bytes(parsed.get_ref<const std::string&>(), back) || back != text) {
+        parsed.get_ref<const std::string&>() != Expected(text)) {
         FuzzFailure("JSON text: an escaped string does not parse back to its bytes");
     }
 }

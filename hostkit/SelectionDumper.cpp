@@ -52,7 +52,11 @@ bool SelectionDumper::Prepare(std::string& error) {
             options.readMode == ResultSelection::ReadMode::Complex ||
             (options.readMode == ResultSelection::ReadMode::Auto && summary.type == 1);
 
-        subcase->ReadDataTypes();
+        if (subcase->GetNumDataTypes() == 0) {
+            // Read once: each call of ReadDataTypes adds the types again, and
+            // the caller may have read them to resolve its selection.
+            subcase->ReadDataTypes();
+        }
         const int typeCount = subcase->GetNumDataTypes();
         for (int t = 0; t < typeCount; ++t) {
             rxDataType* dataType = subcase->GetDataType(t);

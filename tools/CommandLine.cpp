@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "NameMatch.h"
+
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
@@ -20,6 +22,11 @@ using ReadMode = ResultSelection::ReadMode;
 // CLI11 as it is and ends the parse.
 CLI::ParseError Mistake(const std::string& text) {
     return CLI::ParseError(text, CLI::ExitCodes::ValidationError);
+}
+
+// A single-valued option: given again, the last one wins.
+CLI::Option* Single(CLI::Option* option) {
+    return option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
 // CLI11's check or transformer `rule`; a value it rejects is named by `words`.
@@ -60,7 +67,6 @@ CLI::Validator Integer(long least, bool index) {
         },
         "");
 }
-const CLI::Validator kIndex = Integer(0, true);
 
 bool NonNegative(const std::string& text, double& value) {
     errno = 0;
@@ -95,22 +101,23 @@ CLI::Option* Choice(CLI::Option* option, const std::string& what,
 }
 
 CLI::Option* Read(CLI::App* command, ToolOptions& options) {
-    return Choice(command
-                      ->add_option("--read", options.selection.readMode,
-                                   "auto (default: complex read when the subcase is complex), "
-                                   "real or complex")
-                      ->option_text("TEXT"),
-                  "read",
-                  std::vector<std::pair<std::string, ReadMode>>{{"auto", ReadMode::Auto},
-                                                                {"real", ReadMode::Real},
-                                                                {"complex", ReadMode::Complex}});
+    return Choice(
+        Single(command
+                   ->add_option("--read", options.selection.readMode,
+                                "auto (default: complex read when the subcase is complex), "
+                                "real or complex")
+                   ->option_text("TEXT")),
+        "read",
+        std::vector<std::pair<std::string, ReadMode>>{
+            {"auto", ReadMode::Auto}, {"real", ReadMode::Real}, {"complex", ReadMode::Complex}});
 }
 
 // `--format`, one of `formats`; the command's default is set by AddCommand.
 CLI::Option* FormatOption(CLI::App* command, ToolOptions& options, const std::string& description,
                           const std::vector<std::pair<std::string, Format>>& formats) {
-    return Choice(command->add_option("--format", options.format, description)->option_text("TEXT"),
-                  "format", formats);
+    return Choice(
+        Single(command->add_option("--format", options.format, description)->option_text("TEXT")),
+        "format", formats);
 }
 
 // A flag given a value (`--force=yes`) is a mistake.
@@ -127,6 +134,43 @@ CLI::Option* Flag(CLI::App* command, const std::string& name, bool& value,
             ""));
 }
 
+// `--sim LIST` (and its other `names`): the simulation grammar, repeatable.
+void SimOption(CLI::App* command, ToolOptions& options, const std::string& names) {
+    command
+        ->add_option_function<std::vector<std::string>>(
+            names,
+            [&options](const std::vector<std::string>& texts) {
+                for (const std::string& text : texts) {
+                    std::string error;
+                    if (!options.simulations.Add(text, error)) {
+                        throw Mistake("option '--sim': " + error);
+                    }
+                }
+            },
+            "simulations: indices, A..B, last, A..last or all, comma-separated "
+            "(0,2,5..9,last); repeatable")
+        ->option_text("LIST")
+        ->allow_extra_args(false);
+}
+
+// `--sync LIST`: simulations by sync value, repeatable.
+void SyncOption(CLI::App* command, ToolOptions& options) {
+    command
+        ->add_option_function<std::vector<std::string>>(
+            "--sync",
+            [&options](const std::vector<std::string>& texts) {
+                for (const std::string& text : texts) {
+                    std::string error;
+                    if (!options.simulations.AddSync(text, error)) {
+                        throw Mistake("option '--sync': " + error);
+                    }
+                }
+            },
+            "simulations by sync value: VALUE or LOW..HIGH, comma-separated; repeatable")
+        ->option_text("LIST")
+        ->allow_extra_args(false);
+}
+
 // `command` as a subcommand that, when given, sets options.command to `value`
 // and the output format to the command's default, then reads FILE (or, for
 // `diff`, A and B).
@@ -134,6 +178,7 @@ CLI::App* AddCommand(CLI::App& app, ToolOptions& options, const char* name, Comm
                      const char* description, Format format = Format::Text) {
     CLI::App* command = app.add_subcommand(name, description);
     command->set_help_flag("-h,--help", "this text");
+    Flag(command, "--quiet", options.quiet, "no progress bar and no notes (errors still)");
     // Arguments a command does not take are named by Unexpected.
     command->allow_extras();
     command->preparse_callback([&options, value, format](std::size_t) {
@@ -156,10 +201,10 @@ CLI::App* AddCommand(CLI::App& app, ToolOptions& options, const char* name, Comm
 
 void AddPluginOptions(CLI::App* command, ToolOptions& options) {
     Flag(command, "--force", options.force, "open a file the plug-in does not recognise");
-    command
-        ->add_option("--plugin", options.pluginPath,
-                     "load the plug-in from PATH instead of beside kvres-tool (a bare name "
-                     "is a file in the current folder)")
+    Single(
+        command->add_option("--plugin", options.pluginPath,
+                            "load the plug-in from PATH instead of beside kvres-tool (a bare name "
+                            "is a file in the current folder)"))
         ->option_text("PATH");
 }
 
@@ -179,23 +224,6 @@ void AddTolerance(ToolOptions& options, const std::string& text) {
     options.typeTolerances.push_back(tolerance);
 }
 
-// diff's --sims: all, last, or indices; "all" and "last" stand for -1 and -2
-// until the list is whole.
-void SetSims(ToolOptions& options, const std::vector<int>& sims) {
-    options.sims = sims == std::vector<int>{-1}   ? ToolOptions::Sims::All
-                   : sims == std::vector<int>{-2} ? ToolOptions::Sims::Last
-                                                  : ToolOptions::Sims::Listed;
-    options.simList.clear();
-    if (options.sims == ToolOptions::Sims::Listed) {
-        for (const int index : sims) {
-            if (index < 0) {
-                throw Mistake("option '--sims' takes all or last alone, not in a list");
-            }
-        }
-        options.simList = sims;
-    }
-}
-
 // The first argument the command did not take, in the tool's words.
 std::string Unexpected(const CLI::App& app, const CLI::App& command, const std::string& argument) {
     if (argument.size() < 2 || argument[0] != '-') {
@@ -207,7 +235,13 @@ std::string Unexpected(const CLI::App& app, const CLI::App& command, const std::
             return "option '" + name + "' does not apply to '" + command.get_name() + "'";
         }
     }
-    return "unknown option '" + name + "'";
+    std::vector<std::string> known;
+    for (const CLI::Option* option : command.get_options()) {
+        for (const std::string& longName : option->get_lnames()) {
+            known.push_back("--" + longName);
+        }
+    }
+    return "unknown option '" + name + "'" + namematch::DidYouMean(name, known);
 }
 
 } // namespace
@@ -224,6 +258,8 @@ bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& 
 
     CLI::App* info = AddCommand(app, options, "info", Command::Info,
                                 "summary: recognition, data types, simulations");
+    FormatOption(info, options, "text (the default) or json",
+                 {{"text", Format::Text}, {"json", Format::Json}});
     AddPluginOptions(info, options);
 
     CLI::App* dump = AddCommand(app, options, "dump", Command::Dump,
@@ -233,14 +269,13 @@ bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& 
     Read(dump, options);
     Flag(dump, "--entity-ids", options.selection.entityIds,
          "also list each data type's entity ids (ReadEntityIDs)");
-    dump->add_option("--type", options.selection.types, "only this data type; repeatable")
+    dump->add_option(
+            "--type", options.selection.types,
+            "only this data type (* and ? match any text and any one character); repeatable")
         ->option_text("NAME")
         ->allow_extra_args(false);
-    dump->add_option("--sim", options.selection.simulations,
-                     "only this simulation (0-based); repeatable")
-        ->option_text("INDEX")
-        ->allow_extra_args(false)
-        ->transform(Or(kIndex, Needs("--sim", "a simulation index (0, 1, ...)")));
+    SimOption(dump, options, "--sim");
+    SyncOption(dump, options);
     AddPluginOptions(dump, options);
 
     CLI::App* check = AddCommand(app, options, "check", Command::Check,
@@ -260,7 +295,7 @@ bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& 
                                       "absolute tolerance (default 0)",
                                       "numbers below F in magnitude count as 0 (default 0)"};
     for (std::size_t i = 0; i < 3; ++i) {
-        diff->add_option(numbers[i].first, *numbers[i].second, numberHelp[i])
+        Single(diff->add_option(numbers[i].first, *numbers[i].second, numberHelp[i]))
             ->option_text(std::string(1, "RAF"[i]))
             ->transform(Or(kNonNegative, Needs(numbers[i].first, "a number of 0 or more")));
     }
@@ -274,53 +309,49 @@ bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& 
             "tolerances of one data type: NAME=R or NAME=R,A; repeatable")
         ->option_text("NAME=R[,A]")
         ->allow_extra_args(false);
-    diff->add_option("--type", options.selection.types, "only this data type; repeatable")
+    diff->add_option(
+            "--type", options.selection.types,
+            "only this data type (* and ? match any text and any one character); repeatable")
         ->option_text("NAME")
         ->allow_extra_args(false);
-    diff->add_option_function<std::vector<int>>(
-            "--sims", [&options](const std::vector<int>& sims) { SetSims(options, sims); },
-            "which simulations: all (default), last, or indices such as 0,2,5")
-        ->option_text("all|last|LIST")
-        ->delimiter(',')
-        ->transform(CLI::Transformer({{"all", "-1"}, {"last", "-2"}}).description(""))
-        ->transform(Or(CLI::IsMember({"all", "last"}) | kIndex,
-                       Needs("--sims", "all, last or a list of indices (0,2,5)")));
+    SimOption(diff, options, "--sim,--sims");
+    SyncOption(diff, options);
     FormatOption(diff, options, "text (the default) or json",
                  {{"text", Format::Text}, {"json", Format::Json}});
     AddPluginOptions(diff, options);
 
     CLI::App* history = AddCommand(app, options, "history", Command::History,
                                    "the values of one entity over every simulation", Format::Csv);
-    history->add_option("--type", options.typeName, "the data type (as info lists it)")
+    Single(history->add_option("--type", options.typeName, "the data type (as info lists it)"))
         ->option_text("NAME")
         ->required();
-    history->add_option("--entity", options.entity, "the entity (node or element) id")
+    Single(history->add_option("--entity", options.entity, "the entity (node or element) id"))
         ->option_text("ID")
         ->required()
         ->transform(Or(Integer(INT_MIN, false), Needs("--entity", "an entity id")));
     Read(history, options);
     FormatOption(history, options, "csv (the default), json or text",
                  {{"csv", Format::Csv}, {"json", Format::Json}, {"text", Format::Text}});
-    history
-        ->add_option("--svg", options.svgPath,
-                     "also write a line plot of the values over the sync value to PATH")
+    Single(history->add_option("--svg", options.svgPath,
+                               "also write a line plot of the values over the sync value to PATH "
+                               "(- for standard output, then alone)"))
         ->option_text("PATH");
     AddPluginOptions(history, options);
 
     CLI::App* convert = AddCommand(app, options, "convert", Command::Convert,
                                    "write a result set anew: another encoding, a part, or salvage");
-    convert
-        ->add_option("--encoding", options.encoding,
-                     "i4le, i4be, i8le or i8be (default: that of IN's first file)")
+    Single(convert->add_option("--encoding", options.encoding,
+                               "i4le, i4be, i8le or i8be (default: that of IN's first file)"))
         ->check(Or(CLI::IsMember({"i4le", "i4be", "i8le", "i8be"}), [](const std::string& value) {
             return "unknown encoding '" + value + "' (i4le, i4be, i8le, i8be)";
         }));
-    convert->add_option("--type", options.selection.types, "only this data type; repeatable")
+    convert
+        ->add_option(
+            "--type", options.selection.types,
+            "only this data type (* and ? match any text and any one character); repeatable")
         ->option_text("NAME")
         ->allow_extra_args(false);
-    convert->add_option("--sim", options.convertSims, "only this simulation or range; repeatable")
-        ->option_text("INDEX|A..B")
-        ->allow_extra_args(false);
+    SimOption(convert, options, "--sim");
     Flag(convert, "--salvage", options.salvage,
          "copy what a reader can reach of a damaged set and list what is left out");
     Flag(convert, "--nan-as-infinity", options.nanAsInfinity,
@@ -346,17 +377,29 @@ bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& 
             commandName = argument;
         }
     }
+    std::vector<std::string> commandNames;
+    for (const CLI::App* command : app.get_subcommands({})) {
+        commandNames.push_back(command->get_name());
+    }
+    const auto unknown = [&commandNames](const std::string& name) {
+        return "unknown command '" + name + "'" + namematch::DidYouMean(name, commandNames);
+    };
     if (commandName == "help") {
+        // help [COMMAND]: the first other word names the command.
         help = true;
         commandName.clear();
-        for (std::size_t i = 1; i < arguments.size() && commandName.empty(); ++i) {
-            commandName = find(arguments[i]) != nullptr ? arguments[i] : "";
+        for (std::size_t i = 0; i < arguments.size() && commandName.empty(); ++i) {
+            if (arguments[i] != "help" && !arguments[i].empty() && arguments[i][0] != '-') {
+                commandName = arguments[i];
+            }
         }
     }
     if (!commandName.empty() && find(commandName) == nullptr) {
-        error = "unknown command '" + commandName + "'";
+        error = unknown(commandName);
         return false;
     }
+    options.commandName = commandName;
+    options.usageText = Usage(commandName);
     if (help) {
         options.command = Command::Help;
         options.helpText = commandName.empty() ? std::string(Help()) + '\n' + Usage()
@@ -379,33 +422,70 @@ bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& 
         error =
             "option '" + arguments.back().substr(0, arguments.back().find('=')) + "' needs a value";
         return false;
+    } catch (const CLI::RequiredError& failure) {
+        error = failure.what();
+        // A file whose name begins with '-' was taken for an option.
+        for (const std::string& argument : arguments) {
+            if (argument.size() > 1 && argument[0] == '-' && argument[1] != '-' &&
+                argument.find('.') != std::string::npos) {
+                error += " (a file named '" + argument + "' goes after '--': kvres-tool " +
+                         commandName + " -- " + argument + ")";
+                break;
+            }
+        }
+        return false;
     } catch (const CLI::ParseError& failure) {
         error = failure.what();
         return false;
     }
     for (const CLI::App* command : app.get_subcommands()) {
-        if (!command->remaining().empty()) {
-            error = Unexpected(app, *command, command->remaining().front());
-            return false;
+        for (const std::string& left : command->remaining()) {
+            if (left != "--") { // the end of the options, taken by CLI11
+                error = Unexpected(app, *command, left);
+                return false;
+            }
         }
+    }
+    if (options.command == Command::Convert && options.otherFile == "-") {
+        error = "convert cannot write to standard output ('-'): it writes a file it can seek "
+                "in; name a file";
+        return false;
     }
     return true;
 }
 
-const char* CommandLine::Usage() {
-    return "usage: kvres-tool info FILE [--force] [--plugin PATH]\n"
-           "       kvres-tool dump FILE [--format text|json|csv] [--read auto|real|complex]\n"
-           "                  [--entity-ids] [--type NAME]... [--sim INDEX]... [--force]\n"
-           "                  [--plugin PATH]\n"
-           "       kvres-tool check FILE [--format text|json] [--deep]\n"
-           "       kvres-tool diff A B [--rtol R] [--atol A] [--floor F] [--tol NAME=R[,A]]...\n"
-           "                  [--type NAME]... [--sims all|last|LIST] [--format text|json]\n"
-           "                  [--force] [--plugin PATH]\n"
-           "       kvres-tool history FILE --type NAME --entity ID [--read auto|real|complex]\n"
-           "                  [--format csv|json|text] [--svg PATH] [--force] [--plugin PATH]\n"
-           "       kvres-tool convert IN OUT [--encoding i4le|i4be|i8le|i8be] [--type NAME]...\n"
-           "                  [--sim INDEX|A..B]... [--salvage] [--nan-as-infinity]\n"
-           "       kvres-tool COMMAND --help | kvres-tool --help | --version\n";
+namespace {
+
+// Each command's synopsis, in the order of the tool's usage.
+const std::pair<const char*, const char*> kUsages[] = {
+    {"info", "kvres-tool info FILE [--format text|json] [--force] [--plugin PATH] [--quiet]\n"},
+    {"dump", "kvres-tool dump FILE [--format text|json|csv] [--read auto|real|complex]\n"
+             "                  [--entity-ids] [--type NAME]... [--sim LIST]... [--sync LIST]...\n"
+             "                  [--force] [--plugin PATH] [--quiet]\n"},
+    {"check", "kvres-tool check FILE [--format text|json] [--deep] [--quiet]\n"},
+    {"diff", "kvres-tool diff A B [--rtol R] [--atol A] [--floor F] [--tol NAME=R[,A]]...\n"
+             "                  [--type NAME]... [--sim LIST]... [--sync LIST]...\n"
+             "                  [--format text|json] [--force] [--plugin PATH] [--quiet]\n"},
+    {"history", "kvres-tool history FILE --type NAME --entity ID [--read auto|real|complex]\n"
+                "                  [--format csv|json|text] [--svg PATH|-] [--force]\n"
+                "                  [--plugin PATH] [--quiet]\n"},
+    {"convert", "kvres-tool convert IN OUT [--encoding i4le|i4be|i8le|i8be] [--type NAME]...\n"
+                "                  [--sim LIST]... [--salvage] [--nan-as-infinity] [--quiet]\n"},
+};
+
+} // namespace
+
+std::string CommandLine::Usage(const std::string& command) {
+    std::string usage;
+    for (const auto& [name, lines] : kUsages) {
+        if (command.empty() || command == name) {
+            usage += (usage.empty() ? "usage: " : "       ") + std::string(lines);
+        }
+    }
+    if (command.empty()) {
+        usage += "       kvres-tool COMMAND --help | kvres-tool --help | --version\n";
+    }
+    return usage;
 }
 
 const char* CommandLine::Help() {
@@ -423,8 +503,27 @@ const char* CommandLine::Help() {
            "'kvres-tool COMMAND --help' describes each command's options, such as\n"
            "dump's --format, --read, --type and --sim.\n"
            "\n"
-           "Exit codes: 0 success (diff: equal; check: every block intact); 1 a data set\n"
-           "read failed, a difference or a problem was found, the output could not be\n"
-           "written or the plug-in could not be used; 2 usage error; 3 file missing,\n"
-           "unreadable or not recognised.\n";
+           "Selections (dump, diff, convert):\n"
+           "  --sim LIST           simulations: indices, A..B, last, A..last or all,\n"
+           "                       comma-separated (0,2,5..9,last); repeatable. An index\n"
+           "                       beyond the result is a usage error (2)\n"
+           "  --sync LIST          (dump, diff) simulations by sync value: VALUE or\n"
+           "                       LOW..HIGH, comma-separated (0.5,1..2); repeatable\n"
+           "  --type NAME          a data type; * and ? match any text and any one\n"
+           "                       character ('heat flux:*'); repeatable\n"
+           "A single-valued option given twice takes the last value. '--' ends the\n"
+           "options; '-' as --svg writes to standard output.\n"
+           "\n"
+           "Exit status:\n"
+           "  0    success; diff: equal within tolerance; check: every block intact\n"
+           "  1    diff: different; check: problems found; dump, history: a data set\n"
+           "       could not be read (the output says which)\n"
+           "  2    usage error (unknown command or option, bad value, no such data type\n"
+           "       or simulation)\n"
+           "  3    a file is missing, unreadable, damaged or not recognised\n"
+           "  4    the output cannot be written (full disk, missing folder)\n"
+           "  5    the plug-in cannot be loaded or used\n"
+           "  6    unexpected failure inside the tool (out of memory)\n"
+           "  141  standard output was closed by its reader (killed by SIGPIPE, as\n"
+           "       cat is); nothing is printed\n";
 }

@@ -16,8 +16,8 @@ public:
     bool Parse(const std::vector<std::string>& arguments, ToolOptions& options,
                std::string& error) const;
 
-    // The short synopsis printed with usage errors.
-    static const char* Usage();
+    // The synopsis of `command`, or of every command when it is empty.
+    static std::string Usage(const std::string& command = "");
     // The tool's --help text (without the synopsis).
     static const char* Help();
 };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ResultSelection.h"
+#include "SimulationList.h"
 
 #include <string>
 #include <utility>
@@ -18,8 +19,13 @@ struct ToolOptions {
     std::string otherFile;  // B for diff
     std::string pluginPath; // empty: the plug-in beside the executable
     bool force = false;
+    bool quiet = false; // no progress bar, no notes
     Format format = Format::Text;
-    ResultSelection selection; // dump: --type, --sim, --read, --entity-ids
+    // dump, diff, convert: --type (exact names or globs), --read,
+    // --entity-ids; selection.simulations is filled from `simulations` once
+    // the result's count is known.
+    ResultSelection selection;
+    SimulationList simulations; // --sim (diff: also --sims)
 
     // check
     bool deep = false;
@@ -35,9 +41,6 @@ struct ToolOptions {
         double atol = 0.0;
     };
     std::vector<TypeTolerance> typeTolerances;
-    enum class Sims { All, Last, Listed };
-    Sims sims = Sims::All;    // --sims all, last or a list of indices:
-    std::vector<int> simList; // the listed ones
 
     // history
     std::string typeName;
@@ -45,11 +48,14 @@ struct ToolOptions {
     std::string svgPath;
 
     // convert: IN is `file`, OUT `otherFile`; --type goes to selection.types
-    std::string encoding;                 // empty: that of IN's first file
-    std::vector<std::string> convertSims; // INDEX or A..B texts
+    std::string encoding; // empty: that of IN's first file
     bool salvage = false;
     bool nanAsInfinity = false;
 
     // help: the text to print for `--help` (of the tool or of one command)
     std::string helpText;
+    // the command named on the line ("" when none), and the usage to print
+    // after a mistake: that command's, or the tool's
+    std::string commandName;
+    std::string usageText;
 };

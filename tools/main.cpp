@@ -7,6 +7,8 @@
 // file layer. Each command lives in commands/.
 #include "CommandLine.h"
 #include "Commands.h"
+#include "LoadedPluginResult.h"
+#include "OutputBuffer.h"
 #include "Platform.h"
 #include "kvres/version.h"
 
@@ -14,6 +16,17 @@
 #include <iostream>
 #include <string>
 #include <vector>
+
+namespace {
+
+// Writes `text` to standard output; the exit code.
+int Print(const std::string& text) {
+    OutputBuffer out(stdout);
+    out << text;
+    return out.Flush() ? commands::kSuccess : commands::OutputFailure(out);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
@@ -35,19 +48,20 @@ int main(int argc, char** argv) {
     std::string error;
     if (!CommandLine().Parse(arguments, options, error)) {
         commands::Complain(error);
-        std::cerr << CommandLine::Usage() << "Try 'kvres-tool --help' for more.\n";
+        std::cerr << options.usageText << "Try 'kvres-tool "
+                  << (options.commandName.empty() ? "" : options.commandName + " ")
+                  << "--help' for more.\n";
         return commands::kUsage;
     }
     try {
         switch (options.command) {
         case ToolOptions::Command::Help:
-            std::cout << options.helpText;
-            std::cout.flush();
-            return std::cout ? commands::kSuccess : commands::kFailure;
+            return Print(options.helpText);
         case ToolOptions::Command::Version:
-            std::cout << "kvres-tool " << KVRES_VERSION << '\n';
-            std::cout.flush();
-            return std::cout ? commands::kSuccess : commands::kFailure;
+            return Print(std::string("kvres-tool ") + KVRES_VERSION + "\nplug-in: " +
+                         (options.pluginPath.empty() ? LoadedPluginResult::DefaultPluginPath()
+                                                     : options.pluginPath) +
+                         '\n');
         case ToolOptions::Command::None:
             std::cerr << CommandLine::Usage();
             return commands::kUsage;
@@ -69,5 +83,5 @@ int main(int argc, char** argv) {
     } catch (...) {
         commands::Complain(options.file + ": unexpected failure");
     }
-    return commands::kFailure;
+    return commands::kInternal;
 }

@@ -1,4 +1,5 @@
 """The module answers what the host road (kvres-tool) answers, file by file."""
+import codecs
 import math
 
 import numpy as np
@@ -11,9 +12,21 @@ FORMATS = {1: "scalar", 2: "vector"}
 BINDINGS = {1: "nodes", 2: "elements"}
 
 
+def _bytes_as_characters(error):
+    # A byte outside valid UTF-8 reads as the character of its value.
+    return error.object[error.start:error.end].decode("latin-1"), error.end
+
+
+codecs.register_error("kvres-tool-json", _bytes_as_characters)
+
+
 def as_bytes(text, from_json):
-    # The tool writes each byte outside printable ASCII as \u00XX.
-    return text.encode("latin-1") if from_json else text.encode("utf-8", "surrogateescape")
+    # The text as the tool's JSON reads: valid UTF-8 as itself, each byte
+    # outside it (written \u00XX) as the character U+00XX. A module name is
+    # read that way from its bytes; a JSON string already is.
+    if from_json:
+        return text
+    return text.encode("utf-8", "surrogateescape").decode("utf-8", "kvres-tool-json")
 
 
 def json_floats(values, shape):

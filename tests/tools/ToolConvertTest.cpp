@@ -171,8 +171,9 @@ TEST(ToolConvertTest, SalvageKeepsTheWholeRecordsOfACutFile) {
     reswriter::WriteFile(in, bytes);
     const std::string out = dir.File("saved.res");
 
+    // A damaged IN is trouble reading a file: exit 3.
     const ToolRun refused = Convert(in, out);
-    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.exitCode, 3);
     EXPECT_NE(refused.err.find("--salvage"), std::string::npos) << refused.err;
     EXPECT_FALSE(fs::exists(out));
 
@@ -201,7 +202,7 @@ TEST(ToolConvertTest, SalvageLeavesOutUnreadableFilesAndTables) {
     std::ofstream(dir.File("run0.res")) << "not a result file";
     const std::string out = dir.File("out.res");
     const ToolRun refused = Convert(in, out);
-    EXPECT_EQ(refused.exitCode, 1) << refused.err;
+    EXPECT_EQ(refused.exitCode, 3) << refused.err;
     EXPECT_FALSE(fs::exists(out));
     const ToolRun salvaged = Convert(in, out, {"--salvage"});
     ASSERT_EQ(salvaged.exitCode, 0) << salvaged.err;
@@ -220,8 +221,9 @@ TEST(ToolConvertTest, NaNInACrayFileIsRefusedUnlessWrittenAsInfinity) {
     reswriter::ResFile file;
     file.simulations.push_back({"Time = 1", {{"stress", 3, {{7, {1.0f}}, {8, {NAN}}}}}});
     const std::string in = WriteRes(dir, "nan.res", file);
+    // The writer refuses to write it: the output cannot be written, exit 4.
     const ToolRun refused = Convert(in, dir.File("cray.res"), {"--encoding", "i8be"});
-    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.exitCode, 4);
     EXPECT_NE(refused.err.find("simulation 0 'Time = 1', data type 'stress', entity 8"),
               std::string::npos)
         << refused.err;
@@ -273,11 +275,12 @@ TEST(ToolConvertTest, RefusalsHaveTheirExitCodes) {
         {{"convert", run, dir.File("run7.res")}, 2, "would overwrite or join"},
         {{"convert", single, dir.File("x.res")}, 2, "would overwrite or join"},
         {{"convert", run, dir.File("o.res"), "--encoding", "i2le"}, 2, "unknown encoding 'i2le'"},
-        {{"convert", run, dir.File("o.res"), "--sim", "2"}, 2, "the result has 2 simulations"},
-        {{"convert", run, dir.File("o.res"), "--sim", "1..0"}, 2, "needs INDEX or A..B"},
-        {{"convert", run, dir.File("o.res"), "--sim", "1x"}, 2, "needs INDEX or A..B"},
-        {{"convert", run, dir.File("o.res"), "--sim", "0..1y"}, 2, "needs INDEX or A..B"},
-        {{"convert", run, dir.File("o.res"), "--sim", "-1"}, 2, "needs INDEX or A..B"},
+        {{"convert", run, dir.File("o.res"), "--sim", "2"}, 2, "holds 2 simulations (0..1)"},
+        {{"convert", run, dir.File("o.res"), "--sim", "1..0"}, 2, "'1..0' is no simulation"},
+        {{"convert", run, dir.File("o.res"), "--sim", "1x"}, 2, "'1x' is no simulation"},
+        {{"convert", run, dir.File("o.res"), "--sim", "0..1y"}, 2, "'0..1y' is no simulation"},
+        {{"convert", run, dir.File("o.res"), "--sim", "-1"}, 2, "'-1' is no simulation"},
+        {{"convert", run, "-"}, 2, "cannot write to standard output"},
         {{"convert", run, dir.File("o.res"), "--type", "u"}, 2, "no data type named 'u'"},
         {{"convert", dir.File("missing.res"), dir.File("o.res")}, 3, "missing.res"},
         {{"convert", run}, 2, "OUT"},

@@ -1,8 +1,9 @@
 // Texts in kvres-tool's JSON and CSV, over every byte 0 to 255, against
 // expectations written here independently of the writers: JSON strings escape
-// '"' and '\' with a backslash and every byte outside printable ASCII (DEL
-// 0x7F included) as \u00XX, so the output is printable ASCII and reads back
-// to the file's bytes; CSV fields holding a comma, a quote, CR or LF are
+// '"' and '\' with a backslash and every control and every byte that is not
+// part of valid UTF-8 (as every byte from 0x80 is when it stands alone) as
+// \u00XX, so these texts come out as printable ASCII and read back to the
+// file's bytes; CSV fields holding a comma, a quote, CR or LF are
 // quoted with quotes doubled (a field of a lone CR too), so an RFC 4180 reader
 // gets the bytes back. First the writers' own functions, then every command
 // on a file whose labels, names and header texts hold every byte.
@@ -305,15 +306,17 @@ TEST(ToolEscapingTest, EveryCommandWritesTheFilesTextsBackExactly) {
     ASSERT_EQ(diff.exitCode, 1) << diff.err;
     ExpectPrintable(diff.out, "diff --format json");
     ASSERT_TRUE(tooltest::ParseJson(diff.out, document, error)) << error;
-    // The data types both sets hold are compared, in every simulation.
+    // Every data type of either set is listed, in every simulation; the one
+    // only A holds as only in A.
     std::vector<std::string> compared;
     for (const Json& dataSet : document.at("dataSets")) {
         const std::string name = Bytes(dataSet.at("dataType"));
         if (std::find(compared.begin(), compared.end(), name) == compared.end()) {
             compared.push_back(name);
         }
+        EXPECT_EQ(dataSet.at("inB").get<bool>(), name != texts.back()) << name;
     }
-    EXPECT_EQ(compared, std::vector<std::string>(texts.begin(), texts.end() - 1));
+    EXPECT_EQ(compared, texts);
     bool named = false;
     for (const Json& difference : document.at("structure")) {
         named = named || Bytes(difference).find(texts.back()) != std::string::npos;

@@ -43,9 +43,11 @@ inline std::vector<std::string> Keys(const Json& object) {
     return keys;
 }
 
-// A string's bytes as the tool took them from the file: it writes every byte
-// outside printable ASCII as \u00XX, which the parser turns into the UTF-8 of
-// that code point, so code points up to U+00FF become that one byte again.
+// A string's bytes as the tool took them from the file, for texts that hold
+// no valid UTF-8 sequence beyond ASCII: the tool writes each control and each
+// such byte as \u00XX, which the parser turns into the UTF-8 of that code
+// point, so code points up to U+00FF become that one byte again. (Valid UTF-8
+// is written as it is, and would read back as itself.)
 inline std::string Bytes(const Json& text) {
     const std::string utf8 = text.get<std::string>();
     std::string bytes;

@@ -33,8 +33,7 @@ int Check(const ToolOptions& options) {
         writer.WriteText(report);
     }
     if (!out.Flush()) {
-        Complain("cannot write the output: " + out.ErrorText());
-        return kFailure;
+        return OutputFailure(out);
     }
     const bool whole = report.problems.empty() && report.intactBlocks == report.blockCount;
     return whole ? kSuccess : kFailure;

@@ -9,11 +9,24 @@
 #include <string>
 
 class LoadedPluginResult;
+class OutputBuffer;
 class SelectionDumper;
 
 namespace commands {
 
-enum ExitCode { kSuccess = 0, kFailure = 1, kUsage = 2, kRefused = 3 };
+// 0 and 1 answer the question a command asks; every other code is trouble
+// that kept it from answering. A broken pipe ends the tool as SIGPIPE does
+// (status 141), without a word.
+enum ExitCode {
+    kSuccess = 0,  // done; diff: equal; check: every block intact
+    kFailure = 1,  // diff: different; check: problems found; dump, history:
+                   // a data set could not be read (the output says which)
+    kUsage = 2,    // the command line asks for something impossible
+    kRefused = 3,  // a file is missing, unreadable or not recognised
+    kOutput = 4,   // the output (or the --svg plot) cannot be written
+    kPlugin = 5,   // the plug-in cannot be loaded or used
+    kInternal = 6, // an unexpected failure inside the tool (out of memory)
+};
 
 int Info(const ToolOptions& options);
 int Dump(const ToolOptions& options);
@@ -22,13 +35,23 @@ int Diff(const ToolOptions& options);
 int History(const ToolOptions& options);
 int Convert(const ToolOptions& options);
 
-// Writes "kvres-tool: MESSAGE" as one line on standard error.
+// Writes "kvres-tool: MESSAGE" as one line on standard error, with its
+// controls and invalid UTF-8 bytes escaped.
 void Complain(const std::string& message);
 
-// Opens options.file through the plug-in into `session` and prepares the
-// selected data types and simulations in `walker`, as info and dump do.
-// kSuccess, or the exit code after a complaint.
+// The exit code after `session` failed to open: kRefused for the file,
+// kPlugin for the plug-in.
+int OpenFailure(const LoadedPluginResult& session);
+
+// After a failed write of `out`: ends the process quietly on a broken pipe,
+// else complains and returns kOutput.
+int OutputFailure(const OutputBuffer& out);
+
+// Opens options.file through the plug-in into `session`, turns the data-type
+// globs and the simulation list into `selection` (which the walker keeps a
+// reference to) and prepares it in `walker`, as info and dump do. kSuccess,
+// or the exit code after a complaint.
 int OpenSelection(const ToolOptions& options, LoadedPluginResult& session,
-                  std::unique_ptr<SelectionDumper>& walker);
+                  ResultSelection& selection, std::unique_ptr<SelectionDumper>& walker);
 
 } // namespace commands

@@ -4,14 +4,17 @@
 // what a reader can still reach of a damaged set (whole records only; what is
 // left out is listed on standard output). OUT may be neither IN nor a file
 // of IN's series, nor may IN belong to the series OUT starts. Exit codes: 0
-// written, 1 the copy or the write failed (nothing written), 2 usage, 3 IN
-// missing or not recognised.
+// written, 2 usage, 3 IN missing, damaged (without --salvage) or not
+// recognised, 4 OUT cannot be written (nothing written).
 #include "Commands.h"
 
 #include "LoadedPluginResult.h"
+#include "NameMatch.h"
+#include "OutputBuffer.h"
 #include "Platform.h"
 #include "ProgressBar.h"
 #include "ResultCopier.h"
+#include "Terminal.h"
 
 #include "fileio/SeriesNames.h"
 
@@ -22,7 +25,6 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
-#include <iostream>
 #include <system_error>
 
 namespace commands {
@@ -59,52 +61,6 @@ bool InSeriesOf(const fs::path& member, const fs::path& base) {
     return IsSeriesMember(member.filename().string(), stem, extension);
 }
 
-bool ParseIndex(const std::string& text, int& value) {
-    if (text.empty() || text[0] < '0' || text[0] > '9') {
-        return false;
-    }
-    errno = 0;
-    char* end = nullptr;
-    const long parsed = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || parsed > INT_MAX) {
-        return false;
-    }
-    value = static_cast<int>(parsed);
-    return true;
-}
-
-// The simulations chosen by INDEX and A..B texts, in ascending order; false
-// with `error` set for a malformed text or an index beyond `count`.
-bool ChooseSimulations(const std::vector<std::string>& texts, int count, std::vector<int>& chosen,
-                       std::string& error) {
-    std::vector<bool> take(static_cast<std::size_t>(count), texts.empty());
-    for (const std::string& text : texts) {
-        const std::size_t dots = text.find("..");
-        int first = 0;
-        int last = 0;
-        const bool valid = dots == std::string::npos
-                               ? ParseIndex(text, first) && ParseIndex(text, last)
-                               : ParseIndex(text.substr(0, dots), first) &&
-                                     ParseIndex(text.substr(dots + 2), last) && first <= last;
-        if (!valid) {
-            error = "option '--sim' needs INDEX or A..B (0-based, A <= B), not '" + text + "'";
-            return false;
-        }
-        if (last >= count) {
-            error = "option '--sim " + text + "': the result has " + std::to_string(count) +
-                    " simulations (0 to " + std::to_string(count - 1) + ")";
-            return false;
-        }
-        std::fill(take.begin() + first, take.begin() + last + 1, true);
-    }
-    for (int i = 0; i < count; ++i) {
-        if (take[static_cast<std::size_t>(i)]) {
-            chosen.push_back(i);
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 int Convert(const ToolOptions& options) {
@@ -138,16 +94,16 @@ int Convert(const ToolOptions& options) {
 
     std::vector<int> simulations;
     std::string error;
-    if (!ChooseSimulations(options.convertSims, copier->SimulationCount(), simulations, error)) {
-        Complain(options.file + ": " + error);
+    int outOfRange = 0;
+    if (!options.simulations.Resolve(copier->SimulationCount(), simulations, outOfRange)) {
+        Complain(SimulationList::OutOfRange(outOfRange, options.file, copier->SimulationCount()));
         return kUsage;
     }
-    const std::vector<std::string> known = copier->TypeNames();
-    for (const std::string& type : options.selection.types) {
-        if (std::find(known.begin(), known.end(), type) == known.end()) {
-            Complain(options.file + ": no data type named '" + type + "'");
-            return kUsage;
-        }
+    std::sort(simulations.begin(), simulations.end()); // written in the file's order
+    std::vector<std::string> types;
+    if (!namematch::Expand(options.selection.types, copier->TypeNames(), types, error)) {
+        Complain(options.file + ": " + error);
+        return kUsage;
     }
 
     kvres::WriterOptions writerOptions;
@@ -158,16 +114,16 @@ int Convert(const ToolOptions& options) {
     writerOptions.expectedSimulations = static_cast<int>(simulations.size());
     kvres::ResultCopier::Options copy;
     copy.salvage = options.salvage;
-    copy.types = options.selection.types;
+    copy.types = types;
 
     std::vector<std::string> dropped = copier->SeriesDamage();
     if (!dropped.empty() && !options.salvage) {
         Complain(dropped.front() + " (--salvage copies what is readable)");
-        return kFailure;
+        return kRefused;
     }
     try {
         kvres::Writer writer(options.otherFile, writerOptions);
-        ProgressBar progress(platform::StderrIsTerminal(), stderr);
+        ProgressBar progress(!options.quiet && terminal::ProgressAllowed(), stderr);
         progress.Start(static_cast<long>(simulations.size()));
         for (int simulation : simulations) {
             copier->CopySimulation(writer, simulation, copy, dropped);
@@ -177,18 +133,24 @@ int Convert(const ToolOptions& options) {
         progress.Finish();
     } catch (const kvres::ResultCopier::Damaged& damage) {
         Complain(std::string(damage.what()) + " (--salvage copies what is readable)");
-        return kFailure;
+        return kRefused;
     } catch (const kvres::WriteError& failure) {
         Complain(failure.what());
-        return kFailure;
+        return kOutput;
     }
     if (options.salvage) {
+        OutputBuffer out(stdout);
         for (const std::string& line : dropped) {
-            std::cout << "dropped: " << line << '\n';
+            out << "dropped: " << line << '\n';
         }
-        std::cout << "salvaged " << simulations.size() << " simulations into " << options.otherFile
-                  << "; " << dropped.size() << " parts left out or shortened\n";
-        std::cout.flush();
+        out << "salvaged " << simulations.size()
+            << (simulations.size() == 1 ? " simulation into " : " simulations into ")
+            << options.otherFile << "; " << dropped.size()
+            << (dropped.size() == 1 ? " part left out or shortened\n"
+                                    : " parts left out or shortened\n");
+        if (!out.Flush()) {
+            return OutputFailure(out);
+        }
     }
     return kSuccess;
 }

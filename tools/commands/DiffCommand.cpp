@@ -21,7 +21,7 @@ int Diff(const ToolOptions& options) {
         const std::string& file = session == &a ? options.file : options.otherFile;
         if (!session->Open(file, options.pluginPath, options.force, error)) {
             Complain(error);
-            return session->GetFailure() == LoadedPluginResult::Failure::File ? kRefused : kFailure;
+            return OpenFailure(*session);
         }
     }
     DiffReport report;
@@ -39,8 +39,7 @@ int Diff(const ToolOptions& options) {
         writer.WriteText(report);
     }
     if (!out.Flush()) {
-        Complain("cannot write the output: " + out.ErrorText());
-        return kFailure;
+        return OutputFailure(out);
     }
     return report.Equal() ? kSuccess : kFailure;
 }

@@ -5,12 +5,21 @@
 #include "CsvWriter.h"
 #include "JsonWriter.h"
 #include "LoadedPluginResult.h"
+#include "NameMatch.h"
 #include "OutputBuffer.h"
 #include "Platform.h"
 #include "ProgressBar.h"
 #include "SelectionDumper.h"
+#include "ShownText.h"
+#include "Terminal.h"
 #include "TextWriter.h"
 
+#include <rxDataType.h>
+#include <rxResult.h>
+#include <rxSimulation.h>
+#include <rxSubcase.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -18,17 +27,64 @@
 namespace commands {
 
 void Complain(const std::string& message) {
-    std::cerr << "kvres-tool: " << message << '\n';
+    std::cerr << "kvres-tool: " << showntext::Printable(message) << '\n';
+}
+
+int OpenFailure(const LoadedPluginResult& session) {
+    return session.GetFailure() == LoadedPluginResult::Failure::File ? kRefused : kPlugin;
+}
+
+int OutputFailure(const OutputBuffer& out) {
+    if (terminal::IsBrokenPipe(out.ErrorNumber())) {
+        terminal::EndOnBrokenPipe();
+    }
+    Complain("cannot write the output: " + out.ErrorText());
+    return kOutput;
 }
 
 int OpenSelection(const ToolOptions& options, LoadedPluginResult& session,
-                  std::unique_ptr<SelectionDumper>& walker) {
+                  ResultSelection& selection, std::unique_ptr<SelectionDumper>& walker) {
     std::string error;
     if (!session.Open(options.file, options.pluginPath, options.force, error)) {
         Complain(error);
-        return session.GetFailure() == LoadedPluginResult::Failure::File ? kRefused : kFailure;
+        return OpenFailure(session);
     }
-    walker = std::make_unique<SelectionDumper>(session.Result(), options.selection);
+    // The globs and the simulation list as exact names and indices.
+    selection = options.selection;
+    std::vector<std::string> known;
+    std::vector<float> sync; // of the subcase with the most simulations
+    rxResult& result = session.Result();
+    for (int s = 0; s < result.GetNumSubcases(); ++s) {
+        rxSubcase* subcase = result.GetSubcase(s);
+        if (subcase == nullptr) {
+            continue;
+        }
+        subcase->ReadDataTypes();
+        for (int t = 0; t < subcase->GetNumDataTypes(); ++t) {
+            if (const rxDataType* type = subcase->GetDataType(t); type != nullptr) {
+                known.push_back(type->GetName());
+            }
+        }
+        if (subcase->GetNumSimulations() > static_cast<int>(sync.size())) {
+            sync.clear();
+            for (int i = 0; i < subcase->GetNumSimulations(); ++i) {
+                const rxSimulation* simulation = subcase->GetSimulation(i);
+                sync.push_back(simulation != nullptr ? simulation->GetSyncValue() : 0.0f);
+            }
+        }
+    }
+    if (!namematch::Expand(options.selection.types, known, selection.types, error)) {
+        Complain(
+            options.file + ": " + error +
+            (error.find("did you mean") == std::string::npos ? " (see 'kvres-tool info')" : ""));
+        return kUsage;
+    }
+    if (!options.simulations.All() &&
+        !options.simulations.Resolve(sync, options.file, selection.simulations, error)) {
+        Complain(error);
+        return kUsage;
+    }
+    walker = std::make_unique<SelectionDumper>(session.Result(), selection);
     if (!walker->Prepare(error)) {
         Complain(options.file + ": " + error);
         return kUsage;
@@ -38,8 +94,10 @@ int OpenSelection(const ToolOptions& options, LoadedPluginResult& session,
 
 int Dump(const ToolOptions& options) {
     LoadedPluginResult session;
+    ResultSelection selection;
     std::unique_ptr<SelectionDumper> walker;
-    if (const int refused = OpenSelection(options, session, walker); refused != kSuccess) {
+    if (const int refused = OpenSelection(options, session, selection, walker);
+        refused != kSuccess) {
         return refused;
     }
 
@@ -52,13 +110,13 @@ int Dump(const ToolOptions& options) {
             sink = std::make_unique<JsonWriter>(out);
             break;
         case ToolOptions::Format::Csv:
-            sink = std::make_unique<CsvWriter>(out);
+            sink = std::make_unique<CsvWriter>(out, terminal::StdoutIsTerminal());
             break;
         case ToolOptions::Format::Text:
             sink = std::make_unique<TextWriter>(out);
             break;
         }
-        ProgressBar progress(platform::StderrIsTerminal(), stderr);
+        ProgressBar progress(!options.quiet && terminal::ProgressAllowed(), stderr);
         if (!walker->Dump(*sink, options.file, session.Recognized(), progress)) {
             if (!out.Failed()) {
                 Complain(options.file +
@@ -68,8 +126,7 @@ int Dump(const ToolOptions& options) {
         }
     }
     if (!out.Flush()) {
-        Complain("cannot write the output: " + out.ErrorText());
-        return kFailure;
+        return OutputFailure(out);
     }
     return code;
 }

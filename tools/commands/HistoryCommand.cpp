@@ -1,32 +1,40 @@
 // `kvres-tool history FILE --type NAME --entity ID`: the values of one entity
 // over every simulation, read through the plug-in road, written as CSV, JSON
-// or text, and with --svg also as a line plot. Exit 0 when every read
+// or text, and with --svg also as a line plot (written whole or not at all;
+// `--svg -` writes the plot alone to standard output). Exit 0 when every read
 // succeeded, 1 when one failed (the output is still written), 2 when the data
 // type or the entity exists nowhere, 3 when the file is missing or not
-// recognised.
+// recognised, 4 when the output or the plot cannot be written.
 #include "Commands.h"
 
 #include "DataSetReference.h"
 #include "DataSetRows.h"
 #include "HistoryWriter.h"
 #include "LoadedPluginResult.h"
+#include "NameMatch.h"
 #include "OutputBuffer.h"
 #include "SvgPlot.h"
+#include "Terminal.h"
 
 #include <rxDataType.h>
 #include <rxResult.h>
 #include <rxSimulation.h>
 #include <rxSubcase.h>
 
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace commands {
 
 namespace {
 
-// The subcase holding a data type of this name, and the type; nulls if none.
-std::pair<rxSubcase*, rxDataType*> FindType(rxResult& result, const std::string& name) {
+// The subcase holding a data type of this name, and the type; nulls if none,
+// with every name there is in `known`.
+std::pair<rxSubcase*, rxDataType*> FindType(rxResult& result, const std::string& name,
+                                            std::vector<std::string>& known) {
     for (int s = 0; s < result.GetNumSubcases(); ++s) {
         rxSubcase* subcase = result.GetSubcase(s);
         if (subcase == nullptr) {
@@ -38,9 +46,50 @@ std::pair<rxSubcase*, rxDataType*> FindType(rxResult& result, const std::string&
             if (type != nullptr && name == type->GetName()) {
                 return {subcase, type};
             }
+            if (type != nullptr) {
+                known.push_back(type->GetName());
+            }
         }
     }
     return {nullptr, nullptr};
+}
+
+int ReadFailure(const ToolOptions& options) {
+    Complain(options.file + ": at least one data set could not be read");
+    return kFailure;
+}
+
+// Writes `content` to `path` whole or not at all: into a new file beside it,
+// renamed over `path` once every byte is on disk. The system's words for a
+// failure go to `why`.
+bool WriteWhole(const std::string& path, const std::string& content, std::string& why) {
+    const std::string partial = path + ".partial";
+    errno = 0;
+    std::FILE* file = std::fopen(partial.c_str(), "wb");
+    if (file == nullptr) {
+        why = errno != 0 ? std::strerror(errno) : "cannot create the file";
+        return false;
+    }
+    errno = 0;
+    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size() &&
+                         std::fflush(file) == 0;
+    const int writeError = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed) {
+        why = writeError != 0 ? std::strerror(writeError)
+              : errno != 0    ? std::strerror(errno)
+                              : "write error";
+        std::remove(partial.c_str());
+        return false;
+    }
+    std::error_code error;
+    std::filesystem::rename(partial, path, error);
+    if (error) {
+        why = error.message();
+        std::remove(partial.c_str());
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -50,12 +99,14 @@ int History(const ToolOptions& options) {
     std::string error;
     if (!session.Open(options.file, options.pluginPath, options.force, error)) {
         Complain(error);
-        return session.GetFailure() == LoadedPluginResult::Failure::File ? kRefused : kFailure;
+        return OpenFailure(session);
     }
-    const auto [subcase, type] = FindType(session.Result(), options.typeName);
+    std::vector<std::string> known;
+    const auto [subcase, type] = FindType(session.Result(), options.typeName, known);
     if (type == nullptr) {
-        Complain(options.file + ": no data type named '" + options.typeName +
-                 "' (see 'kvres-tool info')");
+        const std::string nearest = namematch::DidYouMean(options.typeName, known);
+        Complain(options.file + ": no data type named '" + options.typeName + "'" +
+                 (nearest.empty() ? " (see 'kvres-tool info')" : nearest));
         return kUsage;
     }
 
@@ -118,17 +169,23 @@ int History(const ToolOptions& options) {
         history.columns.push_back(names[c]);
     }
 
+    OutputBuffer out(stdout);
+    if (options.svgPath == "-") {
+        // The plot alone goes to standard output.
+        out << SvgPlot::Render(history);
+        if (!out.Flush()) {
+            return OutputFailure(out);
+        }
+        return allRead ? kSuccess : ReadFailure(options);
+    }
     if (!options.svgPath.empty()) {
-        std::ofstream svg(options.svgPath, std::ios::binary);
-        svg << SvgPlot::Render(history);
-        svg.close();
-        if (!svg) {
-            Complain(options.svgPath + ": cannot write the plot");
-            return kFailure;
+        std::string why;
+        if (!WriteWhole(options.svgPath, SvgPlot::Render(history), why)) {
+            Complain(options.svgPath + ": cannot write the plot: " + why);
+            return kOutput;
         }
     }
-    OutputBuffer out(stdout);
-    HistoryWriter writer(out);
+    HistoryWriter writer(out, terminal::StdoutIsTerminal());
     switch (options.format) {
     case ToolOptions::Format::Csv:
         writer.WriteCsv(history);
@@ -141,14 +198,9 @@ int History(const ToolOptions& options) {
         break;
     }
     if (!out.Flush()) {
-        Complain("cannot write the output: " + out.ErrorText());
-        return kFailure;
+        return OutputFailure(out);
     }
-    if (!allRead) {
-        Complain(options.file + ": at least one data set could not be read");
-        return kFailure;
-    }
-    return kSuccess;
+    return allRead ? kSuccess : ReadFailure(options);
 }
 
 } // namespace commands

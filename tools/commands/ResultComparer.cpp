@@ -2,6 +2,7 @@
 
 #include "DataSetReference.h"
 #include "DataSetRows.h"
+#include "NameMatch.h"
 #include "Tolerance.h"
 
 #include <rxDataType.h>
@@ -161,35 +162,56 @@ void CompareValues(const rxDataSet& a, const rxDataSet& b, const Tolerance& tole
     }
 }
 
-// The pairs of simulation indices (A, B) that --sims selects.
-std::vector<std::pair<int, int>> SimulationPairs(const ToolOptions& options, int countA, int countB,
-                                                 std::vector<std::string>& structure) {
-    std::vector<std::pair<int, int>> pairs;
-    if (options.sims == ToolOptions::Sims::All) {
+// The pairs of simulation indices (A, B) that --sim selects: `last` alone
+// pairs the last of each; otherwise an index missing from one result is a
+// difference of structure, and one missing from both a mistake (false, with
+// `error` set).
+bool SimulationPairs(const ToolOptions& options, int countA, int countB,
+                     const std::vector<float>& syncA, std::vector<std::pair<int, int>>& pairs,
+                     std::vector<std::string>& structure, std::string& error) {
+    const SimulationList& list = options.simulations;
+    std::vector<int> indices;
+    if (list.HasSync() && !list.All()) {
+        // Sync values are A's; the indices they choose are paired as such.
+        if (!list.Resolve(syncA, "A", indices, error)) {
+            return false;
+        }
+        for (const int index : indices) {
+            if (index < countB) {
+                pairs.emplace_back(index, index);
+            } else {
+                structure.push_back("simulation " + std::to_string(index) + " is missing from B");
+            }
+        }
+        return true;
+    }
+    if (list.All()) {
         for (int i = 0; i < std::min(countA, countB); ++i) {
             pairs.emplace_back(i, i);
         }
-    } else if (options.sims == ToolOptions::Sims::Last) {
+        return true;
+    }
+    if (list.LastOnly()) {
         if (countA > 0 && countB > 0) {
             pairs.emplace_back(countA - 1, countB - 1);
         }
-    } else {
-        // Each simulation once, in the order first named.
-        std::vector<int> named;
-        for (const int index : options.simList) {
-            if (std::find(named.begin(), named.end(), index) != named.end()) {
-                continue;
-            }
-            named.push_back(index);
-            if (index < countA && index < countB) {
-                pairs.emplace_back(index, index);
-            } else {
-                structure.push_back("simulation " + std::to_string(index) + " is missing from " +
-                                    (index >= countA ? "A" : "B"));
-            }
+        return true;
+    }
+    int outOfRange = 0;
+    const int count = std::max(countA, countB);
+    if (!list.Resolve(count, indices, outOfRange)) {
+        error = SimulationList::OutOfRange(outOfRange, "each result", count);
+        return false;
+    }
+    for (const int index : indices) {
+        if (index < countA && index < countB) {
+            pairs.emplace_back(index, index);
+        } else {
+            structure.push_back("simulation " + std::to_string(index) + " is missing from " +
+                                (index >= countA ? "A" : "B"));
         }
     }
-    return pairs;
+    return true;
 }
 
 } // namespace
@@ -205,7 +227,6 @@ bool ResultComparer::Compare(rxResult& a, rxResult& b, DiffReport& report,
         report.structure.push_back("A has " + std::to_string(subcasesA) + " subcases, B has " +
                                    std::to_string(subcasesB));
     }
-    std::vector<std::string> typesSeen;
     std::vector<std::string> typesKnown; // every data type of either result
     for (int s = 0; s < std::min(subcasesA, subcasesB); ++s) {
         rxSubcase* subcaseA = a.GetSubcase(s);
@@ -230,18 +251,21 @@ bool ResultComparer::Compare(rxResult& a, rxResult& b, DiffReport& report,
         }
         const auto selected = [&](const std::string& name) {
             return options.selection.types.empty() ||
-                   std::find(options.selection.types.begin(), options.selection.types.end(),
-                             name) != options.selection.types.end();
+                   std::any_of(options.selection.types.begin(), options.selection.types.end(),
+                               [&name](const std::string& pattern) {
+                                   return pattern == name || (namematch::IsPattern(pattern) &&
+                                                              namematch::Matches(pattern, name));
+                               });
         };
         std::vector<std::pair<std::string, std::pair<const TypeInfo*, const TypeInfo*>>> common;
         for (const auto& [name, info] : typesA) {
             if (!selected(name)) {
                 continue;
             }
-            typesSeen.push_back(name);
             const TypeInfo* other = Find(typesB, name);
             if (other == nullptr) {
                 report.structure.push_back("data type " + Quoted(name) + " only in A");
+                common.push_back({name, {&info, nullptr}});
                 continue;
             }
             if (info.binding != other->binding || info.format != other->format) {
@@ -255,8 +279,8 @@ bool ResultComparer::Compare(rxResult& a, rxResult& b, DiffReport& report,
         }
         for (const auto& [name, info] : typesB) {
             if (selected(name) && Find(typesA, name) == nullptr) {
-                typesSeen.push_back(name);
                 report.structure.push_back("data type " + Quoted(name) + " only in B");
+                common.push_back({name, {nullptr, &info}});
             }
         }
 
@@ -266,7 +290,15 @@ bool ResultComparer::Compare(rxResult& a, rxResult& b, DiffReport& report,
             report.structure.push_back("A has " + std::to_string(countA) + " simulations, B has " +
                                        std::to_string(countB));
         }
-        const auto pairs = SimulationPairs(options, countA, countB, report.structure);
+        std::vector<float> syncA;
+        for (int i = 0; i < countA; ++i) {
+            const rxSimulation* simulation = subcaseA->GetSimulation(i);
+            syncA.push_back(simulation != nullptr ? simulation->GetSyncValue() : 0.0f);
+        }
+        std::vector<std::pair<int, int>> pairs;
+        if (!SimulationPairs(options, countA, countB, syncA, pairs, report.structure, error)) {
+            return false;
+        }
         for (const auto& [indexA, indexB] : pairs) {
             rxSimulation* simulationA = subcaseA->GetSimulation(indexA);
             rxSimulation* simulationB = subcaseB->GetSimulation(indexB);
@@ -285,8 +317,16 @@ bool ResultComparer::Compare(rxResult& a, rxResult& b, DiffReport& report,
                                            std::to_string(syncB) + " in B");
             }
             for (const auto& [name, infos] : common) {
-                DataSetReference dataA(simulationA->ReadDataSet(infos.first->type, kRequestText));
-                DataSetReference dataB(simulationB->ReadDataSet(infos.second->type, kRequestText));
+                // A data type of one result only: its data sets there, each
+                // listed as only in that result.
+                DataSetReference dataA(
+                    infos.first == nullptr
+                        ? nullptr
+                        : simulationA->ReadDataSet(infos.first->type, kRequestText));
+                DataSetReference dataB(
+                    infos.second == nullptr
+                        ? nullptr
+                        : simulationB->ReadDataSet(infos.second->type, kRequestText));
                 if (dataA.Get() == nullptr && dataB.Get() == nullptr) {
                     continue;
                 }
@@ -325,11 +365,10 @@ bool ResultComparer::Compare(rxResult& a, rxResult& b, DiffReport& report,
             }
         }
     }
-    for (const std::string& name : options.selection.types) {
-        if (std::find(typesSeen.begin(), typesSeen.end(), name) == typesSeen.end()) {
-            error = "no data type named '" + name + "' in either result";
-            return false;
-        }
+    std::vector<std::string> selected;
+    if (!namematch::Expand(options.selection.types, typesKnown, selected, error)) {
+        error += " in either result";
+        return false;
     }
     for (const ToolOptions::TypeTolerance& own : options.typeTolerances) {
         if (std::find(typesKnown.begin(), typesKnown.end(), own.name) == typesKnown.end()) {

@@ -2,12 +2,14 @@
 
 #include "DataSetRows.h"
 #include "FloatText.h"
+#include "ShownText.h"
 
 #include <rxDataSet.h>
 
-CsvWriter::CsvWriter(OutputBuffer& out) : out(out) {}
+CsvWriter::CsvWriter(OutputBuffer& out, bool terminal) : out(out), terminal(terminal) {}
 
-std::string CsvWriter::Field(const std::string& field) {
+std::string CsvWriter::Field(const std::string& raw, bool terminal) {
+    const std::string field = terminal ? showntext::Printable(raw) : raw;
     if (field.find_first_of(",\"\r\n") == std::string::npos) {
         return field;
     }
@@ -55,8 +57,8 @@ void CsvWriter::BeginResult(const std::string&, bool, const std::vector<SubcaseS
 }
 
 void CsvWriter::BeginSimulation(const SimulationSummary& simulation) {
-    simulationFields = std::to_string(simulation.index) + ',' + Field(simulation.label) + ',' +
-                       floattext::Format(simulation.sync);
+    simulationFields = std::to_string(simulation.index) + ',' + Field(simulation.label, terminal) +
+                       ',' + floattext::Format(simulation.sync);
 }
 
 void CsvWriter::DataSet(const std::string& dataTypeName, bool complexRead, bool,
@@ -64,7 +66,7 @@ void CsvWriter::DataSet(const std::string& dataTypeName, bool complexRead, bool,
     const DataSetRows values(dataSet, complexRead);
     const std::vector<int>& ids = dataSet.EntityIDs();
     const std::size_t rows = ids.size() > values.Count() ? ids.size() : values.Count();
-    const std::string prefix = simulationFields + ',' + Field(dataTypeName) + ',' +
+    const std::string prefix = simulationFields + ',' + Field(dataTypeName, terminal) + ',' +
                                (complexRead ? "complex" : "real") + ',';
     float row[6];
     for (std::size_t i = 0; i < rows; ++i) {

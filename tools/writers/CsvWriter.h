@@ -4,8 +4,10 @@
 // layout the columns are named after it (value; magnitude, phase; x, y, z;
 // magnitude_x ... phase_z); otherwise they are value1 ... valueN and narrower
 // rows leave the rest empty. Fields are quoted as RFC 4180 says; lines end
-// with a line feed. Texts are written as delivered. Writing a value allocates
-// nothing.
+// with a line feed. Texts are written as delivered, byte for byte, except on a
+// terminal, where they are shown as ShownText says (controls and invalid
+// UTF-8 bytes as \xHH) so that no name can drive it. Writing a value
+// allocates nothing.
 #pragma once
 
 #include "DumpSink.h"
@@ -15,7 +17,8 @@
 
 class CsvWriter : public DumpSink {
 public:
-    explicit CsvWriter(OutputBuffer& out);
+    // `terminal`: the output is a terminal (texts shown, not raw).
+    explicit CsvWriter(OutputBuffer& out, bool terminal = false);
 
     void BeginResult(const std::string& file, bool recognized,
                      const std::vector<SubcaseSummary>& subcases) override;
@@ -28,11 +31,13 @@ public:
     void EndResult() override;
     bool Failed() const override { return out.Failed(); }
 
-    // `field` quoted when it holds a comma, a quote, CR or LF.
-    static std::string Field(const std::string& field);
+    // `field` quoted when it holds a comma, a quote, CR or LF; with
+    // `terminal`, shown (ShownText) first.
+    static std::string Field(const std::string& field, bool terminal = false);
 
 private:
     OutputBuffer& out;
+    bool terminal;
     int valueColumns = 1;
     std::string simulationFields; // index, label and sync of the current simulation
 };

@@ -101,6 +101,28 @@ void DiffWriter::TextExtreme(const char* what, const DiffReport::Extreme& extrem
         << extreme.simulation << ')';
 }
 
+namespace {
+
+// "1 value", "2 values".
+std::string Counted(std::int64_t count, const char* singular, const char* plural) {
+    return std::to_string(count) + ' ' + (count == 1 ? singular : plural);
+}
+
+// ": 3, 4, 7 and 2 more" for the first ids listed of `count`.
+std::string Ids(const std::vector<int>& ids, std::int64_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        text += (i == 0 ? " (" : ", ") + std::to_string(ids[i]);
+    }
+    const std::int64_t more = count - static_cast<std::int64_t>(ids.size());
+    if (!ids.empty()) {
+        text += more > 0 ? " and " + std::to_string(more) + " more)" : ")";
+    }
+    return text;
+}
+
+} // namespace
+
 void DiffWriter::WriteText(const DiffReport& report) {
     const auto shown = [](const std::string& text) { return TextWriter::Printable(text); };
     out << "A " << shown(report.fileA) << "\nB " << shown(report.fileB) << "\ntolerances: rtol ";
@@ -132,11 +154,14 @@ void DiffWriter::WriteText(const DiffReport& report) {
         if (!d.okA || !d.okB) {
             out << "read failed in " << (!d.okA && !d.okB ? "A and B" : !d.okA ? "A" : "B") << "; ";
         }
-        out << d.compared << " values, " << d.differing << " differ";
+        out << Counted(d.compared, "value", "values") << ", " << d.differing
+            << (d.differing == 1 ? " differs" : " differ");
         TextExtreme("absolute difference", d.largestAbsolute);
         TextExtreme("relative difference", d.largestRelative);
         if (d.onlyInACount > 0 || d.onlyInBCount > 0) {
-            out << "; " << d.onlyInACount << " ids only in A, " << d.onlyInBCount << " only in B";
+            out << "; " << Counted(d.onlyInACount, "id", "ids") << " only in A"
+                << Ids(d.onlyInA, d.onlyInACount) << ", " << d.onlyInBCount << " only in B"
+                << Ids(d.onlyInB, d.onlyInBCount);
         }
         if (!d.problem.empty()) {
             out << "; " << d.problem;
@@ -144,8 +169,12 @@ void DiffWriter::WriteText(const DiffReport& report) {
         out << '\n';
     }
     out << '\n'
-        << (report.Equal() ? "equal within tolerance: " : "different: ") << report.dataSets.size()
-        << " data sets (" << CountDiffering(report) << " differ), " << compared
-        << " values compared, " << differing << " differ, " << report.structure.size()
-        << " differences of structure\n";
+        << (report.Equal() ? "equal within tolerance: " : "different: ")
+        << Counted(static_cast<std::int64_t>(report.dataSets.size()), "data set", "data sets")
+        << " (" << CountDiffering(report)
+        << (CountDiffering(report) == 1 ? " differs), " : " differ), ")
+        << Counted(compared, "value", "values") << " compared, " << differing
+        << (differing == 1 ? " differs, " : " differ, ")
+        << Counted(static_cast<std::int64_t>(report.structure.size()), "difference", "differences")
+        << " of structure\n";
 }

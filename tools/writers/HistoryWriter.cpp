@@ -14,7 +14,7 @@ void HistoryWriter::WriteCsv(const EntityHistory& history) {
     }
     out << '\n';
     for (const EntityHistory::Point& point : history.points) {
-        out << point.simulation << ',' << CsvWriter::Field(point.label) << ',';
+        out << point.simulation << ',' << CsvWriter::Field(point.label, terminal) << ',';
         out.Float(point.sync);
         for (std::size_t c = 0; c < history.columns.size(); ++c) {
             out << ',';

@@ -1,7 +1,8 @@
 // HistoryWriter: writes an EntityHistory as CSV (simulation, label, sync and
 // the value columns, empty where the entity is missing), as a JSON document
 // (null values where it is missing) or as an aligned text table ("-" where
-// it is missing). It writes to an OutputBuffer.
+// it is missing). It writes to an OutputBuffer; CSV texts are raw bytes except
+// on a terminal (CsvWriter::Field).
 #pragma once
 
 #include "EntityHistory.h"
@@ -9,7 +10,8 @@
 
 class HistoryWriter {
 public:
-    explicit HistoryWriter(OutputBuffer& out) : out(out) {}
+    explicit HistoryWriter(OutputBuffer& out, bool terminal = false)
+        : out(out), terminal(terminal) {}
 
     void WriteCsv(const EntityHistory& history);
     void WriteJson(const EntityHistory& history);
@@ -17,4 +19,5 @@ public:
 
 private:
     OutputBuffer& out;
+    bool terminal;
 };

@@ -1,10 +1,12 @@
 #include "InfoReport.h"
 
 #include "FloatText.h"
+#include "JsonWriter.h"
 #include "SelectionDumper.h"
 #include "TextWriter.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -31,14 +33,33 @@ void WriteRows(std::ostream& out, const std::vector<std::vector<std::string>>& r
 
 } // namespace
 
-InfoReport::InfoReport(std::ostream& out, const std::string& readerName)
-    : out(out), readerName(readerName) {}
+InfoReport::InfoReport(std::ostream& out, const std::string& readerName,
+                       std::vector<SeriesFile> files)
+    : out(out), readerName(readerName), files(std::move(files)) {}
 
 void InfoReport::Write(const std::string& file, bool recognized,
                        const SelectionDumper& walker) const {
     out << "file        " << TextWriter::Printable(file) << '\n';
     out << "recognised  " << (recognized ? "yes" : "no (opened with --force)") << ", by "
         << TextWriter::Printable(readerName) << '\n';
+    if (files.size() > 1) {
+        // A series: name every file (they share one folder), so a stray copy
+        // that joined it shows.
+        out << "series      " << files.size() << " files\n";
+        std::vector<std::vector<std::string>> rows{{"file", "simulations"}};
+        for (const SeriesFile& member : files) {
+            const std::size_t slash = member.name.find_last_of("/\\");
+            rows.push_back(
+                {TextWriter::Printable(slash == std::string::npos ? member.name
+                                                                  : member.name.substr(slash + 1)),
+                 member.simulations == 0
+                     ? "none"
+                     : std::to_string(member.firstSimulation) + ".." +
+                           std::to_string(member.firstSimulation + member.simulations - 1) + " (" +
+                           std::to_string(member.simulations) + ")"});
+        }
+        WriteRows(out, rows);
+    }
     const auto& subcases = walker.Subcases();
     out << "subcases    " << subcases.size() << '\n';
 
@@ -81,5 +102,50 @@ void InfoReport::Write(const std::string& file, bool recognized,
             WriteRows(out, rows);
         }
     }
+    out.flush();
+}
+
+void InfoReport::WriteJson(const std::string& file, bool recognized,
+                           const SelectionDumper& walker) const {
+    const auto quote = [](const std::string& text) { return JsonWriter::Quote(text); };
+    out << "{\n  \"file\": " << quote(file)
+        << ",\n  \"recognized\": " << (recognized ? "true" : "false")
+        << ",\n  \"reader\": " << quote(readerName) << ",\n  \"files\": [";
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        const SeriesFile& member = files[f];
+        out << (f == 0 ? "\n    " : ",\n    ") << "{\"name\": " << quote(member.name)
+            << ", \"detected\": " << (member.detected ? "true" : "false")
+            << ", \"title\": " << quote(member.title) << ", \"text\": [" << quote(member.text1)
+            << ", " << quote(member.text2) << "], \"firstSimulation\": " << member.firstSimulation
+            << ", \"simulations\": " << member.simulations << "}";
+    }
+    out << (files.empty() ? "]" : "\n  ]") << ",\n  \"subcases\": [";
+    const auto& subcases = walker.Subcases();
+    for (std::size_t s = 0; s < subcases.size(); ++s) {
+        const SubcaseSummary& subcase = subcases[s];
+        const std::vector<SimulationSummary> simulations = walker.Simulations(s);
+        const std::vector<int> counts = walker.SimulationsWithValues(s);
+        out << (s == 0 ? "\n    " : ",\n    ") << "{\"id\": " << subcase.id
+            << ", \"label\": " << quote(subcase.label) << ", \"type\": " << subcase.type
+            << ",\n     \"data_types\": [";
+        for (std::size_t t = 0; t < subcase.dataTypes.size(); ++t) {
+            const DataTypeSummary& type = subcase.dataTypes[t];
+            out << (t == 0 ? "\n       " : ",\n       ") << "{\"name\": " << quote(type.name)
+                << ", \"binding\": " << type.binding << ", \"format\": " << type.format
+                << ", \"simulationsWithValues\": " << counts[t] << "}";
+        }
+        out << (subcase.dataTypes.empty() ? "]" : "\n     ]") << ",\n     \"labels\": [";
+        for (std::size_t i = 0; i < simulations.size(); ++i) {
+            out << (i == 0 ? "" : ", ") << quote(simulations[i].label);
+        }
+        out << "],\n     \"sync\": [";
+        for (std::size_t i = 0; i < simulations.size(); ++i) {
+            const float sync = simulations[i].sync;
+            const std::string text = floattext::Format(sync);
+            out << (i == 0 ? "" : ", ") << (floattext::IsNonFinite(sync) ? quote(text) : text);
+        }
+        out << "]}";
+    }
+    out << (subcases.empty() ? "]" : "\n  ]") << "\n}\n";
     out.flush();
 }

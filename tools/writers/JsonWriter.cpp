@@ -2,6 +2,7 @@
 
 #include "DataSetRows.h"
 #include "FloatText.h"
+#include "ShownText.h"
 
 #include <rxDataSet.h>
 
@@ -58,25 +59,7 @@ void WriteValue(OutputBuffer& out, DataSetRows::Layout layout, const float* row)
 JsonWriter::JsonWriter(OutputBuffer& out) : out(out) {}
 
 std::string JsonWriter::Quote(const std::string& text) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string quoted;
-    quoted.reserve(text.size() + 2);
-    quoted += '"';
-    for (char c : text) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte == '"' || byte == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (byte >= 0x20 && byte <= 0x7E) {
-            quoted += c;
-        } else {
-            quoted += "\\u00";
-            quoted += hex[byte >> 4];
-            quoted += hex[byte & 0x0F];
-        }
-    }
-    quoted += '"';
-    return quoted;
+    return showntext::JsonQuote(text);
 }
 
 void JsonWriter::WriteQuoted(OutputBuffer& out, const std::string& text) {

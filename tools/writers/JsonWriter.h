@@ -2,8 +2,8 @@
 // (file, recognized, subcases with their dataTypes and simulations, each
 // simulation's dataSets with ids and values). Numbers are the shortest text
 // that reads back to the same float, non-finite ones the strings "inf",
-// "-inf", "nan"; texts are the bytes as delivered with every byte outside
-// printable ASCII written as \u00XX. It writes to an OutputBuffer and keeps
+// "-inf", "nan"; texts keep valid UTF-8, with controls and invalid bytes
+// written as \u00XX (ShownText). It writes to an OutputBuffer and keeps
 // only the state needed to place commas.
 #pragma once
 

@@ -58,6 +58,7 @@ void OutputBuffer::Drain() {
     errno = 0;
     if (std::fwrite(buffer, 1, pending, stream) != pending || std::fflush(stream) != 0) {
         failed = true;
+        errorNumber = errno;
         errorText = errno != 0 ? std::strerror(errno) : "write error";
     }
 }
@@ -68,6 +69,7 @@ bool OutputBuffer::Flush() {
         errno = 0;
         if (std::fflush(stream) != 0) {
             failed = true;
+            errorNumber = errno;
             errorText = errno != 0 ? std::strerror(errno) : "write error";
         }
     }

@@ -38,6 +38,9 @@ public:
     bool Failed() const { return failed; }
     // The system's words for the first failure; empty without one.
     const std::string& ErrorText() const { return errorText; }
+    // The errno value of the first failure (EPIPE: the reader has gone); 0
+    // without one or when the system gave none.
+    int ErrorNumber() const { return errorNumber; }
 
     OutputBuffer& operator<<(std::string_view text) {
         Write(text);
@@ -83,4 +86,5 @@ private:
     std::size_t used = 0;
     bool failed = false;
     std::string errorText;
+    int errorNumber = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "DataSetRows.h"
 #include "FloatText.h"
+#include "ShownText.h"
 
 #include <rxDataSet.h>
 
@@ -29,19 +30,7 @@ std::size_t IdText(int id, char* text) {
 TextWriter::TextWriter(OutputBuffer& out) : out(out) {}
 
 std::string TextWriter::Printable(const std::string& text) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string shown;
-    for (char c : text) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte <= 0x7E) {
-            shown += c;
-        } else {
-            shown += "\\x";
-            shown += hex[byte >> 4];
-            shown += hex[byte & 0x0F];
-        }
-    }
-    return shown;
+    return showntext::Printable(text);
 }
 
 void TextWriter::BeginResult(const std::string& file, bool recognized,

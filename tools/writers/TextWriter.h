@@ -1,6 +1,7 @@
 // TextWriter: writes a dump for people to read: a heading per subcase and
 // simulation, and per data set an aligned table of entity ids and values.
-// Texts are shown with bytes outside printable ASCII as \xXX. The layout is
+// Texts are shown as ShownText says (valid UTF-8 kept, controls and invalid
+// bytes as \xHH). The layout is
 // for reading only; programs should use the JSON or CSV output. A table is
 // written in two passes over the data set (widths, then rows), so the writer
 // holds no copy of it: its memory stays fixed whatever the data set's size.
@@ -26,7 +27,7 @@ public:
     void EndResult() override;
     bool Failed() const override { return out.Failed(); }
 
-    // `text` with every byte outside printable ASCII written as \xXX.
+    // `text` with controls and invalid UTF-8 bytes written as \xHH.
     static std::string Printable(const std::string& text);
 
 private:
