@@ -3,8 +3,10 @@
 ``xr.open_dataset("run.res", engine="kvres")`` (or, in a build tree,
 ``engine=kvres.xarray.KvresBackendEntrypoint``) gives a dataset with
 
-* dimension ``simulation`` and its coordinates ``sync`` (float32) and
-  ``label`` (str);
+* dimension ``simulation`` and its coordinates ``sync`` (float32, indexed
+  where it increases) and ``label`` (str); with ``index="simulation"`` a
+  ``simulation`` dimension coordinate of the sync values is indexed instead,
+  which ``xr.open_mfdataset(..., combine="by_coords")`` orders files by;
 * one entity dimension per binding, ``node`` and ``element``, whose
   coordinate is the sorted union of the entity ids of every block of the data
   types of that binding, in every simulation;
@@ -48,6 +50,9 @@ __all__ = ["KvresBackendEntrypoint", "KvresBackendArray", "open_study", "write",
 COMPONENTS = ("x", "y", "z")
 ENTITY_DIMENSIONS = {"nodes": "node", "elements": "element"}
 READS = ("auto", "real", "complex")
+# What indexes the simulation dimension: the sync coordinate (where its
+# values increase), or a simulation dimension coordinate of the sync values.
+INDEXES = ("sync", "simulation")
 COMPLEX_FORMS = ("complex", "polar")
 
 _counter_lock = threading.Lock()
@@ -328,7 +333,7 @@ class KvresBackendEntrypoint(BackendEntrypoint):
     # The project's documentation of the backend (in its source tree).
     url = "docs/python.md#xarray-and-dask"
     open_dataset_parameters = ("filename_or_obj", "drop_variables", "complex", "errors",
-                               "force", "read") + _DECODING_OPTIONS
+                               "force", "index", "read") + _DECODING_OPTIONS
 
     def guess_can_open(self, filename_or_obj):
         try:
@@ -346,7 +351,8 @@ class KvresBackendEntrypoint(BackendEntrypoint):
             return False
 
     def open_dataset(self, filename_or_obj, *, drop_variables=None, complex="complex",
-                     errors="raise", force=False, read="auto", mask_and_scale=None,
+                     errors="raise", force=False, index="sync", read="auto",
+                     mask_and_scale=None,
                      decode_times=None, concat_characters=None, decode_coords=None,
                      use_cftime=None, decode_timedelta=None, decode_cf=None):
         """Opens a .res result set (one file or its numbered series) lazily.
@@ -367,6 +373,15 @@ class KvresBackendEntrypoint(BackendEntrypoint):
             file still holds.
         force : bool
             Open a file whose title the identification does not recognise.
+        index : "sync" or "simulation"
+            "sync" (the default): the ``sync`` coordinate is indexed where
+            its values increase, for ``ds.sel(sync=0.3, method="nearest")``;
+            the ``simulation`` dimension has no coordinate of its own.
+            "simulation": a ``simulation`` dimension coordinate holds the
+            sync values and is indexed (``ds.sel(simulation=0.3,
+            method="nearest")``), and ``sync`` is not; this is what
+            ``xr.open_mfdataset(..., combine="by_coords")`` orders files by.
+            xarray allows one index a dimension, so not both.
         drop_variables : str or iterable of str
             Variables or coordinates left out; unknown names are ignored.
         read : "auto"
@@ -383,13 +398,16 @@ class KvresBackendEntrypoint(BackendEntrypoint):
             raise ValueError(f"errors must be one of {ERRORS}, not {errors!r}")
         if read not in READS:
             raise ValueError(f"read must be one of {READS}, not {read!r}")
+        if index not in INDEXES:
+            raise ValueError(f"index must be one of {INDEXES}, not {index!r}")
         path = os.fspath(filename_or_obj)
         if isinstance(path, bytes):
             path = os.fsdecode(path)
         path = os.path.abspath(path)
         manager = _manager(path, bool(force))
         try:
-            dataset = _open(manager, path, complex, _drop_set(drop_variables), errors, read)
+            dataset = _open(manager, path, complex, _drop_set(drop_variables), errors, read,
+                            index)
         except BaseException:
             manager.close()
             raise
@@ -464,6 +482,7 @@ def _check_read(read, plan):
 
 _COORDINATE_ATTRS = {
     "sync": {"long_name": "sync value (time, frequency or step) of the simulation"},
+    "simulation": {"long_name": "simulation, by its sync value (time, frequency or step)"},
     "label": {"long_name": "simulation label"},
     "node": {"long_name": "node id"},
     "element": {"long_name": "element id"},
@@ -481,7 +500,7 @@ def _header_attrs(files):
     }
 
 
-def _open(manager, path, complex_form, drop, errors, read):
+def _open(manager, path, complex_form, drop, errors, read, index_by="sync"):
     result = manager.acquire()
     summary = result.summary(sorted(d for d in drop if isinstance(d, str)))
     files = summary["files"]
@@ -549,7 +568,12 @@ def _open(manager, path, complex_form, drop, errors, read):
     if repeated:
         attrs["repeated_ids"] = "\n".join(repeated)
     dataset = xr.Dataset(variables, coords=coords, attrs=attrs)
-    if "sync" in dataset.coords and _increasing(dataset["sync"].values):
+    if index_by == "simulation":
+        if "simulation" not in drop:
+            dataset = dataset.assign_coords(
+                simulation=("simulation", np.asarray(sync, np.float32),
+                            _COORDINATE_ATTRS["simulation"]))
+    elif "sync" in dataset.coords and _increasing(dataset["sync"].values):
         # ds.sel(sync=..., method="nearest") picks simulations by sync value.
         dataset = dataset.set_xindex("sync")
     return dataset
