@@ -28,8 +28,9 @@ the path and the data type, so dask workers in other processes open the file
 themselves.
 
 ``open_study(paths)`` opens many result sets along a ``run`` dimension;
-``write(path, ds)`` writes a dataset of this layout back to ``.res`` through
-``kvres.Writer``.
+``write(path, ds)`` (or ``ds.kvres.write``) writes a dataset of this layout
+back to ``.res`` through ``kvres.Writer``; ``ds.kvres.to_netcdf`` refuses
+complex values, which NetCDF cannot hold, naming ``complex="polar"``.
 """
 import glob
 import os
@@ -1058,13 +1059,36 @@ def write(path, dataset, *, encoding=None, title=None, subtitle=None):
                 writer.block(stored, kind=kind, ids=ids, values=reals)
 
 
+def _complex_names(dataset):
+    return [str(name) for name, variable in dataset.variables.items()
+            if np.issubdtype(variable.dtype, np.complexfloating)]
+
+
 @xr.register_dataset_accessor("kvres")
 class KvresAccessor:
     """``ds.kvres.write(path, encoding=...)``: kvres.xarray.write of the
-    dataset."""
+    dataset. ``ds.kvres.to_netcdf(path, ...)``: ``ds.to_netcdf`` after a check
+    that NetCDF can hold every variable."""
 
     def __init__(self, dataset):
         self._dataset = dataset
 
     def write(self, path, **options):
         return write(path, self._dataset, **options)
+
+    def to_netcdf(self, path=None, **options):
+        """``ds.to_netcdf(path, **options)``, refused before anything is
+        written when a variable holds complex values, which NetCDF has no
+        type for (xarray's own ``to_netcdf`` leaves that to the NetCDF
+        library, whose TypeError names the dtype only): the TypeError names
+        ``complex="polar"``. ``invalid_netcdf=True`` (h5netcdf's complex
+        extension) skips the check."""
+        if not options.get("invalid_netcdf"):
+            names = _complex_names(self._dataset)
+            if names:
+                raise TypeError(
+                    f"NetCDF has no complex type, and {', '.join(map(repr, names))} "
+                    f"{'hold' if len(names) > 1 else 'holds'} complex values: open the result "
+                    f"with complex='polar' (xr.open_dataset(path, engine='kvres', "
+                    f"complex='polar')) for magnitude and phase variables")
+        return self._dataset.to_netcdf(path, **options)

@@ -349,6 +349,19 @@ def test_index_simulation_makes_sync_values_the_dimension_coordinate(beam):
         xr.open_dataset(beam, engine=ENGINE, index="label")
 
 
+def test_netcdf_through_the_accessor_names_complex_polar_and_writes_nothing(beam, tmp_path):
+    pytest.importorskip("netCDF4")
+    out = tmp_path / "run.nc"
+    with xr.open_dataset(beam, engine=ENGINE) as ds:
+        with pytest.raises(TypeError, match="complex='polar'.*") as refused:
+            ds.kvres.to_netcdf(out)
+        assert "'displacement'" in str(refused.value)
+        assert not out.exists()
+    with xr.open_dataset(beam, engine=ENGINE, complex="polar") as ds:
+        ds.kvres.to_netcdf(out)
+    assert out.exists()
+
+
 # Back to .res -------------------------------------------------------------
 
 def test_write_keeps_texts_names_and_sync_as_the_dataset_has_them(beam, tmp_path):
