@@ -34,6 +34,7 @@ complex values, which NetCDF cannot hold, naming ``complex="polar"``.
 """
 import glob
 import os
+import pathlib
 import threading
 import warnings
 
@@ -322,6 +323,21 @@ class KvresBackendArray(BackendArray):
         return out[0] if scalar_simulation else out
 
 
+def _documentation():
+    """Where the backend's documentation is, for ``xr.backends.list_engines()``:
+    docs/python.md as installed (P/share/doc/kvres beside the package in
+    P/lib/python3/dist-packages/kvres) or in the source tree around a build
+    tree's package (build/python/kvres) or the sources' own (python/kvres),
+    as a file URL; else where to read it."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    for parts in ((os.pardir,) * 4 + ("share", "doc", "kvres"),
+                  (os.pardir,) * 3 + ("docs",), (os.pardir,) * 2 + ("docs",)):
+        candidate = os.path.normpath(os.path.join(here, *parts, "python.md"))
+        if os.path.isfile(candidate):
+            return pathlib.Path(candidate).as_uri() + "#xarray-and-dask"
+    return "help(kvres.xarray), and docs/python.md in the kvres sources"
+
+
 _DECODING_OPTIONS = ("mask_and_scale", "decode_times", "concat_characters", "decode_coords",
                      "use_cftime", "decode_timedelta", "decode_cf")
 
@@ -331,8 +347,7 @@ class KvresBackendEntrypoint(BackendEntrypoint):
     are those of ``open_dataset`` below, its layout is in docs/python.md."""
 
     description = "Open .res finite-element result sets (kvres)"
-    # The project's documentation of the backend (in its source tree).
-    url = "docs/python.md#xarray-and-dask"
+    url = _documentation()
     open_dataset_parameters = ("filename_or_obj", "drop_variables", "complex", "errors",
                                "force", "index", "read") + _DECODING_OPTIONS
 

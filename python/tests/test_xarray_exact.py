@@ -362,6 +362,18 @@ def test_netcdf_through_the_accessor_names_complex_polar_and_writes_nothing(beam
     assert out.exists()
 
 
+def test_the_listed_engine_points_at_this_documentation():
+    url = ENGINE.url
+    assert url in repr(ENGINE())
+    if url.startswith("file://"):
+        from urllib.parse import urlparse
+        from urllib.request import url2pathname
+        with open(url2pathname(urlparse(url).path), encoding="utf-8") as page:
+            assert "## xarray and dask" in page.read()
+    else:
+        assert "help(kvres.xarray)" in url
+
+
 # Back to .res -------------------------------------------------------------
 
 def test_write_keeps_texts_names_and_sync_as_the_dataset_has_them(beam, tmp_path):
