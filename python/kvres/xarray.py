@@ -1013,10 +1013,20 @@ def _label_number(label):
 def _simulation_labels(dataset, count):
     """One label per simulation: the ``label`` coordinate's, except where
     the ``sync`` coordinate was changed from the number the label carries:
-    then the label's name with the new number."""
+    then the label's name with the new number. A float ``simulation``
+    coordinate (``index="simulation"``) holds sync values too; where both are
+    there they must agree."""
     labels = (dataset["label"].values.tolist() if "label" in dataset.coords
               else [None] * count)
     sync = dataset["sync"].values if "sync" in dataset.coords else None
+    if "simulation" in dataset.coords and \
+            np.issubdtype(dataset["simulation"].dtype, np.floating):
+        own = dataset["simulation"].values
+        if sync is None:
+            sync = own
+        elif not np.array_equal(np.float32(sync), np.float32(own), equal_nan=True):
+            raise ValueError("the sync and simulation coordinates hold different sync values: "
+                             "change both, or drop one (ds.drop_vars('sync'))")
     answers = []
     for simulation in range(count):
         label = labels[simulation]

@@ -393,3 +393,28 @@ def test_write_keeps_texts_names_and_sync_as_the_dataset_has_them(beam, tmp_path
     study = xr.concat([ds, ds], "run")
     with pytest.raises(ValueError, match="isel\\(run="):
         kvres.write(tmp_path / "study.res", study)
+
+
+def _times(ds, name, factor):
+    return {name: ("simulation", ds[name].values * factor)}
+
+
+@pytest.mark.parametrize("change, written", [
+    (lambda ds: ds.drop_vars("sync").assign_coords(_times(ds, "simulation", 2)), 2),
+    (lambda ds: ds.assign_coords(dict(_times(ds, "simulation", 2), **_times(ds, "sync", 2))), 2),
+    (lambda ds: ds.drop_vars("simulation").assign_coords(_times(ds, "sync", 3)), 3),
+    (lambda ds: ds.assign_coords(_times(ds, "simulation", 2)), None),
+], ids=["simulation-alone", "both", "sync-alone", "disagreeing"])
+def test_write_takes_sync_values_from_a_simulation_coordinate_too(tmp_path, change, written):
+    source = _part_file(tmp_path / "in.res", (1, 2, 3), (1, 2))
+    with xr.open_dataset(source, engine=ENGINE, index="simulation") as ds:
+        changed = change(ds.load())
+    out = tmp_path / "out.res"
+    if written is None:
+        with pytest.raises(ValueError, match="sync and simulation"):
+            changed.kvres.write(out)
+        assert not out.exists()
+        return
+    changed.kvres.write(out)
+    with kvres.open(out) as result:
+        assert [s.sync for s in result.simulations] == [written * k for k in (1, 2, 3)]
