@@ -3,8 +3,10 @@
 ``xr.open_dataset("run.res", engine="kvres")`` (or, in a build tree,
 ``engine=kvres.xarray.KvresBackendEntrypoint``) gives a dataset with
 
-* dimension ``simulation`` and its coordinates ``sync`` (float32) and
-  ``label`` (str);
+* dimension ``simulation`` and its coordinates ``sync`` (float32, indexed
+  where it increases) and ``label`` (str); with ``index="simulation"`` a
+  ``simulation`` dimension coordinate of the sync values is indexed instead,
+  which ``xr.open_mfdataset(..., combine="by_coords")`` orders files by;
 * one entity dimension per binding, ``node`` and ``element``, whose
   coordinate is the sorted union of the entity ids of every block of the data
   types of that binding, in every simulation;
@@ -26,11 +28,13 @@ the path and the data type, so dask workers in other processes open the file
 themselves.
 
 ``open_study(paths)`` opens many result sets along a ``run`` dimension;
-``write(path, ds)`` writes a dataset of this layout back to ``.res`` through
-``kvres.Writer``.
+``write(path, ds)`` (or ``ds.kvres.write``) writes a dataset of this layout
+back to ``.res`` through ``kvres.Writer``; ``ds.kvres.to_netcdf`` refuses
+complex values, which NetCDF cannot hold, naming ``complex="polar"``.
 """
 import glob
 import os
+import pathlib
 import threading
 import warnings
 
@@ -48,6 +52,9 @@ __all__ = ["KvresBackendEntrypoint", "KvresBackendArray", "open_study", "write",
 COMPONENTS = ("x", "y", "z")
 ENTITY_DIMENSIONS = {"nodes": "node", "elements": "element"}
 READS = ("auto", "real", "complex")
+# What indexes the simulation dimension: the sync coordinate (where its
+# values increase), or a simulation dimension coordinate of the sync values.
+INDEXES = ("sync", "simulation")
 COMPLEX_FORMS = ("complex", "polar")
 
 _counter_lock = threading.Lock()
@@ -316,6 +323,21 @@ class KvresBackendArray(BackendArray):
         return out[0] if scalar_simulation else out
 
 
+def _documentation():
+    """Where the backend's documentation is, for ``xr.backends.list_engines()``:
+    docs/python.md as installed (P/share/doc/kvres beside the package in
+    P/lib/python3/dist-packages/kvres) or in the source tree around a build
+    tree's package (build/python/kvres) or the sources' own (python/kvres),
+    as a file URL; else where to read it."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    for parts in ((os.pardir,) * 4 + ("share", "doc", "kvres"),
+                  (os.pardir,) * 3 + ("docs",), (os.pardir,) * 2 + ("docs",)):
+        candidate = os.path.normpath(os.path.join(here, *parts, "python.md"))
+        if os.path.isfile(candidate):
+            return pathlib.Path(candidate).as_uri() + "#xarray-and-dask"
+    return "help(kvres.xarray), and docs/python.md in the kvres sources"
+
+
 _DECODING_OPTIONS = ("mask_and_scale", "decode_times", "concat_characters", "decode_coords",
                      "use_cftime", "decode_timedelta", "decode_cf")
 
@@ -325,10 +347,9 @@ class KvresBackendEntrypoint(BackendEntrypoint):
     are those of ``open_dataset`` below, its layout is in docs/python.md."""
 
     description = "Open .res finite-element result sets (kvres)"
-    # The project's documentation of the backend (in its source tree).
-    url = "docs/python.md#xarray-and-dask"
+    url = _documentation()
     open_dataset_parameters = ("filename_or_obj", "drop_variables", "complex", "errors",
-                               "force", "read") + _DECODING_OPTIONS
+                               "force", "index", "read") + _DECODING_OPTIONS
 
     def guess_can_open(self, filename_or_obj):
         try:
@@ -346,7 +367,8 @@ class KvresBackendEntrypoint(BackendEntrypoint):
             return False
 
     def open_dataset(self, filename_or_obj, *, drop_variables=None, complex="complex",
-                     errors="raise", force=False, read="auto", mask_and_scale=None,
+                     errors="raise", force=False, index="sync", read="auto",
+                     mask_and_scale=None,
                      decode_times=None, concat_characters=None, decode_coords=None,
                      use_cftime=None, decode_timedelta=None, decode_cf=None):
         """Opens a .res result set (one file or its numbered series) lazily.
@@ -367,6 +389,15 @@ class KvresBackendEntrypoint(BackendEntrypoint):
             file still holds.
         force : bool
             Open a file whose title the identification does not recognise.
+        index : "sync" or "simulation"
+            "sync" (the default): the ``sync`` coordinate is indexed where
+            its values increase, for ``ds.sel(sync=0.3, method="nearest")``;
+            the ``simulation`` dimension has no coordinate of its own.
+            "simulation": a ``simulation`` dimension coordinate holds the
+            sync values and is indexed (``ds.sel(simulation=0.3,
+            method="nearest")``), and ``sync`` is not; this is what
+            ``xr.open_mfdataset(..., combine="by_coords")`` orders files by.
+            xarray allows one index a dimension, so not both.
         drop_variables : str or iterable of str
             Variables or coordinates left out; unknown names are ignored.
         read : "auto"
@@ -383,13 +414,16 @@ class KvresBackendEntrypoint(BackendEntrypoint):
             raise ValueError(f"errors must be one of {ERRORS}, not {errors!r}")
         if read not in READS:
             raise ValueError(f"read must be one of {READS}, not {read!r}")
+        if index not in INDEXES:
+            raise ValueError(f"index must be one of {INDEXES}, not {index!r}")
         path = os.fspath(filename_or_obj)
         if isinstance(path, bytes):
             path = os.fsdecode(path)
         path = os.path.abspath(path)
         manager = _manager(path, bool(force))
         try:
-            dataset = _open(manager, path, complex, _drop_set(drop_variables), errors, read)
+            dataset = _open(manager, path, complex, _drop_set(drop_variables), errors, read,
+                            index)
         except BaseException:
             manager.close()
             raise
@@ -464,6 +498,7 @@ def _check_read(read, plan):
 
 _COORDINATE_ATTRS = {
     "sync": {"long_name": "sync value (time, frequency or step) of the simulation"},
+    "simulation": {"long_name": "simulation, by its sync value (time, frequency or step)"},
     "label": {"long_name": "simulation label"},
     "node": {"long_name": "node id"},
     "element": {"long_name": "element id"},
@@ -481,7 +516,7 @@ def _header_attrs(files):
     }
 
 
-def _open(manager, path, complex_form, drop, errors, read):
+def _open(manager, path, complex_form, drop, errors, read, index_by="sync"):
     result = manager.acquire()
     summary = result.summary(sorted(d for d in drop if isinstance(d, str)))
     files = summary["files"]
@@ -549,7 +584,12 @@ def _open(manager, path, complex_form, drop, errors, read):
     if repeated:
         attrs["repeated_ids"] = "\n".join(repeated)
     dataset = xr.Dataset(variables, coords=coords, attrs=attrs)
-    if "sync" in dataset.coords and _increasing(dataset["sync"].values):
+    if index_by == "simulation":
+        if "simulation" not in drop:
+            dataset = dataset.assign_coords(
+                simulation=("simulation", np.asarray(sync, np.float32),
+                            _COORDINATE_ATTRS["simulation"]))
+    elif "sync" in dataset.coords and _increasing(dataset["sync"].values):
         # ds.sel(sync=..., method="nearest") picks simulations by sync value.
         dataset = dataset.set_xindex("sync")
     return dataset
@@ -973,10 +1013,20 @@ def _label_number(label):
 def _simulation_labels(dataset, count):
     """One label per simulation: the ``label`` coordinate's, except where
     the ``sync`` coordinate was changed from the number the label carries:
-    then the label's name with the new number."""
+    then the label's name with the new number. A float ``simulation``
+    coordinate (``index="simulation"``) holds sync values too; where both are
+    there they must agree."""
     labels = (dataset["label"].values.tolist() if "label" in dataset.coords
               else [None] * count)
     sync = dataset["sync"].values if "sync" in dataset.coords else None
+    if "simulation" in dataset.coords and \
+            np.issubdtype(dataset["simulation"].dtype, np.floating):
+        own = dataset["simulation"].values
+        if sync is None:
+            sync = own
+        elif not np.array_equal(np.float32(sync), np.float32(own), equal_nan=True):
+            raise ValueError("the sync and simulation coordinates hold different sync values: "
+                             "change both, or drop one (ds.drop_vars('sync'))")
     answers = []
     for simulation in range(count):
         label = labels[simulation]
@@ -1034,13 +1084,36 @@ def write(path, dataset, *, encoding=None, title=None, subtitle=None):
                 writer.block(stored, kind=kind, ids=ids, values=reals)
 
 
+def _complex_names(dataset):
+    return [str(name) for name, variable in dataset.variables.items()
+            if np.issubdtype(variable.dtype, np.complexfloating)]
+
+
 @xr.register_dataset_accessor("kvres")
 class KvresAccessor:
     """``ds.kvres.write(path, encoding=...)``: kvres.xarray.write of the
-    dataset."""
+    dataset. ``ds.kvres.to_netcdf(path, ...)``: ``ds.to_netcdf`` after a check
+    that NetCDF can hold every variable."""
 
     def __init__(self, dataset):
         self._dataset = dataset
 
     def write(self, path, **options):
         return write(path, self._dataset, **options)
+
+    def to_netcdf(self, path=None, **options):
+        """``ds.to_netcdf(path, **options)``, refused before anything is
+        written when a variable holds complex values, which NetCDF has no
+        type for (xarray's own ``to_netcdf`` leaves that to the NetCDF
+        library, whose TypeError names the dtype only): the TypeError names
+        ``complex="polar"``. ``invalid_netcdf=True`` (h5netcdf's complex
+        extension) skips the check."""
+        if not options.get("invalid_netcdf"):
+            names = _complex_names(self._dataset)
+            if names:
+                raise TypeError(
+                    f"NetCDF has no complex type, and {', '.join(map(repr, names))} "
+                    f"{'hold' if len(names) > 1 else 'holds'} complex values: open the result "
+                    f"with complex='polar' (xr.open_dataset(path, engine='kvres', "
+                    f"complex='polar')) for magnitude and phase variables")
+        return self._dataset.to_netcdf(path, **options)

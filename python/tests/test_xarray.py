@@ -225,7 +225,8 @@ def test_the_backend_recognises_res_files_by_their_title(beam, matrix, tmp_path)
 
 
 def test_a_netcdf_round_trip_keeps_values_coordinates_and_attributes(beam, study, tmp_path):
-    for source, options in ((beam, {"complex": "polar"}), (study[0], {})):
+    for source, options in ((beam, {"complex": "polar"}), (study[0], {}),
+                            (study[0], {"index": "simulation"})):
         with xr.open_dataset(source, engine=ENGINE, **options) as ds:
             ds.load()
             out = tmp_path / "out.nc"

@@ -272,6 +272,108 @@ def test_study_runs_are_named_by_their_shortest_distinguishing_path(tmp_path):
     assert ds["temperature"].values.shape == (2, 4, 200)
 
 
+def _value(sync, entity):
+    return 100 * sync + entity
+
+
+def _part_file(path, syncs, ids):
+    """A result of the given sync values and node ids, each value telling
+    its sync value and node apart."""
+    with kvres.Writer(path, title="part") as writer:
+        for sync in syncs:
+            writer.simulation(sync=float(sync))
+            writer.block("temperature", kind=1, ids=np.array(ids, np.int32),
+                         values=np.array([_value(sync, i) for i in ids], np.float32))
+    return path
+
+
+TIME_SPLIT = [((4, 5), (1, 2, 3)), ((1, 2, 3), (1, 2, 3))]
+NODE_SPLIT = [((1, 2), (4, 5, 6)), ((1, 2), (1, 2, 3))]
+UNEQUAL_RUNS = [((1, 2, 3), (1, 2)), ((2, 3, 4, 5), (2, 3))]
+INTERLEAVED = [((1, 2), (2, 4, 6)), ((1, 2), (1, 3, 5))]
+BY_COORDS = dict(combine="by_coords", index="simulation")
+
+
+@pytest.mark.parametrize("parts, options, refused", [
+    (TIME_SPLIT, BY_COORDS, None),
+    (NODE_SPLIT, BY_COORDS, None),
+    (UNEQUAL_RUNS, dict(combine="nested", concat_dim="run"), None),
+    (UNEQUAL_RUNS, dict(combine="nested", concat_dim="run", index="simulation"), None),
+    # What by_coords cannot order, merged instead.
+    (INTERLEAVED, dict(merge=True), None),
+    (INTERLEAVED, BY_COORDS, "monotonic"),
+    # Nothing to order by: sync alone is not a dimension coordinate, and
+    # files alike in every coordinate cannot be ordered.
+    (TIME_SPLIT, dict(combine="by_coords"), "dimension coordinates"),
+    ([((1, 2), (1, 2))] * 2, BY_COORDS, "dimension coordinates"),
+], ids=["by-coords-time", "by-coords-nodes", "nested-sync", "nested-simulation", "merge",
+        "by-coords-interleaved", "by-coords-unindexed", "by-coords-alike"])
+def test_open_mfdataset_orders_and_aligns_files_by_sync_value_and_entity(tmp_path, parts,
+                                                                           options, refused):
+    paths = [_part_file(tmp_path / f"part{k}.res", syncs, ids)
+             for k, (syncs, ids) in enumerate(parts)]
+    if refused:
+        with pytest.raises(ValueError, match=refused):
+            xr.open_mfdataset(paths, engine=ENGINE, **options)
+        return
+    if options.get("merge"):
+        opened = [xr.open_dataset(p, engine=ENGINE) for p in paths]
+        ds = xr.merge(opened, compat="no_conflicts")
+        ds.set_close(lambda: [part.close() for part in opened])
+    else:
+        ds = xr.open_mfdataset(paths, engine=ENGINE, **options)
+    with ds:
+        values = ds["temperature"].values
+        syncs = ds[options.get("index", "sync")].values
+        nodes = ds["node"].values
+    assert syncs.tolist() == sorted({s for p in parts for s in p[0]})
+    assert nodes.tolist() == sorted({i for p in parts for i in p[1]})
+    # Stacked runs keep each file to itself; combined files pool theirs.
+    runs = [[p] for p in parts] if "concat_dim" in options else [parts]
+    want = np.array([[[_value(s, n) if any(s in ss and n in ns for ss, ns in held) else np.nan
+                       for n in nodes.tolist()] for s in syncs.tolist()] for held in runs],
+                    np.float32)
+    np.testing.assert_array_equal(values, want if "concat_dim" in options else want[0])
+
+
+def test_index_simulation_makes_sync_values_the_dimension_coordinate(beam):
+    with xr.open_dataset(beam, engine=ENGINE) as by_sync, \
+            xr.open_dataset(beam, engine=ENGINE, index="simulation") as ds:
+        assert set(ds.xindexes) == set(by_sync.xindexes) - {"sync"} | {"simulation"}
+        np.testing.assert_array_equal(ds["simulation"].values, by_sync["sync"].values)
+        picked = ds.sel(simulation=0.31, method="nearest")
+        same = by_sync.sel(sync=0.31, method="nearest")
+        assert float(picked["simulation"]) == float(same["sync"]) == float(picked["sync"])
+        np.testing.assert_array_equal(picked["temperature"].values, same["temperature"].values)
+    with pytest.raises(ValueError, match="index must be"):
+        xr.open_dataset(beam, engine=ENGINE, index="label")
+
+
+def test_netcdf_through_the_accessor_names_complex_polar_and_writes_nothing(beam, tmp_path):
+    pytest.importorskip("netCDF4")
+    out = tmp_path / "run.nc"
+    with xr.open_dataset(beam, engine=ENGINE) as ds:
+        with pytest.raises(TypeError, match="complex='polar'.*") as refused:
+            ds.kvres.to_netcdf(out)
+        assert "'displacement'" in str(refused.value)
+        assert not out.exists()
+    with xr.open_dataset(beam, engine=ENGINE, complex="polar") as ds:
+        ds.kvres.to_netcdf(out)
+    assert out.exists()
+
+
+def test_the_listed_engine_points_at_this_documentation():
+    url = ENGINE.url
+    assert url in repr(ENGINE())
+    if url.startswith("file://"):
+        from urllib.parse import urlparse
+        from urllib.request import url2pathname
+        with open(url2pathname(urlparse(url).path), encoding="utf-8") as page:
+            assert "## xarray and dask" in page.read()
+    else:
+        assert "help(kvres.xarray)" in url
+
+
 # Back to .res -------------------------------------------------------------
 
 def test_write_keeps_texts_names_and_sync_as_the_dataset_has_them(beam, tmp_path):
@@ -291,3 +393,28 @@ def test_write_keeps_texts_names_and_sync_as_the_dataset_has_them(beam, tmp_path
     study = xr.concat([ds, ds], "run")
     with pytest.raises(ValueError, match="isel\\(run="):
         kvres.write(tmp_path / "study.res", study)
+
+
+def _times(ds, name, factor):
+    return {name: ("simulation", ds[name].values * factor)}
+
+
+@pytest.mark.parametrize("change, written", [
+    (lambda ds: ds.drop_vars("sync").assign_coords(_times(ds, "simulation", 2)), 2),
+    (lambda ds: ds.assign_coords(dict(_times(ds, "simulation", 2), **_times(ds, "sync", 2))), 2),
+    (lambda ds: ds.drop_vars("simulation").assign_coords(_times(ds, "sync", 3)), 3),
+    (lambda ds: ds.assign_coords(_times(ds, "simulation", 2)), None),
+], ids=["simulation-alone", "both", "sync-alone", "disagreeing"])
+def test_write_takes_sync_values_from_a_simulation_coordinate_too(tmp_path, change, written):
+    source = _part_file(tmp_path / "in.res", (1, 2, 3), (1, 2))
+    with xr.open_dataset(source, engine=ENGINE, index="simulation") as ds:
+        changed = change(ds.load())
+    out = tmp_path / "out.res"
+    if written is None:
+        with pytest.raises(ValueError, match="sync and simulation"):
+            changed.kvres.write(out)
+        assert not out.exists()
+        return
+    changed.kvres.write(out)
+    with kvres.open(out) as result:
+        assert [s.sync for s in result.simulations] == [written * k for k in (1, 2, 3)]
