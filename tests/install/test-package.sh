@@ -3,7 +3,7 @@
 # user meets them:
 #   - their control data: what each depends on (the tool and the libraries
 #     need no Python), the Python package's numpy and suggestions;
-#   - lintian --info: no error and no warning (the informational tags left
+#   - lintian with informational tags: no error and no warning (the informational tags left
 #     are listed in docs/install.md);
 #   - multiarch library folders, and no file in two packages;
 #   - installed with apt on this machine, then used from a folder outside
@@ -58,9 +58,9 @@ for deb in "${files[@]}"; do
   [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "$deb: version is not $version"
 done
 
-step "lintian --info"
+step "lintian --display-info"
 status=0
-report=$(lintian --info --fail-on error,warning --tag-display-limit 0 "${files[@]}" 2>&1) ||
+report=$(lintian --display-info --fail-on error,warning --tag-display-limit 0 "${files[@]}" 2>&1) ||
   status=$?
 printf '%s\n' "$report" | grep -v 'root privileges' || true
 if [ "$status" != 0 ] || printf '%s\n' "$report" | grep -q '^[EW]: '; then
