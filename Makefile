@@ -19,11 +19,14 @@ deps:
 configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
 
+# Said after a build that left the Python module out, with the reason.
+python-note = @if [ -f $(1)/python-skipped.txt ]; then \
+	  echo "NOTE: the Python module kvres was not built: $$(cat $(1)/python-skipped.txt)"; \
+	  echo "      make python-deps installs what it needs; then make $(2) again"; fi
+
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
-	@if [ -f $(BUILD)/python-skipped.txt ]; then \
-	  echo "NOTE: the Python module kvres was not built: $$(cat $(BUILD)/python-skipped.txt)"; \
-	  echo "      make python-deps installs what it needs; then make build again"; fi
+	$(call python-note,$(BUILD),build)
 
 run: build
 	@if [ -x $(BUILD)/bin/kvres-tool ]; then \
@@ -133,6 +136,7 @@ install: deps
 	  -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_ARGS)
 	cmake --build $(INSTALL_BUILD) -j $(JOBS)
 	cmake --install $(INSTALL_BUILD)
+	$(call python-note,$(INSTALL_BUILD),install)
 uninstall:
 	packaging/uninstall.sh $(INSTALL_BUILD)/install_manifest.txt
 
