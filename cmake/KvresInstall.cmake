@@ -118,14 +118,15 @@ install(FILES ${CMAKE_BINARY_DIR}/kvresConfig.cmake ${CMAKE_BINARY_DIR}/kvresCon
   DESTINATION ${KVRES_CMAKE_DIR} COMPONENT development)
 
 # pkg-config, written at install time for the prefix it is installed into:
-# for the system prefix /usr absolute and without an include flag (the
-# compiler's own folder); for any other prefix found from the .pc file's own
-# place, so that the tree works wherever it is installed or unpacked.
+# for the system prefixes /usr and /usr/local absolute and without an include
+# flag (the compiler searches their include folders itself); for any other
+# prefix found from the .pc file's own place, so that the tree works wherever
+# it is installed or unpacked.
 file(RELATIVE_PATH KVRES_PC_TO_PREFIX /root/${CMAKE_INSTALL_LIBDIR}/pkgconfig /root)
 string(REGEX REPLACE "/$" "" KVRES_PC_TO_PREFIX "${KVRES_PC_TO_PREFIX}")
 install(CODE "
-  if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
-    set(KVRES_PC_PREFIX /usr)
+  if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\" OR CMAKE_INSTALL_PREFIX STREQUAL \"/usr/local\")
+    set(KVRES_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
     set(KVRES_PC_CFLAGS \"\")
   else()
     set(KVRES_PC_PREFIX \"\\\${pcfiledir}/${KVRES_PC_TO_PREFIX}\")
