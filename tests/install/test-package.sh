@@ -164,9 +164,9 @@ for package in "${packages[@]}"; do
 done
 left=$(while IFS= read -r path; do
   case $path in
-  /. | /usr | /usr/bin | /usr/include | /usr/lib | /usr/lib/$multiarch | /usr/share | /usr/share/doc | \
+  /. | /usr | /usr/bin | /usr/include | /usr/lib | /usr/lib/"$multiarch" | /usr/share | /usr/share/doc | \
     /usr/share/man | /usr/share/man/man1 | /usr/lib/python3 | /usr/lib/python3/dist-packages | \
-    /usr/lib/$multiarch/cmake | /usr/lib/$multiarch/pkgconfig | /usr/share/bash-completion* | \
+    /usr/lib/"$multiarch"/cmake | /usr/lib/"$multiarch"/pkgconfig | /usr/share/bash-completion* | \
     /usr/share/zsh*) ;;
   *) if [ -e "$path" ] || [ -L "$path" ]; then echo "$path"; fi ;;
   esac
