@@ -15,8 +15,8 @@
 #             for the JSON-text target
 # windows     the i686 MinGW-w64 cross compiler, wine with its 32-bit part,
 #             the GoogleTest sources (built for the cross build)
-# packaging   dpkg-dev, debhelper, dh-python and help2man (the Debian
-#             packages), lintian, man-db (the package test reads the manual
+# packaging   build-essential, dpkg-dev, debhelper, dh-python and help2man (the
+#             Debian packages), lintian, man-db (the package test reads the manual
 #             page), zip, unzip, pkg-config (the install tests' consumer), and
 #             python3-venv, -setuptools, -wheel, -pip and -build (pip install
 #             ., the wheel and the sdist, on Debian's own build backend)
@@ -30,7 +30,7 @@ for group in "$@"; do
     format) packages=(clang-format-14) ;;
     fuzz) packages=(clang libclang-rt-dev nlohmann-json3-dev) ;;
     windows) packages=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 googletest) ;;
-    packaging) packages=(dpkg-dev debhelper dh-python help2man lintian man-db zip unzip pkg-config
+    packaging) packages=(build-essential dpkg-dev debhelper dh-python help2man lintian man-db zip unzip pkg-config
       python3-venv python3-setuptools python3-wheel python3-pip python3-build) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
