@@ -6,7 +6,7 @@ CMAKE_ARGS ?=
 
 .PHONY: all deps python-deps configure build run run-examples test test-sanitize test-windows format-check bench \
         bench-python fuzz-build fuzz-smoke fuzz clean install-tools-packaging test-install package \
-        test-package package-windows test-pip test-clang
+        test-package package-windows test-pip test-clang install uninstall
 
 all: build
 
@@ -19,8 +19,14 @@ deps:
 configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
 
+# Said after a build that left the Python module out, with the reason.
+python-note = @if [ -f $(1)/python-skipped.txt ]; then \
+	  echo "NOTE: the Python module kvres was not built: $$(cat $(1)/python-skipped.txt)"; \
+	  echo "      make python-deps installs what it needs; then make $(2) again"; fi
+
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
+	$(call python-note,$(BUILD),build)
 
 run: build
 	@if [ -x $(BUILD)/bin/kvres-tool ]; then \
@@ -114,22 +120,41 @@ fuzz-smoke fuzz: fuzz-build
 	fuzz/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 # Leaving the build tree (docs/install.md). The packaging tools (lintian,
-# dpkg-dev, zip, python3-build ...) are installed when missing.
+# debhelper, dh-python, help2man, zip, python3-build ...) are installed when
+# missing.
 install-tools-packaging:
 	@scripts/install-deps.sh packaging
 
+# A source install for users: Release, without the tests, into PREFIX
+# (default /usr/local; PREFIX=$$HOME/.local for one user), with the Python
+# module where that prefix's Python looks. `make uninstall` removes every
+# file it installed (install_manifest.txt).
+PREFIX        ?= /usr/local
+INSTALL_BUILD ?= $(BUILD)-release
+install: deps
+	cmake -S . -B $(INSTALL_BUILD) -DCMAKE_BUILD_TYPE=Release -DKVRES_BUILD_TESTS=OFF \
+	  -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_ARGS)
+	cmake --build $(INSTALL_BUILD) -j $(JOBS)
+	cmake --install $(INSTALL_BUILD)
+	$(call python-note,$(INSTALL_BUILD),install)
+uninstall:
+	packaging/uninstall.sh $(INSTALL_BUILD)/install_manifest.txt
+
 # `cmake --install` into a temporary prefix, then a consumer project outside
-# the tree (find_package and pkg-config), the installed tool and module.
+# the tree (find_package and pkg-config), the installed tool, man page and
+# module, and the tool from a flat folder.
 test-install: build install-tools-packaging
 	tests/install/test-install.sh $(BUILD)
 
-# The Debian package kvres_<version>_<arch>.deb in $(BUILD), and its test:
-# unpacked into a temporary root, the tool and the module run from there;
-# lintian must report no errors.
-package: build install-tools-packaging
-	cd $(BUILD) && cpack -G DEB
-test-package: package
-	tests/install/test-package.sh $(BUILD)
+# The Debian packages libkvres-reader1, libkvres-dev, kvres-tool and
+# python3-kvres (debhelper, dh-python; packaging/debian) in $(DEB_BUILD), and
+# their test: lintian without warnings, then installed with apt on this
+# machine, used from outside the tree and purged again.
+DEB_BUILD ?= $(BUILD)-deb
+package: deps python-deps install-tools-packaging
+	packaging/build-debs.sh $(DEB_BUILD) $(JOBS)
+test-package: package build
+	tests/install/test-package.sh $(DEB_BUILD) $(BUILD)
 
 # The Windows release kvres-<version>-win32.zip in $(WIN_BUILD) (built as
 # test-windows builds it), and its test under wine from an empty folder.
@@ -151,4 +176,5 @@ test-clang:
 	  CMAKE_ARGS="-DCMAKE_CXX_COMPILER=clang++ $(CMAKE_ARGS)"
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-win $(BUILD)-clang
+	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-win $(BUILD)-clang \
+	  $(BUILD)-deb $(BUILD)-release

@@ -46,7 +46,6 @@ class CMakeBuild(build_ext):
             "-DKVRES_BUILD_TOOL=OFF",
             f"-DPython3_EXECUTABLE={sys.executable}",
             f"-DKVRES_PYTHON_INSTALL_DIR={target_dir}",
-            "-DKVRES_PYTHON_BUNDLE_HOST=ON",
         ]
         subprocess.run(configure, check=True)
         subprocess.run(["cmake", "--build", str(build_dir), "--target", "kvres_python",

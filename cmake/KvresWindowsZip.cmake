@@ -1,4 +1,5 @@
-# The Windows release: kvres-<version>-win32.zip with the plug-in kvres.dll
+# The Windows release: kvres-<version>-win32.zip, all in one folder
+# kvres-<version>-win32/, with the plug-in kvres.dll
 # (for the host's plug-in folder), kvres-tool.exe and the rxResult.dll it
 # needs (the host brings its own), the example set and README-windows.txt.
 # Built by the target kvres_windows_zip (make package-windows) into the build
@@ -24,9 +25,8 @@ if(TARGET kvres AND TARGET kvres-tool AND TARGET examples)
       ${CMAKE_BINARY_DIR}/examples/beam1.res ${CMAKE_BINARY_DIR}/examples/beam2.res
       ${KVRES_ZIP_STAGE}/examples
     COMMAND ${KVRES_ZIP_STRIP}
-    COMMAND ${CMAKE_COMMAND} -E chdir ${KVRES_ZIP_STAGE}
-      ${CMAKE_COMMAND} -E tar cf ${KVRES_ZIP} --format=zip --
-      kvres.dll kvres-tool.exe rxResult.dll README-windows.txt examples
+    COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}
+      ${CMAKE_COMMAND} -E tar cf ${KVRES_ZIP} --format=zip -- ${KVRES_ZIP_NAME}
     DEPENDS kvres kvres-tool rxResult examples
     COMMENT "Packing ${KVRES_ZIP_NAME}.zip"
     VERBATIM)

@@ -6,6 +6,35 @@ xarray backend, ``engine="kvres"``), ``kvres.open_study`` and ``kvres.write``
 need xarray and dask and are imported on first use, so ``import kvres``
 stays as light as numpy.
 """
+
+
+def _explain_import_failure(error):
+    """Why the compiled module did not load, in words a user can act on."""
+    import glob
+    import os
+    import sys
+    here = os.path.dirname(os.path.abspath(__file__))
+    built = [os.path.basename(p) for p in glob.glob(os.path.join(here, "_kvres*"))]
+    python = f"{sys.executable} (Python {sys.version_info[0]}.{sys.version_info[1]})"
+    try:
+        import numpy  # noqa: F401
+    except ImportError:
+        return ImportError(
+            f"kvres needs numpy, which {python} cannot import. kvres is built for the "
+            "Python it was compiled with (Debian's /usr/bin/python3 with python3-numpy); "
+            f"run that interpreter, or install numpy for this one ({error})")
+    return ImportError(
+        f"kvres's compiled module {', '.join(built) or '_kvres'} in {here} does not load "
+        f"into {python}: it is built for one Python version, the one it was compiled with "
+        f"(Debian's /usr/bin/python3 unless configured otherwise). Run that interpreter or "
+        f"rebuild kvres for this one ({error})")
+
+
+try:
+    from . import _kvres  # noqa: F401
+except ImportError as _error:
+    raise _explain_import_failure(_error) from _error
+
 from ._kvres import (  # noqa: F401
     DataSet,
     DataType,

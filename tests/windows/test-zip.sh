@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Tests the Windows release zip that `make package-windows` built in
 # WIN_BUILD_DIR as a user of the host would meet it: unpacked into an empty
-# folder, it holds exactly the plug-in, the tool, rxResult.dll, the README
+# folder, it holds one folder kvres-<version>-win32 with exactly the plug-in, the tool, rxResult.dll, the README
 # and the examples; kvres-tool.exe runs `info` and `check` on the example
 # under wine from that folder (finding kvres.dll beside itself); the plug-in
 # still exports exactly one function; every binary imports only system DLLs
@@ -25,8 +25,12 @@ trap cleanup EXIT
 step() { echo "== test-zip: $*"; }
 
 step "unzip $(basename "$zip") into an empty folder"
-mkdir "$work/kvres"
-unzip -q "$zip" -d "$work/kvres"
+mkdir "$work/unpacked"
+unzip -q "$zip" -d "$work/unpacked"
+top=$(cd "$work/unpacked" && ls -A)
+[ "$top" = "kvres-$version-win32" ] ||
+  { echo "FAIL: the zip's top level is '$top', not the one folder kvres-$version-win32" >&2; exit 1; }
+mv "$work/unpacked/kvres-$version-win32" "$work/kvres"
 listing=$(cd "$work/kvres" && find . -type f | sort | tr '\n' ' ')
 expected="./README-windows.txt ./examples/beam.res ./examples/beam1.res ./examples/beam2.res \
 ./kvres-tool.exe ./kvres.dll ./rxResult.dll "
@@ -35,7 +39,10 @@ if [ "$listing" != "$expected" ]; then
   echo "      expected:      $expected" >&2
   exit 1
 fi
-grep -q "plug-in folder" "$work/kvres/README-windows.txt"
+for text in "plug-in folder" "GCC (MinGW-w64)" "Microsoft Visual C++"; do
+  grep -q "$text" "$work/kvres/README-windows.txt" ||
+    { echo "FAIL: README-windows.txt does not say '$text'" >&2; exit 1; }
+done
 
 step "kvres-tool.exe from that folder, under wine"
 cd "$work/kvres"
