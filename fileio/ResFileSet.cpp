@@ -4,6 +4,7 @@
 #include "fileio/ResLayout.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -46,7 +47,7 @@ ResFileSet::ResFileSet() {
 }
 
 ResFileSet::~ResFileSet() {
-    currentFile.Close();
+    CloseForGood();
 }
 
 void ResFileSet::SetEncoding(IntEncoding ints, RealEncoding reals, bool swap) {
@@ -64,7 +65,14 @@ bool ResFileSet::OpenFile(const std::string& path) {
         closePutOff = false;
         return Rewind();
     }
-    currentFile.Close();
+    if (keepOpen && !path.empty()) {
+        bool handled = true;
+        const bool opened = OpenKnownFile(path, handled);
+        if (handled) {
+            return opened;
+        }
+    }
+    CloseForGood();
     closePutOff = false;
     if (path.empty()) {
         return false;
@@ -77,7 +85,43 @@ bool ResFileSet::OpenFile(const std::string& path) {
     if (!listed && DiscoverSeries(path) == 0) {
         return false;
     }
-    return currentFile.Open(path);
+    const bool opened = currentFile.Open(path);
+    if (verifyIdentities && !SameFileAsBefore(path, opened)) {
+        CloseForGood();
+        return false;
+    }
+    return opened;
+}
+
+int ResFileSet::SeriesIndex(const std::string& path) const {
+    const auto listed = std::find(seriesFiles.begin(), seriesFiles.end(), path);
+    return listed == seriesFiles.end() ? -1 : static_cast<int>(listed - seriesFiles.begin());
+}
+
+bool ResFileSet::SameFileAsBefore(const std::string& path, bool opened) {
+    const int found = SeriesIndex(path);
+    if (found < 0) {
+        return opened;
+    }
+    const std::size_t index = static_cast<std::size_t>(found);
+    if (identities.size() != seriesFiles.size()) {
+        identities.assign(seriesFiles.size(), ResFile::Identity());
+        identityKnown.assign(seriesFiles.size(), false);
+        encodings.assign(seriesFiles.size(), KnownEncoding());
+    }
+    if (!identityKnown[index]) {
+        if (opened) {
+            identities[index] = currentFile.FileIdentity();
+            identityKnown[index] = true;
+            encodings[index] = KnownEncoding{true, intEncoding, realEncoding, swapBytes};
+        }
+        return opened;
+    }
+    if (!opened || currentFile.FileIdentity() != identities[index]) {
+        lostFile = path;
+        return false;
+    }
+    return true;
 }
 
 std::string ResFileSet::GetSeriesFileName(int index) const {
@@ -141,18 +185,85 @@ int ResFileSet::ReadPackedRecords(unsigned char* records, int realsPerRecord, in
                                                     static_cast<std::size_t>(maxRecords)));
 }
 
+namespace {
+
+// Files held open between reads by every file set of the process.
+std::atomic<int> heldFiles{0};
+
+} // namespace
+
+void ResFileSet::KeepFilesOpen() {
+    verifyIdentities = true;
+#if !defined(_WIN32)
+    keepOpen = true;
+#endif
+}
+
+bool ResFileSet::OpenKnownFile(const std::string& path, bool& handled) {
+    const int found = SeriesIndex(path);
+    if (found < 0 || static_cast<std::size_t>(found) >= identities.size() ||
+        !identityKnown[static_cast<std::size_t>(found)] ||
+        !encodings[static_cast<std::size_t>(found)].known) {
+        handled = false;
+        return false;
+    }
+    const std::size_t index = static_cast<std::size_t>(found);
+    handled = true;
+    closePutOff = false;
+    if (currentFile.IsOpen() && currentFile.FileName() == path) {
+        // Held since the last read: the descriptor still reaches the file
+        // the scan read, unless it was rewritten where it stands.
+        ResFile::Identity now;
+        if (currentFile.CurrentIdentity(now) && now == identities[index]) {
+            return Rewind();
+        }
+        lostFile = path;
+        CloseForGood();
+        return false;
+    }
+    CloseForGood();
+    if (!currentFile.Open(path) || currentFile.FileIdentity() != identities[index]) {
+        lostFile = path;
+        CloseForGood();
+        return false;
+    }
+    const KnownEncoding& known = encodings[index];
+    SetEncoding(known.ints, known.reals, known.swap);
+    return true;
+}
+
+void ResFileSet::CloseForGood() {
+    currentFile.Close();
+    if (holdsPlace) {
+        holdsPlace = false;
+        --heldFiles;
+    }
+}
+
 void ResFileSet::CloseFile() {
     if (holds > 0) {
         closePutOff = currentFile.IsOpen();
         return;
     }
-    currentFile.Close();
+    if (keepOpen && currentFile.IsOpen()) {
+        const int index = SeriesIndex(currentFile.FileName());
+        const bool known = index >= 0 && static_cast<std::size_t>(index) < encodings.size() &&
+                           encodings[static_cast<std::size_t>(index)].known;
+        if (known && (holdsPlace || ++heldFiles <= kHeldFilesCap)) {
+            holdsPlace = true;
+            return;
+        }
+        if (known && !holdsPlace) {
+            --heldFiles; // no place left: closed as always
+        }
+    }
+    CloseForGood();
 }
 
 ResFileSet::Hold::~Hold() {
     if (--files.holds == 0 && files.closePutOff) {
         files.closePutOff = false;
-        files.currentFile.Close();
+        files.CloseFile();
     }
 }
 
@@ -199,7 +310,9 @@ int ResFileSet::DiscoverSeries(const std::string& path) {
     seriesFiles.clear();
 
     std::string normalised = path;
+#if defined(_WIN32)
     std::replace(normalised.begin(), normalised.end(), '\\', '/');
+#endif
     const std::size_t slash = normalised.find_last_of('/');
     const std::string basename =
         slash == std::string::npos ? normalised : normalised.substr(slash + 1);
@@ -237,6 +350,13 @@ int ResFileSet::DiscoverSeries(const std::string& path) {
         }
     }
     scanner.Close();
+    // A folder that cannot be listed (no read permission) still lets the
+    // file named be read: it is the series' first member.
+    std::string problem;
+    int error = 0;
+    if (seriesFiles.empty() && ResFile::Readable(normalised, problem, error)) {
+        seriesFiles.push_back(normalised);
+    }
 
     std::sort(seriesFiles.begin(), seriesFiles.end(), ByteWiseLess);
     return static_cast<int>(seriesFiles.size());
