@@ -52,8 +52,8 @@ def expected(result, name, simulation, read, entity_ids, part):
         values = {"magnitude": magnitude, "phase": phase,
                   "complex": magnitude * np.exp(1j * phase.astype(np.float64))}[part]
     where = {int(i): k for k, i in enumerate(entity_ids)}
-    for k, entity in enumerate(data_set.ids.tolist()):
-        if entity in where:
+    for k, entity in reversed(list(enumerate(data_set.ids.tolist()))):
+        if entity in where:  # an id held twice keeps its first record
             out[where[entity]] = values[k]
     return out
 
@@ -179,9 +179,15 @@ def test_the_structure_outlives_the_file_and_only_the_reads_need_it(study, tmp_p
     copy.unlink()
     assert ds.sizes["node"] == 40 and ds["sync"].size == 4
     assert ds.attrs["files"] == "copy.res"
-    # What was read stays; the file's blocks are now gone.
+    # What was read stays; a later read gives the file's values (the file
+    # read last may be held open) or raises, never values of no file.
     assert not np.isnan(first).any()
-    assert np.isnan(ds["temperature"].isel(simulation=1).values).all()
+    try:
+        later = ds["temperature"].isel(simulation=1).values
+    except OSError:
+        pass
+    else:
+        assert not np.isnan(later).any()
     ds.close()
 
 
