@@ -7,8 +7,9 @@
 #             librsvg2-bin (rsvg-convert renders the history plot in the
 #             tests), locales (the label tests build a comma-decimal locale)
 # python      the Python module and its tests, for Debian's /usr/bin/python3:
-#             headers, pybind11, numpy, pytest, and xarray, dask,
-#             dask.distributed and netCDF4 for kvres.xarray
+#             headers, pybind11, numpy, pytest, hypothesis (the property
+#             tests), and xarray, dask, dask.distributed and netCDF4 for
+#             kvres.xarray
 # format      clang-format-14, the one pinned clang-format of format-check
 # fuzz        clang with libFuzzer and the sanitizer runtimes; nlohmann-json
 #             for the JSON-text target
@@ -23,8 +24,8 @@ set -euo pipefail
 for group in "$@"; do
   case $group in
     build) packages=(libcli11-dev nlohmann-json3-dev librsvg2-bin locales) ;;
-    python) packages=(python3-dev pybind11-dev python3-numpy python3-pytest python3-xarray
-      python3-dask python3-distributed python3-netcdf4) ;;
+    python) packages=(python3-dev pybind11-dev python3-numpy python3-pytest python3-hypothesis
+      python3-xarray python3-dask python3-distributed python3-netcdf4) ;;
     format) packages=(clang-format-14) ;;
     fuzz) packages=(clang libclang-rt-dev nlohmann-json3-dev) ;;
     windows) packages=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 googletest) ;;
