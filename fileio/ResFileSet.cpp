@@ -308,6 +308,11 @@ bool ResFileSet::ProbeHeader() {
 
 int ResFileSet::DiscoverSeries(const std::string& path) {
     seriesFiles.clear();
+    // Identities and encodings belong to the entries of the list they were
+    // recorded for.
+    identities.clear();
+    identityKnown.clear();
+    encodings.clear();
 
     std::string normalised = path;
 #if defined(_WIN32)

@@ -136,7 +136,7 @@ void LinkedPluginResult::BeginOperation() const {
 }
 
 void LinkedPluginResult::EndOperation() const {
-    ResFileSet* files = result != nullptr ? result->GetFileSet() : nullptr;
+    ResFileSet* files = Files();
     if (files != nullptr && files->LostFile()) {
         const std::string name = files->LostFileName();
         files->ForgetLostFile();
@@ -271,7 +271,7 @@ std::vector<LinkedPluginResult::SeriesFile> LinkedPluginResult::SeriesFiles() co
 }
 
 ResFileSet* LinkedPluginResult::Files() const {
-    return result != nullptr ? result->GetFileSet() : nullptr;
+    return result != nullptr ? &result->FileSet() : nullptr;
 }
 
 std::vector<int32_t> LinkedPluginResult::EntityIds(rxDataType& dataType) const {

@@ -98,7 +98,8 @@ public:
     int32_t Kind(const rxDataType& dataType) const;
     // Every file of the series, its header read anew.
     std::vector<SeriesFile> SeriesFiles() const;
-    // The file-set reader, rewound; null when closed.
+    // The file-set reader (at no particular position: every read opens or
+    // positions its file first); null when closed.
     ResFileSet* Files() const;
     // What the subcase's ReadEntityIDs hands its receiver.
     std::vector<int32_t> EntityIds(rxDataType& dataType) const;
