@@ -61,10 +61,15 @@ void ResFileSet::SetEncoding(IntEncoding ints, RealEncoding reals, bool swap) {
 }
 
 bool ResFileSet::OpenFile(const std::string& path) {
-    if (holds > 0 && !path.empty() && currentFile.IsOpen() && currentFile.FileName() == path) {
+    if (holds > 0 && openedInHold && !path.empty() && currentFile.IsOpen() &&
+        currentFile.FileName() == path) {
         closePutOff = false;
-        return Rewind();
+        rewindPending = true;
+        return true;
     }
+    rewindPending = false;
+    checkedSize = -1;
+    openedInHold = holds > 0;
     if (keepOpen && !path.empty()) {
         bool handled = true;
         const bool opened = OpenKnownFile(path, handled);
@@ -89,6 +94,9 @@ bool ResFileSet::OpenFile(const std::string& path) {
     if (verifyIdentities && !SameFileAsBefore(path, opened)) {
         CloseForGood();
         return false;
+    }
+    if (opened && keepOpen) {
+        checkedSize = currentFile.FileIdentity().size;
     }
     return opened;
 }
@@ -136,10 +144,12 @@ int ResFileSet::GetNumSeriesFiles() const {
 }
 
 bool ResFileSet::SeekTo(std::int32_t position) {
+    rewindPending = false;
     return currentFile.Seek(static_cast<std::int64_t>(position));
 }
 
 bool ResFileSet::Rewind() {
+    rewindPending = false;
     return currentFile.Seek(0);
 }
 
@@ -147,19 +157,23 @@ int ResFileSet::ReadBytes(void* buffer, int length) {
     if (buffer == nullptr || length <= 0 || !currentFile.IsOpen()) {
         return 0;
     }
+    Settle();
     return static_cast<int>(
         std::fread(buffer, 1, static_cast<std::size_t>(length), currentFile.Stream()));
 }
 
 int ResFileSet::ReadInt(std::int32_t* out) {
+    Settle();
     return intReader(currentFile.Stream(), swapBytes, out);
 }
 
 int ResFileSet::ReadReal(float* out) {
+    Settle();
     return realReader(currentFile.Stream(), swapBytes, out);
 }
 
 int ResFileSet::ReadReals(float* out, int count) {
+    Settle();
     return realsReader(currentFile.Stream(), swapBytes, out, count);
 }
 
@@ -173,6 +187,7 @@ int ResFileSet::ReadRecords(std::int32_t* ids, float* reals, int realsPerRecord,
     if (maxRecords <= 0) {
         return 0;
     }
+    Settle();
     return static_cast<int>(recordReader.Read(currentFile.Stream(), realsPerRecord, window, ids,
                                               reals, static_cast<std::size_t>(maxRecords)));
 }
@@ -181,6 +196,7 @@ int ResFileSet::ReadPackedRecords(unsigned char* records, int realsPerRecord, in
     if (maxRecords <= 0) {
         return 0;
     }
+    Settle();
     return static_cast<int>(recordReader.ReadPacked(currentFile.Stream(), realsPerRecord, records,
                                                     static_cast<std::size_t>(maxRecords)));
 }
@@ -215,7 +231,9 @@ bool ResFileSet::OpenKnownFile(const std::string& path, bool& handled) {
         // the scan read, unless it was rewritten where it stands.
         ResFile::Identity now;
         if (currentFile.CurrentIdentity(now) && now == identities[index]) {
-            return Rewind();
+            checkedSize = now.size;
+            rewindPending = true;
+            return true;
         }
         lostFile = path;
         CloseForGood();
@@ -229,6 +247,7 @@ bool ResFileSet::OpenKnownFile(const std::string& path, bool& handled) {
     }
     const KnownEncoding& known = encodings[index];
     SetEncoding(known.ints, known.reals, known.swap);
+    checkedSize = identities[index].size;
     return true;
 }
 
@@ -367,8 +386,13 @@ int ResFileSet::DiscoverSeries(const std::string& path) {
     return static_cast<int>(seriesFiles.size());
 }
 
-std::int64_t ResFileSet::BytesRemaining() const {
-    const std::int64_t size = currentFile.Size();
+std::int64_t ResFileSet::FileSize() const {
+    return checkedSize >= 0 && currentFile.IsOpen() ? checkedSize : currentFile.Size();
+}
+
+std::int64_t ResFileSet::BytesRemaining() {
+    Settle();
+    const std::int64_t size = FileSize();
     const std::int64_t position = currentFile.Tell();
     if (size < 0 || position < 0 || position >= size) {
         return 0;

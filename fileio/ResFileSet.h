@@ -84,7 +84,11 @@ public:
     // ends; no file stays open after it.
     class Hold {
     public:
-        explicit Hold(ResFileSet& files) : files(files) { ++files.holds; }
+        explicit Hold(ResFileSet& files) : files(files) {
+            if (files.holds++ == 0) {
+                files.openedInHold = false; // the first open of a hold is a real one
+            }
+        }
         ~Hold();
         Hold(const Hold&) = delete;
         Hold& operator=(const Hold&) = delete;
@@ -138,7 +142,10 @@ public:
 
     // Bytes from the current position to the end of the open file; 0 when no
     // file is open or the position lies at or beyond the end.
-    std::int64_t BytesRemaining() const;
+    std::int64_t BytesRemaining();
+    // The size of the open file in bytes, -1 when unknown: on the road of
+    // KeepFilesOpen the size its identity was checked with at the open.
+    std::int64_t FileSize() const;
 
 private:
     void SetEncoding(IntEncoding ints, RealEncoding reals, bool swap);
@@ -171,6 +178,20 @@ private:
     std::vector<KnownEncoding> encodings;
     bool keepOpen = false;
     bool holdsPlace = false; // counted among the process's held files
+    // Whether a file was opened (not merely kept) since the current Hold
+    // began: a Hold reuses only such a file.
+    bool openedInHold = false;
+    // An open that kept its file puts off the rewind to byte 0 until the
+    // next read: a seek that comes first makes it needless.
+    bool rewindPending = false;
+    // The size of the open file as its identity was checked (-1: unknown).
+    std::int64_t checkedSize = -1;
+    void Settle() {
+        if (rewindPending) {
+            rewindPending = false;
+            currentFile.Seek(0);
+        }
+    }
     ResFile currentFile;
     int holds = 0;
     bool closePutOff = false;
