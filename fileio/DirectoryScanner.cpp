@@ -2,6 +2,8 @@
 
 #include "fileio/NativePath.h"
 
+#include <algorithm>
+
 #if defined(_WIN32)
 #include <io.h>
 #else
@@ -133,7 +135,15 @@ void DirectoryScanner::Close() {
 
 namespace {
 
-// A folder's entry names as listed, and what the folder was then.
+// Byte order of the names with ASCII letters folded to lower case.
+bool FoldedLess(const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(FoldCase(x)) < static_cast<unsigned char>(FoldCase(y));
+    });
+}
+
+// A folder's entry names as listed (in FoldedLess order), and what the
+// folder was then.
 struct Listing {
     dev_t device = 0;
     ino_t inode = 0;
@@ -168,6 +178,9 @@ public:
             names->emplace_back(item->d_name);
         }
         closedir(directory);
+        // In the order of their case-folded names, so that the names a
+        // pattern's literal start allows stand together.
+        std::sort(names->begin(), names->end(), FoldedLess);
         // Kept only when the folder's last change lies clearly before the
         // listing: a change made later, even within the clock tick that
         // stamps modification times, then gives the folder another time.
@@ -217,6 +230,15 @@ bool DirectoryScanner::First(const std::string& pattern, DirectoryEntry& entry) 
     if (names == nullptr) {
         return false;
     }
+    // Only names that begin with the pattern's literal start can match.
+    const std::string start = namePattern.substr(0, namePattern.find('*'));
+    nextName = static_cast<std::size_t>(
+        std::lower_bound(names->begin(), names->end(), start, FoldedLess) - names->begin());
+    endName = nextName;
+    while (endName < names->size() && (*names)[endName].size() >= start.size() &&
+           EqualIgnoringCase((*names)[endName].substr(0, start.size()), start)) {
+        ++endName;
+    }
     if (!Next(entry)) {
         Close();
         return false;
@@ -228,7 +250,7 @@ bool DirectoryScanner::Next(DirectoryEntry& entry) {
     if (names == nullptr) {
         return false;
     }
-    while (nextName < names->size()) {
+    while (nextName < endName) {
         const std::string& name = (*names)[nextName++];
         if (!WildcardMatch(namePattern, name)) {
             continue;
@@ -256,6 +278,7 @@ bool DirectoryScanner::Next(DirectoryEntry& entry) {
 void DirectoryScanner::Close() {
     names.reset();
     nextName = 0;
+    endName = 0;
 }
 
 #endif

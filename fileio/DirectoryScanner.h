@@ -5,8 +5,9 @@
 // Outside Windows the names of a folder's entries come from a listing kept
 // for the process while the folder is unchanged (same device, inode and
 // modification time), so that opening many result sets of one folder lists
-// it once rather than once a set; each delivered entry is still asked about
-// anew.
+// it once rather than once a set, and looks only at the names that begin
+// with the pattern's literal start; each delivered entry is still asked
+// about anew.
 #pragma once
 
 #include <cstdint>
@@ -47,6 +48,7 @@ private:
 #else
     std::shared_ptr<const std::vector<std::string>> names; // the folder's entries
     std::size_t nextName = 0;
+    std::size_t endName = 0; // the names the pattern's literal start allows end here
     std::string directoryPrefix;
     std::string namePattern;
 #endif
