@@ -94,6 +94,7 @@ bench-python: python-deps
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DKVRES_BUILD_BENCH=ON -DKVRES_BUILD_TESTS=OFF
 	cmake --build $(BUILD)-bench -j $(JOBS) --target kvres_python make_python_study
 	$(PYTHON) bench/python_read_bench.py --module-dir $(BUILD)-bench/python $(BENCH_ARGS)
+	$(PYTHON) bench/python_small_read_bench.py --module-dir $(BUILD)-bench/python
 	$(PYTHON) bench/python_write_bench.py --module-dir $(BUILD)-bench/python
 	$(PYTHON) bench/python_xarray_bench.py --module-dir $(BUILD)-bench/python \
 	  --make-study $(BUILD)-bench/bin/make_python_study $(XARRAY_BENCH_ARGS)

@@ -124,6 +124,21 @@ void PrintOverlappingScan(const RecordingReporter& reporter) {
                 peak, Counter(f, "idle_rss_MB"), Verdict(peak > 0.0 && peak < 100.0));
 }
 
+// A tiny read through the C++ API against the bare system calls that fetch
+// its bytes (target: below them).
+void PrintTinyRead(const RecordingReporter& reporter) {
+    for (const auto& [name, f] : reporter.figures) {
+        if (name.rfind("BM_TinyRead", 0) != 0) {
+            continue;
+        }
+        const double api = Counter(f, "api_us");
+        const double bare = Counter(f, "syscalls_us");
+        std::printf("Tiny read (one block of 4 entities): C++ API %.2f us, open + 2 pread + close "
+                    "%.2f us, ratio %.2f (target < 1: %s)\n",
+                    api, bare, bare > 0.0 ? api / bare : 0.0, Verdict(bare > 0.0 && api < bare));
+    }
+}
+
 } // namespace
 
 // Writing: convert's rate (target >= 200 MB/s of input) and peak memory on a
@@ -173,6 +188,7 @@ int main(int argc, char** argv) {
     PrintLinearity(reporter, "BM_ReadEveryDataSet", 100, 10000);
     PrintWriteFigures(reporter);
     PrintOverlappingScan(reporter);
+    PrintTinyRead(reporter);
     benchmark::Shutdown();
     return 0;
 }

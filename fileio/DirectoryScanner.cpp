@@ -2,12 +2,18 @@
 
 #include "fileio/NativePath.h"
 
+#include <algorithm>
+
 #if defined(_WIN32)
 #include <io.h>
 #else
 #include <dirent.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+
+#include <ctime>
+#include <map>
+#include <mutex>
 #endif
 
 namespace {
@@ -127,6 +133,89 @@ void DirectoryScanner::Close() {
 
 #else
 
+namespace {
+
+// Byte order of the names with ASCII letters folded to lower case.
+bool FoldedLess(const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(FoldCase(x)) < static_cast<unsigned char>(FoldCase(y));
+    });
+}
+
+// A folder's entry names as listed (in FoldedLess order), and what the
+// folder was then.
+struct Listing {
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::int64_t modified = 0;
+    std::shared_ptr<const std::vector<std::string>> names;
+};
+
+// Folders listed lately, by the name they were listed by.
+class ListingCache {
+public:
+    // The names of `folder`'s entries; null when it cannot be listed.
+    std::shared_ptr<const std::vector<std::string>> Names(const std::string& folder) {
+        struct stat before;
+        if (stat(folder.c_str(), &before) != 0 || !S_ISDIR(before.st_mode)) {
+            return nullptr;
+        }
+        const std::int64_t modified = Nanoseconds(before.st_mtim);
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            const auto found = listings.find(folder);
+            if (found != listings.end() && found->second.device == before.st_dev &&
+                found->second.inode == before.st_ino && found->second.modified == modified) {
+                return found->second.names;
+            }
+        }
+        DIR* directory = opendir(folder.c_str());
+        if (directory == nullptr) {
+            return nullptr;
+        }
+        auto names = std::make_shared<std::vector<std::string>>();
+        while (const dirent* item = readdir(directory)) {
+            names->emplace_back(item->d_name);
+        }
+        closedir(directory);
+        // In the order of their case-folded names, so that the names a
+        // pattern's literal start allows stand together.
+        std::sort(names->begin(), names->end(), FoldedLess);
+        // Kept only when the folder's last change lies clearly before the
+        // listing: a change made later, even within the clock tick that
+        // stamps modification times, then gives the folder another time.
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        if (Nanoseconds(now) - modified > kSettled) {
+            std::lock_guard<std::mutex> guard(mutex);
+            if (listings.size() >= kFolders) {
+                listings.clear();
+            }
+            listings[folder] = Listing{before.st_dev, before.st_ino, modified, names};
+        }
+        return names;
+    }
+
+private:
+    static constexpr std::int64_t kSettled = 100 * 1000 * 1000; // 0.1 s
+    static constexpr std::size_t kFolders = 64;
+
+    static std::int64_t Nanoseconds(const timespec& time) {
+        return static_cast<std::int64_t>(time.tv_sec) * 1000000000 +
+               static_cast<std::int64_t>(time.tv_nsec);
+    }
+
+    std::mutex mutex;
+    std::map<std::string, Listing> listings;
+};
+
+ListingCache& Listings() {
+    static ListingCache cache;
+    return cache;
+}
+
+} // namespace
+
 bool DirectoryScanner::First(const std::string& pattern, DirectoryEntry& entry) {
     Close();
     const std::size_t slash = pattern.find_last_of('/');
@@ -137,9 +226,18 @@ bool DirectoryScanner::First(const std::string& pattern, DirectoryEntry& entry) 
         directoryPrefix = pattern.substr(0, slash + 1);
         namePattern = pattern.substr(slash + 1);
     }
-    directory = opendir(directoryPrefix.c_str());
-    if (directory == nullptr) {
+    names = Listings().Names(directoryPrefix);
+    if (names == nullptr) {
         return false;
+    }
+    // Only names that begin with the pattern's literal start can match.
+    const std::string start = namePattern.substr(0, namePattern.find('*'));
+    nextName = static_cast<std::size_t>(
+        std::lower_bound(names->begin(), names->end(), start, FoldedLess) - names->begin());
+    endName = nextName;
+    while (endName < names->size() && (*names)[endName].size() >= start.size() &&
+           EqualIgnoringCase((*names)[endName].substr(0, start.size()), start)) {
+        ++endName;
     }
     if (!Next(entry)) {
         Close();
@@ -149,11 +247,11 @@ bool DirectoryScanner::First(const std::string& pattern, DirectoryEntry& entry) 
 }
 
 bool DirectoryScanner::Next(DirectoryEntry& entry) {
-    if (directory == nullptr) {
+    if (names == nullptr) {
         return false;
     }
-    while (const dirent* item = readdir(static_cast<DIR*>(directory))) {
-        const std::string name = item->d_name;
+    while (nextName < endName) {
+        const std::string& name = (*names)[nextName++];
         if (!WildcardMatch(namePattern, name)) {
             continue;
         }
@@ -178,10 +276,9 @@ bool DirectoryScanner::Next(DirectoryEntry& entry) {
 }
 
 void DirectoryScanner::Close() {
-    if (directory != nullptr) {
-        closedir(static_cast<DIR*>(directory));
-        directory = nullptr;
-    }
+    names.reset();
+    nextName = 0;
+    endName = 0;
 }
 
 #endif

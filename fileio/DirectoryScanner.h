@@ -2,10 +2,18 @@
 // a wildcard pattern such as "data/run*.res" ('*' stands for any run of
 // characters; letter case is ignored), reporting each entry's name and its
 // attribute bits. It does not decide which entries a caller wants.
+// Outside Windows the names of a folder's entries come from a listing kept
+// for the process while the folder is unchanged (same device, inode and
+// modification time), so that opening many result sets of one folder lists
+// it once rather than once a set, and looks only at the names that begin
+// with the pattern's literal start; each delivered entry is still asked
+// about anew.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 // One entry delivered by the scanner.
 struct DirectoryEntry {
@@ -38,7 +46,9 @@ private:
 #if defined(_WIN32)
     std::intptr_t handle = -1;
 #else
-    void* directory = nullptr; // DIR*
+    std::shared_ptr<const std::vector<std::string>> names; // the folder's entries
+    std::size_t nextName = 0;
+    std::size_t endName = 0; // the names the pattern's literal start allows end here
     std::string directoryPrefix;
     std::string namePattern;
 #endif

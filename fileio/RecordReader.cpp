@@ -384,8 +384,12 @@ std::size_t RecordReader::ReadPacked(std::FILE* stream, int realsPerRecord, unsi
     // piece through it. Flushing an input stream drops its buffer and sets
     // the file's position to the stream's (as POSIX defines and this library
     // does); other libraries may keep or lose the bytes, so there the stream
-    // is left as it is.
-    std::fflush(stream);
+    // is left as it is. A small read is copied from the buffer instead: the
+    // drop would cost a seek and a read of bytes already there.
+    constexpr std::size_t kSmallReadBytes = 16384;
+    if (maxRecords > kSmallReadBytes / RecordBytes(realsPerRecord)) {
+        std::fflush(stream);
+    }
 #endif
     const std::size_t recordBytes = RecordBytes(realsPerRecord);
     const std::size_t packedBytes = PackedRecordBytes(realsPerRecord);

@@ -11,7 +11,10 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <io.h>
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -69,13 +72,69 @@ void Report(std::string* problem, std::string text) {
     }
 }
 
+void ReportError(int* error, int value) {
+    if (error != nullptr) {
+        *error = value;
+    }
+}
+
+// The errno value for an entry of `status` that is not a regular file.
+int NotRegularError(const FileStatus& status) {
+#if defined(_WIN32)
+    return (status.st_mode & _S_IFMT) == _S_IFDIR ? EISDIR : 0;
+#else
+    return S_ISDIR(status.st_mode) ? EISDIR : 0;
+#endif
+}
+
+ResFile::Identity IdentityOf(const FileStatus& status) {
+    ResFile::Identity identity;
+    identity.device = static_cast<std::uint64_t>(status.st_dev);
+    identity.inode = static_cast<std::uint64_t>(status.st_ino);
+    identity.size = static_cast<std::int64_t>(status.st_size);
+#if defined(_WIN32)
+    identity.modified = static_cast<std::int64_t>(status.st_mtime) * 1000000000;
+#else
+    identity.modified = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 +
+                        static_cast<std::int64_t>(status.st_mtim.tv_nsec);
+#endif
+    return identity;
+}
+
 std::string SystemProblem(int error) {
     return error != 0 ? std::strerror(error) : "cannot open the file";
 }
 
+#if defined(_WIN32)
+// The C runtime's stat has no file index and whole seconds only; the
+// handle's information tells files and rewrites apart.
+void AddHandleIdentity(std::FILE* stream, ResFile::Identity& identity) {
+    BY_HANDLE_FILE_INFORMATION info;
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    if (handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &info)) {
+        identity.device = info.dwVolumeSerialNumber;
+        identity.inode =
+            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+        identity.modified =
+            static_cast<std::int64_t>(
+                (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                info.ftLastWriteTime.dwLowDateTime) *
+            100;
+    }
+}
+#endif
+
 } // namespace
 
-std::FILE* ResFile::OpenRegular(const std::string& name, std::string* problem) {
+std::FILE* ResFile::OpenRegular(const std::string& name, std::string* problem, int* error,
+                                Identity* identity) {
+    ReportError(error, 0);
+    if (name.find('\0') != std::string::npos) {
+        // The system would open the name up to its first NUL: another file.
+        Report(problem, "the name holds a NUL character");
+        ReportError(error, EINVAL);
+        return nullptr;
+    }
     FileStatus status{};
 #if defined(_WIN32)
     // The wide road, as every open of the file layer takes it, so that long
@@ -83,27 +142,36 @@ std::FILE* ResFile::OpenRegular(const std::string& name, std::string* problem) {
     std::wstring wide;
     if (!NativePath::Widen(name, wide)) {
         Report(problem, "the name cannot be represented in this program's code page");
+        ReportError(error, EINVAL);
         return nullptr;
     }
     errno = 0;
     if (_wstat64(wide.c_str(), &status) != 0) {
+        ReportError(error, errno);
         Report(problem, SystemProblem(errno));
         return nullptr;
     }
     if (!IsRegular(status)) {
+        ReportError(error, NotRegularError(status));
         Report(problem, NotRegular(status));
         return nullptr;
     }
     errno = 0;
     std::FILE* stream = NativePath::OpenForReading(name);
     if (stream == nullptr) {
+        ReportError(error, errno);
         Report(problem, SystemProblem(errno));
         return nullptr;
     }
     if (_fstat64(_fileno(stream), &status) != 0 || !IsRegular(status)) {
+        ReportError(error, NotRegularError(status));
         Report(problem, NotRegular(status));
         std::fclose(stream);
         return nullptr;
+    }
+    if (identity != nullptr) {
+        *identity = IdentityOf(status);
+        AddHandleIdentity(stream, *identity);
     }
     return stream;
 #else
@@ -111,19 +179,23 @@ std::FILE* ResFile::OpenRegular(const std::string& name, std::string* problem) {
     // the open does not wait either (a FIFO swapped in meanwhile opens at
     // once) and the opened descriptor is asked again.
     if (::stat(name.c_str(), &status) != 0) {
+        ReportError(error, errno);
         Report(problem, SystemProblem(errno));
         return nullptr;
     }
     if (!IsRegular(status)) {
+        ReportError(error, NotRegularError(status));
         Report(problem, NotRegular(status));
         return nullptr;
     }
     const int descriptor = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (descriptor < 0) {
+        ReportError(error, errno);
         Report(problem, SystemProblem(errno));
         return nullptr;
     }
     if (::fstat(descriptor, &status) != 0 || !IsRegular(status)) {
+        ReportError(error, NotRegularError(status));
         Report(problem, NotRegular(status));
         ::close(descriptor);
         return nullptr;
@@ -136,11 +208,25 @@ std::FILE* ResFile::OpenRegular(const std::string& name, std::string* problem) {
     }
     std::FILE* stream = ::fdopen(descriptor, "rb");
     if (stream == nullptr) {
+        ReportError(error, errno);
         Report(problem, SystemProblem(errno));
         ::close(descriptor);
+        return nullptr;
+    }
+    if (identity != nullptr) {
+        *identity = IdentityOf(status);
     }
     return stream;
 #endif
+}
+
+bool ResFile::Readable(const std::string& name, std::string& problem, int& error) {
+    std::FILE* stream = OpenRegular(name, &problem, &error);
+    if (stream == nullptr) {
+        return false;
+    }
+    std::fclose(stream);
+    return true;
 }
 
 ResFile::~ResFile() {
@@ -156,7 +242,8 @@ bool ResFile::Open(const std::string& name) {
     if (name.empty()) {
         return false;
     }
-    stream = OpenRegular(name);
+    identity = Identity();
+    stream = OpenRegular(name, nullptr, nullptr, &identity);
     if (stream == nullptr) {
         return false;
     }
@@ -211,6 +298,27 @@ std::int64_t ResFile::Tell() const {
 #else
     return static_cast<std::int64_t>(ftello(stream));
 #endif
+}
+
+bool ResFile::CurrentIdentity(Identity& now) const {
+    if (stream == nullptr) {
+        return false;
+    }
+#if defined(_WIN32)
+    struct _stat64 info;
+    if (_fstat64(_fileno(stream), &info) != 0) {
+        return false;
+    }
+    now = IdentityOf(info);
+    AddHandleIdentity(stream, now);
+#else
+    struct stat info;
+    if (fstat(fileno(stream), &info) != 0) {
+        return false;
+    }
+    now = IdentityOf(info);
+#endif
+    return true;
 }
 
 std::int64_t ResFile::Size() const {

@@ -4,7 +4,9 @@
 // Every stream it opens uses one buffer that lives as long as the ResFile, so
 // reopening files does not allocate. Only regular files are opened, and no
 // open waits on the file (a FIFO, a device). It does not interpret the file's
-// contents.
+// contents. It records the identity of the file it opened (device, inode,
+// size, modification time), so that a caller can tell whether a later open
+// of the same name reaches the same file.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +16,21 @@
 
 class ResFile {
 public:
+    // What tells one file from another, and a file from itself rewritten:
+    // where it lives (device, inode; 0 where the system has none), its size
+    // and its modification time in nanoseconds.
+    struct Identity {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::int64_t size = -1;
+        std::int64_t modified = 0;
+        bool operator==(const Identity& other) const {
+            return device == other.device && inode == other.inode && size == other.size &&
+                   modified == other.modified;
+        }
+        bool operator!=(const Identity& other) const { return !(*this == other); }
+    };
+
     ResFile() = default;
     ~ResFile();
     ResFile(const ResFile&) = delete;
@@ -30,8 +47,18 @@ public:
     // device) is refused before it is opened, and once more on the opened
     // descriptor, so a FIFO put in its place meanwhile is refused too. Null on
     // failure, with `problem` (when given) saying why in words: the system's
-    // message, "is a directory" or "is not a regular file (a FIFO)".
-    static std::FILE* OpenRegular(const std::string& name, std::string* problem = nullptr);
+    // message, "is a directory" or "is not a regular file (a FIFO)". A name
+    // holding a NUL character is refused (it would name another file).
+    // `error`, when given, receives the system's errno value for the
+    // failure (EISDIR for a directory, EINVAL for a NUL, 0 for another kind
+    // of entry); `identity`, when given, the opened file's identity.
+    static std::FILE* OpenRegular(const std::string& name, std::string* problem = nullptr,
+                                  int* error = nullptr, Identity* identity = nullptr);
+
+    // Whether `name` opens as OpenRegular opens it (and is closed again at
+    // once); when not, `problem` and `error` say why as OpenRegular does.
+    // The one readability check every entry makes before it reads a file.
+    static bool Readable(const std::string& name, std::string& problem, int& error);
 
     // Closes an open stream and hands its name to the cache clearer; the name
     // is forgotten in every case. Throws nothing, whatever the clearer does.
@@ -40,6 +67,11 @@ public:
     bool IsOpen() const { return stream != nullptr; }
     std::FILE* Stream() const { return stream; }
     const std::string& FileName() const { return fileName; }
+    // The identity of the open file, as found when it was opened.
+    const Identity& FileIdentity() const { return identity; }
+    // The identity of the open file as it is now (its size and time may have
+    // changed since the open); false when no stream is open or it is unknown.
+    bool CurrentIdentity(Identity& now) const;
 
     // Sets the absolute position; false when no stream is open, the position
     // is negative or the stream rejects it.
@@ -58,4 +90,5 @@ private:
     std::FILE* stream = nullptr;
     std::unique_ptr<char[]> buffer;
     std::string fileName;
+    Identity identity;
 };

@@ -4,6 +4,7 @@
 #include "fileio/ResLayout.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -46,7 +47,7 @@ ResFileSet::ResFileSet() {
 }
 
 ResFileSet::~ResFileSet() {
-    currentFile.Close();
+    CloseForGood();
 }
 
 void ResFileSet::SetEncoding(IntEncoding ints, RealEncoding reals, bool swap) {
@@ -60,11 +61,23 @@ void ResFileSet::SetEncoding(IntEncoding ints, RealEncoding reals, bool swap) {
 }
 
 bool ResFileSet::OpenFile(const std::string& path) {
-    if (holds > 0 && !path.empty() && currentFile.IsOpen() && currentFile.FileName() == path) {
+    if (holds > 0 && openedInHold && !path.empty() && currentFile.IsOpen() &&
+        currentFile.FileName() == path) {
         closePutOff = false;
-        return Rewind();
+        rewindPending = true;
+        return true;
     }
-    currentFile.Close();
+    rewindPending = false;
+    checkedSize = -1;
+    openedInHold = holds > 0;
+    if (keepOpen && !path.empty()) {
+        bool handled = true;
+        const bool opened = OpenKnownFile(path, handled);
+        if (handled) {
+            return opened;
+        }
+    }
+    CloseForGood();
     closePutOff = false;
     if (path.empty()) {
         return false;
@@ -77,7 +90,46 @@ bool ResFileSet::OpenFile(const std::string& path) {
     if (!listed && DiscoverSeries(path) == 0) {
         return false;
     }
-    return currentFile.Open(path);
+    const bool opened = currentFile.Open(path);
+    if (verifyIdentities && !SameFileAsBefore(path, opened)) {
+        CloseForGood();
+        return false;
+    }
+    if (opened && keepOpen) {
+        checkedSize = currentFile.FileIdentity().size;
+    }
+    return opened;
+}
+
+int ResFileSet::SeriesIndex(const std::string& path) const {
+    const auto listed = std::find(seriesFiles.begin(), seriesFiles.end(), path);
+    return listed == seriesFiles.end() ? -1 : static_cast<int>(listed - seriesFiles.begin());
+}
+
+bool ResFileSet::SameFileAsBefore(const std::string& path, bool opened) {
+    const int found = SeriesIndex(path);
+    if (found < 0) {
+        return opened;
+    }
+    const std::size_t index = static_cast<std::size_t>(found);
+    if (identities.size() != seriesFiles.size()) {
+        identities.assign(seriesFiles.size(), ResFile::Identity());
+        identityKnown.assign(seriesFiles.size(), false);
+        encodings.assign(seriesFiles.size(), KnownEncoding());
+    }
+    if (!identityKnown[index]) {
+        if (opened) {
+            identities[index] = currentFile.FileIdentity();
+            identityKnown[index] = true;
+            encodings[index] = KnownEncoding{true, intEncoding, realEncoding, swapBytes};
+        }
+        return opened;
+    }
+    if (!opened || currentFile.FileIdentity() != identities[index]) {
+        lostFile = path;
+        return false;
+    }
+    return true;
 }
 
 std::string ResFileSet::GetSeriesFileName(int index) const {
@@ -92,10 +144,12 @@ int ResFileSet::GetNumSeriesFiles() const {
 }
 
 bool ResFileSet::SeekTo(std::int32_t position) {
+    rewindPending = false;
     return currentFile.Seek(static_cast<std::int64_t>(position));
 }
 
 bool ResFileSet::Rewind() {
+    rewindPending = false;
     return currentFile.Seek(0);
 }
 
@@ -103,19 +157,23 @@ int ResFileSet::ReadBytes(void* buffer, int length) {
     if (buffer == nullptr || length <= 0 || !currentFile.IsOpen()) {
         return 0;
     }
+    Settle();
     return static_cast<int>(
         std::fread(buffer, 1, static_cast<std::size_t>(length), currentFile.Stream()));
 }
 
 int ResFileSet::ReadInt(std::int32_t* out) {
+    Settle();
     return intReader(currentFile.Stream(), swapBytes, out);
 }
 
 int ResFileSet::ReadReal(float* out) {
+    Settle();
     return realReader(currentFile.Stream(), swapBytes, out);
 }
 
 int ResFileSet::ReadReals(float* out, int count) {
+    Settle();
     return realsReader(currentFile.Stream(), swapBytes, out, count);
 }
 
@@ -129,6 +187,7 @@ int ResFileSet::ReadRecords(std::int32_t* ids, float* reals, int realsPerRecord,
     if (maxRecords <= 0) {
         return 0;
     }
+    Settle();
     return static_cast<int>(recordReader.Read(currentFile.Stream(), realsPerRecord, window, ids,
                                               reals, static_cast<std::size_t>(maxRecords)));
 }
@@ -137,8 +196,67 @@ int ResFileSet::ReadPackedRecords(unsigned char* records, int realsPerRecord, in
     if (maxRecords <= 0) {
         return 0;
     }
+    Settle();
     return static_cast<int>(recordReader.ReadPacked(currentFile.Stream(), realsPerRecord, records,
                                                     static_cast<std::size_t>(maxRecords)));
+}
+
+namespace {
+
+// Files held open between reads by every file set of the process.
+std::atomic<int> heldFiles{0};
+
+} // namespace
+
+void ResFileSet::KeepFilesOpen() {
+    verifyIdentities = true;
+#if !defined(_WIN32)
+    keepOpen = true;
+#endif
+}
+
+bool ResFileSet::OpenKnownFile(const std::string& path, bool& handled) {
+    const int found = SeriesIndex(path);
+    if (found < 0 || static_cast<std::size_t>(found) >= identities.size() ||
+        !identityKnown[static_cast<std::size_t>(found)] ||
+        !encodings[static_cast<std::size_t>(found)].known) {
+        handled = false;
+        return false;
+    }
+    const std::size_t index = static_cast<std::size_t>(found);
+    handled = true;
+    closePutOff = false;
+    if (currentFile.IsOpen() && currentFile.FileName() == path) {
+        // Held since the last read: the descriptor still reaches the file
+        // the scan read, unless it was rewritten where it stands.
+        ResFile::Identity now;
+        if (currentFile.CurrentIdentity(now) && now == identities[index]) {
+            checkedSize = now.size;
+            rewindPending = true;
+            return true;
+        }
+        lostFile = path;
+        CloseForGood();
+        return false;
+    }
+    CloseForGood();
+    if (!currentFile.Open(path) || currentFile.FileIdentity() != identities[index]) {
+        lostFile = path;
+        CloseForGood();
+        return false;
+    }
+    const KnownEncoding& known = encodings[index];
+    SetEncoding(known.ints, known.reals, known.swap);
+    checkedSize = identities[index].size;
+    return true;
+}
+
+void ResFileSet::CloseForGood() {
+    currentFile.Close();
+    if (holdsPlace) {
+        holdsPlace = false;
+        --heldFiles;
+    }
 }
 
 void ResFileSet::CloseFile() {
@@ -146,13 +264,25 @@ void ResFileSet::CloseFile() {
         closePutOff = currentFile.IsOpen();
         return;
     }
-    currentFile.Close();
+    if (keepOpen && currentFile.IsOpen()) {
+        const int index = SeriesIndex(currentFile.FileName());
+        const bool known = index >= 0 && static_cast<std::size_t>(index) < encodings.size() &&
+                           encodings[static_cast<std::size_t>(index)].known;
+        if (known && (holdsPlace || ++heldFiles <= kHeldFilesCap)) {
+            holdsPlace = true;
+            return;
+        }
+        if (known && !holdsPlace) {
+            --heldFiles; // no place left: closed as always
+        }
+    }
+    CloseForGood();
 }
 
 ResFileSet::Hold::~Hold() {
     if (--files.holds == 0 && files.closePutOff) {
         files.closePutOff = false;
-        files.currentFile.Close();
+        files.CloseFile();
     }
 }
 
@@ -197,9 +327,16 @@ bool ResFileSet::ProbeHeader() {
 
 int ResFileSet::DiscoverSeries(const std::string& path) {
     seriesFiles.clear();
+    // Identities and encodings belong to the entries of the list they were
+    // recorded for.
+    identities.clear();
+    identityKnown.clear();
+    encodings.clear();
 
     std::string normalised = path;
+#if defined(_WIN32)
     std::replace(normalised.begin(), normalised.end(), '\\', '/');
+#endif
     const std::size_t slash = normalised.find_last_of('/');
     const std::string basename =
         slash == std::string::npos ? normalised : normalised.substr(slash + 1);
@@ -237,13 +374,25 @@ int ResFileSet::DiscoverSeries(const std::string& path) {
         }
     }
     scanner.Close();
+    // A folder that cannot be listed (no read permission) still lets the
+    // file named be read: it is the series' first member.
+    std::string problem;
+    int error = 0;
+    if (seriesFiles.empty() && ResFile::Readable(normalised, problem, error)) {
+        seriesFiles.push_back(normalised);
+    }
 
     std::sort(seriesFiles.begin(), seriesFiles.end(), ByteWiseLess);
     return static_cast<int>(seriesFiles.size());
 }
 
-std::int64_t ResFileSet::BytesRemaining() const {
-    const std::int64_t size = currentFile.Size();
+std::int64_t ResFileSet::FileSize() const {
+    return checkedSize >= 0 && currentFile.IsOpen() ? checkedSize : currentFile.Size();
+}
+
+std::int64_t ResFileSet::BytesRemaining() {
+    Settle();
+    const std::int64_t size = FileSize();
     const std::int64_t position = currentFile.Tell();
     if (size < 0 || position < 0 || position >= size) {
         return 0;

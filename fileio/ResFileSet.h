@@ -84,7 +84,11 @@ public:
     // ends; no file stays open after it.
     class Hold {
     public:
-        explicit Hold(ResFileSet& files) : files(files) { ++files.holds; }
+        explicit Hold(ResFileSet& files) : files(files) {
+            if (files.holds++ == 0) {
+                files.openedInHold = false; // the first open of a hold is a real one
+            }
+        }
         ~Hold();
         Hold(const Hold&) = delete;
         Hold& operator=(const Hold&) = delete;
@@ -101,8 +105,32 @@ public:
     // plausible: three text fields, then an integer of magnitude <= 65535.
     bool ProbeHeader();
 
-    // Rebuilds the series list from `path`; the number of entries.
+    // Rebuilds the series list from `path`; the number of entries. The file
+    // named is listed even when its folder cannot be listed. '\\' separates
+    // folders on Windows only; elsewhere it is a character of a name.
     int DiscoverSeries(const std::string& path);
+
+    // From now on, the first open of each series file records its identity
+    // (ResFile::Identity) and every later open compares: an open that finds
+    // another file there (replaced, or reached by a relative name from
+    // another working directory), or none, fails and marks the set as having
+    // lost a file. The host's road does not ask for this.
+    void VerifyIdentities() { verifyIdentities = true; }
+    // VerifyIdentities, and beyond it the road of a reading API: the file
+    // last read stays open between reads (within a cap on such files for the
+    // whole process, kHeldFilesCap; past it files close as always), each
+    // reopen of it checks its identity on the open descriptor instead of
+    // opening it anew, and a file found unchanged reuses the encoding
+    // detected for it. The file so held is read as it was opened, whatever
+    // comes to stand under its name. Not on Windows, where an open file
+    // cannot be replaced or removed. The host's road does not ask for this.
+    void KeepFilesOpen();
+    static constexpr int kHeldFilesCap = 256;
+    // Whether an open failed that way since the last ForgetLostFile, and
+    // the name of the (last) file it concerned.
+    bool LostFile() const { return !lostFile.empty(); }
+    const std::string& LostFileName() const { return lostFile; }
+    void ForgetLostFile() { lostFile.clear(); }
 
     bool IsOpen() const { return currentFile.IsOpen(); }
     const std::string& GetCurrentFileName() const { return currentFile.FileName(); }
@@ -114,12 +142,56 @@ public:
 
     // Bytes from the current position to the end of the open file; 0 when no
     // file is open or the position lies at or beyond the end.
-    std::int64_t BytesRemaining() const;
+    std::int64_t BytesRemaining();
+    // The size of the open file in bytes, -1 when unknown: on the road of
+    // KeepFilesOpen the size its identity was checked with at the open.
+    std::int64_t FileSize() const;
 
 private:
     void SetEncoding(IntEncoding ints, RealEncoding reals, bool swap);
+    // The identity check of VerifyIdentities for the open of `path`, which
+    // `opened` tells succeeded; false when the open must fail.
+    bool SameFileAsBefore(const std::string& path, bool opened);
+    // The index of `path` in the series list, or -1.
+    int SeriesIndex(const std::string& path) const;
+    // OpenFile of the road KeepFilesOpen asks for: the held file checked on
+    // its descriptor, a file met before opened once and its encoding reused.
+    // Sets `handled` false when the usual road must open `path`.
+    bool OpenKnownFile(const std::string& path, bool& handled);
+    // Closes the current file for good, giving back its place among the
+    // held files.
+    void CloseForGood();
 
     std::vector<std::string> seriesFiles;
+    // Per series file, its identity once recorded (VerifyIdentities).
+    std::vector<ResFile::Identity> identities;
+    std::vector<bool> identityKnown;
+    bool verifyIdentities = false;
+    std::string lostFile;
+    // Per series file, its encoding once detected with its identity known.
+    struct KnownEncoding {
+        bool known = false;
+        IntEncoding ints = Int4;
+        RealEncoding reals = Real4;
+        bool swap = false;
+    };
+    std::vector<KnownEncoding> encodings;
+    bool keepOpen = false;
+    bool holdsPlace = false; // counted among the process's held files
+    // Whether a file was opened (not merely kept) since the current Hold
+    // began: a Hold reuses only such a file.
+    bool openedInHold = false;
+    // An open that kept its file puts off the rewind to byte 0 until the
+    // next read: a seek that comes first makes it needless.
+    bool rewindPending = false;
+    // The size of the open file as its identity was checked (-1: unknown).
+    std::int64_t checkedSize = -1;
+    void Settle() {
+        if (rewindPending) {
+            rewindPending = false;
+            currentFile.Seek(0);
+        }
+    }
     ResFile currentFile;
     int holds = 0;
     bool closePutOff = false;

@@ -25,7 +25,11 @@ void BlockReader::Start(int32_t fileIndex, int32_t blockPosition, int realsPerRe
     storedCount = count;
     const int64_t recordBytes = static_cast<int64_t>(files.IntItemSize()) +
                                 static_cast<int64_t>(realsPerRecord) * files.RealItemSize();
-    const int64_t wholeRecords = files.BytesRemaining() / recordBytes;
+    // The count was read whole at the block's position: the records start
+    // right after it (asked of the stream, the position would cost a seek).
+    const int64_t size = files.FileSize();
+    const int64_t recordsStart = static_cast<int64_t>(blockPosition) + files.IntItemSize();
+    const int64_t wholeRecords = size > recordsStart ? (size - recordsStart) / recordBytes : 0;
     readableCount = static_cast<int32_t>(std::min<int64_t>(count, wholeRecords));
 }
 

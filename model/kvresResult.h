@@ -31,6 +31,8 @@ public:
 
     // The file-set reader, its current file rewound to byte 0. Never null.
     ResFileSet* GetFileSet();
+    // The file-set reader as it stands, not rewound.
+    ResFileSet& FileSet() { return fileSet; }
 
     DataTypeEntry* RegisterBlock(rxSimulation* simulation, const char* name, int32_t kind,
                                  int32_t position, int32_t fileIndex);

@@ -21,8 +21,9 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
+#if !defined(_WIN32)
+#include <pthread.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -73,13 +74,15 @@ struct SimulationInfo {
     float sync = 0.0f;
 };
 
-// kvres.DataSet: one data type's ids and values in one simulation, as numpy arrays.
+// kvres.DataSet: one data type's ids and values in one simulation, as numpy
+// arrays. Held as plain objects: a default py::array would make an empty
+// array only to drop it.
 struct DataSetArrays {
     std::string dataType;
     int simulation = 0;
     std::string read;
-    py::array ids;
-    py::array values;
+    py::object ids;
+    py::object values;
     bool complete = false;
 };
 
@@ -132,34 +135,26 @@ std::string PathBytes(const py::object& path) {
 
 // Raises FileNotFoundError (or the OSError that fits) unless `path` names a
 // regular file that can be read; anything else (a FIFO, a socket, a device)
-// raises OSError at once, as reading it could wait forever.
+// raises OSError at once, as reading it could wait forever. The file layer's
+// one readability check, as the C++ API makes it.
 void CheckReadable(const std::string& path, const py::object& given) {
-    struct stat status {};
+    std::string problem;
     int error = 0;
-    if (::stat(path.c_str(), &status) != 0) {
-        error = errno;
-    } else if (S_ISDIR(status.st_mode)) {
-        error = EISDIR;
-    } else if (!S_ISREG(status.st_mode)) {
-        std::string problem;
-        if (std::FILE* file = ResFile::OpenRegular(path, &problem)) {
-            std::fclose(file);
-        }
-        Raise(PyExc_OSError, path + ": " + (problem.empty() ? "is not a regular file" : problem));
-    } else if (::access(path.c_str(), R_OK) != 0) {
-        error = errno;
+    if (ResFile::Readable(path, problem, error)) {
+        return;
     }
-    if (error != 0) {
-        // OSError(errno, text, name) makes the subclass that fits the errno
-        // (FileNotFoundError, IsADirectoryError, PermissionError); raised as
-        // that instance with its own type, so the exception pybind11 fetches
-        // is the one it normalises to, also while another is being handled.
-        py::object name = py::module_::import("os").attr("fspath")(given);
-        py::object instance = py::reinterpret_borrow<py::object>(PyExc_OSError)(
-            error, py::str(std::strerror(error)), name);
-        PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(instance.ptr())), instance.ptr());
-        throw py::error_already_set();
+    if (error == 0) {
+        Raise(PyExc_OSError, path + ": " + problem);
     }
+    // OSError(errno, text, name) makes the subclass that fits the errno
+    // (FileNotFoundError, IsADirectoryError, PermissionError); raised as that
+    // instance with its own type, so the exception pybind11 fetches is the one
+    // it normalises to, also while another is being handled.
+    py::object name = py::module_::import("os").attr("fspath")(given);
+    py::object instance = py::reinterpret_borrow<py::object>(PyExc_OSError)(
+        error, py::str(std::strerror(error)), name);
+    PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(instance.ptr())), instance.ptr());
+    throw py::error_already_set();
 }
 
 // A failure found while the result's lock is held and the GIL released:
@@ -285,13 +280,31 @@ struct RawHistory {
 // results at the same time; arguments are converted to plain values before
 // the lock is taken, and Python objects are made after it is let go, so no
 // Python code (an argument's __index__, a finaliser) runs while it is held.
+//
+// A result does not cross a fork: in a child process another thread of the
+// parent may have held its lock at the fork, and would never let it go. A
+// child's every use of a result opened before the fork raises RuntimeError
+// instead of taking the lock, and its end leaves the handle to the parent.
 class Result {
 public:
     // `opened` is the result of the path `given`, made with the GIL let go.
     Result(py::object given, bool recognized, std::unique_ptr<LinkedPluginResult> opened)
-        : given(std::move(given)), recognized(recognized), handle(std::move(opened)) {}
+        : given(std::move(given)), recognized(recognized), handle(std::move(opened)),
+          generation(forkGeneration.load()) {}
+
+    ~Result() {
+        if (Forked()) {
+            (void)handle.release(); // the parent's; its lock may be held for ever here
+        }
+    }
+    Result(const Result&) = delete;
+    Result& operator=(const Result&) = delete;
+
+    // Counts the forks this process came out of as a child.
+    static std::atomic<unsigned> forkGeneration;
 
     void Close() {
+        RefuseAfterFork();
         std::unique_ptr<LinkedPluginResult> closing;
         {
             py::gil_scoped_release released;
@@ -303,6 +316,7 @@ public:
     }
 
     bool Closed() const {
+        RefuseAfterFork();
         py::gil_scoped_release released;
         std::lock_guard<std::mutex> guard(mutex);
         return handle == nullptr;
@@ -332,7 +346,7 @@ public:
     // in `drop`), "ids" ({"nodes": ..., "elements": ...}, the union of the
     // entity ids of the kept data types of each binding), "files" and
     // "recognized".
-    py::dict Summary(const py::iterable& drop) const {
+    py::dict Summary(const py::object& drop) const {
         const std::vector<std::string> dropped = DropArgument(drop);
         Gathered gathered =
             WithHandle([&](const LinkedPluginResult& open) { return Gather(open, dropped); });
@@ -346,8 +360,15 @@ public:
     // kvres.open would: for a path that cannot be read, before any file is
     // opened; else for the first path, in order, that is not recognised
     // (unless `force`). No result stays open.
-    static py::list Summaries(const py::iterable& pathsGiven, const py::iterable& drop, bool force,
+    static py::list Summaries(const py::object& pathsGiven, const py::object& drop, bool force,
                               int threadsGiven) {
+        if (IsOnePath(pathsGiven)) {
+            Raise(PyExc_TypeError, "paths must be an iterable of paths, not one path; "
+                                   "summaries([path]) reads one");
+        }
+        if (!py::isinstance<py::iterable>(pathsGiven)) {
+            Raise(PyExc_TypeError, "paths must be an iterable of paths");
+        }
         std::vector<py::object> given;
         std::vector<std::string> paths;
         for (const py::handle path : pathsGiven) {
@@ -360,6 +381,7 @@ public:
             bool recognized = false;
             bool opened = false;
             std::string why;
+            std::string changed;
             std::exception_ptr failure;
             Gathered gathered;
         };
@@ -377,8 +399,12 @@ public:
                             continue;
                         }
                         LinkedPluginResult open(paths[index]);
+                        open.BeginOperation();
                         outcome.gathered = Gather(open, dropped);
+                        open.EndOperation();
                         outcome.opened = true;
+                    } catch (const LinkedPluginResult::FileChanged& changed) {
+                        outcome.changed = changed.what();
                     } catch (...) {
                         outcome.failure = std::current_exception();
                     }
@@ -405,6 +431,9 @@ public:
             Outcome& outcome = outcomes[index];
             if (outcome.failure != nullptr) {
                 std::rethrow_exception(outcome.failure);
+            }
+            if (!outcome.changed.empty()) {
+                Raise(PyExc_OSError, outcome.changed);
             }
             if (!outcome.opened) {
                 RaiseNotRecognized(paths[index], outcome.why);
@@ -655,6 +684,9 @@ public:
         std::size_t types = 0;
         int simulations = 0;
         bool closed = false;
+        if (Forked()) {
+            return text + " (opened before a fork)>";
+        }
         {
             py::gil_scoped_release released;
             std::lock_guard<std::mutex> guard(mutex);
@@ -672,6 +704,14 @@ public:
     }
 
 private:
+    bool Forked() const { return generation != forkGeneration.load(); }
+    void RefuseAfterFork() const {
+        if (Forked()) {
+            Raise(PyExc_RuntimeError, "a kvres.Result does not cross a fork: open the file "
+                                      "again in this process");
+        }
+    }
+
     struct Table {
         std::vector<float> sync;
         std::vector<std::string> labels;
@@ -1032,9 +1072,24 @@ private:
     };
     static constexpr const char* kBindings[2] = {"nodes", "elements"};
 
-    // The names in `drop` that are str; anything else names no data type.
-    static std::vector<std::string> DropArgument(const py::iterable& drop) {
+    // Whether `given` is one path (str, bytes or os.PathLike) rather than
+    // an iterable of them.
+    static bool IsOnePath(const py::object& given) {
+        return py::isinstance<py::str>(given) || py::isinstance<py::bytes>(given) ||
+               py::hasattr(given, "__fspath__");
+    }
+
+    // The names in `drop`: one str, or an iterable whose str items count;
+    // anything else names no data type.
+    static std::vector<std::string> DropArgument(const py::object& drop) {
         std::vector<std::string> names;
+        if (py::isinstance<py::str>(drop)) {
+            names.push_back(Bytes(drop));
+            return names;
+        }
+        if (!py::isinstance<py::iterable>(drop)) {
+            Raise(PyExc_TypeError, "drop must be a data type's name or an iterable of names");
+        }
         for (const py::handle item : drop) {
             if (py::isinstance<py::str>(item)) {
                 names.push_back(Bytes(item));
@@ -1095,6 +1150,8 @@ private:
         py::array_t<int32_t, py::array::c_style> ids;
         const int32_t* idData = nullptr;
         py::ssize_t count = 0;
+        // Whether the ids are strictly increasing (no id twice).
+        bool increasing = true;
         float* outData = nullptr;
         // Floats one block fills.
         std::size_t floatsOut = 0;
@@ -1138,6 +1195,15 @@ private:
         target.components = dims == 2 ? 3 : 1;
         target.idData = ids.data();
         target.count = count;
+        // Aligning needs sorted ids; each id once lets a block whose ids are
+        // these be copied as it stands.
+        target.increasing = true;
+        for (py::ssize_t k = 1; k < count; ++k) {
+            if (target.idData[k] < target.idData[k - 1]) {
+                Raise(PyExc_ValueError, "ids must be sorted in increasing order");
+            }
+            target.increasing = target.increasing && target.idData[k] != target.idData[k - 1];
+        }
         target.outData = static_cast<float*>(outGiven.mutable_data());
         target.floatsOut =
             static_cast<std::size_t>(count) * target.components * (target.complexOut ? 2 : 1);
@@ -1216,7 +1282,10 @@ private:
         const int32_t* values = block.packed ? base + 1 + block.valueColumn : base + readable;
         const std::size_t valueStride = block.packed ? idStride : width;
         const std::size_t delivered = static_cast<std::size_t>(block.delivered);
-        const int first = part == "phase" ? components : 0;
+        // A complex entity's values are its magnitudes, then its phases (one
+        // or three of each); an output of one component takes the first.
+        const std::size_t phases = fromComplex ? static_cast<std::size_t>(width / 2) : 0;
+        const int first = part == "phase" ? static_cast<int>(phases) : 0;
         const std::size_t perEntity = static_cast<std::size_t>(components);
         auto put = [&](std::size_t k, std::size_t at) {
             const int32_t* record = values + k * valueStride;
@@ -1234,7 +1303,7 @@ private:
                 float magnitude;
                 float phase;
                 std::memcpy(&magnitude, record + c, 4);
-                std::memcpy(&phase, record + perEntity + c, 4);
+                std::memcpy(&phase, record + phases + c, 4);
                 target[2 * c] = magnitude * std::cos(phase);
                 target[2 * c + 1] = magnitude * std::sin(phase);
             }
@@ -1242,7 +1311,7 @@ private:
         // Mostly the block's ids are the coordinate itself: the values
         // are copied while that is checked, in one pass (without a
         // branch per entity for real values; a mismatch is seen after).
-        bool same = delivered == static_cast<std::size_t>(count);
+        bool same = target.increasing && delivered == static_cast<std::size_t>(count);
         if (same && !complexOut) {
             same = CopyAlongIds(base, idStride, values + first, valueStride, perEntity, idData,
                                 outData, delivered);
@@ -1256,6 +1325,9 @@ private:
             return 0;
         }
         std::fill(outData, outData + floatsOut, std::numeric_limits<float>::quiet_NaN());
+        // An id the block holds twice takes its first record, as every other
+        // read does; an id given twice gets it in each of its places.
+        std::vector<unsigned char> filled(static_cast<std::size_t>(count), 0);
         long long unknown = 0;
         for (std::size_t k = 0; k < delivered; ++k) {
             const int32_t id = base[k * idStride];
@@ -1264,7 +1336,14 @@ private:
                 ++unknown;
                 continue;
             }
-            put(k, static_cast<std::size_t>(found - idData));
+            std::size_t at = static_cast<std::size_t>(found - idData);
+            if (filled[at] != 0) {
+                continue;
+            }
+            for (; at < static_cast<std::size_t>(count) && idData[at] == id; ++at) {
+                filled[at] = 1;
+                put(k, at);
+            }
         }
         return unknown;
     }
@@ -1275,6 +1354,7 @@ private:
     template <class Work>
     auto WithHandle(Work&& work) const
         -> decltype(work(std::declval<const LinkedPluginResult&>())) {
+        RefuseAfterFork();
         std::unique_ptr<Problem> problem;
         using Answer = decltype(work(std::declval<const LinkedPluginResult&>()));
         Answer answer{};
@@ -1286,9 +1366,13 @@ private:
                     Problem{PyExc_ValueError, "operation on a closed kvres.Result"});
             } else {
                 try {
+                    handle->BeginOperation();
                     answer = work(*handle);
+                    handle->EndOperation();
                 } catch (Problem& found) {
                     problem = std::make_unique<Problem>(std::move(found));
+                } catch (const LinkedPluginResult::FileChanged& changed) {
+                    problem = std::make_unique<Problem>(Problem{PyExc_OSError, changed.what()});
                 }
             }
         }
@@ -1379,8 +1463,8 @@ private:
         py::capsule owner(
             memory, [](void* pointer) { BlockBuffers::Give(static_cast<int32_t*>(pointer)); });
         raw.storage.release();
-        py::array ids;
-        py::array floats;
+        py::object ids;
+        py::object floats;
         const std::vector<py::ssize_t> shape = ValueShape(raw.form, readable);
         if (raw.packed) {
             const py::ssize_t stride = 4 * (1 + raw.recordReals);
@@ -1454,7 +1538,10 @@ private:
     // ReadInto's block buffer, reused under the lock: as large as the largest
     // block read into an array so far.
     mutable std::vector<int32_t> scratch;
+    unsigned generation;
 };
+
+std::atomic<unsigned> Result::forkGeneration{0};
 
 } // namespace
 
@@ -1474,6 +1561,10 @@ PYBIND11_MODULE(_kvres, m) {
     py::dtype::of<int32_t>();
     py::dtype::of<float>();
     py::dtype("complex64");
+
+#if !defined(_WIN32)
+    pthread_atfork(nullptr, nullptr, [] { ++Result::forkGeneration; });
+#endif
 
     static py::exception<NotRecognized> notRecognized(m, "NotRecognizedError", PyExc_ValueError);
     notRecognized.doc() = "The file's title does not mark it as a .res result file; the message "
@@ -1635,6 +1726,11 @@ PYBIND11_MODULE(_kvres, m) {
     m.def(
         "pooled_empty",
         [](const std::vector<py::ssize_t>& shape, const py::dtype& dtype) {
+            // Uninitialised memory read as object references would be
+            // followed at the first assignment.
+            if (dtype.attr("hasobject").cast<bool>()) {
+                Raise(PyExc_TypeError, "pooled_empty takes no dtype that holds Python objects");
+            }
             std::size_t bytes = static_cast<std::size_t>(dtype.itemsize());
             for (const py::ssize_t extent : shape) {
                 if (extent < 0) {

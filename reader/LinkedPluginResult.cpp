@@ -106,6 +106,7 @@ LinkedPluginResult::LinkedPluginResult(const std::string& path) {
         throw std::bad_alloc();
     }
     try {
+        result->GetFileSet()->KeepFilesOpen();
         if (result->GetNumSubcases() > 0) {
             subcase = result->GetSubcase(0);
         }
@@ -126,6 +127,24 @@ LinkedPluginResult::LinkedPluginResult(const std::string& path) {
 
 LinkedPluginResult::~LinkedPluginResult() {
     Close();
+}
+
+void LinkedPluginResult::BeginOperation() const {
+    if (ResFileSet* files = Files()) {
+        files->ForgetLostFile();
+    }
+}
+
+void LinkedPluginResult::EndOperation() const {
+    ResFileSet* files = Files();
+    if (files != nullptr && files->LostFile()) {
+        const std::string name = files->LostFileName();
+        files->ForgetLostFile();
+        throw FileChanged(name +
+                          ": the file is no longer the one the result was opened on (replaced, "
+                          "changed, removed or, by a relative name, reached from another working "
+                          "directory); open it again");
+    }
 }
 
 void LinkedPluginResult::Close() {
@@ -252,7 +271,7 @@ std::vector<LinkedPluginResult::SeriesFile> LinkedPluginResult::SeriesFiles() co
 }
 
 ResFileSet* LinkedPluginResult::Files() const {
-    return result != nullptr ? result->GetFileSet() : nullptr;
+    return result != nullptr ? &result->FileSet() : nullptr;
 }
 
 std::vector<int32_t> LinkedPluginResult::EntityIds(rxDataType& dataType) const {

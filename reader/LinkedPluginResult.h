@@ -7,11 +7,17 @@
 // simulation by the same rules the simulation's data-set creation follows,
 // and the entity ids through the subcase's own ReadEntityIDs. It reads no
 // block values itself (BlockValues does) and knows nothing of Python.
+// Unlike the host's road, it has its file set keep the file last read open
+// and record each series file's identity at the scan, refusing a file found
+// changed at a later read (ResFileSet::KeepFilesOpen): every operation of
+// the C++ API and the Python module runs between BeginOperation and
+// EndOperation, which throws FileChanged then.
 #pragma once
 
 #include "model/DataSetShape.h"
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -54,6 +60,18 @@ public:
     LinkedPluginResult(const LinkedPluginResult&) = delete;
     LinkedPluginResult& operator=(const LinkedPluginResult&) = delete;
 
+    // A series file is no longer the file the result was opened on.
+    class FileChanged : public std::runtime_error {
+    public:
+        using std::runtime_error::runtime_error;
+    };
+    // Forgets a changed file an earlier operation met.
+    void BeginOperation() const;
+    // Throws FileChanged when an open since BeginOperation found a series
+    // file replaced, changed or gone (or reached another file through a
+    // relative name): what was read then is not the file's.
+    void EndOperation() const;
+
     // Releases the result; everything below then answers as for an empty one.
     void Close();
     bool IsOpen() const { return result != nullptr; }
@@ -80,7 +98,8 @@ public:
     int32_t Kind(const rxDataType& dataType) const;
     // Every file of the series, its header read anew.
     std::vector<SeriesFile> SeriesFiles() const;
-    // The file-set reader, rewound; null when closed.
+    // The file-set reader (at no particular position: every read opens or
+    // positions its file first); null when closed.
     ResFileSet* Files() const;
     // What the subcase's ReadEntityIDs hands its receiver.
     std::vector<int32_t> EntityIds(rxDataType& dataType) const;

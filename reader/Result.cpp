@@ -6,11 +6,11 @@
 #include "BlockValues.h"
 #include "LinkedPluginResult.h"
 
+#include "fileio/ResFile.h"
+
 #include "rxDataType.h"
 #include "rxSimulation.h"
 #include "rxSubcase.h"
-
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -37,25 +37,37 @@ struct Result::State {
 
 namespace {
 
-// Throws FileError unless `path` names a file that can be read.
+// Throws FileError unless `path` names a regular file that can be read: a
+// FIFO or a device is refused at once (reading one could wait forever or
+// give nothing), and so is a name holding a NUL (the system would open the
+// name cut at it).
 void CheckReadable(const std::string& path) {
-    struct stat status {};
+    std::string problem;
     int error = 0;
-    if (::stat(path.c_str(), &status) != 0) {
-        error = errno;
-    } else if (S_ISDIR(status.st_mode)) {
-        error = EISDIR;
-    } else {
-        errno = 0;
-        std::FILE* file = std::fopen(path.c_str(), "rb");
-        if (file == nullptr) {
-            error = errno != 0 ? errno : EACCES;
-        } else {
-            std::fclose(file);
-        }
+    if (!ResFile::Readable(path, problem, error)) {
+        throw FileError(path + ": " + problem, error);
     }
-    if (error != 0) {
-        throw FileError(path + ": " + std::strerror(error), error);
+}
+
+// The error code of a file found changed after the open.
+int ChangedCode() {
+#if defined(ESTALE)
+    return ESTALE;
+#else
+    return EIO;
+#endif
+}
+
+// Runs `work` on `open` as one operation: a series file found changed
+// meanwhile throws FileError instead of answering with another file's values.
+template <class Work> auto Operation(const LinkedPluginResult& open, Work&& work) {
+    open.BeginOperation();
+    try {
+        auto answer = work();
+        open.EndOperation();
+        return answer;
+    } catch (const LinkedPluginResult::FileChanged& changed) {
+        throw FileError(changed.what(), ChangedCode());
     }
 }
 
@@ -88,6 +100,25 @@ ValueForm FormOf(BlockValues::Form form) {
         return ValueForm::ComplexVector;
     }
     return ValueForm::RealScalar;
+}
+
+DataSet ReadBlock(const LinkedPluginResult& open, const rxDataType& type, int index,
+                  const LinkedPluginResult::Block& block, bool complexRead) {
+    BlockValues values(*open.Files(), block.fileIndex, block.position, block.shape, complexRead);
+    DataSet set;
+    set.dataType = type.GetName();
+    set.simulation = index;
+    set.complexRead = complexRead;
+    set.form = FormOf(values.GetForm());
+    set.width = values.FloatsPerEntity();
+    const auto readable = static_cast<std::size_t>(values.Readable());
+    set.ids.resize(readable);
+    set.values.resize(readable * static_cast<std::size_t>(set.width));
+    const int32_t delivered = values.Fill(set.ids.data(), set.values.data());
+    set.complete = values.Complete(delivered);
+    set.ids.resize(static_cast<std::size_t>(delivered));
+    set.values.resize(static_cast<std::size_t>(delivered) * static_cast<std::size_t>(set.width));
+    return set;
 }
 
 } // namespace
@@ -186,26 +217,13 @@ DataSet Result::read(const std::string& dataType, int simulation, ReadMode mode)
         throw NoValuesError("data type '" + dataType + "' has no values in simulation " +
                             std::to_string(index));
     }
-    BlockValues values(*open.Files(), block.fileIndex, block.position, block.shape, complexRead);
-    DataSet set;
-    set.dataType = type.GetName();
-    set.simulation = index;
-    set.complexRead = complexRead;
-    set.form = FormOf(values.GetForm());
-    set.width = values.FloatsPerEntity();
-    const auto readable = static_cast<std::size_t>(values.Readable());
-    set.ids.resize(readable);
-    set.values.resize(readable * static_cast<std::size_t>(set.width));
-    const int32_t delivered = values.Fill(set.ids.data(), set.values.data());
-    set.complete = values.Complete(delivered);
-    set.ids.resize(static_cast<std::size_t>(delivered));
-    set.values.resize(static_cast<std::size_t>(delivered) * static_cast<std::size_t>(set.width));
-    return set;
+    return Operation(open, [&] { return ReadBlock(open, type, index, block, complexRead); });
 }
 
 std::vector<int32_t> Result::entityIds(const std::string& dataType) const {
     const LinkedPluginResult& open = *Open().handle;
-    return open.EntityIds(FindType(open, dataType));
+    rxDataType& type = FindType(open, dataType);
+    return Operation(open, [&] { return open.EntityIds(type); });
 }
 
 } // namespace kvres

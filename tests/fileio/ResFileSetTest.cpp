@@ -7,6 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <thread>
+#include <vector>
+
 using namespace fileio_test;
 
 namespace {
@@ -289,3 +295,57 @@ TEST(CacheClearerTest, PreviousInstanceIsRestored) {
     }
     EXPECT_EQ(rxFileCacheClearer::GetInstance(), before);
 }
+
+#if !defined(_WIN32)
+namespace {
+
+std::size_t OpenDescriptors() {
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                      std::filesystem::directory_iterator()));
+}
+
+} // namespace
+
+// The reading road keeps the file read last open, but never more than the
+// cap in the whole process, and gives each one back when its set ends; a
+// held file rewritten where it stands is refused at the next open.
+TEST(ResFileSetTest, HeldFilesStayWithinTheCapAndAreCheckedAtEachOpen) {
+    TempDir dir;
+    const std::string path = dir.File("held.res");
+    Bytes bytes = Header(EncodeInt(1, Int4, false));
+    Append(bytes, EncodeInt(42, Int4, false));
+    WriteFile(path, bytes);
+    const std::size_t before = OpenDescriptors();
+    {
+        std::vector<std::unique_ptr<ResFileSet>> sets;
+        for (int k = 0; k < ResFileSet::kHeldFilesCap + 40; ++k) {
+            sets.push_back(std::make_unique<ResFileSet>());
+            sets.back()->KeepFilesOpen();
+            ASSERT_TRUE(sets.back()->OpenFile(path));
+            sets.back()->CloseFile();
+            // Met before: reopened on its descriptor or by its name, unchanged.
+            ASSERT_TRUE(sets.back()->OpenFile(path));
+            sets.back()->CloseFile();
+        }
+        EXPECT_EQ(OpenDescriptors(), before + ResFileSet::kHeldFilesCap);
+        ResFileSet& first = *sets.front();
+        ASSERT_TRUE(first.OpenFile(path));
+        ASSERT_TRUE(first.SeekTo(static_cast<std::int32_t>(bytes.size()) - 4));
+        std::int32_t value = 0;
+        ASSERT_EQ(first.ReadInt(&value), 1);
+        EXPECT_EQ(value, 42);
+        first.CloseFile();
+        Bytes changed = bytes;
+        changed.back() ^= 1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        WriteFile(path, changed); // in place: the same file, other contents
+        for (auto* set : {sets.front().get(), sets.back().get()}) { // held, then not
+            EXPECT_FALSE(set->OpenFile(path));
+            EXPECT_TRUE(set->LostFile());
+            EXPECT_EQ(set->LostFileName(), path);
+        }
+    }
+    EXPECT_EQ(OpenDescriptors(), before);
+}
+#endif

@@ -12,6 +12,7 @@
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -124,14 +125,24 @@ TEST(SeriesTest, UpperCaseSiblingJoinsAndSortsFirst) {
                                                        dir.File("run0.res")}));
 }
 
-TEST(SeriesTest, BackslashesBecomeForwardSlashes) {
+TEST(SeriesTest, BackslashSeparatesFoldersOnlyOnWindows) {
     TempDir dir;
     Touch(dir, {"run.res", "run1.res", "run10.res"});
     std::string windowsStyle = dir.File("run.res");
     std::replace(windowsStyle.begin(), windowsStyle.end(), '/', '\\');
     ResFileSet files;
+#if defined(_WIN32)
     EXPECT_EQ(files.DiscoverSeries(windowsStyle), 2);
     EXPECT_EQ(Series(files), (std::vector<std::string>{dir.File("run.res"), dir.File("run1.res")}));
+#else
+    // Elsewhere a backslash is part of a name: no folder of that name exists.
+    EXPECT_EQ(files.DiscoverSeries(windowsStyle), 0);
+    // A file whose name holds one opens as itself, with its own series.
+    Touch(dir, {"back\\slash.res", "back\\slash2.res", "slash.res"});
+    ASSERT_TRUE(files.OpenFile(dir.File("back\\slash.res")));
+    EXPECT_EQ(Series(files), (std::vector<std::string>{dir.File("back\\slash.res"),
+                                                       dir.File("back\\slash2.res")}));
+#endif
 }
 
 TEST(SeriesTest, NumberedFileNamedDirectlyStandsAlone) {
@@ -140,10 +151,6 @@ TEST(SeriesTest, NumberedFileNamedDirectlyStandsAlone) {
     ResFileSet files;
     ASSERT_TRUE(files.OpenFile(dir.File("run3.res")));
     EXPECT_EQ(Series(files), std::vector<std::string>{dir.File("run3.res")});
-    std::string windowsStyle = dir.File("run3.res");
-    std::replace(windowsStyle.begin(), windowsStyle.end(), '/', '\\');
-    EXPECT_EQ(files.DiscoverSeries(windowsStyle), 1);
-    EXPECT_EQ(files.GetSeriesFileName(0), dir.File("run3.res"));
 }
 
 #if !defined(_WIN32)
@@ -163,6 +170,40 @@ TEST(SeriesTest, DirectoriesAndNonRegularFilesNeverJoin) {
     // A link to a regular file reads as that file and joins.
     EXPECT_EQ(Series(files), (std::vector<std::string>{dir.File("run.res"), dir.File("run2.res"),
                                                        dir.File("run6.res")}));
+}
+#endif
+
+#if !defined(_WIN32)
+// A folder whose entries cannot be listed (search permission only) still
+// lets the file named be read, alone. Root lists every folder, so the open
+// is made by a child that gives up root first.
+TEST(SeriesTest, UnlistableFolderStillOpensTheFileNamed) {
+    TempDir dir;
+    const std::string folder = dir.File("locked");
+    std::filesystem::create_directory(folder);
+    for (const char* name : {"/run.res", "/run1.res"}) {
+        WriteFile(folder + name, Header(EncodeInt(1, Int4, false)));
+        ASSERT_EQ(chmod((folder + name).c_str(), 0644), 0);
+    }
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0711), 0);
+    ASSERT_EQ(chmod(folder.c_str(), 0711), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(3);
+        }
+        ResFileSet files;
+        const bool opened = files.OpenFile(folder + "/run.res");
+        const bool alone =
+            files.GetNumSeriesFiles() == 1 && files.GetSeriesFileName(0) == folder + "/run.res";
+        _exit(opened && alone ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    chmod(folder.c_str(), 0755);
 }
 #endif
 

@@ -21,10 +21,18 @@
 
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
+#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace reswriter;
@@ -249,6 +257,73 @@ TEST(ReaderErrors, EachFailureHasItsType) {
     EXPECT_THROW(result.dataTypes(), kvres::ClosedError);
     EXPECT_THROW(result.read("temperature", 0), kvres::ClosedError);
     EXPECT_EQ(result.path(), path);
+}
+
+#if !defined(_WIN32)
+// What is not a readable regular file is refused at once, before anything
+// is read, forced or not: a FIFO (an open would wait for a writer), a device
+// (it would read as an empty result) and a name holding a NUL (the system
+// would open the name cut at it).
+TEST(ReaderErrors, OnlyRegularFilesOpenAndAtOnce) {
+    TempDir folder;
+    const std::string path = folder.File("a.res");
+    WriteFile(path, Write(EveryKind(kInt4Real4LE, {"Time = 1"}, false)));
+    ASSERT_EQ(mkfifo(folder.File("fifo.res").c_str(), 0600), 0);
+    const std::string withNul = path + std::string(1, '\0') + "x";
+    for (const std::string& bad : {folder.File("fifo.res"), std::string("/dev/null"), withNul}) {
+        for (bool force : {false, true}) {
+            EXPECT_THROW(kvres::open(bad, force), kvres::FileError) << bad << " " << force;
+        }
+    }
+    try {
+        kvres::open(withNul);
+    } catch (const kvres::FileError& error) {
+        EXPECT_EQ(error.code(), EINVAL);
+    }
+}
+#endif
+
+// A result reads the files it was opened on, or raises: a file rewritten
+// where it stands (the result may hold it open) and a series file replaced
+// while another one is read (it is reopened by its name) raise FileError
+// instead of giving the other bytes' values. The module's tests try the
+// other changes (replaced, removed, another working directory) through the
+// same file set.
+TEST(ReaderErrors, AFileChangedAfterTheOpenNeverGivesOtherValues) {
+    TempDir folder;
+    auto Temperatures = [](float value) {
+        ResFile file;
+        file.simulations.push_back(
+            {"Time = 1",
+             {DataTypeRow{"temperature", 1, {Record{7, {value}}, Record{8, {value}}}}}});
+        return file;
+    };
+    const std::string path = folder.File("run.res");
+    const std::string other = folder.File("other.res");
+    WriteFile(path, Write(Temperatures(1.0f)));
+    {
+        kvres::Result result = kvres::open(path);
+        EXPECT_EQ(result.read("temperature", 0).values, std::vector<float>({1.0f, 1.0f}));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        WriteFile(path, Write(Temperatures(2.0f))); // in place, the same length
+        EXPECT_THROW(result.read("temperature", 0), kvres::FileError);
+        EXPECT_THROW(result.entityIds("temperature"), kvres::FileError);
+    }
+
+    // A series file replaced while another one is read reopens by its name:
+    // the identity recorded at the open tells the new file apart.
+    WriteFile(path, Write(Temperatures(1.0f)));
+    ResFile second = Temperatures(3.0f);
+    second.simulations[0].label = "Time = 2";
+    WriteFile(folder.File("run1.res"), Write(second));
+    kvres::Result series = kvres::open(path);
+    ASSERT_EQ(series.simulations().size(), 2u);
+    EXPECT_EQ(series.read("temperature", 1).values, std::vector<float>({3.0f, 3.0f}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    WriteFile(other, Write(Temperatures(2.0f)));
+    std::filesystem::rename(other, path);
+    EXPECT_THROW(series.read("temperature", 0), kvres::FileError);
+    EXPECT_EQ(series.read("temperature", 1).values, std::vector<float>({3.0f, 3.0f}));
 }
 
 } // namespace
