@@ -3,6 +3,7 @@ module and kvres-tool's JSON dump give the same ids, value bits and complete
 flags for every data set of random files from the tests' writer (every
 encoding and kind, special floats, repeated ids) and of copies cut short at
 random offsets."""
+import codecs
 import os
 import pathlib
 import subprocess
@@ -38,10 +39,21 @@ def api_dump(path):
     return sets, ids
 
 
-def name_hex(name, from_json=False):
-    # The tool writes each byte outside printable ASCII as \u00XX.
-    raw = name.encode("latin-1") if from_json else name.encode("utf-8", "surrogateescape")
-    return raw.hex() or "-"
+def name_hex(name):
+    return name.encode("utf-8", "surrogateescape").hex() or "-"
+
+
+def _bytes_as_characters(error):
+    return error.object[error.start:error.end].decode("latin-1"), error.end
+
+
+codecs.register_error("kvres-tool-shown", _bytes_as_characters)
+
+
+def shown(name):
+    # A name as the tool's JSON gives it: valid UTF-8 as itself, each byte
+    # outside it (written \u00XX) as the character U+00XX.
+    return name.encode("utf-8", "surrogateescape").decode("utf-8", "kvres-tool-shown")
 
 
 def bits(values):
@@ -69,19 +81,19 @@ def assert_readers_agree(path):
             (subcase,) = dump["subcases"]
             assert len(subcase["simulations"]) == count
             for sim, theirs in enumerate(subcase["simulations"]):
-                present = {name_hex(d["dataType"], True): d for d in theirs["dataSets"]}
+                present = {d["dataType"]: d for d in theirs["dataSets"]}
                 for name in names:
                     key = name_hex(name)
                     try:
                         mine = result.read(name, sim, read)
                     except LookupError:
                         assert api_sets[(read, sim, key)] is None
-                        assert key not in present
+                        assert shown(name) not in present
                         continue
                     complete, ids, values = api_sets[(read, sim, key)]
                     assert (mine.complete, mine.ids.tolist(), bits(mine.values)) == \
                         (complete, ids, values), (name, sim, read)
-                    tool = present[key]
+                    tool = present[shown(name)]
                     assert (tool["ok"], tool["ids"]) == (complete, ids)
                     np.testing.assert_array_equal(
                         json_bits(tool["values"]), np.array(values, np.uint32).view(np.float32))

@@ -189,12 +189,15 @@ def test_damage_after_open_raises_naming_file_simulation_and_data_type(tmp_path,
         ds = xr.open_dataset(path, engine=ENGINE, chunks=chunks)
         lenient = xr.open_dataset(path, engine=ENGINE, chunks=chunks, errors="nan")
         ds["temperature"].isel(simulation=0).values
+        held = lenient["temperature"].isel(simulation=3).values
         damage(path, tmp_path)
         with pytest.raises(kx.ReadError, match=r"run\.res.*simulation 3.*'temperature'"):
             ds["temperature"].isel(simulation=3).values
         shown = lenient["temperature"].isel(simulation=3).values
         if damage is _remove:
-            assert np.isnan(shown).all()
+            # The result may still hold the removed file open, and then
+            # shows its values; never anything else.
+            assert np.isnan(shown).all() or np.array_equal(shown, held)
         ds.close()
         lenient.close()
         path = _study_file(tmp_path)
