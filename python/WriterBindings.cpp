@@ -15,6 +15,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,12 @@ PyObject* inputErrorType = nullptr;
 std::string PathText(const py::object& path) {
     py::object os = py::module_::import("os");
     py::bytes encoded = os.attr("fsencode")(path);
-    return encoded;
+    std::string text = encoded;
+    if (text.find('\0') != std::string::npos) {
+        throw py::value_error("embedded null byte in the path " +
+                              py::repr(path).cast<std::string>());
+    }
+    return text;
 }
 
 // The float nearest to `radians` among those whose degrees a reader turns
@@ -107,7 +113,8 @@ py::array_t<std::int32_t> IdArray(const std::string& name, const py::object& giv
 class PyWriter {
 public:
     PyWriter(const py::object& path, const std::string& encoding, const std::string& title,
-             const std::string& subtitle, const std::string& nan, int simulations, bool durable)
+             const std::string& subtitle, const std::string& nan, int simulations, bool durable,
+             bool replaceSeries)
         : given(path) {
         kvres::WriterOptions options;
         if (!kvres::ParseEncoding(encoding, options.encoding)) {
@@ -121,7 +128,20 @@ public:
         options.nanAsInfinity = nan == "infinity";
         options.expectedSimulations = simulations;
         options.durable = durable;
-        writer = std::make_unique<kvres::Writer>(PathText(path), options);
+        options.replaceSeries = replaceSeries;
+        target = PathText(path);
+        writer = std::make_unique<kvres::Writer>(target, options);
+    }
+
+    // Runs `work` holding the writer's lock, taken with the GIL let go, so
+    // that calls from several threads run one after another and no call
+    // (abort() or close() included) acts on the writer while another is
+    // inside it.
+    template <class Work> auto Locked(Work&& work) -> decltype(work()) {
+        py::gil_scoped_release release;
+        std::lock_guard<std::mutex> lock(mutex);
+        py::gil_scoped_acquire acquire;
+        return work();
     }
 
     kvres::Writer& Open() {
@@ -284,6 +304,12 @@ public:
             }
             found = copiers.emplace(path, std::move(copier)).first;
         }
+        // Checked on every copy: the source's files are those of its series
+        // now, and the target's series is the one the commit will replace.
+        const std::string clash = found->second->ClashWith(target);
+        if (!clash.empty()) {
+            throw kvres::InputError("the target " + clash);
+        }
         return *found->second;
     }
 
@@ -347,9 +373,17 @@ public:
         if (!writer) {
             return;
         }
-        {
+        try {
             py::gil_scoped_release release;
             writer->Close();
+        } catch (const kvres::InputError&) {
+            throw; // the writer is as it was: the caller may mend and close again
+        } catch (...) {
+            Abort();
+            throw;
+        }
+        for (int f = 0; f < writer->FileCount(); ++f) {
+            files.push_back(writer->FileName(f));
         }
         Finish();
     }
@@ -358,20 +392,18 @@ public:
         if (writer) {
             writer->Abort();
         }
+        files.clear();
         Finish();
     }
 
     void Finish() {
-        if (writer) {
-            for (int f = 0; f < writer->FileCount(); ++f) {
-                files.push_back(writer->FileName(f));
-            }
-        }
         writer.reset();
         copiers.clear();
     }
 
+    std::mutex mutex;
     py::object given;
+    std::string target;
     std::unique_ptr<kvres::Writer> writer;
     std::map<std::string, std::unique_ptr<kvres::ResultCopier>> copiers;
     std::vector<std::string> files;
@@ -379,10 +411,29 @@ public:
 
 // kvres.write: a Result copied whole, or {label: {name: (kind, ids, values)}}.
 void Write(const py::object& path, const py::object& result, const std::string& encoding,
-           const std::string& title, const std::string& subtitle, const std::string& nan) {
+           const std::string& title, const std::string& subtitle, const std::string& nan,
+           const py::object& simulations, bool durable, bool replaceSeries) {
     if (py::hasattr(result, "path") && py::hasattr(result, "simulations")) {
-        const int count = static_cast<int>(py::len(result.attr("simulations")));
-        PyWriter writer(path, encoding, title, subtitle, nan, count, false);
+        if (py::hasattr(result, "closed") && result.attr("closed").cast<bool>()) {
+            throw py::value_error("cannot write a closed kvres.Result");
+        }
+        {
+            // Refused before the writer exists: nothing is touched.
+            std::unique_ptr<kvres::ResultCopier> source;
+            try {
+                source = std::make_unique<kvres::ResultCopier>(PathText(result.attr("path")));
+            } catch (const kvres::ResultCopier::Damaged& damage) {
+                throw kvres::WriteError(damage.what());
+            }
+            const std::string clash = source->ClashWith(PathText(path));
+            if (!clash.empty()) {
+                throw kvres::InputError("the target " + clash);
+            }
+        }
+        const int count = simulations.is_none()
+                              ? static_cast<int>(py::len(result.attr("simulations")))
+                              : simulations.cast<int>();
+        PyWriter writer(path, encoding, title, subtitle, nan, count, durable, replaceSeries);
         try {
             writer.Copy(result, py::none(), py::none(), false);
             writer.Close();
@@ -396,7 +447,10 @@ void Write(const py::object& path, const py::object& result, const std::string& 
         throw py::type_error("write takes a kvres.Result or a mapping {label: {name: "
                              "(kind, ids, values)}}");
     }
-    PyWriter writer(path, encoding, title, subtitle, nan, static_cast<int>(py::len(result)), false);
+    PyWriter writer(path, encoding, title, subtitle, nan,
+                    simulations.is_none() ? static_cast<int>(py::len(result))
+                                          : simulations.cast<int>(),
+                    durable, replaceSeries);
     try {
         for (const py::handle item : result.attr("items")()) {
             const py::tuple pair = py::reinterpret_borrow<py::tuple>(item);
@@ -461,18 +515,25 @@ void BindWriter(py::module_& m) {
                          "block) renames the finished file into place. Values are stored as "
                          "the file holds them: a kind's reals per record, phases in degrees.")
         .def(py::init<const py::object&, const std::string&, const std::string&, const std::string&,
-                      const std::string&, int, bool>(),
+                      const std::string&, int, bool, bool>(),
              py::arg("path"), py::arg("encoding") = "i4le", py::arg("title") = "",
              py::arg("subtitle") = "", py::arg("nan") = "error", py::arg("simulations") = 0,
-             py::arg("durable") = false,
+             py::arg("durable") = false, py::arg("replace_series") = false,
              "encoding: i4le, i4be, i8le or i8be. title, subtitle: the header texts. nan: "
              "'error' or 'infinity' (Cray files hold no NaN). simulations: how many will "
              "come, if known (saves moving the data once). durable: flush to the disk "
-             "before the rename.")
-        .def("simulation", &PyWriter::Simulation, py::arg("label") = py::none(), py::kw_only(),
-             py::arg("sync") = py::none(), py::arg("name") = "Time",
-             "Starts the next simulation: simulation('Time = 0.5') or "
-             "simulation(sync=0.5, name='Time').")
+             "before the rename. replace_series: replace files that join the target's "
+             "series but belong to no result being replaced (refused otherwise).")
+        .def(
+            "simulation",
+            [](PyWriter& self, const py::object& label, const py::object& sync,
+               const std::string& name) {
+                self.Locked([&] { self.Simulation(label, sync, name); });
+            },
+            py::arg("label") = py::none(), py::kw_only(), py::arg("sync") = py::none(),
+            py::arg("name") = "Time",
+            "Starts the next simulation: simulation('Time = 0.5') or "
+            "simulation(sync=0.5, name='Time').")
         .def(
             "block",
             [](PyWriter& self, const std::string& name, int kind, const py::object& ids,
@@ -482,13 +543,13 @@ void BindWriter(py::module_& m) {
                         RaiseInput("data type '" + name +
                                    "': give records= or ids= and values=, not both");
                     }
-                    self.Records(name, kind, records, phase);
+                    self.Locked([&] { self.Records(name, kind, records, phase); });
                     return;
                 }
                 if (ids.is_none()) {
                     RaiseInput("data type '" + name + "': give ids= (and values=) or records=");
                 }
-                self.Block(name, kind, ids, values, phase);
+                self.Locked([&] { self.Block(name, kind, ids, values, phase); });
             },
             py::arg("name"), py::kw_only(), py::arg("kind"), py::arg("ids") = py::none(),
             py::arg("values") = py::none(), py::arg("records") = py::none(),
@@ -500,14 +561,24 @@ void BindWriter(py::module_& m) {
             "fields, the ids and the values (int32 and float32 records are written "
             "where they lie). phase='radians' converts the phases of kinds 4-6 to the "
             "degrees the file stores.")
-        .def("copy", &PyWriter::Copy, py::arg("result"), py::arg("sim") = py::none(),
-             py::arg("data_types") = py::none(), py::arg("salvage") = false,
-             "Copies stored blocks of an open kvres.Result as the file holds them: of one "
-             "simulation into the current one, or (sim=None) every simulation as new "
-             "ones. data_types: names to copy (stored or as the result lists them). "
-             "Returns what salvage left out.")
-        .def("close", &PyWriter::Close, "Finishes the file(s) and renames them into place.")
-        .def("abort", &PyWriter::Abort, "Discards everything written.")
+        .def(
+            "copy",
+            [](PyWriter& self, const py::object& result, const py::object& sim,
+               const py::object& dataTypes, bool salvage) {
+                return self.Locked([&] { return self.Copy(result, sim, dataTypes, salvage); });
+            },
+            py::arg("result"), py::arg("sim") = py::none(), py::arg("data_types") = py::none(),
+            py::arg("salvage") = false,
+            "Copies stored blocks of an open kvres.Result as the file holds them: of one "
+            "simulation into the current one, or (sim=None) every simulation as new "
+            "ones. data_types: names to copy (stored or as the result lists them). "
+            "Returns what salvage left out.")
+        .def(
+            "close", [](PyWriter& self) { self.Locked([&] { self.Close(); }); },
+            "Finishes the file(s) and renames them into place.")
+        .def(
+            "abort", [](PyWriter& self) { self.Locked([&] { self.Abort(); }); },
+            "Discards everything written.")
         .def_property_readonly("closed", [](const PyWriter& w) { return !w.writer; })
         .def_property_readonly("path", [](const PyWriter& w) { return w.given; })
         .def_property_readonly(
@@ -516,16 +587,18 @@ void BindWriter(py::module_& m) {
         .def("__exit__",
              [](PyWriter& self, const py::object& type, const py::object&, const py::object&) {
                  if (type.is_none()) {
-                     self.Close();
+                     self.Locked([&] { self.Close(); });
                  } else {
-                     self.Abort();
+                     self.Locked([&] { self.Abort(); });
                  }
                  return false;
              });
 
     m.def("write", &Write, py::arg("path"), py::arg("result"), py::kw_only(),
           py::arg("encoding") = "i4le", py::arg("title") = "", py::arg("subtitle") = "",
-          py::arg("nan") = "error",
+          py::arg("nan") = "error", py::arg("simulations") = py::none(), py::arg("durable") = false,
+          py::arg("replace_series") = false,
           "Writes a whole result: a kvres.Result copied as stored, or a mapping "
-          "{label: {name: (kind, ids, values)}}.");
+          "{label: {name: (kind, ids, values)}}. The keyword arguments are those of "
+          "kvres.Writer.");
 }

@@ -325,6 +325,8 @@ bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& 
          "copy what a reader can reach of a damaged set and list what is left out");
     Flag(convert, "--nan-as-infinity", options.nanAsInfinity,
          "write NaN as infinity in a Cray file instead of refusing it");
+    Flag(convert, "--replace-series", options.replaceSeries,
+         "replace files that join OUT's series but belong to no result being replaced");
 
     // Help and version are answered before anything is checked.
     const auto find = [&app](const std::string& name) {
@@ -405,6 +407,7 @@ const char* CommandLine::Usage() {
            "                  [--format csv|json|text] [--svg PATH] [--force] [--plugin PATH]\n"
            "       kvres-tool convert IN OUT [--encoding i4le|i4be|i8le|i8be] [--type NAME]...\n"
            "                  [--sim INDEX|A..B]... [--salvage] [--nan-as-infinity]\n"
+           "                  [--replace-series]\n"
            "       kvres-tool COMMAND --help | kvres-tool --help | --version\n";
 }
 

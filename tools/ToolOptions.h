@@ -49,6 +49,7 @@ struct ToolOptions {
     std::vector<std::string> convertSims; // INDEX or A..B texts
     bool salvage = false;
     bool nanAsInfinity = false;
+    bool replaceSeries = false;
 
     // help: the text to print for `--help` (of the tool or of one command)
     std::string helpText;

@@ -2,6 +2,7 @@
 
 #include "OutputFile.h"
 #include "RecordEncoder.h"
+#include "SeriesCommit.h"
 
 #include "fileio/ResKind.h"
 #include "fileio/ResLayout.h"
@@ -46,6 +47,7 @@ namespace {
 namespace fs = std::filesystem;
 using detail::OutputFile;
 using detail::RecordEncoder;
+using detail::SeriesCommit;
 
 constexpr int kMaxSimulationsPerFile = 65535;
 constexpr int kMaxSeriesFiles = 11; // run.res, run0.res ... run9.res
@@ -142,6 +144,8 @@ public:
         if (fs::is_directory(fs::path(path), error)) {
             throw InputError(Quoted(path) + " is a folder");
         }
+        SeriesCommit::Recover(path);
+        CheckUnasked();
         OpenPart();
     }
 
@@ -589,6 +593,7 @@ public:
             throw InputError("nothing to write to " + Quoted(path) +
                              ": a result holds at least one simulation");
         }
+        CheckUnasked();
         Guard([&] {
             EndSimulation();
             FinishPart(parts.back());
@@ -597,41 +602,53 @@ public:
         closed = true;
     }
 
-    // Removes the files of the target's series that the new result does not
-    // use, then renames the new files into place, the first one last.
+    // Refuses to replace files that join the target's series but belong to
+    // no result being replaced, unless the options allow it.
+    void CheckUnasked() const {
+        if (options.replaceSeries) {
+            return;
+        }
+        const std::vector<std::string> unasked = SeriesCommit::UnaskedMembers(path);
+        if (unasked.empty()) {
+            return;
+        }
+        std::string names;
+        for (std::size_t i = 0; i < unasked.size(); ++i) {
+            names += (i == 0                    ? ""
+                      : i + 1 == unasked.size() ? " and "
+                                                : ", ") +
+                     Quoted(fs::path(unasked[i]).filename().string());
+        }
+        throw InputError(names + (unasked.size() == 1 ? " is" : " are") +
+                         " not part of a result being replaced, but a reader would take " +
+                         (unasked.size() == 1 ? "it" : "them") + " for part of the result at " +
+                         Quoted(path) +
+                         ": move them away, or ask for the series to be replaced "
+                         "(--replace-series, replace_series=True)");
+    }
+
+    // Puts the new files in place of every file of the target's series.
     void Commit() {
-        const fs::path target(path);
-        fs::path folder = target.parent_path();
-        std::string stem;
-        std::string extension;
-        SplitFileName(target.filename().string(), stem, extension);
-        std::vector<std::string> ours;
+        std::vector<std::string> temporaries;
+        std::vector<std::string> finals;
         for (const Part& part : parts) {
-            ours.push_back(fs::path(part.file->FinalPath()).filename().string());
+            temporaries.push_back(part.file->TemporaryPath());
+            finals.push_back(part.file->FinalPath());
         }
-        if (!NamesSingleFile(target.filename().string())) {
-            std::error_code error;
-            fs::directory_iterator entries(folder.empty() ? fs::path(".") : folder, error);
-            std::vector<fs::path> stale;
-            for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
-                const std::string name = entries->path().filename().string();
-                std::error_code kindError;
-                if (IsSeriesMember(name, stem, extension) &&
-                    std::find(ours.begin(), ours.end(), name) == ours.end() &&
-                    entries->is_regular_file(kindError)) {
-                    stale.push_back(entries->path());
-                }
-            }
-            for (const fs::path& file : stale) {
-                std::error_code removeError;
-                if (!fs::remove(file, removeError) && removeError) {
-                    throw WriteError("cannot remove " + Quoted(file.string()) +
-                                     ", a file of the old series: " + removeError.message());
-                }
-            }
+        const std::vector<std::string> old = SeriesCommit::ExistingMembers(path);
+        SeriesCommit::Run(path, temporaries, finals, old, options.durable);
+        for (Part& part : parts) {
+            part.file->MarkCommitted();
         }
-        for (std::size_t i = parts.size(); i-- > 0;) {
-            parts[i].file->Commit();
+        for (const std::string& member : old) {
+            const std::string name = fs::path(member).filename().string();
+            bool replaced = false;
+            for (const std::string& final : finals) {
+                replaced = replaced || fs::path(final).filename().string() == name;
+            }
+            if (!replaced) {
+                removed.push_back(member);
+            }
         }
     }
 
@@ -667,6 +684,7 @@ public:
     std::vector<float> gatheredValues;
     std::string failure;
     bool closed = false;
+    std::vector<std::string> removed; // old series files the commit removed
 };
 
 int Writer::RealsPerRecord(int kind) {
@@ -766,6 +784,14 @@ int Writer::FileCount() const {
 
 std::string Writer::FileName(int index) const {
     return index >= 0 && index < FileCount() ? state->PartPath(index) : std::string();
+}
+
+const std::vector<std::string>& Writer::RemovedFiles() const {
+    return state->removed;
+}
+
+void Writer::RemoveTemporaryFilesForSignal() {
+    detail::OutputFile::RemoveAllForSignal();
 }
 
 const WriterOptions& Writer::Options() const {

@@ -256,3 +256,116 @@ def test_records_keep_the_checks(tmp_path):
         assert words in str(caught.value)
         assert not path.exists()
     assert os.listdir(tmp_path) == []
+
+
+def test_files_of_no_result_being_replaced_are_refused_and_a_source_is_never_replaced(tmp_path):
+    """Files that join the target's series go only when they belong to the
+    result being replaced, or when asked; a source being copied is never a
+    file the write replaces or removes."""
+    beam = EXAMPLES / "beam.res"
+    stray = tmp_path / "run2.res"
+    stray.write_bytes(beam.read_bytes())
+    (tmp_path / "RUN5.RES").write_bytes(b"notes")
+    with pytest.raises(kvres.InputError, match=r"'run2.res' and 'RUN5.RES' are not part"):
+        kvres.Writer(tmp_path / "run.res")
+    with pytest.raises(kvres.InputError, match="not part of a result being replaced"):
+        kvres.write(tmp_path / "run.res", {"s": {"p": (1, [1], [1.0])}})
+    assert sorted(os.listdir(tmp_path)) == ["RUN5.RES", "run2.res"]
+    kvres.write(tmp_path / "run.res", {"s": {"p": (1, [1], [1.0])}}, replace_series=True)
+    assert sorted(os.listdir(tmp_path)) == ["run.res"]
+
+    # run7.res is read on its own, but a result at run.res would take it in.
+    source = tmp_path / "run7.res"
+    source.write_bytes(beam.read_bytes())
+    words = "would overwrite or join the series of the source"
+    with kvres.open(source) as src:
+        with pytest.raises(kvres.InputError, match=words):
+            kvres.write(tmp_path / "run.res", src)
+        with pytest.raises(kvres.InputError, match=words):
+            with kvres.Writer(tmp_path / "run.res") as w:
+                w.copy(src, None)
+        with pytest.raises(kvres.InputError, match=words):
+            kvres.write(source, src)
+    assert source.read_bytes() == beam.read_bytes()
+    assert sorted(os.listdir(tmp_path)) == ["run.res", "run7.res"]
+
+
+def test_a_nul_in_the_path_is_refused(tmp_path):
+    for call in (lambda p: kvres.Writer(p), lambda p: kvres.write(p, {"s": {}})):
+        with pytest.raises(ValueError, match="null"):
+            call(str(tmp_path / "notes\0.res"))
+    assert os.listdir(tmp_path) == []
+
+
+def test_files_is_empty_after_abort_or_a_failed_close(tmp_path):
+    w = kvres.Writer(tmp_path / "a.res")
+    w.simulation("s")
+    w.abort()
+    assert w.closed and w.files == []
+    os.mkdir(tmp_path / "b0.res")  # the second file of the series cannot take its name
+    w = kvres.Writer(tmp_path / "b.res", simulations=70000)
+    for s in range(65536):
+        w.simulation("s")
+    with pytest.raises(kvres.WriteError, match="b0.res"):
+        w.close()
+    assert w.closed and w.files == []
+    assert sorted(os.listdir(tmp_path)) == ["b0.res"]
+
+
+def test_one_writer_shared_by_threads_loses_nothing(tmp_path):
+    """Calls from several threads run one after another: every block that
+    returned is in the file with its values; abort() and close() wait for a
+    call in progress."""
+    import threading
+    path = tmp_path / "shared.res"
+    threads, blocks, n = 4, 40, 20000
+    ids = np.arange(n, dtype=np.int32)
+    with kvres.Writer(path, encoding="i4be") as w:
+        w.simulation("s")
+        errors = []
+
+        def work(t):
+            try:
+                for b in range(blocks):
+                    values = np.full(n, t * 1000 + b, dtype=np.float32)
+                    w.block(f"t{t} b{b}", kind=1, ids=ids, values=values)
+            except Exception as error:  # pragma: no cover - reported below
+                errors.append(error)
+
+        running = [threading.Thread(target=work, args=(t,)) for t in range(threads)]
+        for thread in running:
+            thread.start()
+        for thread in running:
+            thread.join()
+        assert errors == []
+    with kvres.open(path) as r:
+        assert len(r.data_types) == threads * blocks
+        for t in range(threads):
+            for b in range(blocks):
+                values = r.read(f"t{t} b{b}", 0).values
+                assert np.array_equal(values, np.full(n, t * 1000 + b, np.float32))
+
+    # abort() from another thread while blocks are being written: each call
+    # either completes before it or is refused after it; nothing is left.
+    w = kvres.Writer(tmp_path / "aborted.res", encoding="i8be")
+    w.simulation("s")
+    outcomes = []
+
+    def writer_thread():
+        for b in range(200):
+            try:
+                w.block(f"b{b}", kind=1, ids=ids, values=np.ones(n, np.float32))
+                outcomes.append("written")
+            except kvres.InputError as error:
+                assert "closed" in str(error)
+                outcomes.append("refused")
+
+    thread = threading.Thread(target=writer_thread)
+    thread.start()
+    while not outcomes:
+        pass
+    w.abort()
+    thread.join()
+    assert "refused" in outcomes and outcomes[-1] == "refused"
+    assert outcomes == sorted(outcomes, key=lambda o: o == "refused")
+    assert os.listdir(tmp_path) == ["shared.res"]

@@ -338,7 +338,10 @@ TEST(WriterSeries, FilesOfTheOldSeriesThatAreNotRewrittenGo) {
     for (const char* old : {"run0.res", "run1.res", "RUN2.RES", "run10.res", "other.res"}) {
         Put(dir.File(old), "old");
     }
-    kvres::Writer writer(dir.File("run.res"), kvres::WriterOptions(), 4000);
+    // No result is being replaced: the files go only when asked.
+    kvres::WriterOptions options;
+    options.replaceSeries = true;
+    kvres::Writer writer(dir.File("run.res"), options, 4000);
     WriteSteps(writer, 5);
     writer.Close();
     ASSERT_EQ(writer.FileCount(), 2);

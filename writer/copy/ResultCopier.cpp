@@ -3,15 +3,49 @@
 #include "fileio/ResFileSet.h"
 #include "fileio/ResKind.h"
 #include "fileio/ResLayout.h"
+#include "fileio/SeriesNames.h"
 #include "model/DataTypeNames.h"
 #include "model/StructureReader.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
+#include <system_error>
 #include <utility>
 
 namespace kvres {
 namespace {
+
+namespace fs = std::filesystem;
+
+fs::path Canonical(const std::string& path) {
+    std::error_code error;
+    fs::path canonical = fs::weakly_canonical(fs::absolute(fs::path(path)), error);
+    return error ? fs::path(path) : canonical;
+}
+
+bool SameFile(const fs::path& a, const fs::path& b) {
+    std::error_code error;
+    if (fs::exists(a, error) && fs::exists(b, error)) {
+        return fs::equivalent(a, b, error);
+    }
+    return a == b;
+}
+
+// Whether a file at `member` would be read with the result at `base`.
+bool InSeriesOf(const fs::path& member, const fs::path& base) {
+    if (SameFile(member, base)) {
+        return true;
+    }
+    const std::string baseName = base.filename().string();
+    if (member.parent_path() != base.parent_path() || NamesSingleFile(baseName)) {
+        return false;
+    }
+    std::string stem;
+    std::string extension;
+    SplitFileName(baseName, stem, extension);
+    return IsSeriesMember(member.filename().string(), stem, extension);
+}
 
 struct StoredRow {
     std::string name;
@@ -254,6 +288,18 @@ const std::string& ResultCopier::Subtitle() const {
 
 const std::vector<std::string>& ResultCopier::Files() const {
     return tables->fileNames;
+}
+
+std::string ResultCopier::ClashWith(const std::string& target) const {
+    const fs::path out = Canonical(target);
+    for (const std::string& file : tables->fileNames) {
+        const fs::path in = Canonical(file);
+        if (InSeriesOf(out, in) || InSeriesOf(in, out)) {
+            return "'" + target + "' would overwrite or join the series of the source ('" + file +
+                   "'); choose another name or folder";
+        }
+    }
+    return std::string();
 }
 
 int ResultCopier::SimulationCount() const {

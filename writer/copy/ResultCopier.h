@@ -47,6 +47,10 @@ public:
     const std::string& Subtitle() const;
     // The series files, in order.
     const std::vector<std::string>& Files() const;
+    // Why a result written at `target` would overwrite or join this set (the
+    // target, or a file of its series, is one of this set's files, or this
+    // set's files join the target's series); empty when it would not.
+    std::string ClashWith(const std::string& target) const;
 
     // Simulations over the whole series, as a host counts them.
     int SimulationCount() const;
