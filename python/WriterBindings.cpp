@@ -10,6 +10,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -76,13 +77,20 @@ std::string ShapeText(const py::array& array) {
     return text + (array.ndim() == 1 ? ",)" : ")");
 }
 
+// `given` as a numpy array, or a TypeError naming `what` when numpy cannot
+// make one of it.
+py::array AnyArray(const py::object& given, const std::string& what) {
+    try {
+        return py::module_::import("numpy").attr("asarray")(given);
+    } catch (py::error_already_set& error) {
+        throw py::type_error(what + " cannot be made an array: " + std::string(error.what()));
+    }
+}
+
 // Ids as a C-contiguous int32 array: the caller's own when it is one,
 // otherwise a checked conversion of its integers.
 py::array_t<std::int32_t> IdArray(const std::string& name, const py::object& given) {
-    py::array array = py::array::ensure(given);
-    if (!array) {
-        throw py::error_already_set();
-    }
+    py::array array = AnyArray(given, "data type '" + name + "': ids");
     if (array.ndim() != 1) {
         RaiseInput("data type '" + name + "': ids must be one-dimensional, not of shape " +
                    ShapeText(array));
@@ -110,11 +118,38 @@ py::array_t<std::int32_t> IdArray(const std::string& name, const py::object& giv
     return py::array_t<std::int32_t, py::array::c_style | py::array::forcecast>::ensure(array);
 }
 
+// Values as a C-contiguous float32 array; a TypeError naming the data type
+// for values that are not real numbers (complex values would lose their
+// imaginary part: the file holds magnitudes and phases as reals).
+py::array FloatArray(const std::string& name, const py::object& given) {
+    py::array array = AnyArray(given, "data type '" + name + "': values");
+    const char kind = array.dtype().kind();
+    if (kind == 'c') {
+        RaiseInput("data type '" + name +
+                   "': values are complex; the file stores reals (a complex kind's "
+                   "magnitudes and phases), give those");
+    }
+    if (array.size() > 0 && kind != 'f' && kind != 'i' && kind != 'u' && kind != 'b') {
+        throw py::type_error("data type '" + name + "': values must be real numbers, not " +
+                             py::str(array.dtype()).cast<std::string>());
+    }
+    return py::array_t<float, py::array::c_style | py::array::forcecast>::ensure(array);
+}
+
+// A mapping's kind as an int, or a TypeError naming the data type.
+int KindOf(const std::string& name, const py::handle& kind) {
+    if (!py::isinstance<py::int_>(kind)) {
+        throw py::type_error("data type '" + name + "': kind must be an int, not " +
+                             py::str(kind.get_type().attr("__name__")).cast<std::string>());
+    }
+    return kind.cast<int>();
+}
+
 class PyWriter {
 public:
     PyWriter(const py::object& path, const std::string& encoding, const std::string& title,
              const std::string& subtitle, const std::string& nan, int simulations, bool durable,
-             bool replaceSeries)
+             bool replaceSeries, const std::string& names)
         : given(path) {
         kvres::WriterOptions options;
         if (!kvres::ParseEncoding(encoding, options.encoding)) {
@@ -129,6 +164,10 @@ public:
         options.expectedSimulations = simulations;
         options.durable = durable;
         options.replaceSeries = replaceSeries;
+        if (names != "shown" && names != "stored") {
+            RaiseInput("names must be 'shown' or 'stored', not '" + names + "'");
+        }
+        options.storedNames = names == "stored";
         target = PathText(path);
         writer = std::make_unique<kvres::Writer>(target, options);
     }
@@ -157,9 +196,23 @@ public:
             if (!label.is_none()) {
                 RaiseInput("give a label or sync=, not both");
             }
-            text = kvres::SyncLabel(name, sync.cast<float>());
+            if (!py::isinstance<py::float_>(sync) && !py::isinstance<py::int_>(sync) &&
+                !py::hasattr(sync, "__float__")) {
+                throw py::type_error("sync must be a number, not " +
+                                     py::str(sync.get_type().attr("__name__")).cast<std::string>());
+            }
+            const double value = py::float_(sync).cast<double>();
+            if (std::isfinite(value) && std::fabs(value) > std::numeric_limits<float>::max()) {
+                RaiseInput("sync " + py::repr(sync).cast<std::string>() +
+                           " is out of the float range");
+            }
+            text = kvres::SyncLabel(name, static_cast<float>(value));
         } else if (label.is_none()) {
             RaiseInput("a simulation needs a label or sync=");
+        } else if (!py::isinstance<py::str>(label)) {
+            throw py::type_error("a simulation's label must be a str, not " +
+                                 py::str(label.get_type().attr("__name__")).cast<std::string>() +
+                                 " (" + py::repr(label).cast<std::string>() + ")");
         } else {
             text = label.cast<std::string>();
         }
@@ -185,11 +238,7 @@ public:
         if (valuesGiven.is_none()) {
             values = py::array_t<float>(std::vector<py::ssize_t>{count, 0});
         } else {
-            values =
-                py::array_t<float, py::array::c_style | py::array::forcecast>::ensure(valuesGiven);
-            if (!values) {
-                throw py::error_already_set();
-            }
+            values = FloatArray(name, valuesGiven);
         }
         // The shapes a kind's values may have: (n, reals), (n,) for one real,
         // and (n, 2, 3) magnitudes then phases for kind 4, as kvres reads them.
@@ -239,10 +288,7 @@ public:
     void Records(const std::string& name, int kind, const py::object& recordsGiven,
                  const std::string& phase) {
         Open();
-        py::array records = py::array::ensure(recordsGiven);
-        if (!records) {
-            throw py::error_already_set();
-        }
+        py::array records = AnyArray(recordsGiven, "data type '" + name + "': records");
         const py::dtype dtype = records.dtype();
         const py::object names = dtype.attr("names");
         const int reals = kvres::Writer::RealsPerRecord(kind);
@@ -330,6 +376,18 @@ public:
                 }
             }
         }
+        if (!options.types.empty()) {
+            const std::vector<std::string> known = copier.TypeNames();
+            for (const std::string& type : options.types) {
+                if (std::find(known.begin(), known.end(), type) == known.end()) {
+                    RaiseInput("the result has no data type named '" + type + "'");
+                }
+            }
+        }
+        if (!sim.is_none() && open.SimulationCount() == 0) {
+            RaiseInput("copy into the current simulation: no simulation begun (call "
+                       "simulation() first, or copy with sim=None)");
+        }
         std::vector<int> simulations;
         if (sim.is_none()) {
             for (int s = 0; s < copier.SimulationCount(); ++s) {
@@ -412,11 +470,13 @@ public:
 // kvres.write: a Result copied whole, or {label: {name: (kind, ids, values)}}.
 void Write(const py::object& path, const py::object& result, const std::string& encoding,
            const std::string& title, const std::string& subtitle, const std::string& nan,
-           const py::object& simulations, bool durable, bool replaceSeries) {
+           const py::object& simulations, bool durable, bool replaceSeries,
+           const std::string& names) {
+    if (py::hasattr(result, "path") && py::hasattr(result, "closed") &&
+        result.attr("closed").cast<bool>()) {
+        throw py::value_error("cannot write a closed kvres.Result");
+    }
     if (py::hasattr(result, "path") && py::hasattr(result, "simulations")) {
-        if (py::hasattr(result, "closed") && result.attr("closed").cast<bool>()) {
-            throw py::value_error("cannot write a closed kvres.Result");
-        }
         {
             // Refused before the writer exists: nothing is touched.
             std::unique_ptr<kvres::ResultCopier> source;
@@ -433,7 +493,7 @@ void Write(const py::object& path, const py::object& result, const std::string& 
         const int count = simulations.is_none()
                               ? static_cast<int>(py::len(result.attr("simulations")))
                               : simulations.cast<int>();
-        PyWriter writer(path, encoding, title, subtitle, nan, count, durable, replaceSeries);
+        PyWriter writer(path, encoding, title, subtitle, nan, count, durable, replaceSeries, names);
         try {
             writer.Copy(result, py::none(), py::none(), false);
             writer.Close();
@@ -450,7 +510,7 @@ void Write(const py::object& path, const py::object& result, const std::string& 
     PyWriter writer(path, encoding, title, subtitle, nan,
                     simulations.is_none() ? static_cast<int>(py::len(result))
                                           : simulations.cast<int>(),
-                    durable, replaceSeries);
+                    durable, replaceSeries, names);
     try {
         for (const py::handle item : result.attr("items")()) {
             const py::tuple pair = py::reinterpret_borrow<py::tuple>(item);
@@ -458,10 +518,14 @@ void Write(const py::object& path, const py::object& result, const std::string& 
             const py::object blocks = pair[1];
             for (const py::handle block : blocks.attr("items")()) {
                 const py::tuple entry = py::reinterpret_borrow<py::tuple>(block);
+                if (!py::isinstance<py::str>(entry[0])) {
+                    throw py::type_error("a data type's name must be a str, not " +
+                                         py::repr(entry[0]).cast<std::string>());
+                }
                 const std::string name = entry[0].cast<std::string>();
                 const py::object data = entry[1];
                 if (py::isinstance<py::dict>(data)) {
-                    writer.Block(name, data["kind"].cast<int>(), data["ids"], data["values"],
+                    writer.Block(name, KindOf(name, data["kind"]), data["ids"], data["values"],
                                  data.contains("phase") ? data["phase"].cast<std::string>()
                                                         : "degrees");
                 } else {
@@ -470,7 +534,7 @@ void Write(const py::object& path, const py::object& result, const std::string& 
                         RaiseInput("data type '" + name +
                                    "': give (kind, ids, values) or a dict of them");
                     }
-                    writer.Block(name, triple[0].cast<int>(), triple[1], triple[2], "degrees");
+                    writer.Block(name, KindOf(name, triple[0]), triple[1], triple[2], "degrees");
                 }
             }
         }
@@ -515,15 +579,18 @@ void BindWriter(py::module_& m) {
                          "block) renames the finished file into place. Values are stored as "
                          "the file holds them: a kind's reals per record, phases in degrees.")
         .def(py::init<const py::object&, const std::string&, const std::string&, const std::string&,
-                      const std::string&, int, bool, bool>(),
+                      const std::string&, int, bool, bool, const std::string&>(),
              py::arg("path"), py::arg("encoding") = "i4le", py::arg("title") = "",
              py::arg("subtitle") = "", py::arg("nan") = "error", py::arg("simulations") = 0,
              py::arg("durable") = false, py::arg("replace_series") = false,
+             py::arg("names") = "shown",
              "encoding: i4le, i4be, i8le or i8be. title, subtitle: the header texts. nan: "
              "'error' or 'infinity' (Cray files hold no NaN). simulations: how many will "
              "come, if known (saves moving the data once). durable: flush to the disk "
              "before the rename. replace_series: replace files that join the target's "
-             "series but belong to no result being replaced (refused otherwise).")
+             "series but belong to no result being replaced (refused otherwise). names: "
+             "'shown' (data type names as a reader shows them) or 'stored' (as the file "
+             "stores them).")
         .def(
             "simulation",
             [](PyWriter& self, const py::object& label, const py::object& sync,
@@ -587,7 +654,16 @@ void BindWriter(py::module_& m) {
         .def("__exit__",
              [](PyWriter& self, const py::object& type, const py::object&, const py::object&) {
                  if (type.is_none()) {
-                     self.Locked([&] { self.Close(); });
+                     // A with block leaves nothing half done: a close that
+                     // fails, even for the caller's mistake, discards.
+                     self.Locked([&] {
+                         try {
+                             self.Close();
+                         } catch (...) {
+                             self.Abort();
+                             throw;
+                         }
+                     });
                  } else {
                      self.Locked([&] { self.Abort(); });
                  }
@@ -597,7 +673,7 @@ void BindWriter(py::module_& m) {
     m.def("write", &Write, py::arg("path"), py::arg("result"), py::kw_only(),
           py::arg("encoding") = "i4le", py::arg("title") = "", py::arg("subtitle") = "",
           py::arg("nan") = "error", py::arg("simulations") = py::none(), py::arg("durable") = false,
-          py::arg("replace_series") = false,
+          py::arg("replace_series") = false, py::arg("names") = "shown",
           "Writes a whole result: a kvres.Result copied as stored, or a mapping "
           "{label: {name: (kind, ids, values)}}. The keyword arguments are those of "
           "kvres.Writer.");

@@ -24,7 +24,7 @@ for group in "$@"; do
   case $group in
     build) packages=(libcli11-dev nlohmann-json3-dev librsvg2-bin locales) ;;
     python) packages=(python3-dev pybind11-dev python3-numpy python3-pytest python3-xarray
-      python3-dask python3-distributed python3-netcdf4) ;;
+      python3-dask python3-distributed python3-netcdf4 python3-hypothesis) ;;
     format) packages=(clang-format-14) ;;
     fuzz) packages=(clang libclang-rt-dev nlohmann-json3-dev) ;;
     windows) packages=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 googletest) ;;

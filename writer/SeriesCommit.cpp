@@ -5,6 +5,7 @@
 #include "fileio/ResLayout.h"
 #include "fileio/SeriesNames.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -350,6 +351,7 @@ std::vector<std::string> SeriesCommit::UnaskedMembers(const std::string& target)
             unasked.push_back(member);
         }
     }
+    std::sort(unasked.begin(), unasked.end());
     return unasked;
 }
 

@@ -16,6 +16,13 @@
 // Files that join the target's series without belonging to a result being
 // replaced are refused (InputError) unless WriterOptions::replaceSeries.
 //
+// Names are those a reader shows (WriterOptions::storedNames aside): a
+// complex vector's name is stored with " (c)", which the reader drops; a
+// real vector's name given with the complex result's "_NC" is stored
+// without it; a name no stored name would show as given is refused, and so
+// are two data types that a reader would take for one (the same name after
+// the reader's renaming, or the same name shown to the host).
+//
 // Values are stored as the file holds them: a kind's reals per record in the
 // file's order (phases in degrees). Inputs are checked before anything of
 // them is written; a failed call throws kvres::InputError and leaves the
@@ -76,6 +83,9 @@ public:
     // The same block in pieces: BeginBlock with the number of records, then
     // WriteRecords until that many have come, then EndBlock.
     void BeginBlock(const std::string& name, int kind, std::int64_t count);
+    // BeginBlock with `name` as the file stores it, whatever
+    // WriterOptions::storedNames says (for copies of stored results).
+    void BeginStoredBlock(const std::string& name, int kind, std::int64_t count);
     void WriteRecords(const std::int32_t* ids, const float* values, std::size_t records);
     void EndBlock();
 

@@ -40,6 +40,9 @@ struct WriterOptions {
     // but that belong to no result being replaced (the target is missing or
     // no .res file) are refused; true replaces (removes) them.
     bool replaceSeries = false;
+    // Data type names as the file stores them (a complex vector's name with
+    // the four characters a reader drops) instead of as a reader shows them.
+    bool storedNames = false;
 };
 
 } // namespace kvres

@@ -637,7 +637,8 @@ def write(path, dataset, *, encoding=None, title=None):
         options["encoding"] = encoding
     options["title"] = title if title is not None else dataset.attrs.get(
         "title", "Korvane Results") or "Korvane Results"
-    with writer_class(os.fspath(path), **options) as writer:
+    # The names above are those the file stores (kind 4's " (c)", no "_NC").
+    with writer_class(os.fspath(path), names="stored", **options) as writer:
         for simulation in range(count):
             writer.simulation(str(labels[simulation]))
             for (stored, kind), row in rows.items():

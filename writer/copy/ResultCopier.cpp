@@ -203,19 +203,24 @@ public:
                 ? StructureReader(files, size).ReadBlock(row.position, recordBytes)
                 : StructureReader::Block{};
         std::int64_t count = block.storedCount;
+        std::string emptied; // why a salvage writes the block empty
         if (row.kind == 2) {
             // Never read: its ids are copied when they can be, else none.
-            count = block.status == StructureReader::Status::Ok ? count : 0;
+            if (block.status != StructureReader::Status::Ok) {
+                emptied = what + " (kind 2, never read): its block is unreachable or cut short";
+                count = 0;
+            }
         } else if (block.status == StructureReader::Status::Unreachable ||
                    block.status == StructureReader::Status::CountUnreadable) {
             return what + ": its block is unreachable (position " + std::to_string(row.position) +
                    ")";
         } else if (block.status == StructureReader::Status::NegativeCount) {
-            if (!salvage) {
-                return what + ": its block has a negative entity count (" + std::to_string(count) +
-                       ")";
-            }
+            emptied =
+                what + ": its block has a negative entity count (" + std::to_string(count) + ")";
             count = 0;
+        }
+        if (!emptied.empty() && !salvage) {
+            return emptied;
         }
         const std::int64_t whole = std::min(count, block.wholeRecords);
         std::string note;
@@ -228,7 +233,7 @@ public:
             note += "; the whole records are kept";
         }
         try {
-            writer.BeginBlock(row.name, row.kind, whole);
+            writer.BeginStoredBlock(row.name, row.kind, whole);
         } catch (const InputError& refused) {
             return what + ": " + refused.what();
         }
@@ -247,6 +252,9 @@ public:
             bytesCopied += got * recordBytes;
         }
         writer.EndBlock();
+        if (!emptied.empty()) {
+            return "~" + emptied + "; written empty";
+        }
         if (!note.empty()) {
             return "~" + note; // copied, shortened
         }
@@ -341,17 +349,7 @@ std::int64_t ResultCopier::BytesCopied() const {
 void ResultCopier::CopySimulation(Writer& writer, int simulation, const Options& options,
                                   std::vector<std::string>& dropped) {
     const StoredSimulation& stored = tables->simulations.at(static_cast<std::size_t>(simulation));
-    std::string label = stored.label;
-    if (label.size() >= static_cast<std::size_t>(reslayout::kLabelWidth)) {
-        const std::string problem =
-            tables->Where(simulation) + ": the label fills its field without a closing NUL";
-        if (!options.salvage) {
-            throw Damaged(problem);
-        }
-        label.resize(reslayout::kLabelWidth - 1);
-        dropped.push_back(problem + "; its last character is left out");
-    }
-    writer.BeginSimulation(label);
+    writer.BeginSimulation(stored.label);
     CopyBlocks(writer, simulation, options, dropped);
 }
 
