@@ -268,7 +268,11 @@ void ConvertMode(Bytes& bytes) {
     }
     reswriter::TempDir dir(reswriter::TempDir::Place::MemoryWherePossible);
     const std::string in = dir.File("in.res");
-    reswriter::WriteFile(in, reswriter::Write(file));
+    try {
+        reswriter::WriteFile(in, reswriter::Write(file));
+    } catch (const std::exception&) {
+        return; // a value the tests' writer cannot store in this encoding
+    }
     const std::string out = dir.File("out.res");
     try {
         kvres::ResultCopier copier(in);

@@ -352,7 +352,7 @@ public:
         }
         // Checked on every copy: the source's files are those of its series
         // now, and the target's series is the one the commit will replace.
-        const std::string clash = found->second->ClashWith(target);
+        const std::string clash = found->second->ClashWith(target, "the source");
         if (!clash.empty()) {
             throw kvres::InputError("the target " + clash);
         }
@@ -485,7 +485,7 @@ void Write(const py::object& path, const py::object& result, const std::string& 
             } catch (const kvres::ResultCopier::Damaged& damage) {
                 throw kvres::WriteError(damage.what());
             }
-            const std::string clash = source->ClashWith(PathText(path));
+            const std::string clash = source->ClashWith(PathText(path), "the source");
             if (!clash.empty()) {
                 throw kvres::InputError("the target " + clash);
             }

@@ -565,3 +565,25 @@ def test_property_whatever_the_writer_accepts_reads_back_as_given(tmp_path_facto
                     assert _same(encoding, got.ravel(), expected.ravel()), (name, kind)
 
     check()
+
+
+def test_convert_refuses_unasked_series_files_and_names_the_removed_ones(tmp_path):
+    import subprocess
+    from conftest import TOOL
+    beam = EXAMPLES / "beam.res"
+    (tmp_path / "run2.res").write_bytes(b"a")
+    (tmp_path / "RUN5.RES").write_bytes(b"b")
+    out = str(tmp_path / "run.res")
+    run = subprocess.run([TOOL, "convert", str(beam), out], capture_output=True, text=True)
+    assert run.returncode == 2, run.stderr
+    assert "'RUN5.RES' and 'run2.res' are not part of a result being replaced" in run.stderr
+    assert sorted(os.listdir(tmp_path)) == ["RUN5.RES", "run2.res"]
+    run = subprocess.run([TOOL, "convert", str(beam), out, "--replace-series"],
+                         capture_output=True, text=True)
+    assert run.returncode == 0, run.stderr
+    assert sorted(os.listdir(tmp_path)) == ["run.res"]
+    # A result being replaced: its members the new one does not use go, named.
+    (tmp_path / "run7.res").write_bytes(b"c")
+    run = subprocess.run([TOOL, "convert", str(beam), out], capture_output=True, text=True)
+    assert run.returncode == 0, run.stderr
+    assert run.stdout == f"removed: {tmp_path / 'run7.res'} (a file of the replaced result)\n"

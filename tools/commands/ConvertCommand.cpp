@@ -131,7 +131,7 @@ int Convert(const ToolOptions& options) {
         return kRefused;
     }
 
-    const std::string clash = copier->ClashWith(options.otherFile);
+    const std::string clash = copier->ClashWith(options.otherFile, "IN");
     if (!clash.empty()) {
         Complain("OUT " + clash);
         return kUsage;

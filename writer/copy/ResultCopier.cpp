@@ -298,13 +298,13 @@ const std::vector<std::string>& ResultCopier::Files() const {
     return tables->fileNames;
 }
 
-std::string ResultCopier::ClashWith(const std::string& target) const {
+std::string ResultCopier::ClashWith(const std::string& target, const std::string& source) const {
     const fs::path out = Canonical(target);
     for (const std::string& file : tables->fileNames) {
         const fs::path in = Canonical(file);
         if (InSeriesOf(out, in) || InSeriesOf(in, out)) {
-            return "'" + target + "' would overwrite or join the series of the source ('" + file +
-                   "'); choose another name or folder";
+            return "'" + target + "' would overwrite or join the series of " + source + " ('" +
+                   file + "'); choose another name or folder";
         }
     }
     return std::string();

@@ -49,8 +49,9 @@ public:
     const std::vector<std::string>& Files() const;
     // Why a result written at `target` would overwrite or join this set (the
     // target, or a file of its series, is one of this set's files, or this
-    // set's files join the target's series); empty when it would not.
-    std::string ClashWith(const std::string& target) const;
+    // set's files join the target's series), calling this set `source`;
+    // empty when it would not.
+    std::string ClashWith(const std::string& target, const std::string& source) const;
 
     // Simulations over the whole series, as a host counts them.
     int SimulationCount() const;
