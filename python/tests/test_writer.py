@@ -587,3 +587,31 @@ def test_convert_refuses_unasked_series_files_and_names_the_removed_ones(tmp_pat
     run = subprocess.run([TOOL, "convert", str(beam), out], capture_output=True, text=True)
     assert run.returncode == 0, run.stderr
     assert run.stdout == f"removed: {tmp_path / 'run7.res'} (a file of the replaced result)\n"
+
+
+@pytest.mark.parametrize("signal_name", ["SIGINT", "SIGTERM"])
+def test_convert_removes_its_temporary_file_when_interrupted(tmp_path, signal_name):
+    import signal
+    import subprocess
+    import time
+    from conftest import TOOL
+    source = tmp_path / "big.res"
+    n = 1_000_000
+    with kvres.Writer(source) as w:
+        for s in range(6):
+            w.simulation(f"Time = {s}")
+            w.block("v", kind=0, ids=np.arange(n, dtype=np.int32),
+                    values=np.ones((n, 3), np.float32))
+    out = tmp_path / "out" / "copy.res"
+    out.parent.mkdir()
+    child = subprocess.Popen([TOOL, "convert", str(source), str(out), "--encoding", "i8le"],
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    deadline = time.monotonic() + 30
+    while not os.listdir(out.parent) and time.monotonic() < deadline:
+        time.sleep(0.001)
+    child.send_signal(getattr(signal, signal_name))
+    code = child.wait(30)
+    if code == 0:
+        pytest.skip("convert ended before the signal came")
+    assert code == -getattr(signal, signal_name)
+    assert os.listdir(out.parent) == []
