@@ -306,8 +306,9 @@ void ConvertMode(Bytes& bytes) {
             same = x.blocks[i].name == y.blocks[i].name && x.blocks[i].kind == y.blocks[i].kind &&
                    x.blocks[i].ids == y.blocks[i].ids &&
                    x.blocks[i].reals.size() == y.blocks[i].reals.size() &&
-                   std::memcmp(x.blocks[i].reals.data(), y.blocks[i].reals.data(),
-                               4 * x.blocks[i].reals.size()) == 0;
+                   (x.blocks[i].reals.empty() ||
+                    std::memcmp(x.blocks[i].reals.data(), y.blocks[i].reals.data(),
+                                4 * x.blocks[i].reals.size()) == 0);
         }
         if (!same) {
             Fail("simulation " + std::to_string(s) + " of the copy differs from the input's");
