@@ -365,6 +365,7 @@ public:
         kvres::ResultCopier& copier = CopierFor(result);
         kvres::ResultCopier::Options options;
         options.salvage = salvage;
+        options.callersSimulation = !sim.is_none();
         if (!dataTypes.is_none()) {
             if (py::isinstance<py::str>(dataTypes)) {
                 options.types.push_back(dataTypes.cast<std::string>());

@@ -615,3 +615,12 @@ def test_convert_removes_its_temporary_file_when_interrupted(tmp_path, signal_na
         pytest.skip("convert ended before the signal came")
     assert code == -getattr(signal, signal_name)
     assert os.listdir(out.parent) == []
+
+
+def test_copying_a_data_type_the_simulation_holds_is_the_callers_mistake(tmp_path):
+    with kvres.open(EXAMPLES / "beam.res") as src, kvres.Writer(tmp_path / "c.res") as w:
+        w.simulation("s")
+        w.copy(src, 0, data_types=["temperature"])
+        with pytest.raises(kvres.InputError, match="'temperature' is already in") as caught:
+            w.copy(src, 0, data_types=["temperature"])
+        assert "salvage" not in str(caught.value)

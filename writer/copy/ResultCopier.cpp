@@ -183,7 +183,8 @@ public:
     }
 
     // Copies one row's block; returns what had to be left out, if anything.
-    std::string CopyRow(Writer& writer, int index, const StoredRow& row, bool salvage) {
+    std::string CopyRow(Writer& writer, int index, const StoredRow& row, bool salvage,
+                        bool callersSimulation) {
         const StoredSimulation& simulation = simulations[static_cast<std::size_t>(index)];
         const std::string what = "data type '" + row.name + "'";
         if (row.kind < 0 || row.kind > 8) {
@@ -235,6 +236,9 @@ public:
         try {
             writer.BeginStoredBlock(row.name, row.kind, whole);
         } catch (const InputError& refused) {
+            if (callersSimulation && !salvage) {
+                throw;
+            }
             return what + ": " + refused.what();
         }
         idBuffer.resize(kBatchRecords);
@@ -368,7 +372,8 @@ void ResultCopier::CopyBlocks(Writer& writer, int simulation, const Options& opt
         if (!Tables::Chosen(row, options.types)) {
             continue;
         }
-        const std::string problem = tables->CopyRow(writer, simulation, row, options.salvage);
+        const std::string problem =
+            tables->CopyRow(writer, simulation, row, options.salvage, options.callersSimulation);
         if (problem.empty()) {
             continue;
         }

@@ -32,6 +32,11 @@ public:
         bool salvage = false;
         // Data types to copy (stored or host names); empty: all.
         std::vector<std::string> types;
+        // The blocks go into a simulation the caller began and filled: a
+        // block the writer refuses there (a data type it already holds, a
+        // kind the caller gave it otherwise) is the caller's InputError,
+        // not damage of the source, unless salvaging.
+        bool callersSimulation = false;
     };
 
     // Reads the tables of the result set at `path`. Throws Damaged when the
