@@ -470,9 +470,13 @@ public:
 
 // kvres.write: a Result copied whole, or {label: {name: (kind, ids, values)}}.
 void Write(const py::object& path, const py::object& result, const std::string& encoding,
-           const std::string& title, const std::string& subtitle, const std::string& nan,
+           const py::object& titleGiven, const py::object& subtitleGiven, const std::string& nan,
            const py::object& simulations, bool durable, bool replaceSeries,
            const std::string& names) {
+    // None: a copied result keeps its source's header texts, a mapping has none.
+    std::string title = titleGiven.is_none() ? std::string() : titleGiven.cast<std::string>();
+    std::string subtitle =
+        subtitleGiven.is_none() ? std::string() : subtitleGiven.cast<std::string>();
     if (py::hasattr(result, "path") && py::hasattr(result, "closed") &&
         result.attr("closed").cast<bool>()) {
         throw py::value_error("cannot write a closed kvres.Result");
@@ -489,6 +493,12 @@ void Write(const py::object& path, const py::object& result, const std::string& 
             const std::string clash = source->ClashWith(PathText(path), "the source");
             if (!clash.empty()) {
                 throw kvres::InputError("the target " + clash);
+            }
+            if (titleGiven.is_none()) {
+                title = source->Title();
+            }
+            if (subtitleGiven.is_none()) {
+                subtitle = source->Subtitle();
             }
         }
         const int count = simulations.is_none()
@@ -672,10 +682,12 @@ void BindWriter(py::module_& m) {
              });
 
     m.def("write", &Write, py::arg("path"), py::arg("result"), py::kw_only(),
-          py::arg("encoding") = "i4le", py::arg("title") = "", py::arg("subtitle") = "",
-          py::arg("nan") = "error", py::arg("simulations") = py::none(), py::arg("durable") = false,
+          py::arg("encoding") = "i4le", py::arg("title") = py::none(),
+          py::arg("subtitle") = py::none(), py::arg("nan") = "error",
+          py::arg("simulations") = py::none(), py::arg("durable") = false,
           py::arg("replace_series") = false, py::arg("names") = "shown",
           "Writes a whole result: a kvres.Result copied as stored, or a mapping "
           "{label: {name: (kind, ids, values)}}. The keyword arguments are those of "
-          "kvres.Writer.");
+          "kvres.Writer; a copied result keeps its header texts unless title= or "
+          "subtitle= say otherwise.");
 }

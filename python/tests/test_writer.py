@@ -459,6 +459,7 @@ def test_full_fields_and_an_empty_result_write_back(tmp_path):
         kvres.write(copy, r)
     with kvres.open(copy) as r:
         assert [s.label for s in r.simulations] == [label]
+    assert copy.read_bytes() == path.read_bytes()  # the header texts kept too
     empty = tmp_path / "empty.res"
     kvres.Writer(empty).close()
     with kvres.open(empty) as r:
