@@ -108,7 +108,7 @@ bench-python: python-deps
 # regression corpus fuzz/corpus is replayed by `make test` as well.
 FUZZ_BUILD   = $(BUILD)-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS ?= series single_file label_number json_text scan_reference
+FUZZ_TARGETS ?= series single_file label_number json_text scan_reference write_read
 fuzz-build: deps
 	scripts/install-deps.sh fuzz
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -40,7 +40,7 @@ void WriteInput(const std::string& path, int simulations, int records) {
             }
         }
         writer.BeginSimulation("Time = " + std::to_string(s));
-        writer.WriteBlock("displacements", 0, ids.data(), ids.size(), values.data(), values.size());
+        writer.WriteBlock("displacement", 0, ids.data(), ids.size(), values.data(), values.size());
     }
     writer.Close();
 }

@@ -123,6 +123,10 @@ void WriteSeriesFile(const std::filesystem::path& path, int index, kvres::Encodi
     options.subtitle = "units: m, N, Pa, degC, degrees";
     options.encoding = encoding;
     options.expectedSimulations = 2;
+    // The rows name data types as the file stores them; the generator writes
+    // the whole series, one member at a time.
+    options.storedNames = true;
+    options.replaceSeries = true;
     kvres::Writer writer(path.string(), options);
     for (int step = 1; step <= 2; ++step) {
         const TimeStepBlocks blocks = TimeStep((2 * index + step) / 10.0);

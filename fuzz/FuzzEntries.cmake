@@ -19,6 +19,7 @@ if(NOT TARGET kvres_fuzz_entries)
     ${KVRES_FUZZ_DIR}/ReaderPromises.cpp
     ${KVRES_FUZZ_DIR}/ScanReference.cpp
     ${KVRES_FUZZ_DIR}/SeriesInput.cpp
+    ${KVRES_FUZZ_DIR}/FuzzWriteRead.cpp
     # The plug-in's entry point, linked in directly: the series target takes
     # the host's road through it without loading a library.
     ${CMAKE_SOURCE_DIR}/plugin/ReaderEntry.cpp)
@@ -30,7 +31,7 @@ if(NOT TARGET kvres_fuzz_entries)
       ${CMAKE_SOURCE_DIR}/tests/support/TempDir.cpp)
     target_include_directories(reswriter PUBLIC ${CMAKE_SOURCE_DIR}/tests/support)
   endif()
-  target_link_libraries(kvres_fuzz_entries PUBLIC kvres_core reswriter)
+  target_link_libraries(kvres_fuzz_entries PUBLIC kvres_core reswriter kvres_copy kvres_writer)
   if(nlohmann_json_FOUND AND TARGET kvres_writers)
     # The tool's own JSON text functions, reached through JsonTextAdapter.
     target_sources(kvres_fuzz_entries PRIVATE

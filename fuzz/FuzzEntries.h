@@ -23,6 +23,9 @@ int ScanReferenceOneInput(const std::uint8_t* data, std::size_t size);
 int LabelNumberOneInput(const std::uint8_t* data, std::size_t size);
 // The tool's JSON string escaping and float text must parse back exactly.
 int JsonTextOneInput(const std::uint8_t* data, std::size_t size);
+// A random result through the writer, or a random readable file through the
+// copier, read back plainly: what is accepted reads back as given.
+int WriteReadOneInput(const std::uint8_t* data, std::size_t size);
 
 // Aborts with `what` on standard error; the one way a target reports a fault
 // that no sanitizer sees.

@@ -36,7 +36,3 @@ DataSetShape DataSetShape::Locate(const DataTypeEntry* entry, const char* name,
     }
     return Of(entry->Kind(), name);
 }
-
-bool DataSetShape::ReadsMagnitudesOnly(const char* name) {
-    return name != nullptr && std::strstr(name, "_NC") != nullptr;
-}

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 class DataTypeEntry;
 class rxSimulation;
@@ -36,6 +37,9 @@ struct DataSetShape {
                                const rxSimulation* simulation, int32_t& position,
                                int32_t& fileIndex);
 
-    // The "_NC" rule: a case-sensitive search anywhere in the name.
-    static bool ReadsMagnitudesOnly(const char* name);
+    // The "_NC" rule: a case-sensitive search anywhere in the name. Inline:
+    // the writer judges names with it too.
+    static bool ReadsMagnitudesOnly(const char* name) {
+        return name != nullptr && std::strstr(name, "_NC") != nullptr;
+    }
 };

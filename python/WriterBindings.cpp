@@ -10,11 +10,13 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -33,7 +35,12 @@ PyObject* inputErrorType = nullptr;
 std::string PathText(const py::object& path) {
     py::object os = py::module_::import("os");
     py::bytes encoded = os.attr("fsencode")(path);
-    return encoded;
+    std::string text = encoded;
+    if (text.find('\0') != std::string::npos) {
+        throw py::value_error("embedded null byte in the path " +
+                              py::repr(path).cast<std::string>());
+    }
+    return text;
 }
 
 // The float nearest to `radians` among those whose degrees a reader turns
@@ -70,13 +77,20 @@ std::string ShapeText(const py::array& array) {
     return text + (array.ndim() == 1 ? ",)" : ")");
 }
 
+// `given` as a numpy array, or a TypeError naming `what` when numpy cannot
+// make one of it.
+py::array AnyArray(const py::object& given, const std::string& what) {
+    try {
+        return py::module_::import("numpy").attr("asarray")(given);
+    } catch (py::error_already_set& error) {
+        throw py::type_error(what + " cannot be made an array: " + std::string(error.what()));
+    }
+}
+
 // Ids as a C-contiguous int32 array: the caller's own when it is one,
 // otherwise a checked conversion of its integers.
 py::array_t<std::int32_t> IdArray(const std::string& name, const py::object& given) {
-    py::array array = py::array::ensure(given);
-    if (!array) {
-        throw py::error_already_set();
-    }
+    py::array array = AnyArray(given, "data type '" + name + "': ids");
     if (array.ndim() != 1) {
         RaiseInput("data type '" + name + "': ids must be one-dimensional, not of shape " +
                    ShapeText(array));
@@ -104,10 +118,38 @@ py::array_t<std::int32_t> IdArray(const std::string& name, const py::object& giv
     return py::array_t<std::int32_t, py::array::c_style | py::array::forcecast>::ensure(array);
 }
 
+// Values as a C-contiguous float32 array; a TypeError naming the data type
+// for values that are not real numbers (complex values would lose their
+// imaginary part: the file holds magnitudes and phases as reals).
+py::array FloatArray(const std::string& name, const py::object& given) {
+    py::array array = AnyArray(given, "data type '" + name + "': values");
+    const char kind = array.dtype().kind();
+    if (kind == 'c') {
+        RaiseInput("data type '" + name +
+                   "': values are complex; the file stores reals (a complex kind's "
+                   "magnitudes and phases), give those");
+    }
+    if (array.size() > 0 && kind != 'f' && kind != 'i' && kind != 'u' && kind != 'b') {
+        throw py::type_error("data type '" + name + "': values must be real numbers, not " +
+                             py::str(array.dtype()).cast<std::string>());
+    }
+    return py::array_t<float, py::array::c_style | py::array::forcecast>::ensure(array);
+}
+
+// A mapping's kind as an int, or a TypeError naming the data type.
+int KindOf(const std::string& name, const py::handle& kind) {
+    if (!py::isinstance<py::int_>(kind)) {
+        throw py::type_error("data type '" + name + "': kind must be an int, not " +
+                             py::str(kind.get_type().attr("__name__")).cast<std::string>());
+    }
+    return kind.cast<int>();
+}
+
 class PyWriter {
 public:
     PyWriter(const py::object& path, const std::string& encoding, const std::string& title,
-             const std::string& subtitle, const std::string& nan, int simulations, bool durable)
+             const std::string& subtitle, const std::string& nan, int simulations, bool durable,
+             bool replaceSeries, const std::string& names)
         : given(path) {
         kvres::WriterOptions options;
         if (!kvres::ParseEncoding(encoding, options.encoding)) {
@@ -121,7 +163,24 @@ public:
         options.nanAsInfinity = nan == "infinity";
         options.expectedSimulations = simulations;
         options.durable = durable;
-        writer = std::make_unique<kvres::Writer>(PathText(path), options);
+        options.replaceSeries = replaceSeries;
+        if (names != "shown" && names != "stored") {
+            RaiseInput("names must be 'shown' or 'stored', not '" + names + "'");
+        }
+        options.storedNames = names == "stored";
+        target = PathText(path);
+        writer = std::make_unique<kvres::Writer>(target, options);
+    }
+
+    // Runs `work` holding the writer's lock, taken with the GIL let go, so
+    // that calls from several threads run one after another and no call
+    // (abort() or close() included) acts on the writer while another is
+    // inside it.
+    template <class Work> auto Locked(Work&& work) -> decltype(work()) {
+        py::gil_scoped_release release;
+        std::lock_guard<std::mutex> lock(mutex);
+        py::gil_scoped_acquire acquire;
+        return work();
     }
 
     kvres::Writer& Open() {
@@ -137,9 +196,23 @@ public:
             if (!label.is_none()) {
                 RaiseInput("give a label or sync=, not both");
             }
-            text = kvres::SyncLabel(name, sync.cast<float>());
+            if (!py::isinstance<py::float_>(sync) && !py::isinstance<py::int_>(sync) &&
+                !py::hasattr(sync, "__float__")) {
+                throw py::type_error("sync must be a number, not " +
+                                     py::str(sync.get_type().attr("__name__")).cast<std::string>());
+            }
+            const double value = py::float_(sync).cast<double>();
+            if (std::isfinite(value) && std::fabs(value) > std::numeric_limits<float>::max()) {
+                RaiseInput("sync " + py::repr(sync).cast<std::string>() +
+                           " is out of the float range");
+            }
+            text = kvres::SyncLabel(name, static_cast<float>(value));
         } else if (label.is_none()) {
             RaiseInput("a simulation needs a label or sync=");
+        } else if (!py::isinstance<py::str>(label)) {
+            throw py::type_error("a simulation's label must be a str, not " +
+                                 py::str(label.get_type().attr("__name__")).cast<std::string>() +
+                                 " (" + py::repr(label).cast<std::string>() + ")");
         } else {
             text = label.cast<std::string>();
         }
@@ -165,11 +238,7 @@ public:
         if (valuesGiven.is_none()) {
             values = py::array_t<float>(std::vector<py::ssize_t>{count, 0});
         } else {
-            values =
-                py::array_t<float, py::array::c_style | py::array::forcecast>::ensure(valuesGiven);
-            if (!values) {
-                throw py::error_already_set();
-            }
+            values = FloatArray(name, valuesGiven);
         }
         // The shapes a kind's values may have: (n, reals), (n,) for one real,
         // and (n, 2, 3) magnitudes then phases for kind 4, as kvres reads them.
@@ -219,10 +288,7 @@ public:
     void Records(const std::string& name, int kind, const py::object& recordsGiven,
                  const std::string& phase) {
         Open();
-        py::array records = py::array::ensure(recordsGiven);
-        if (!records) {
-            throw py::error_already_set();
-        }
+        py::array records = AnyArray(recordsGiven, "data type '" + name + "': records");
         const py::dtype dtype = records.dtype();
         const py::object names = dtype.attr("names");
         const int reals = kvres::Writer::RealsPerRecord(kind);
@@ -284,6 +350,12 @@ public:
             }
             found = copiers.emplace(path, std::move(copier)).first;
         }
+        // Checked on every copy: the source's files are those of its series
+        // now, and the target's series is the one the commit will replace.
+        const std::string clash = found->second->ClashWith(target, "the source");
+        if (!clash.empty()) {
+            throw kvres::InputError("the target " + clash);
+        }
         return *found->second;
     }
 
@@ -293,6 +365,7 @@ public:
         kvres::ResultCopier& copier = CopierFor(result);
         kvres::ResultCopier::Options options;
         options.salvage = salvage;
+        options.callersSimulation = !sim.is_none();
         if (!dataTypes.is_none()) {
             if (py::isinstance<py::str>(dataTypes)) {
                 options.types.push_back(dataTypes.cast<std::string>());
@@ -303,6 +376,18 @@ public:
                                                 : type.cast<std::string>());
                 }
             }
+        }
+        if (!options.types.empty()) {
+            const std::vector<std::string> known = copier.TypeNames();
+            for (const std::string& type : options.types) {
+                if (std::find(known.begin(), known.end(), type) == known.end()) {
+                    RaiseInput("the result has no data type named '" + type + "'");
+                }
+            }
+        }
+        if (!sim.is_none() && open.SimulationCount() == 0) {
+            RaiseInput("copy into the current simulation: no simulation begun (call "
+                       "simulation() first, or copy with sim=None)");
         }
         std::vector<int> simulations;
         if (sim.is_none()) {
@@ -347,9 +432,17 @@ public:
         if (!writer) {
             return;
         }
-        {
+        try {
             py::gil_scoped_release release;
             writer->Close();
+        } catch (const kvres::InputError&) {
+            throw; // the writer is as it was: the caller may mend and close again
+        } catch (...) {
+            Abort();
+            throw;
+        }
+        for (int f = 0; f < writer->FileCount(); ++f) {
+            files.push_back(writer->FileName(f));
         }
         Finish();
     }
@@ -358,20 +451,18 @@ public:
         if (writer) {
             writer->Abort();
         }
+        files.clear();
         Finish();
     }
 
     void Finish() {
-        if (writer) {
-            for (int f = 0; f < writer->FileCount(); ++f) {
-                files.push_back(writer->FileName(f));
-            }
-        }
         writer.reset();
         copiers.clear();
     }
 
+    std::mutex mutex;
     py::object given;
+    std::string target;
     std::unique_ptr<kvres::Writer> writer;
     std::map<std::string, std::unique_ptr<kvres::ResultCopier>> copiers;
     std::vector<std::string> files;
@@ -379,10 +470,41 @@ public:
 
 // kvres.write: a Result copied whole, or {label: {name: (kind, ids, values)}}.
 void Write(const py::object& path, const py::object& result, const std::string& encoding,
-           const std::string& title, const std::string& subtitle, const std::string& nan) {
+           const py::object& titleGiven, const py::object& subtitleGiven, const std::string& nan,
+           const py::object& simulations, bool durable, bool replaceSeries,
+           const std::string& names) {
+    // None: a copied result keeps its source's header texts, a mapping has none.
+    std::string title = titleGiven.is_none() ? std::string() : titleGiven.cast<std::string>();
+    std::string subtitle =
+        subtitleGiven.is_none() ? std::string() : subtitleGiven.cast<std::string>();
+    if (py::hasattr(result, "path") && py::hasattr(result, "closed") &&
+        result.attr("closed").cast<bool>()) {
+        throw py::value_error("cannot write a closed kvres.Result");
+    }
     if (py::hasattr(result, "path") && py::hasattr(result, "simulations")) {
-        const int count = static_cast<int>(py::len(result.attr("simulations")));
-        PyWriter writer(path, encoding, title, subtitle, nan, count, false);
+        {
+            // Refused before the writer exists: nothing is touched.
+            std::unique_ptr<kvres::ResultCopier> source;
+            try {
+                source = std::make_unique<kvres::ResultCopier>(PathText(result.attr("path")));
+            } catch (const kvres::ResultCopier::Damaged& damage) {
+                throw kvres::WriteError(damage.what());
+            }
+            const std::string clash = source->ClashWith(PathText(path), "the source");
+            if (!clash.empty()) {
+                throw kvres::InputError("the target " + clash);
+            }
+            if (titleGiven.is_none()) {
+                title = source->Title();
+            }
+            if (subtitleGiven.is_none()) {
+                subtitle = source->Subtitle();
+            }
+        }
+        const int count = simulations.is_none()
+                              ? static_cast<int>(py::len(result.attr("simulations")))
+                              : simulations.cast<int>();
+        PyWriter writer(path, encoding, title, subtitle, nan, count, durable, replaceSeries, names);
         try {
             writer.Copy(result, py::none(), py::none(), false);
             writer.Close();
@@ -396,7 +518,10 @@ void Write(const py::object& path, const py::object& result, const std::string& 
         throw py::type_error("write takes a kvres.Result or a mapping {label: {name: "
                              "(kind, ids, values)}}");
     }
-    PyWriter writer(path, encoding, title, subtitle, nan, static_cast<int>(py::len(result)), false);
+    PyWriter writer(path, encoding, title, subtitle, nan,
+                    simulations.is_none() ? static_cast<int>(py::len(result))
+                                          : simulations.cast<int>(),
+                    durable, replaceSeries, names);
     try {
         for (const py::handle item : result.attr("items")()) {
             const py::tuple pair = py::reinterpret_borrow<py::tuple>(item);
@@ -404,10 +529,14 @@ void Write(const py::object& path, const py::object& result, const std::string& 
             const py::object blocks = pair[1];
             for (const py::handle block : blocks.attr("items")()) {
                 const py::tuple entry = py::reinterpret_borrow<py::tuple>(block);
+                if (!py::isinstance<py::str>(entry[0])) {
+                    throw py::type_error("a data type's name must be a str, not " +
+                                         py::repr(entry[0]).cast<std::string>());
+                }
                 const std::string name = entry[0].cast<std::string>();
                 const py::object data = entry[1];
                 if (py::isinstance<py::dict>(data)) {
-                    writer.Block(name, data["kind"].cast<int>(), data["ids"], data["values"],
+                    writer.Block(name, KindOf(name, data["kind"]), data["ids"], data["values"],
                                  data.contains("phase") ? data["phase"].cast<std::string>()
                                                         : "degrees");
                 } else {
@@ -416,7 +545,7 @@ void Write(const py::object& path, const py::object& result, const std::string& 
                         RaiseInput("data type '" + name +
                                    "': give (kind, ids, values) or a dict of them");
                     }
-                    writer.Block(name, triple[0].cast<int>(), triple[1], triple[2], "degrees");
+                    writer.Block(name, KindOf(name, triple[0]), triple[1], triple[2], "degrees");
                 }
             }
         }
@@ -461,18 +590,28 @@ void BindWriter(py::module_& m) {
                          "block) renames the finished file into place. Values are stored as "
                          "the file holds them: a kind's reals per record, phases in degrees.")
         .def(py::init<const py::object&, const std::string&, const std::string&, const std::string&,
-                      const std::string&, int, bool>(),
+                      const std::string&, int, bool, bool, const std::string&>(),
              py::arg("path"), py::arg("encoding") = "i4le", py::arg("title") = "",
              py::arg("subtitle") = "", py::arg("nan") = "error", py::arg("simulations") = 0,
-             py::arg("durable") = false,
+             py::arg("durable") = false, py::arg("replace_series") = false,
+             py::arg("names") = "shown",
              "encoding: i4le, i4be, i8le or i8be. title, subtitle: the header texts. nan: "
              "'error' or 'infinity' (Cray files hold no NaN). simulations: how many will "
              "come, if known (saves moving the data once). durable: flush to the disk "
-             "before the rename.")
-        .def("simulation", &PyWriter::Simulation, py::arg("label") = py::none(), py::kw_only(),
-             py::arg("sync") = py::none(), py::arg("name") = "Time",
-             "Starts the next simulation: simulation('Time = 0.5') or "
-             "simulation(sync=0.5, name='Time').")
+             "before the rename. replace_series: replace files that join the target's "
+             "series but belong to no result being replaced (refused otherwise). names: "
+             "'shown' (data type names as a reader shows them) or 'stored' (as the file "
+             "stores them).")
+        .def(
+            "simulation",
+            [](PyWriter& self, const py::object& label, const py::object& sync,
+               const std::string& name) {
+                self.Locked([&] { self.Simulation(label, sync, name); });
+            },
+            py::arg("label") = py::none(), py::kw_only(), py::arg("sync") = py::none(),
+            py::arg("name") = "Time",
+            "Starts the next simulation: simulation('Time = 0.5') or "
+            "simulation(sync=0.5, name='Time').")
         .def(
             "block",
             [](PyWriter& self, const std::string& name, int kind, const py::object& ids,
@@ -482,13 +621,13 @@ void BindWriter(py::module_& m) {
                         RaiseInput("data type '" + name +
                                    "': give records= or ids= and values=, not both");
                     }
-                    self.Records(name, kind, records, phase);
+                    self.Locked([&] { self.Records(name, kind, records, phase); });
                     return;
                 }
                 if (ids.is_none()) {
                     RaiseInput("data type '" + name + "': give ids= (and values=) or records=");
                 }
-                self.Block(name, kind, ids, values, phase);
+                self.Locked([&] { self.Block(name, kind, ids, values, phase); });
             },
             py::arg("name"), py::kw_only(), py::arg("kind"), py::arg("ids") = py::none(),
             py::arg("values") = py::none(), py::arg("records") = py::none(),
@@ -500,14 +639,24 @@ void BindWriter(py::module_& m) {
             "fields, the ids and the values (int32 and float32 records are written "
             "where they lie). phase='radians' converts the phases of kinds 4-6 to the "
             "degrees the file stores.")
-        .def("copy", &PyWriter::Copy, py::arg("result"), py::arg("sim") = py::none(),
-             py::arg("data_types") = py::none(), py::arg("salvage") = false,
-             "Copies stored blocks of an open kvres.Result as the file holds them: of one "
-             "simulation into the current one, or (sim=None) every simulation as new "
-             "ones. data_types: names to copy (stored or as the result lists them). "
-             "Returns what salvage left out.")
-        .def("close", &PyWriter::Close, "Finishes the file(s) and renames them into place.")
-        .def("abort", &PyWriter::Abort, "Discards everything written.")
+        .def(
+            "copy",
+            [](PyWriter& self, const py::object& result, const py::object& sim,
+               const py::object& dataTypes, bool salvage) {
+                return self.Locked([&] { return self.Copy(result, sim, dataTypes, salvage); });
+            },
+            py::arg("result"), py::arg("sim") = py::none(), py::arg("data_types") = py::none(),
+            py::arg("salvage") = false,
+            "Copies stored blocks of an open kvres.Result as the file holds them: of one "
+            "simulation into the current one, or (sim=None) every simulation as new "
+            "ones. data_types: names to copy (stored or as the result lists them). "
+            "Returns what salvage left out.")
+        .def(
+            "close", [](PyWriter& self) { self.Locked([&] { self.Close(); }); },
+            "Finishes the file(s) and renames them into place.")
+        .def(
+            "abort", [](PyWriter& self) { self.Locked([&] { self.Abort(); }); },
+            "Discards everything written.")
         .def_property_readonly("closed", [](const PyWriter& w) { return !w.writer; })
         .def_property_readonly("path", [](const PyWriter& w) { return w.given; })
         .def_property_readonly(
@@ -516,16 +665,29 @@ void BindWriter(py::module_& m) {
         .def("__exit__",
              [](PyWriter& self, const py::object& type, const py::object&, const py::object&) {
                  if (type.is_none()) {
-                     self.Close();
+                     // A with block leaves nothing half done: a close that
+                     // fails, even for the caller's mistake, discards.
+                     self.Locked([&] {
+                         try {
+                             self.Close();
+                         } catch (...) {
+                             self.Abort();
+                             throw;
+                         }
+                     });
                  } else {
-                     self.Abort();
+                     self.Locked([&] { self.Abort(); });
                  }
                  return false;
              });
 
     m.def("write", &Write, py::arg("path"), py::arg("result"), py::kw_only(),
-          py::arg("encoding") = "i4le", py::arg("title") = "", py::arg("subtitle") = "",
-          py::arg("nan") = "error",
+          py::arg("encoding") = "i4le", py::arg("title") = py::none(),
+          py::arg("subtitle") = py::none(), py::arg("nan") = "error",
+          py::arg("simulations") = py::none(), py::arg("durable") = false,
+          py::arg("replace_series") = false, py::arg("names") = "shown",
           "Writes a whole result: a kvres.Result copied as stored, or a mapping "
-          "{label: {name: (kind, ids, values)}}.");
+          "{label: {name: (kind, ids, values)}}. The keyword arguments are those of "
+          "kvres.Writer; a copied result keeps its header texts unless title= or "
+          "subtitle= say otherwise.");
 }

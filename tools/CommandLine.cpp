@@ -356,6 +356,8 @@ bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& 
          "copy what a reader can reach of a damaged set and list what is left out");
     Flag(convert, "--nan-as-infinity", options.nanAsInfinity,
          "write NaN as infinity in a Cray file instead of refusing it");
+    Flag(convert, "--replace-series", options.replaceSeries,
+         "replace files that join OUT's series but belong to no result being replaced");
 
     // Help and version are answered before anything is checked.
     const auto find = [&app](const std::string& name) {
@@ -469,8 +471,10 @@ const std::pair<const char*, const char*> kUsages[] = {
     {"history", "kvres-tool history FILE --type NAME --entity ID [--read auto|real|complex]\n"
                 "                  [--format csv|json|text] [--svg PATH|-] [--force]\n"
                 "                  [--plugin PATH] [--quiet]\n"},
-    {"convert", "kvres-tool convert IN OUT [--encoding i4le|i4be|i8le|i8be] [--type NAME]...\n"
-                "                  [--sim LIST]... [--salvage] [--nan-as-infinity] [--quiet]\n"},
+    {"convert",
+     "kvres-tool convert IN OUT [--encoding i4le|i4be|i8le|i8be] [--type NAME]...\n"
+     "                  [--sim LIST]... [--salvage] [--nan-as-infinity] [--replace-series]\n"
+     "                  [--quiet]\n"},
 };
 
 } // namespace

@@ -51,6 +51,7 @@ struct ToolOptions {
     std::string encoding; // empty: that of IN's first file
     bool salvage = false;
     bool nanAsInfinity = false;
+    bool replaceSeries = false;
 
     // help: the text to print for `--help` (of the tool or of one command)
     std::string helpText;

@@ -67,6 +67,41 @@ int Seek(std::FILE* stream, std::int64_t offset) {
 
 constexpr std::size_t kCopyBytes = 1 << 20;
 
+// The temporary files alive in this process, for RemoveAllForSignal: fixed
+// slots whose state a signal handler can read without a lock. A file whose
+// path does not fit, or that finds every slot taken, is not listed.
+constexpr int kSlotFree = 0;
+constexpr int kSlotFilling = 1;
+constexpr int kSlotLive = 2;
+struct Slot {
+    std::atomic<int> state{kSlotFree};
+    char path[4096];
+};
+Slot slots[64];
+
+int Register(const std::string& path) {
+    if (path.size() >= sizeof(slots[0].path)) {
+        return -1;
+    }
+    for (int i = 0; i < static_cast<int>(sizeof(slots) / sizeof(slots[0])); ++i) {
+        int expected = kSlotFree;
+        if (slots[i].state.compare_exchange_strong(expected, kSlotFilling)) {
+            std::memcpy(slots[i].path, path.c_str(), path.size() + 1);
+            slots[i].state.store(kSlotLive);
+            return i;
+        }
+    }
+    return -1;
+}
+
+void Unregister(int& slot) {
+    if (slot >= 0) {
+        slots[slot].state.store(kSlotFilling);
+        slots[slot].state.store(kSlotFree);
+        slot = -1;
+    }
+}
+
 } // namespace
 
 OutputFile::OutputFile(const std::string& path) : finalPath(path) {
@@ -91,6 +126,7 @@ OutputFile::OutputFile(const std::string& path) : finalPath(path) {
     // them into less even writes.
     std::setvbuf(stream, nullptr, _IONBF, 0);
     position = 0;
+    slot = Register(temporaryPath);
 }
 
 OutputFile::~OutputFile() {
@@ -237,22 +273,9 @@ void OutputFile::Finish(bool durable) {
     }
 }
 
-void OutputFile::Commit() {
-#ifdef _WIN32
-    // Replaces an existing file in one step, as rename does on POSIX.
-    if (!MoveFileExA(temporaryPath.c_str(), finalPath.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const std::error_code error(static_cast<int>(GetLastError()), std::system_category());
-        throw WriteError("cannot rename the new file to '" + finalPath + "': " + error.message());
-    }
-#else
-    std::error_code error;
-    fs::rename(fs::path(temporaryPath), fs::path(finalPath), error);
-    if (error) {
-        throw WriteError("cannot rename the new file to '" + finalPath + "': " + error.message());
-    }
-#endif
+void OutputFile::MarkCommitted() {
     committed = true;
+    Unregister(slot);
 }
 
 void OutputFile::Discard() {
@@ -261,9 +284,22 @@ void OutputFile::Discard() {
         stream = nullptr;
     }
     if (!temporaryPath.empty() && !committed) {
+        Unregister(slot);
         std::error_code ignored;
         fs::remove(fs::path(temporaryPath), ignored);
         temporaryPath.clear();
+    }
+}
+
+void OutputFile::RemoveAllForSignal() {
+    for (Slot& entry : slots) {
+        if (entry.state.load() == kSlotLive) {
+#ifdef _WIN32
+            _unlink(entry.path);
+#else
+            ::unlink(entry.path);
+#endif
+        }
     }
 }
 

@@ -36,10 +36,16 @@ public:
     // Flushes (to the disk when `durable`) and closes; the file stays under
     // its temporary name until Commit.
     void Finish(bool durable);
-    // Renames the finished file over its final name.
-    void Commit();
+    // Records that the finished file was renamed into place by the caller:
+    // it is no longer removed.
+    void MarkCommitted();
     // Closes and removes the temporary file.
     void Discard();
+
+    // Removes the temporary file of every OutputFile of this process that is
+    // not committed or discarded. Async-signal-safe (only unlink), for a
+    // handler of SIGINT or SIGTERM that then ends the process.
+    static void RemoveAllForSignal();
 
 private:
     [[noreturn]] void Fail(const std::string& what) const;
@@ -52,6 +58,7 @@ private:
     std::int64_t size = 0;      // the file's length
     bool reading = false;       // the last operation read (a seek must come between)
     bool committed = false;
+    int slot = -1; // this file's place in the list RemoveAllForSignal reads
 };
 
 } // namespace detail

@@ -2,10 +2,13 @@
 
 #include "OutputFile.h"
 #include "RecordEncoder.h"
+#include "SeriesCommit.h"
 
 #include "fileio/ResKind.h"
 #include "fileio/ResLayout.h"
 #include "fileio/SeriesNames.h"
+#include "model/DataSetShape.h"
+#include "model/DataTypeNames.h"
 
 #include <algorithm>
 #include <cstring>
@@ -46,6 +49,7 @@ namespace {
 namespace fs = std::filesystem;
 using detail::OutputFile;
 using detail::RecordEncoder;
+using detail::SeriesCommit;
 
 constexpr int kMaxSimulationsPerFile = 65535;
 constexpr int kMaxSeriesFiles = 11; // run.res, run0.res ... run9.res
@@ -58,16 +62,31 @@ std::string Quoted(const std::string& text) {
     return "'" + text + "'";
 }
 
-// A text for a fixed field of `width` bytes: at most width - 1 characters and
-// no NUL, which would end it early.
+// The characters of a UTF-8 text: its bytes less its continuation bytes.
+std::size_t Characters(const std::string& text) {
+    std::size_t count = 0;
+    for (const char c : text) {
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    }
+    return count;
+}
+
+// A text for a fixed field of `width` bytes: at most `width` bytes (a text
+// that fills the field has no closing NUL, as the layout allows) and no NUL,
+// which would end it early.
 void CheckText(const std::string& text, int width, const std::string& what) {
     if (text.find('\0') != std::string::npos) {
         throw InputError(what + " " + Quoted(text.substr(0, text.find('\0'))) +
                          " holds a NUL character");
     }
-    if (text.size() > static_cast<std::size_t>(width - 1)) {
-        throw InputError(what + " " + Quoted(text) + " has " + std::to_string(text.size()) +
-                         " characters; its field holds " + std::to_string(width - 1));
+    if (text.size() > static_cast<std::size_t>(width)) {
+        const std::size_t characters = Characters(text);
+        throw InputError(what + " " + Quoted(text) + " has " + std::to_string(characters) +
+                         " characters" +
+                         (characters == text.size()
+                              ? "; its field holds " + std::to_string(width)
+                              : ", " + std::to_string(text.size()) + " bytes; its field holds " +
+                                    std::to_string(width) + " bytes"));
     }
 }
 
@@ -91,6 +110,37 @@ struct RecordSource {
     const float* Values(std::size_t record) const {
         return reinterpret_cast<const float*>(values + record * valueStride);
     }
+};
+
+// The names under which the reader finds a data type registered as
+// `registered` (a normalised stored name) with `kind`, by the reader's own
+// naming rules: its final name (the directory's key, whether or not the host
+// is shown the kind) and, for a triple, the three names the host is shown.
+std::vector<std::string> HostNames(const std::string& registered, int kind, bool complexData) {
+    const std::string shown = datatypenames::FinalName(registered, kind, complexData);
+    std::vector<std::string> names = {shown};
+    if (ResKind::Of(kind).format == ResKind::Triple) {
+        for (const char* suffix : ResKind::kTripleSuffixes) {
+            names.push_back(shown + suffix);
+        }
+    }
+    return names;
+}
+
+constexpr char kComplexMark[] = "_NC";
+constexpr char kComplexVectorEnd[] = " (c)";
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// A data type as the reader registers it: the kind of its first block, the
+// simulation that block is in, and the name it was given.
+struct Registered {
+    int kind = 0;
+    int simulation = 0;
+    std::string given;
 };
 
 struct Row {
@@ -142,6 +192,8 @@ public:
         if (fs::is_directory(fs::path(path), error)) {
             throw InputError(Quoted(path) + " is a folder");
         }
+        SeriesCommit::Recover(path);
+        CheckUnasked();
         OpenPart();
     }
 
@@ -216,13 +268,19 @@ public:
         return (target.parent_path() / (stem + std::to_string(index - 1) + extension)).string();
     }
 
-    void OpenPart() {
+    // Starts the next file of the series; `why` says why the last one ended.
+    void OpenPart(const std::string& why = std::string()) {
         const int index = static_cast<int>(parts.size());
-        if (index > 0 && NamesSingleFile(fs::path(path).filename().string())) {
-            throw WriteError("the result does not fit one file of " + std::to_string(maxFileBytes) +
-                             " bytes, and " + Quoted(path) +
+        const std::string name = fs::path(path).filename().string();
+        if (index > 0 && NamesSingleFile(name)) {
+            throw WriteError("the result does not fit one file (" + why + "), and " + Quoted(path) +
                              " cannot continue in a series: a name ending in a digit is read "
                              "on its own");
+        }
+        if (index > 0 && !name.empty() && name[0] == '.') {
+            throw WriteError("the result does not fit one file (" + why + "), and " + Quoted(path) +
+                             " cannot continue in a series: a reader skips the hidden files "
+                             "of a series");
         }
         if (index >= kMaxSeriesFiles) {
             throw WriteError("the series of " + Quoted(path) +
@@ -323,7 +381,7 @@ public:
         old.dataEnd = start;
         // The new file reserves room for the moving simulation too.
         --simulationCount;
-        OpenPart();
+        OpenPart("a file holds at most " + std::to_string(maxFileBytes) + " bytes");
         ++simulationCount;
         Part& next = parts.back();
         Part& previous = parts[parts.size() - 2];
@@ -351,7 +409,9 @@ public:
             if (!part->simulations.empty() &&
                 (full || SizeWith(EntryBytes() + TableBytes(0), 0) > maxFileBytes)) {
                 FinishPart(*part);
-                OpenPart();
+                OpenPart(full ? "a file holds at most " + std::to_string(kMaxSimulationsPerFile) +
+                                    " simulations"
+                              : "a file holds at most " + std::to_string(maxFileBytes) + " bytes");
                 part = &parts.back();
             }
             Simulation simulation;
@@ -364,7 +424,104 @@ public:
         });
     }
 
-    void BeginBlock(const std::string& name, int kind, std::int64_t count) {
+    // The stored name that a reader shows as `name` for a block of `kind`:
+    // a complex vector's name keeps four characters more (" (c)"), and a
+    // real vector named with the complex result's mark ("_NC") is stored
+    // without it. Refuses a name that no stored name shows as given.
+    std::string StoredName(const std::string& name, int kind) const {
+        CheckText(name, reslayout::kNameWidth - 1, "data type name");
+        std::string stored = name;
+        const ResKind& shape = ResKind::Of(kind);
+        if (shape.droppedNameChars == 4) {
+            stored += kComplexVectorEnd;
+        }
+        const std::string mark = shape.complexResultSuffix;
+        if (!mark.empty() && EndsWith(stored, mark)) {
+            stored.erase(stored.size() - mark.size());
+        }
+        if (stored.size() >= static_cast<std::size_t>(reslayout::kNameWidth)) {
+            throw InputError("data type name " + Quoted(name) + " of kind " + std::to_string(kind) +
+                             " is stored as " + Quoted(stored) + ", " +
+                             std::to_string(stored.size()) + " characters; its field holds " +
+                             std::to_string(reslayout::kNameWidth - 1));
+        }
+        const std::string shown =
+            datatypenames::FinalName(datatypenames::NormaliseName(stored), kind, false);
+        const std::string expected = !mark.empty() && EndsWith(name, mark)
+                                         ? name.substr(0, name.size() - mark.size())
+                                         : name;
+        if (shown != expected) {
+            throw InputError("data type " + Quoted(name) + " of kind " + std::to_string(kind) +
+                             " would read back as " + Quoted(shown) +
+                             ": give the name a reader shows, or store names as given");
+        }
+        if (ResKind::Of(kind).marksComplex && shape.format == ResKind::Vector &&
+            DataSetShape::ReadsMagnitudesOnly(name.c_str())) {
+            throw InputError("data type " + Quoted(name) + " of kind " + std::to_string(kind) +
+                             ": a reader reads a complex vector whose name holds \"_NC\" as "
+                             "magnitudes only; choose another name");
+        }
+        return stored;
+    }
+
+    // Refuses a second data type that a host would show under a name another
+    // one shows, judged with the complex-data mark the result will have.
+    void CheckHostNames(const std::string& name, const std::string& registeredName,
+                        int kind) const {
+        const bool complexAfter = complexData || ResKind::Of(kind).marksComplex;
+        const std::vector<std::string> own = HostNames(registeredName, kind, complexAfter);
+        const auto clash = [&](const std::string& otherName, const Registered& other,
+                               const std::vector<std::string>& names, const std::string& firstName,
+                               int firstKind) {
+            for (const std::string& shown : HostNames(otherName, other.kind, complexAfter)) {
+                if (std::find(names.begin(), names.end(), shown) != names.end()) {
+                    throw InputError("data type " + Quoted(firstName) + " (kind " +
+                                     std::to_string(firstKind) + ") would show as " +
+                                     Quoted(shown) + ", as data type " + Quoted(other.given) +
+                                     " (kind " + std::to_string(other.kind) +
+                                     ") does; a host would take them for one");
+                }
+            }
+        };
+        for (const auto& [otherName, other] : registered) {
+            clash(otherName, other, own, name, kind);
+        }
+        if (complexAfter && !complexData) {
+            // The complex-data mark renames the real vectors already there.
+            for (auto a = registered.begin(); a != registered.end(); ++a) {
+                const std::vector<std::string> names = HostNames(a->first, a->second.kind, true);
+                for (auto b = std::next(a); b != registered.end(); ++b) {
+                    clash(b->first, b->second, names, a->second.given, a->second.kind);
+                }
+            }
+        }
+    }
+
+    // A real vector's shown name carries the complex result's mark exactly
+    // when the result holds complex data: a name given with the mark needs
+    // complex data (checked at Close), one without it refuses it.
+    void CheckComplexMarks(const std::string& name, int kind) const {
+        const ResKind& shape = ResKind::Of(kind);
+        const std::string mark = shape.complexResultSuffix;
+        if (!mark.empty()) {
+            if (EndsWith(name, mark)) {
+                // Judged at Close, when the result's kinds are known.
+            } else if (complexData) {
+                throw InputError("data type " + Quoted(name) + " of kind " + std::to_string(kind) +
+                                 " would read back as " + Quoted(name + mark) +
+                                 " in a result with complex data: give that name");
+            }
+        }
+        if (shape.marksComplex && !complexData && !plainName.empty()) {
+            throw InputError("data type " + Quoted(name) + " of kind " + std::to_string(kind) +
+                             " makes the result hold complex data, so data type " +
+                             Quoted(plainName) + " would read back as " +
+                             Quoted(plainName + kComplexMark) +
+                             "; give real vectors the name a reader shows");
+        }
+    }
+
+    void BeginBlock(const std::string& name, int kind, std::int64_t count, bool storedName) {
         CheckUsable();
         if (!simulationOpen) {
             throw InputError("block " + Quoted(name) + " comes before any simulation");
@@ -372,7 +529,6 @@ public:
         if (blockOpen) {
             throw InputError(UnfinishedBlock());
         }
-        CheckText(name, reslayout::kNameWidth, "data type name");
         if (kind < 0 || kind > 8) {
             throw InputError("data type " + Quoted(name) + " has kind " + std::to_string(kind) +
                              "; kinds are 0 to 8");
@@ -381,19 +537,33 @@ public:
             throw InputError("data type " + Quoted(name) + " has " + std::to_string(count) +
                              " records; a block holds 0 to 2147483647");
         }
+        const std::string stored = storedName ? name : StoredName(name, kind);
+        CheckText(stored, reslayout::kNameWidth - 1, "data type name");
+        const std::string registeredName = datatypenames::NormaliseName(stored);
         Simulation& simulation = parts.back().simulations.back();
         for (const Row& row : simulation.rows) {
-            if (row.name == name) {
-                throw InputError("data type " + Quoted(name) + " is already in " + Where() +
-                                 "; a reader would read only the first");
+            if (datatypenames::NormaliseName(row.name) == registeredName) {
+                throw InputError(
+                    "data type " + Quoted(name) + " is already in " + Where() +
+                    (row.name == stored ? std::string() : " (as " + Quoted(row.name) + ")") +
+                    "; a reader would read only the first");
             }
         }
-        const auto known = kinds.find(name);
-        if (known != kinds.end() && known->second.first != kind) {
+        const auto known = registered.find(registeredName);
+        if (known != registered.end() && known->second.kind != kind) {
             throw InputError("data type " + Quoted(name) + " has kind " + std::to_string(kind) +
-                             " in " + Where() + " but kind " + std::to_string(known->second.first) +
-                             " in simulation " + std::to_string(known->second.second) +
+                             " in " + Where() + " but kind " + std::to_string(known->second.kind) +
+                             " in simulation " + std::to_string(known->second.simulation) +
+                             (known->second.given == name
+                                  ? std::string()
+                                  : " (as " + Quoted(known->second.given) + ")") +
                              "; a data type keeps one kind");
+        }
+        if (known == registered.end()) {
+            CheckHostNames(name, registeredName, kind);
+        }
+        if (!storedName) {
+            CheckComplexMarks(name, kind);
         }
         const int reals = RealsPerRecord(kind);
         const std::int64_t blockBytes =
@@ -412,7 +582,9 @@ public:
                 }
             }
             Part& part = parts.back();
-            block = Row{name, kind, part.dataEnd};
+            block = Row{stored, kind, part.dataEnd};
+            blockGiven = name;
+            blockStoredName = storedName;
             blockReals = reals;
             blockCount = count;
             blockDone = 0;
@@ -567,7 +739,16 @@ public:
         Simulation& simulation = part.simulations.back();
         part.dataEnd = block.blockOffset + encoder.IntSize() +
                        blockCount * static_cast<std::int64_t>(encoder.RecordBytes(blockReals));
-        kinds.emplace(block.name, std::make_pair(block.kind, simulation.index));
+        registered.emplace(datatypenames::NormaliseName(block.name),
+                           Registered{block.kind, simulation.index, blockGiven});
+        complexData = complexData || ResKind::Of(block.kind).marksComplex;
+        const std::string mark = ResKind::Of(block.kind).complexResultSuffix;
+        if (!blockStoredName && !mark.empty()) {
+            std::string& first = EndsWith(blockGiven, mark) ? markedName : plainName;
+            if (first.empty()) {
+                first = blockGiven;
+            }
+        }
         simulation.rows.push_back(block);
         blockOpen = false;
     }
@@ -585,10 +766,12 @@ public:
         if (blockOpen) {
             throw InputError(UnfinishedBlock());
         }
-        if (simulationCount == 0) {
-            throw InputError("nothing to write to " + Quoted(path) +
-                             ": a result holds at least one simulation");
+        if (!markedName.empty() && !complexData) {
+            throw InputError("data type " + Quoted(markedName) + " would read back as " +
+                             Quoted(markedName.substr(0, markedName.size() - 3)) +
+                             " in a result without complex data (kinds 4, 6 and 8)");
         }
+        CheckUnasked();
         Guard([&] {
             EndSimulation();
             FinishPart(parts.back());
@@ -597,41 +780,53 @@ public:
         closed = true;
     }
 
-    // Removes the files of the target's series that the new result does not
-    // use, then renames the new files into place, the first one last.
+    // Refuses to replace files that join the target's series but belong to
+    // no result being replaced, unless the options allow it.
+    void CheckUnasked() const {
+        if (options.replaceSeries) {
+            return;
+        }
+        const std::vector<std::string> unasked = SeriesCommit::UnaskedMembers(path);
+        if (unasked.empty()) {
+            return;
+        }
+        std::string names;
+        for (std::size_t i = 0; i < unasked.size(); ++i) {
+            names += (i == 0                    ? ""
+                      : i + 1 == unasked.size() ? " and "
+                                                : ", ") +
+                     Quoted(fs::path(unasked[i]).filename().string());
+        }
+        throw InputError(names + (unasked.size() == 1 ? " is" : " are") +
+                         " not part of a result being replaced, but a reader would take " +
+                         (unasked.size() == 1 ? "it" : "them") + " for part of the result at " +
+                         Quoted(path) +
+                         ": move them away, or ask for the series to be replaced "
+                         "(--replace-series, replace_series=True)");
+    }
+
+    // Puts the new files in place of every file of the target's series.
     void Commit() {
-        const fs::path target(path);
-        fs::path folder = target.parent_path();
-        std::string stem;
-        std::string extension;
-        SplitFileName(target.filename().string(), stem, extension);
-        std::vector<std::string> ours;
+        std::vector<std::string> temporaries;
+        std::vector<std::string> finals;
         for (const Part& part : parts) {
-            ours.push_back(fs::path(part.file->FinalPath()).filename().string());
+            temporaries.push_back(part.file->TemporaryPath());
+            finals.push_back(part.file->FinalPath());
         }
-        if (!NamesSingleFile(target.filename().string())) {
-            std::error_code error;
-            fs::directory_iterator entries(folder.empty() ? fs::path(".") : folder, error);
-            std::vector<fs::path> stale;
-            for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
-                const std::string name = entries->path().filename().string();
-                std::error_code kindError;
-                if (IsSeriesMember(name, stem, extension) &&
-                    std::find(ours.begin(), ours.end(), name) == ours.end() &&
-                    entries->is_regular_file(kindError)) {
-                    stale.push_back(entries->path());
-                }
-            }
-            for (const fs::path& file : stale) {
-                std::error_code removeError;
-                if (!fs::remove(file, removeError) && removeError) {
-                    throw WriteError("cannot remove " + Quoted(file.string()) +
-                                     ", a file of the old series: " + removeError.message());
-                }
-            }
+        const std::vector<std::string> old = SeriesCommit::ExistingMembers(path);
+        SeriesCommit::Run(path, temporaries, finals, old, options.durable);
+        for (Part& part : parts) {
+            part.file->MarkCommitted();
         }
-        for (std::size_t i = parts.size(); i-- > 0;) {
-            parts[i].file->Commit();
+        for (const std::string& member : old) {
+            const std::string name = fs::path(member).filename().string();
+            bool replaced = false;
+            for (const std::string& final : finals) {
+                replaced = replaced || fs::path(final).filename().string() == name;
+            }
+            if (!replaced) {
+                removed.push_back(member);
+            }
         }
     }
 
@@ -653,7 +848,12 @@ public:
     RecordEncoder encoder;
     std::int64_t maxFileBytes;
     std::vector<Part> parts;
-    std::map<std::string, std::pair<int, int>> kinds; // name -> kind, first simulation
+    std::map<std::string, Registered> registered; // by normalised stored name
+    bool complexData = false;
+    std::string plainName;  // the first real vector given without the mark
+    std::string markedName; // the first real vector given with it
+    std::string blockGiven; // the open block's name as given
+    bool blockStoredName = false;
     int simulationCount = 0;
     bool simulationOpen = false;
     bool blockOpen = false;
@@ -667,6 +867,7 @@ public:
     std::vector<float> gatheredValues;
     std::string failure;
     bool closed = false;
+    std::vector<std::string> removed; // old series files the commit removed
 };
 
 int Writer::RealsPerRecord(int kind) {
@@ -702,7 +903,7 @@ void Writer::WriteBlock(const std::string& name, int kind, const std::int32_t* i
                          std::to_string(count * static_cast<std::size_t>(reals)) + " values, " +
                          std::to_string(valueCount) + " were given");
     }
-    state->BeginBlock(name, kind, static_cast<std::int64_t>(count));
+    state->BeginBlock(name, kind, static_cast<std::int64_t>(count), state->options.storedNames);
     try {
         state->WriteRecords(ids, values, count);
     } catch (const InputError&) {
@@ -723,7 +924,7 @@ void Writer::WriteRecordArray(const std::string& name, int kind, const void* rec
                          std::to_string(valuesOffset) + " cannot hold an id and " +
                          std::to_string(reals) + " values");
     }
-    state->BeginBlock(name, kind, static_cast<std::int64_t>(count));
+    state->BeginBlock(name, kind, static_cast<std::int64_t>(count), state->options.storedNames);
     const unsigned char* base = static_cast<const unsigned char*>(records);
     try {
         state->WriteRecords(
@@ -737,7 +938,11 @@ void Writer::WriteRecordArray(const std::string& name, int kind, const void* rec
 }
 
 void Writer::BeginBlock(const std::string& name, int kind, std::int64_t count) {
-    state->BeginBlock(name, kind, count);
+    state->BeginBlock(name, kind, count, state->options.storedNames);
+}
+
+void Writer::BeginStoredBlock(const std::string& name, int kind, std::int64_t count) {
+    state->BeginBlock(name, kind, count, true);
 }
 
 void Writer::WriteRecords(const std::int32_t* ids, const float* values, std::size_t records) {
@@ -766,6 +971,14 @@ int Writer::FileCount() const {
 
 std::string Writer::FileName(int index) const {
     return index >= 0 && index < FileCount() ? state->PartPath(index) : std::string();
+}
+
+const std::vector<std::string>& Writer::RemovedFiles() const {
+    return state->removed;
+}
+
+void Writer::RemoveTemporaryFilesForSignal() {
+    detail::OutputFile::RemoveAllForSignal();
 }
 
 const WriterOptions& Writer::Options() const {

@@ -8,9 +8,20 @@
 // writer destroyed before Close(), or whose Close() fails, leaves the target
 // and its series as they were. A file ends before 2 GiB: when the next block
 // would pass that, the current simulation continues in the series' next file
-// (run.res, then run0.res to run9.res). Series files of the target's name
-// that the new result does not use are removed at Close(), as a reader would
-// otherwise take them for part of it.
+// (run.res, then run0.res to run9.res). Close() puts the new files in place
+// of the old result's so that a failure at any step (or a killed process,
+// once the next writer of the target has run) leaves the target reading as
+// the old result or the new one; old series files the new result does not
+// use are removed, as a reader would otherwise take them for part of it.
+// Files that join the target's series without belonging to a result being
+// replaced are refused (InputError) unless WriterOptions::replaceSeries.
+//
+// Names are those a reader shows (WriterOptions::storedNames aside): a
+// complex vector's name is stored with " (c)", which the reader drops; a
+// real vector's name given with the complex result's "_NC" is stored
+// without it; a name no stored name would show as given is refused, and so
+// are two data types that a reader would take for one (the same name after
+// the reader's renaming, or the same name shown to the host).
 //
 // Values are stored as the file holds them: a kind's reals per record in the
 // file's order (phases in degrees). Inputs are checked before anything of
@@ -26,6 +37,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kvres {
 
@@ -71,6 +83,9 @@ public:
     // The same block in pieces: BeginBlock with the number of records, then
     // WriteRecords until that many have come, then EndBlock.
     void BeginBlock(const std::string& name, int kind, std::int64_t count);
+    // BeginBlock with `name` as the file stores it, whatever
+    // WriterOptions::storedNames says (for copies of stored results).
+    void BeginStoredBlock(const std::string& name, int kind, std::int64_t count);
     void WriteRecords(const std::int32_t* ids, const float* values, std::size_t records);
     void EndBlock();
 
@@ -88,6 +103,14 @@ public:
     int FileCount() const;
     // The final names of those files, in series order.
     std::string FileName(int index) const;
+    // The files of the old series that Close() removed (not those replaced
+    // by a new file of the same name).
+    const std::vector<std::string>& RemovedFiles() const;
+
+    // Removes the temporary files of every unfinished writer of the process.
+    // Async-signal-safe: for a handler of SIGINT or SIGTERM that then ends
+    // the process.
+    static void RemoveTemporaryFilesForSignal();
     const WriterOptions& Options() const;
 
 private:

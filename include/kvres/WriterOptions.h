@@ -36,6 +36,13 @@ struct WriterOptions {
     // Flush the file to the disk before it is renamed into place, so that the
     // new file survives a power failure (slower).
     bool durable = false;
+    // Files whose names join the target's series (run0.res ... run9.res)
+    // but that belong to no result being replaced (the target is missing or
+    // no .res file) are refused; true replaces (removes) them.
+    bool replaceSeries = false;
+    // Data type names as the file stores them (a complex vector's name with
+    // the four characters a reader drops) instead of as a reader shows them.
+    bool storedNames = false;
 };
 
 } // namespace kvres

@@ -71,7 +71,10 @@ def write(path, result, **kwargs):
     kvres.xarray's layout. Keyword arguments go to ``kvres.Writer``
     (``encoding``, ``title`` ...).
     """
-    if isinstance(result, (Result, dict)):
+    from collections.abc import Mapping
+    # An xarray dataset is a Mapping too: it is told apart by its data_vars.
+    if isinstance(result, Result) or (isinstance(result, Mapping)
+                                      and not hasattr(result, "data_vars")):
         return _kvres.write(path, result, **kwargs)
     from .xarray import write as _write
     return _write(path, result, **kwargs)

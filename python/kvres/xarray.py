@@ -1072,7 +1072,8 @@ def write(path, dataset, *, encoding=None, title=None, subtitle=None):
     options["title"] = title if title is not None else text[0]
     options["subtitle"] = subtitle if subtitle is not None else (
         text[1] if len(text) > 1 else "")
-    with writer_class(os.fspath(path), **options) as writer:
+    # The names above are those the file stores (kind 4's " (c)", no "_NC").
+    with writer_class(os.fspath(path), names="stored", **options) as writer:
         for simulation in range(count):
             label = labels[simulation]
             if isinstance(label, tuple):

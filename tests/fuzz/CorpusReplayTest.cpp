@@ -31,6 +31,7 @@ const Target kTargets[] = {
     {"single_file", &kvresfuzz::SingleFileOneInput},
     {"label_number", &kvresfuzz::LabelNumberOneInput},
     {"scan_reference", &kvresfuzz::ScanReferenceOneInput},
+    {"write_read", &kvresfuzz::WriteReadOneInput},
 #if KVRES_FUZZ_JSON_TEXT
     {"json_text", &kvresfuzz::JsonTextOneInput},
 #endif

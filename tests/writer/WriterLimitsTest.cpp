@@ -58,14 +58,23 @@ struct Refusal {
 };
 
 TEST(WriterInput, EveryMistakeIsNamedAndTheWriterGoesOn) {
+    const std::string name32(32, 'n');
+    std::string accented; // 16 characters, 32 bytes
+    for (int i = 0; i < 16; ++i) {
+        accented += "\xC3\xA9";
+    }
+    const std::string accentedMessage =
+        "label '" + accented + "' has 16 characters, 32 bytes; its field holds 31 bytes";
     const std::string name31(31, 'n');
     const std::string name30(30, 'n');
     const std::vector<Refusal> refusals = {
         {"block before simulation",
          [](kvres::Writer& w) { w.WriteBlock("t", 1, kIds, 4, kValues, 4); },
          "block 't' comes before any simulation"},
-        {"label too long", [&](kvres::Writer& w) { w.BeginSimulation(name31); },
-         "label 'nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn' has 31 characters; its field holds 30"},
+        {"label too long", [&](kvres::Writer& w) { w.BeginSimulation(name32); },
+         "label 'nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn' has 32 characters; its field holds 31"},
+        {"label too long in bytes", [&](kvres::Writer& w) { w.BeginSimulation(accented); },
+         accentedMessage.c_str()},
         {"label with NUL", [](kvres::Writer& w) { w.BeginSimulation(std::string("a\0b", 3)); },
          "label 'a' holds a NUL character"},
         {"kind 9",
@@ -133,8 +142,6 @@ TEST(WriterInput, EveryMistakeIsNamedAndTheWriterGoesOn) {
              w.WriteRecords(kIds, kValues, 1);
              w.EndBlock();
          }},
-        {"close without simulation", [](kvres::Writer& w) { w.Close(); },
-         "nothing to write to '%': a result holds at least one simulation"},
         {"NaN in a Cray file",
          [](kvres::Writer& w) {
              w.BeginSimulation("Time = 2");
@@ -255,7 +262,8 @@ TEST(WriterSeries, RefusesWhatCannotFit) {
     const Limit limits[] = {
         {"run.res", 40, 1, "the series of '%' is full: 11 files of at most 2000 bytes each"},
         {"run3.res", 3, 1,
-         "the result does not fit one file of 2000 bytes, and '%' cannot continue in a series: "
+         "the result does not fit one file (a file holds at most 2000 bytes), and '%' cannot "
+         "continue in a series: "
          "a name ending in a digit is read on its own"},
         {"big.res", 1, 3,
          "simulation 0 'Step 0' does not fit one file: with data type 'b2' (100 records) it "
@@ -338,7 +346,10 @@ TEST(WriterSeries, FilesOfTheOldSeriesThatAreNotRewrittenGo) {
     for (const char* old : {"run0.res", "run1.res", "RUN2.RES", "run10.res", "other.res"}) {
         Put(dir.File(old), "old");
     }
-    kvres::Writer writer(dir.File("run.res"), kvres::WriterOptions(), 4000);
+    // No result is being replaced: the files go only when asked.
+    kvres::WriterOptions options;
+    options.replaceSeries = true;
+    kvres::Writer writer(dir.File("run.res"), options, 4000);
     WriteSteps(writer, 5);
     writer.Close();
     ASSERT_EQ(writer.FileCount(), 2);

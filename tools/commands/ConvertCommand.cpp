@@ -21,10 +21,13 @@
 #include "kvres/Writer.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 namespace commands {
@@ -32,34 +35,37 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path Canonical(const std::string& path) {
-    std::error_code error;
-    fs::path canonical = fs::weakly_canonical(fs::absolute(fs::path(path)), error);
-    return error ? fs::path(path) : canonical;
+// While it lives, SIGINT and SIGTERM (and SIGHUP) remove the writer's
+// temporary files before the process ends as the signal says.
+extern "C" void RemoveTemporariesAndEnd(int signal) {
+    kvres::Writer::RemoveTemporaryFilesForSignal();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
 }
 
-bool SameFile(const fs::path& a, const fs::path& b) {
-    std::error_code error;
-    if (fs::exists(a, error) && fs::exists(b, error)) {
-        return fs::equivalent(a, b, error);
+class SignalCleanup {
+public:
+    SignalCleanup() {
+        for (std::size_t i = 0; i < kSignals.size(); ++i) {
+            previous[i] = std::signal(kSignals[i], RemoveTemporariesAndEnd);
+        }
     }
-    return a == b;
-}
+    ~SignalCleanup() {
+        for (std::size_t i = 0; i < kSignals.size(); ++i) {
+            std::signal(kSignals[i], previous[i] == SIG_ERR ? SIG_DFL : previous[i]);
+        }
+    }
+    SignalCleanup(const SignalCleanup&) = delete;
+    SignalCleanup& operator=(const SignalCleanup&) = delete;
 
-// Whether a file at `member` would be read with the result at `base`.
-bool InSeriesOf(const fs::path& member, const fs::path& base) {
-    if (SameFile(member, base)) {
-        return true;
-    }
-    const std::string baseName = base.filename().string();
-    if (member.parent_path() != base.parent_path() || NamesSingleFile(baseName)) {
-        return false;
-    }
-    std::string stem;
-    std::string extension;
-    SplitFileName(baseName, stem, extension);
-    return IsSeriesMember(member.filename().string(), stem, extension);
-}
+private:
+#ifdef SIGHUP
+    static constexpr std::array<int, 3> kSignals{{SIGINT, SIGTERM, SIGHUP}};
+#else
+    static constexpr std::array<int, 2> kSignals{{SIGINT, SIGTERM}};
+#endif
+    std::array<void (*)(int), kSignals.size()> previous{};
+};
 
 } // namespace
 
@@ -82,14 +88,10 @@ int Convert(const ToolOptions& options) {
         return kRefused;
     }
 
-    const fs::path out = Canonical(options.otherFile);
-    for (const std::string& file : copier->Files()) {
-        const fs::path in = Canonical(file);
-        if (InSeriesOf(out, in) || InSeriesOf(in, out)) {
-            Complain("OUT '" + options.otherFile + "' would overwrite or join the series of IN ('" +
-                     file + "'); choose another name or folder");
-            return kUsage;
-        }
+    const std::string clash = copier->ClashWith(options.otherFile, "IN");
+    if (!clash.empty()) {
+        Complain("OUT " + clash);
+        return kUsage;
     }
 
     std::vector<int> simulations;
@@ -112,6 +114,7 @@ int Convert(const ToolOptions& options) {
     writerOptions.subtitle = copier->Subtitle();
     writerOptions.nanAsInfinity = options.nanAsInfinity;
     writerOptions.expectedSimulations = static_cast<int>(simulations.size());
+    writerOptions.replaceSeries = options.replaceSeries;
     kvres::ResultCopier::Options copy;
     copy.salvage = options.salvage;
     copy.types = types;
@@ -121,22 +124,40 @@ int Convert(const ToolOptions& options) {
         Complain(dropped.front() + " (--salvage copies what is readable)");
         return kRefused;
     }
+    std::vector<std::string> removed;
     try {
-        kvres::Writer writer(options.otherFile, writerOptions);
+        std::unique_ptr<kvres::Writer> writer;
+        try {
+            writer = std::make_unique<kvres::Writer>(options.otherFile, writerOptions);
+        } catch (const kvres::InputError& refused) {
+            Complain(refused.what());
+            return kUsage;
+        }
+        const SignalCleanup cleanup;
         ProgressBar progress(!options.quiet && terminal::ProgressAllowed(), stderr);
         progress.Start(static_cast<long>(simulations.size()));
         for (int simulation : simulations) {
-            copier->CopySimulation(writer, simulation, copy, dropped);
+            copier->CopySimulation(*writer, simulation, copy, dropped);
             progress.Advance();
         }
-        writer.Close();
+        writer->Close();
         progress.Finish();
+        removed = writer->RemovedFiles();
     } catch (const kvres::ResultCopier::Damaged& damage) {
         Complain(std::string(damage.what()) + " (--salvage copies what is readable)");
         return kRefused;
     } catch (const kvres::WriteError& failure) {
         Complain(failure.what());
         return kOutput;
+    }
+    if (!removed.empty()) {
+        OutputBuffer out(stdout);
+        for (const std::string& file : removed) {
+            out << "removed: " << file << " (a file of the replaced result)\n";
+        }
+        if (!out.Flush()) {
+            return OutputFailure(out);
+        }
     }
     if (options.salvage) {
         OutputBuffer out(stdout);

@@ -3,15 +3,49 @@
 #include "fileio/ResFileSet.h"
 #include "fileio/ResKind.h"
 #include "fileio/ResLayout.h"
+#include "fileio/SeriesNames.h"
 #include "model/DataTypeNames.h"
 #include "model/StructureReader.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
+#include <system_error>
 #include <utility>
 
 namespace kvres {
 namespace {
+
+namespace fs = std::filesystem;
+
+fs::path Canonical(const std::string& path) {
+    std::error_code error;
+    fs::path canonical = fs::weakly_canonical(fs::absolute(fs::path(path)), error);
+    return error ? fs::path(path) : canonical;
+}
+
+bool SameFile(const fs::path& a, const fs::path& b) {
+    std::error_code error;
+    if (fs::exists(a, error) && fs::exists(b, error)) {
+        return fs::equivalent(a, b, error);
+    }
+    return a == b;
+}
+
+// Whether a file at `member` would be read with the result at `base`.
+bool InSeriesOf(const fs::path& member, const fs::path& base) {
+    if (SameFile(member, base)) {
+        return true;
+    }
+    const std::string baseName = base.filename().string();
+    if (member.parent_path() != base.parent_path() || NamesSingleFile(baseName)) {
+        return false;
+    }
+    std::string stem;
+    std::string extension;
+    SplitFileName(baseName, stem, extension);
+    return IsSeriesMember(member.filename().string(), stem, extension);
+}
 
 struct StoredRow {
     std::string name;
@@ -149,7 +183,8 @@ public:
     }
 
     // Copies one row's block; returns what had to be left out, if anything.
-    std::string CopyRow(Writer& writer, int index, const StoredRow& row, bool salvage) {
+    std::string CopyRow(Writer& writer, int index, const StoredRow& row, bool salvage,
+                        bool callersSimulation) {
         const StoredSimulation& simulation = simulations[static_cast<std::size_t>(index)];
         const std::string what = "data type '" + row.name + "'";
         if (row.kind < 0 || row.kind > 8) {
@@ -169,19 +204,24 @@ public:
                 ? StructureReader(files, size).ReadBlock(row.position, recordBytes)
                 : StructureReader::Block{};
         std::int64_t count = block.storedCount;
+        std::string emptied; // why a salvage writes the block empty
         if (row.kind == 2) {
             // Never read: its ids are copied when they can be, else none.
-            count = block.status == StructureReader::Status::Ok ? count : 0;
+            if (block.status != StructureReader::Status::Ok) {
+                emptied = what + " (kind 2, never read): its block is unreachable or cut short";
+                count = 0;
+            }
         } else if (block.status == StructureReader::Status::Unreachable ||
                    block.status == StructureReader::Status::CountUnreadable) {
             return what + ": its block is unreachable (position " + std::to_string(row.position) +
                    ")";
         } else if (block.status == StructureReader::Status::NegativeCount) {
-            if (!salvage) {
-                return what + ": its block has a negative entity count (" + std::to_string(count) +
-                       ")";
-            }
+            emptied =
+                what + ": its block has a negative entity count (" + std::to_string(count) + ")";
             count = 0;
+        }
+        if (!emptied.empty() && !salvage) {
+            return emptied;
         }
         const std::int64_t whole = std::min(count, block.wholeRecords);
         std::string note;
@@ -194,8 +234,11 @@ public:
             note += "; the whole records are kept";
         }
         try {
-            writer.BeginBlock(row.name, row.kind, whole);
+            writer.BeginStoredBlock(row.name, row.kind, whole);
         } catch (const InputError& refused) {
+            if (callersSimulation && !salvage) {
+                throw;
+            }
             return what + ": " + refused.what();
         }
         idBuffer.resize(kBatchRecords);
@@ -213,6 +256,9 @@ public:
             bytesCopied += got * recordBytes;
         }
         writer.EndBlock();
+        if (!emptied.empty()) {
+            return "~" + emptied + "; written empty";
+        }
         if (!note.empty()) {
             return "~" + note; // copied, shortened
         }
@@ -256,6 +302,18 @@ const std::vector<std::string>& ResultCopier::Files() const {
     return tables->fileNames;
 }
 
+std::string ResultCopier::ClashWith(const std::string& target, const std::string& source) const {
+    const fs::path out = Canonical(target);
+    for (const std::string& file : tables->fileNames) {
+        const fs::path in = Canonical(file);
+        if (InSeriesOf(out, in) || InSeriesOf(in, out)) {
+            return "'" + target + "' would overwrite or join the series of " + source + " ('" +
+                   file + "'); choose another name or folder";
+        }
+    }
+    return std::string();
+}
+
 int ResultCopier::SimulationCount() const {
     return static_cast<int>(tables->simulations.size());
 }
@@ -295,17 +353,7 @@ std::int64_t ResultCopier::BytesCopied() const {
 void ResultCopier::CopySimulation(Writer& writer, int simulation, const Options& options,
                                   std::vector<std::string>& dropped) {
     const StoredSimulation& stored = tables->simulations.at(static_cast<std::size_t>(simulation));
-    std::string label = stored.label;
-    if (label.size() >= static_cast<std::size_t>(reslayout::kLabelWidth)) {
-        const std::string problem =
-            tables->Where(simulation) + ": the label fills its field without a closing NUL";
-        if (!options.salvage) {
-            throw Damaged(problem);
-        }
-        label.resize(reslayout::kLabelWidth - 1);
-        dropped.push_back(problem + "; its last character is left out");
-    }
-    writer.BeginSimulation(label);
+    writer.BeginSimulation(stored.label);
     CopyBlocks(writer, simulation, options, dropped);
 }
 
@@ -324,7 +372,8 @@ void ResultCopier::CopyBlocks(Writer& writer, int simulation, const Options& opt
         if (!Tables::Chosen(row, options.types)) {
             continue;
         }
-        const std::string problem = tables->CopyRow(writer, simulation, row, options.salvage);
+        const std::string problem =
+            tables->CopyRow(writer, simulation, row, options.salvage, options.callersSimulation);
         if (problem.empty()) {
             continue;
         }

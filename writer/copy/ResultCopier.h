@@ -32,6 +32,11 @@ public:
         bool salvage = false;
         // Data types to copy (stored or host names); empty: all.
         std::vector<std::string> types;
+        // The blocks go into a simulation the caller began and filled: a
+        // block the writer refuses there (a data type it already holds, a
+        // kind the caller gave it otherwise) is the caller's InputError,
+        // not damage of the source, unless salvaging.
+        bool callersSimulation = false;
     };
 
     // Reads the tables of the result set at `path`. Throws Damaged when the
@@ -47,6 +52,11 @@ public:
     const std::string& Subtitle() const;
     // The series files, in order.
     const std::vector<std::string>& Files() const;
+    // Why a result written at `target` would overwrite or join this set (the
+    // target, or a file of its series, is one of this set's files, or this
+    // set's files join the target's series), calling this set `source`;
+    // empty when it would not.
+    std::string ClashWith(const std::string& target, const std::string& source) const;
 
     // Simulations over the whole series, as a host counts them.
     int SimulationCount() const;
