@@ -16,7 +16,7 @@ import kvres
 def write_pair(path, magnitude=1.0):
     """Two simulations: a complex vector "velocity" and a scalar "pressure"
     whose block repeats entity 2."""
-    with kvres.Writer(path) as w:
+    with kvres.Writer(path, names="stored") as w:
         for sim in range(2):
             w.simulation(f"Freq = {sim + 1}")
             w.block("velocity (c)", kind=4, ids=np.array([1, 2, 3], np.int32),

@@ -48,7 +48,7 @@ def results(draw):
 
 def write_result(path, spec):
     with kvres.Writer(path, encoding=spec["encoding"], title="random",
-                      subtitle="second line") as writer:
+                      subtitle="second line", names="stored") as writer:
         for simulation, blocks in enumerate(spec["blocks"]):
             writer.simulation(sync=0.25 * (simulation + 1))
             for name, (kind, ids, values) in blocks.items():
