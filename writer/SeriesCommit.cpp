@@ -405,6 +405,22 @@ void SeriesCommit::Run(const std::string& target, const std::vector<std::string>
     for (const std::string& temporary : temporaries) {
         CopyPermissions(target, temporary);
     }
+    // One new file taking the place of one old file of the same name (or of
+    // none): a single rename replaces it at once, so there is no moment at
+    // which the name reads as neither result, and no journal is needed.
+    const std::string targetName = fs::path(target).filename().string();
+    const bool onlyTheTarget =
+        temporaries.size() == 1 && finals.size() == 1 &&
+        fs::path(finals[0]).filename().string() == targetName &&
+        (oldMembers.empty() ||
+         (oldMembers.size() == 1 && fs::path(oldMembers[0]).filename().string() == targetName));
+    if (onlyTheTarget) {
+        const std::string failed = Rename(temporaries[0], folder / targetName);
+        if (!failed.empty()) {
+            throw WriteError("cannot rename the new file to " + Quoted(finals[0]) + ": " + failed);
+        }
+        return;
+    }
     Journal journal;
     for (const std::string& member : oldMembers) {
         const std::string name = fs::path(member).filename().string();

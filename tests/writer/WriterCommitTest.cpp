@@ -148,6 +148,46 @@ TEST(WriterCommit, AFailedStepLeavesTheOldResultWholeAndNothingElse) {
     EXPECT_EQ(failAt, 11);
 }
 
+// A one-file result replacing a one-file result (or none) is one rename: the
+// name never reads as neither result, and no journal or hidden file is made.
+TEST(WriterCommit, AOneFileResultReplacesAnotherInOneStep) {
+    HookGuard guard;
+    std::string after;
+    {
+        reswriter::TempDir scratch;
+        WriteResult(scratch.File("one.res"), "new", 1);
+        after = ReadsAs(scratch.File("one.res"));
+    }
+    for (const bool existed : {true, false}) {
+        for (const int failure : {0, EIO}) {
+            SCOPED_TRACE(std::string(existed ? "replacing" : "new") + (failure ? ", failing" : ""));
+            reswriter::TempDir dir;
+            const std::string target = dir.File("one.res");
+            if (existed) {
+                WriteResult(target, "old", 1);
+            }
+            const std::string before = ReadsAs(target);
+            std::vector<std::string> steps;
+            SeriesCommit::SetFaultHook([&](const char* step, const std::string&) {
+                steps.push_back(step);
+                return failure;
+            });
+            bool written = true;
+            try {
+                WriteResult(target, "new", 1);
+            } catch (const kvres::WriteError&) {
+                written = false;
+            }
+            SeriesCommit::SetFaultHook(nullptr);
+            EXPECT_EQ(steps, std::vector<std::string>{"rename"});
+            EXPECT_EQ(written, failure == 0);
+            EXPECT_EQ(ReadsAs(target), written ? after : before);
+            EXPECT_EQ(Names(dir), existed || written ? std::vector<std::string>{"one.res"}
+                                                     : std::vector<std::string>{});
+        }
+    }
+}
+
 TEST(WriterCommit, ANewFileThatCannotTakeItsNameUndoesTheCommit) {
     reswriter::TempDir dir;
     const std::string target = dir.File("run.res");
