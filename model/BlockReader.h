@@ -6,7 +6,8 @@
 // into the caller's arrays (ReadRecords), packed into one caller buffer
 // (ReadPackedRecords) or batch by batch to a callback (ForEachRecord), never
 // more than the readable count. Its destructor closes the file. It knows
-// nothing of kinds or of what the reals mean.
+// nothing of kinds or of what the reals mean. For the ids alone of many
+// blocks it also offers one sweep over the files in file order (IdsOfBlocks).
 #pragma once
 
 #include "fileio/RecordReader.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class ResFileSet;
@@ -67,7 +69,40 @@ public:
         return ForEachRecord(visit, RecordReader::Window{0, withReals ? realsPerRecord : 0});
     }
 
+    // Where one block lies and the reals of each of its records, for
+    // IdsOfBlocks.
+    struct Place {
+        int32_t fileIndex = 0;
+        int32_t position = 0;
+        int realsPerRecord = 0;
+    };
+    // The ids IdsOfBlocks found: those of places[i] are ids[begin[i]] up to
+    // ids[end[i]] (not included).
+    struct BlockIds {
+        std::vector<int32_t> ids;
+        std::vector<std::size_t> begin;
+        std::vector<std::size_t> end;
+    };
+    // The ids of the readable records of each block of `places`, the same
+    // ids a BlockReader of each place would deliver, read in one sweep over
+    // each series file in file order: the file's bytes go through a window
+    // of at most kSweepBytes, filled by one read where a block is not in it
+    // already (a seek first only where the sweep leaves the window), and
+    // only the id of each record is decoded. A block that cannot be reached
+    // or read gives no ids; one that comes up short gives the ids of its
+    // whole records read. Every file it opens is handed to CloseFile before
+    // it returns.
+    static BlockIds IdsOfBlocks(ResFileSet& files, const std::vector<Place>& places);
+    // Bytes of the window of IdsOfBlocks.
+    static constexpr std::size_t kSweepBytes = 64 * 1024;
+
 private:
+    // Records of `recordBytes` bytes each that a block stating `count` at
+    // `blockPosition` can deliver from a file of `size` bytes whose integers
+    // take `intBytes`.
+    static int32_t ReadableRecords(int32_t count, int32_t blockPosition, int64_t size, int intBytes,
+                                   int64_t recordBytes);
+
     // Records decoded per batch of ForEachRecord.
     static constexpr int32_t kBatchRecords = 4096;
 

@@ -555,13 +555,11 @@ public:
         }
         using Found = std::pair<std::vector<int32_t>, bool>;
         std::vector<Found> found = WithHandle([&](const LinkedPluginResult& open) {
-            ResFileSet::Hold hold(*open.Files());
-            std::vector<Found> all;
-            for (std::size_t index = 0; index < names.size(); ++index) {
-                all.push_back(
-                    IdsOfAllBlocks(open, FindDataType(open, names[index]), complexReads[index]));
+            std::vector<const rxDataType*> types;
+            for (const std::string& name : names) {
+                types.push_back(&FindDataType(open, name));
             }
-            return all;
+            return IdsOfAllBlocks(open, types, complexReads);
         });
         py::list answers;
         for (const Found& one : found) {
@@ -805,50 +803,68 @@ private:
         return joined;
     }
 
-    // The ids of every block of `type` (see BlockEntityIds).
-    static std::pair<std::vector<int32_t>, bool>
-    IdsOfAllBlocks(const LinkedPluginResult& open, const rxDataType& type, bool complexRead) {
-        std::vector<std::vector<int32_t>> distinct;
-        std::vector<int32_t> ids;
-        std::vector<int32_t> sorted;
-        bool repeated = false;
+    // The ids of every block of each of `types` (see BlockEntityIds), all
+    // blocks read in one sweep in file order.
+    static std::vector<std::pair<std::vector<int32_t>, bool>>
+    IdsOfAllBlocks(const LinkedPluginResult& open, const std::vector<const rxDataType*>& types,
+                   const std::vector<bool>& complexReads) {
+        std::vector<BlockReader::Place> places;
+        std::vector<std::size_t> owners; // the type of each place
         const int count = open.SimulationCount();
+        // Simulation by simulation: the blocks come in file order as a rule,
+        // and each type's in simulation order, as the loop below needs.
         for (int index = 0; index < count; ++index) {
-            LinkedPluginResult::Block where;
-            if (!open.FindBlock(type, open.Simulation(index), where)) {
-                continue;
-            }
-            const DataSetRead read(where.shape, complexRead);
-            BlockReader block(*open.Files(), where.fileIndex, where.position, read.RecordReals());
-            ids.clear();
-            block.ForEachRecord([&](int32_t id, const float*) { ids.push_back(id); }, false);
-            if (!distinct.empty() && ids == distinct.back()) {
-                continue;
-            }
-            if (std::adjacent_find(ids.begin(), ids.end(), std::greater_equal<int32_t>()) !=
-                ids.end()) {
-                sorted = ids;
-                std::sort(sorted.begin(), sorted.end());
-                if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) {
-                    repeated = true;
-                    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+            for (std::size_t t = 0; t < types.size(); ++t) {
+                LinkedPluginResult::Block where;
+                if (!open.FindBlock(*types[t], open.Simulation(index), where)) {
+                    continue;
                 }
-                ids.swap(sorted);
+                const DataSetRead read(where.shape, complexReads[t]);
+                places.push_back({where.fileIndex, where.position, read.RecordReals()});
+                owners.push_back(t);
             }
-            if (std::find(distinct.begin(), distinct.end(), ids) == distinct.end()) {
-                distinct.push_back(ids);
+        }
+        BlockReader::BlockIds found;
+        {
+            ResFileSet::Hold hold(*open.Files());
+            found = BlockReader::IdsOfBlocks(*open.Files(), places);
+        }
+        std::vector<std::pair<std::vector<int32_t>, bool>> all(types.size());
+        std::vector<std::vector<std::vector<int32_t>>> distinct(types.size());
+        for (std::size_t p = 0; p < places.size(); ++p) {
+            const auto first = found.ids.begin() + static_cast<std::ptrdiff_t>(found.begin[p]);
+            const auto last = found.ids.begin() + static_cast<std::ptrdiff_t>(found.end[p]);
+            std::vector<std::vector<int32_t>>& seen = distinct[owners[p]];
+            if (!seen.empty() && std::equal(first, last, seen.back().begin(), seen.back().end())) {
+                continue;
+            }
+            std::vector<int32_t> block(first, last);
+            if (std::adjacent_find(block.begin(), block.end(), std::greater_equal<int32_t>()) !=
+                block.end()) {
+                std::sort(block.begin(), block.end());
+                if (std::adjacent_find(block.begin(), block.end()) != block.end()) {
+                    all[owners[p]].second = true;
+                    block.erase(std::unique(block.begin(), block.end()), block.end());
+                }
+            }
+            if (std::find(seen.begin(), seen.end(), block) == seen.end()) {
+                seen.push_back(std::move(block));
             }
         }
-        if (distinct.size() == 1) {
-            return {std::move(distinct[0]), repeated};
+        for (std::size_t t = 0; t < types.size(); ++t) {
+            std::vector<std::vector<int32_t>>& seen = distinct[t];
+            if (seen.size() == 1) {
+                all[t].first = std::move(seen[0]);
+                continue;
+            }
+            std::vector<int32_t>& joined = all[t].first;
+            for (const std::vector<int32_t>& some : seen) {
+                joined.insert(joined.end(), some.begin(), some.end());
+            }
+            std::sort(joined.begin(), joined.end());
+            joined.erase(std::unique(joined.begin(), joined.end()), joined.end());
         }
-        std::vector<int32_t> joined;
-        for (const std::vector<int32_t>& some : distinct) {
-            joined.insert(joined.end(), some.begin(), some.end());
-        }
-        std::sort(joined.begin(), joined.end());
-        joined.erase(std::unique(joined.begin(), joined.end()), joined.end());
-        return {std::move(joined), repeated};
+        return all;
     }
 
     // One output of ReadPartsInto, checked.
