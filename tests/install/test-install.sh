@@ -75,7 +75,7 @@ TABLE
 step "pkg-config consumer"
 export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
 pkg-config --exists --print-errors kvres
-[ "$(pkg-config --modversion kvres)" = "$("$prefix/bin/kvres-tool" --version | cut -d' ' -f2)" ] ||
+[ "$(pkg-config --modversion kvres)" = "$("$prefix/bin/kvres-tool" --version | head -n 1 | cut -d' ' -f2)" ] ||
   { echo "FAIL: kvres.pc and kvres-tool disagree on the version" >&2; exit 1; }
 # shellcheck disable=SC2046
 "$cxx" -std=c++17 -o "$work/pc-consumer" "$work/consumer-src/consumer.cpp" \

@@ -47,7 +47,7 @@ done
 step "kvres-tool.exe from that folder, under wine"
 cd "$work/kvres"
 run() { "$source_dir/tools/windows/wine-run.sh" --prefix "$WINEPREFIX" ./kvres-tool.exe "$@"; }
-[ "$(run --version | tr -d '\r')" = "kvres-tool $version" ] ||
+[ "$(run --version | tr -d '\r' | head -n 1)" = "kvres-tool $version" ] ||
   { echo "FAIL: kvres-tool.exe --version is not $version" >&2; exit 1; }
 info=$(run info 'examples\beam.res')
 printf '%s\n' "$info" | head -3
