@@ -46,10 +46,10 @@ def results(draw):
             "blocks": blocks}
 
 
-def write_result(path, spec):
-    with kvres.Writer(path, encoding=spec["encoding"], title="random",
+def write_result(path, drawn):
+    with kvres.Writer(path, encoding=drawn["encoding"], title="random",
                       subtitle="second line", names="stored") as writer:
-        for simulation, blocks in enumerate(spec["blocks"]):
+        for simulation, blocks in enumerate(drawn["blocks"]):
             writer.simulation(sync=0.25 * (simulation + 1))
             for name, (kind, ids, values) in blocks.items():
                 writer.block(name, kind=kind, ids=ids, values=values)
@@ -84,15 +84,15 @@ def plain(result, data_type, simulation, entity_ids, part):
 @settings(max_examples=30, deadline=None,
           suppress_health_check=[HealthCheck.function_scoped_fixture,
                                  HealthCheck.too_slow])
-@given(spec=results(), complex_form=st.sampled_from(["complex", "polar"]),
+@given(drawn=results(), complex_form=st.sampled_from(["complex", "polar"]),
        chunks=st.sampled_from([None, {}, {"simulation": 2}]))
-def test_every_value_and_every_entity_of_a_random_result(tmp_path, spec, complex_form,
+def test_every_value_and_every_entity_of_a_random_result(tmp_path, drawn, complex_form,
                                                          chunks):
     path = tmp_path / "random.res"
-    write_result(path, spec)
+    write_result(path, drawn)
     written = {"node": set(), "element": set()}
     repeats = False
-    for blocks in spec["blocks"]:
+    for blocks in drawn["blocks"]:
         for kind, ids, _ in blocks.values():
             written["node" if kind in NODE_KINDS else "element"].update(ids.tolist())
             repeats |= len(set(ids.tolist())) < ids.size
