@@ -4,6 +4,7 @@ late, repeated ids, every kind and encoding) against a plain loop over
 kvres.open(...).read(); files damaged or replaced after opening; the
 arguments and habits xarray users bring; writing a dataset back."""
 import os
+import time
 
 import numpy as np
 import pytest
@@ -209,8 +210,15 @@ def test_damage_after_open_raises_on_a_local_cluster(tmp_path):
     ds = xr.open_dataset(path, engine=ENGINE, chunks={})
     with distributed.LocalCluster(n_workers=1, threads_per_worker=1, processes=True,
                                   dashboard_address=None, silence_logs=40) as cluster, \
-            distributed.Client(cluster):
+            distributed.Client(cluster) as client:
         assert float(ds["temperature"].sum().compute()) == 200 * 6
+        # The cluster forgets the chunks read above only some time after the
+        # compute returns; until then it would hand them out again without a
+        # read. Wait until it has, so that the next compute reads the file.
+        deadline = time.monotonic() + 30
+        while client.run_on_scheduler(lambda dask_scheduler: len(dask_scheduler.tasks)):
+            assert time.monotonic() < deadline, "the cluster kept the chunks"
+            time.sleep(0.02)
         _replace(path, tmp_path)
         with pytest.raises(OSError, match="simulation .*'temperature'"):
             ds["temperature"].sum().compute()
