@@ -15,7 +15,9 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/types.h>
 #include <unistd.h>
 #endif
@@ -102,9 +104,42 @@ void Unregister(int& slot) {
     }
 }
 
+// Holds off SIGINT, SIGTERM and SIGHUP for this thread while it lives, so a
+// handler that removes the listed temporary files cannot run between the
+// creation of a file and its listing: the file would be left behind.
+class SignalsHeldOff {
+public:
+    SignalsHeldOff() {
+#ifndef _WIN32
+        sigset_t held;
+        sigemptyset(&held);
+        sigaddset(&held, SIGINT);
+        sigaddset(&held, SIGTERM);
+        sigaddset(&held, SIGHUP);
+        active = pthread_sigmask(SIG_BLOCK, &held, &previous) == 0;
+#endif
+    }
+    ~SignalsHeldOff() {
+#ifndef _WIN32
+        if (active) {
+            pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        }
+#endif
+    }
+    SignalsHeldOff(const SignalsHeldOff&) = delete;
+    SignalsHeldOff& operator=(const SignalsHeldOff&) = delete;
+
+private:
+#ifndef _WIN32
+    sigset_t previous;
+    bool active = false;
+#endif
+};
+
 } // namespace
 
 OutputFile::OutputFile(const std::string& path) : finalPath(path) {
+    const SignalsHeldOff heldOff;
     const fs::path target(path);
     const fs::path folder = target.parent_path();
     for (int attempt = 0; attempt < 100 && stream == nullptr; ++attempt) {

@@ -590,8 +590,13 @@ def test_convert_refuses_unasked_series_files_and_names_the_removed_ones(tmp_pat
     assert run.stdout == f"removed: {tmp_path / 'run7.res'} (a file of the replaced result)\n"
 
 
+@pytest.mark.parametrize("with_bar", [False, True], ids=["quiet", "bar"])
 @pytest.mark.parametrize("signal_name", ["SIGINT", "SIGTERM"])
-def test_convert_removes_its_temporary_file_when_interrupted(tmp_path, signal_name):
+def test_convert_removes_its_temporary_file_when_interrupted(tmp_path, signal_name, with_bar):
+    # The signal comes as soon as the first temporary file shows, the moment
+    # a handler installed too late would miss; with a progress bar on a
+    # terminal, the bar's own handler must hand over to the removal.
+    import pty
     import signal
     import subprocess
     import time
@@ -605,11 +610,30 @@ def test_convert_removes_its_temporary_file_when_interrupted(tmp_path, signal_na
                     values=np.ones((n, 3), np.float32))
     out = tmp_path / "out" / "copy.res"
     out.parent.mkdir()
+    terminal = pty.openpty() if with_bar else None
     child = subprocess.Popen([TOOL, "convert", str(source), str(out), "--encoding", "i8le"],
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                             stdout=subprocess.DEVNULL,
+                             stderr=terminal[1] if terminal else subprocess.DEVNULL)
+    if terminal:
+        os.close(terminal[1])
+        import threading
+
+        shown = threading.Event()
+
+        def drain():  # a full terminal would hold the bar's writes
+            try:
+                while chunk := os.read(terminal[0], 4096):
+                    if b"simulations" in chunk:
+                        shown.set()
+            except OSError:  # the child has gone
+                pass
+            os.close(terminal[0])
+        threading.Thread(target=drain, daemon=True).start()
     deadline = time.monotonic() + 30
     while not os.listdir(out.parent) and time.monotonic() < deadline:
         time.sleep(0.001)
+    if terminal:
+        shown.wait(30)
     child.send_signal(getattr(signal, signal_name))
     code = child.wait(30)
     if code == 0:

@@ -126,6 +126,9 @@ int Convert(const ToolOptions& options) {
     }
     std::vector<std::string> removed;
     try {
+        // In place before the writer makes its first temporary file, so an
+        // interrupt at any later moment removes it.
+        const SignalCleanup cleanup;
         std::unique_ptr<kvres::Writer> writer;
         try {
             writer = std::make_unique<kvres::Writer>(options.otherFile, writerOptions);
@@ -133,7 +136,6 @@ int Convert(const ToolOptions& options) {
             Complain(refused.what());
             return kUsage;
         }
-        const SignalCleanup cleanup;
         ProgressBar progress(!options.quiet && terminal::ProgressAllowed(), stderr);
         progress.Start(static_cast<long>(simulations.size()));
         for (int simulation : simulations) {

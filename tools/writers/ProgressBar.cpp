@@ -36,7 +36,14 @@ extern "C" void EraseAndRaise(int signal) {
         (void)ignored;
 #endif
     }
-    std::signal(signal, SIG_DFL);
+    // The handler in place before the bar (convert's removal of its
+    // temporary files, say) runs next; with none, the default ends the process.
+    const Handler previous = signal == SIGINT ? previousInterrupt : previousTerminate;
+    if (previous == SIG_IGN) { // ignored before the bar: ignored still
+        std::signal(signal, SIG_IGN);
+        return;
+    }
+    std::signal(signal, previous == SIG_ERR ? SIG_DFL : previous);
     std::raise(signal);
 }
 
