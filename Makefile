@@ -78,12 +78,14 @@ test-sanitize: deps
 # runtime loaded first (LD_PRELOAD; python3 itself is not instrumented). Any
 # report fails the target (halt_on_error). g++'s runtime: clang 14's shared
 # one (-shared-libsan) crashes every process it is preloaded into here.
+# Debug: compiles in about half the time of RelWithDebInfo (2 min against
+# 3.5 on two shared cores); the tests then take 6 s instead of 2.
 TSAN_BUILD = $(BUILD)-tsan
-TSAN_CXX  ?= g++
+TSAN_CXX   = g++
 TSAN_TESTS ?= thread
 test-tsan: python-deps
 	scripts/install-deps.sh tsan
-	cmake -S . -B $(TSAN_BUILD) -DCMAKE_CXX_COMPILER=$(TSAN_CXX) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_CXX_COMPILER=$(TSAN_CXX) -DCMAKE_BUILD_TYPE=Debug \
 	  -DKVRES_SANITIZE_THREAD=ON -DKVRES_BUILD_TESTS=OFF -DKVRES_BUILD_TOOL=OFF $(CMAKE_ARGS)
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target kvres_python
 	LD_PRELOAD=$$($(TSAN_CXX) -print-file-name=libtsan.so.2) \
