@@ -7,13 +7,15 @@ renamed into place) and, interleaved in the same run, the same records as a
 structured int32/float32 array with numpy's tofile (the records alone, no
 header or tables). The writer is given the block in both of its forms: the
 same structured record array (records=, written where it lies), and separate
-ids and values arrays (ids=, values=, interleaved by the writer). For
-information also numpy building the records from those ids and values, then
+ids and values arrays (ids=, values=, interleaved by the writer). Against
+the latter, numpy building the records from those ids and values, then
 tofile. Times are this process's processor time (user + system: the copy
 into the page cache is system time), steadier than the wall clock on a
 shared machine. Reports the median time of each and the speed ratio tofile
-time / kvres time (target >= 0.8). Encodings: 4-byte little-endian (the
-target) and big-endian Cray for information.
+time / kvres time (target >= 0.8), and the time of ids=, values= against
+numpy building the records and writing them (target at most 1.1 times).
+Encodings: 4-byte little-endian (the targets) and big-endian Cray for
+information.
 
     make bench-python            # or:
     /usr/bin/python3 bench/python_write_bench.py --module-dir build/python
@@ -89,9 +91,16 @@ def main():
                 print(f"{encoding:10} {median['tofile'] * 1e3:10.2f} {median[form] * 1e3:10.2f} "
                       f"{ratio:7.2f}  {verdict}  ({label})")
             if encoding == "i4le":
+                # The target of the common form: ids=, values= within 1.1
+                # times numpy's time to build the records from them and
+                # write them, as a time ratio (kvres / numpy).
+                times_ratio = median["arrays"] / median["built"]
+                verdict = "ok" if times_ratio <= 1.1 else "MISSED"
                 print(f"{'(built)':10} {median['built'] * 1e3:10.2f} {median['arrays'] * 1e3:10.2f} "
-                      f"{median['built'] / median['arrays']:7.2f}  (information: numpy builds the "
-                      f"records from the same ids and values, then tofile; against ids=, values=)")
+                      f"{median['built'] / median['arrays']:7.2f}  (numpy builds the records from "
+                      f"the same ids and values, then tofile; against ids=, values=)")
+                print(f"{'':10} ids=, values= take {times_ratio:.2f} times numpy's time to build "
+                      f"and write the records: target <= 1.1 times  {verdict}")
 
 if __name__ == "__main__":
     main()

@@ -11,6 +11,8 @@
 #             headers, pybind11, numpy, pytest, and xarray, dask,
 #             dask.distributed and netCDF4 for kvres.xarray, hypothesis for
 #             its property test
+# tsan        g++ and its ThreadSanitizer runtime libtsan2 (the module's
+#             threaded writer tests, test-tsan; with the python group)
 # format      clang-format-14, the one pinned clang-format of format-check
 # fuzz        clang with libFuzzer and the sanitizer runtimes; nlohmann-json
 #             for the JSON-text target
@@ -28,6 +30,7 @@ for group in "$@"; do
     build) packages=(libcli11-dev help2man nlohmann-json3-dev librsvg2-bin locales) ;;
     python) packages=(python3-dev pybind11-dev python3-numpy python3-pytest python3-xarray
       python3-dask python3-distributed python3-netcdf4 python3-hypothesis) ;;
+    tsan) packages=(g++ libtsan2) ;;
     format) packages=(clang-format-14) ;;
     fuzz) packages=(clang libclang-rt-dev nlohmann-json3-dev) ;;
     windows) packages=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 googletest) ;;

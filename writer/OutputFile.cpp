@@ -205,6 +205,22 @@ void OutputFile::WriteAt(std::int64_t offset, const void* bytes, std::size_t len
     size = std::max(size, position);
 }
 
+void OutputFile::Reserve(std::int64_t offset, std::int64_t length) {
+#if defined(__linux__)
+    if (stream != nullptr && offset >= 0 && length > 0) {
+        // Best effort: an error here (no support, no space) comes back, if
+        // it matters, from the writes themselves.
+        const int saved = errno;
+        (void)::fallocate(::fileno(stream), FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
+                          static_cast<off_t>(length));
+        errno = saved;
+    }
+#else
+    (void)offset;
+    (void)length;
+#endif
+}
+
 void OutputFile::ReadAt(std::int64_t offset, void* bytes, std::size_t length) {
     if (!reading && stream != nullptr && std::fflush(stream) != 0) {
         Fail("write");

@@ -31,6 +31,11 @@ public:
     void Move(std::int64_t from, std::int64_t to, std::int64_t length);
     // Copies `length` bytes at `from` of this file to `to` of `other`.
     void CopyTo(std::int64_t from, OutputFile& other, std::int64_t to, std::int64_t length);
+    // Asks the file system to allocate `length` bytes at `offset` at once,
+    // without changing the file's length, before the caller writes every one
+    // of them: one allocation instead of one per page as the writes arrive
+    // (Linux only; where the file system cannot, nothing happens).
+    void Reserve(std::int64_t offset, std::int64_t length);
     // Cuts the file to `size` bytes (nothing to do when it is that long).
     void Truncate(std::int64_t size);
     // Flushes (to the disk when `durable`) and closes; the file stays under

@@ -57,6 +57,10 @@ constexpr int kMaxSeriesFiles = 11; // run.res, run0.res ... run9.res
 // at a time. Each write call costs the kernel a fixed amount, so pieces are
 // large; smaller ones (that stay in the processor's cache) measured slower.
 constexpr std::size_t kPieceRecordBytes = 1024 * 1024;
+// Records of at least this many bytes are allocated in the file at once
+// before they are written: one allocation, not one per page as the writes
+// arrive (about a fifth of the time of an 8 MB block on ext4).
+constexpr std::size_t kReserveBytes = 1024 * 1024;
 
 std::string Quoted(const std::string& text) {
     return "'" + text + "'";
@@ -690,6 +694,12 @@ public:
             const std::size_t recordBytes = encoder.RecordBytes(blockReals);
             const std::int64_t start = block.blockOffset + encoder.IntSize() +
                                        blockDone * static_cast<std::int64_t>(recordBytes);
+            // Every byte of these records is written below (or the file is
+            // discarded): allocated at once when there are many.
+            const std::size_t totalBytes = records * recordBytes;
+            if (totalBytes >= kReserveBytes) {
+                part.file->Reserve(DataBase(part) + start, static_cast<std::int64_t>(totalBytes));
+            }
             // The caller's records are the file's own: written as they lie.
             if (encoder.IsHostOrderFour() && source.idStride == recordBytes &&
                 source.valueStride == recordBytes && source.values == source.ids + 4) {
