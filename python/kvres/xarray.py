@@ -163,6 +163,11 @@ class _Blocks:
         self._lock = threading.Lock()
         self._waiting = {}  # (part index, simulation) -> block values
         self._waiting_bytes = 0
+        # simulation -> an event set when a read of its block, under way in
+        # another thread, has ended: its values for the other variables then
+        # wait here (unless the budget refused them), so the block is not
+        # read twice by two variables loaded at once.
+        self._reading = {}
         self._warned = False
 
     def __del__(self):
@@ -171,7 +176,7 @@ class _Blocks:
 
     def __getstate__(self):
         state = dict(self.__dict__)
-        for name in ("_lock", "_waiting", "_waiting_bytes", "_warned"):
+        for name in ("_lock", "_waiting", "_waiting_bytes", "_reading", "_warned"):
             del state[name]
         return state
 
@@ -188,17 +193,48 @@ class _Blocks:
     def fill(self, index, simulations, out):
         """out[k] = part `index` of the block of simulations[k] (a list of
         ints), aligned with the entity ids."""
+        missing = self._take_waiting(index, simulations, out, range(len(simulations)))
+        if len(self.parts) > 1 and missing:
+            # Blocks another thread is reading for another variable: wait for
+            # that read rather than read them again.
+            ours, theirs = [], []
+            with self._lock:
+                for k in missing:
+                    event = self._reading.get(simulations[k])
+                    if event is None:
+                        event = self._reading[simulations[k]] = threading.Event()
+                        ours.append((k, event))
+                    else:
+                        theirs.append((k, event))
+            try:
+                self._read_runs(index, simulations, out, [k for k, _ in ours])
+            finally:
+                with self._lock:
+                    for k, event in ours:
+                        del self._reading[simulations[k]]
+                        event.set()
+            for _, event in theirs:
+                event.wait()
+            missing = self._take_waiting(index, simulations, out, [k for k, _ in theirs])
+        self._read_runs(index, simulations, out, missing)
+
+    def _take_waiting(self, index, simulations, out, positions):
+        """Fills out[k] from the waiting values; returns the positions left."""
         missing = []
         with self._lock:
-            for k, simulation in enumerate(simulations):
-                values = self._waiting.pop((index, simulation), None)
+            for k in positions:
+                values = self._waiting.pop((index, simulations[k]), None)
                 if values is None:
                     missing.append(k)
                 else:
                     out[k] = values
                     self._waiting_bytes -= values.nbytes
                     _release_waiting(values.nbytes)
-        # Runs of consecutive simulations, each read in one call.
+        return missing
+
+    def _read_runs(self, index, simulations, out, missing):
+        """Reads out[k] for the positions `missing`: runs of consecutive
+        simulations, each in one call."""
         start = 0
         while start < len(missing):
             stop = start + 1

@@ -149,6 +149,33 @@ def test_loading_a_polar_pair_and_a_triple_reads_each_block_once(beam, monkeypat
             loaded[str(options)] = ds
 
 
+def test_two_variables_loaded_at_once_read_their_blocks_once(beam, monkeypatch):
+    # A polar pair's two variables asked for in two threads at the same time:
+    # the second waits for the first's read instead of reading again.
+    import threading
+    calls = []
+    real = kx._Blocks._read_into
+
+    def slow(self, start, stop, outs):
+        calls.append((start, stop))
+        time.sleep(0.05)
+        real(self, start, stop, outs)
+    monkeypatch.setattr(kx._Blocks, "_read_into", slow)
+    with xr.open_dataset(beam, engine=ENGINE, complex="polar") as ds:
+        magnitude, phase = "displacement_magnitude", "displacement_phase"
+        got = {}
+        threads = [threading.Thread(target=lambda n=n: got.update({n: ds[n].values}))
+                   for n in (magnitude, phase)]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+        assert len(calls) == 1
+        with xr.open_dataset(beam, engine=ENGINE, complex="polar") as plain:
+            for name in (magnitude, phase):
+                np.testing.assert_array_equal(got[name], plain[name].values)
+
+
 def _has_block(result, name, simulation):
     try:
         result.read(name, simulation, "real")
