@@ -563,8 +563,7 @@ def _open(manager, path, complex_form, drop, errors, read, index_by="sync"):
 
     coords = {
         "sync": ("simulation", sync, _COORDINATE_ATTRS["sync"]),
-        "label": ("simulation", np.array(labels, dtype=str) if count else
-                  np.array([], dtype=str), _COORDINATE_ATTRS["label"]),
+        "label": ("simulation", summary["label_array"], _COORDINATE_ATTRS["label"]),
     }
     for dimension, ids in coordinates.items():
         coords[dimension] = (dimension, ids, _COORDINATE_ATTRS[dimension])
