@@ -859,6 +859,24 @@ private:
         return target;
     }
 
+    // OR of the differences between ids[k * stride] and want[k], k < n, while
+    // out[k] gets the float at from + k * stride: one pass over a block whose
+    // records hold one value each. Stride 0 takes the strides given.
+    template <std::size_t Stride>
+    static int32_t CompareAndCopy(const int32_t* ids, const int32_t* from, const int32_t* want,
+                                  float* out, std::size_t n, std::size_t idStride = Stride,
+                                  std::size_t valueStride = Stride) {
+        if (Stride != 0) {
+            idStride = valueStride = Stride;
+        }
+        int32_t differ = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            differ |= ids[k * idStride] ^ want[k];
+            std::memcpy(out + k, from + k * valueStride, 4);
+        }
+        return differ;
+    }
+
     // One simulation of ReadPartsInto: the block read once, every target's
     // `slot`-th block filled; `answer` gets (state, unknown, repeated).
     long long FillParts(const LinkedPluginResult& open, const std::string& name, ReadMode mode,
@@ -959,6 +977,30 @@ private:
         // Mostly the block's ids are the coordinate itself: each value goes
         // to its own place.
         bool same = delivered == entities;
+        if (same && plans.size() == 1 && !plans[0].complexOut) {
+            // One pass over the block: each record's id compared and its
+            // values copied to their place. Where an id differs, the road
+            // below fills the whole output anew.
+            const Plan& plan = plans[0];
+            const int32_t* from = values + plan.offset;
+            int32_t differ = 0;
+            if (plan.perEntity == 1 && idStride == 2 && valueStride == 2) {
+                // A packed real scalar (id, value): strides the compiler knows.
+                differ = CompareAndCopy<2>(base, from, idData, plan.out, delivered);
+            } else if (plan.perEntity == 1) {
+                differ = CompareAndCopy<0>(base, from, idData, plan.out, delivered, idStride,
+                                           valueStride);
+            } else {
+                for (std::size_t k = 0; k < delivered; ++k) {
+                    differ |= base[k * idStride] ^ idData[k];
+                    std::memcpy(plan.out + 3 * k, from + k * valueStride, 12);
+                }
+            }
+            if (differ == 0) {
+                return answer[0];
+            }
+            same = false;
+        }
         for (std::size_t k = 0; same && k < delivered; ++k) {
             same = base[k * idStride] == idData[k];
         }

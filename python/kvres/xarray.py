@@ -300,7 +300,10 @@ class KvresBackendArray(BackendArray):
             (len(self.shape) < 3 or np.arange(3)[component_key].size == 3)
         block_shape = self.shape[1:]
         if whole:
-            out = np.empty((len(simulations),) + block_shape, self.dtype)
+            # Memory the module takes back when the array dies: a whole
+            # variable read again (or the next one) then writes into pages
+            # that are mapped already, not fresh ones faulted in and zeroed.
+            out = _kvres.pooled_empty((len(simulations),) + block_shape, self.dtype)
             self.blocks.fill(self.index, simulations, out)
             return out[0] if scalar_simulation else out
         # Whole blocks a batch at a time, then the selection of each.

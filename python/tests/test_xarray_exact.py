@@ -136,6 +136,31 @@ def test_every_value_and_every_entity_of_a_random_result(tmp_path, drawn, comple
         assert sorted(ds.data_vars) == sorted(names)
 
 
+@pytest.mark.parametrize("kind", [1, 0, 3])
+def test_blocks_as_long_as_the_coordinate_but_with_other_ids(tmp_path, kind):
+    """A block with as many records as the coordinate has entities is read
+    in one pass that copies while it compares the ids; where they differ
+    (another order, a repeat, another id), the values go to their places."""
+    blocks = [[1, 2, 3], [3, 2, 1], [1, 1, 2], [1, 2, 4], [4, 3, 2, 1], [2]]
+    rng = np.random.default_rng(7)
+    name = "f"
+    drawn = {"encoding": "i4le", "blocks": []}
+    for ids in blocks:
+        values = rng.integers(-100, 100, len(ids) * REALS[kind]).astype(np.float32)
+        drawn["blocks"].append({name: (kind, np.array(ids, np.int32),
+                                       values.reshape(len(ids), REALS[kind]))})
+    path = tmp_path / "other-ids.res"
+    write_result(path, drawn)
+    with xr.open_dataset(path, engine=ENGINE) as ds, kvres.open(path) as result:
+        data_type = result.data_types[0]
+        dimension = "node" if data_type.binding == "nodes" else "element"
+        assert ds[dimension].values.tolist() == [1, 2, 3, 4]
+        values = ds[name].values
+        for simulation in range(len(blocks)):
+            want = plain(result, data_type, simulation, ds[dimension].values, "real")
+            np.testing.assert_array_equal(values[simulation], want)
+
+
 def test_loading_a_polar_pair_and_a_triple_reads_each_block_once(beam, monkeypatch):
     with kvres.open(beam) as result:
         blocks = sum(1 for t in result.data_types if not t.name.endswith((":Phase", ":Offset"))
