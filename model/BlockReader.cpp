@@ -115,14 +115,22 @@ BlockReader::BlockIds BlockReader::IdsOfBlocks(ResFileSet& files,
 void BlockReader::SweepIds(ResFileSet& files, const std::vector<Place>& places,
                            const IdsVisitor& visit) {
     // File order: by file, then position (both as unsigned, which keeps the
-    // order of valid places and sorts the others apart).
-    std::vector<std::pair<uint64_t, std::size_t>> order(places.size());
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        order[i] = {static_cast<uint64_t>(static_cast<uint32_t>(places[i].fileIndex)) << 32 |
-                        static_cast<uint32_t>(places[i].position),
-                    i};
+    // order of valid places and sorts the others apart). Places given in
+    // that order, as a rule, are taken as they are.
+    auto key = [&](std::size_t i) {
+        return static_cast<uint64_t>(static_cast<uint32_t>(places[i].fileIndex)) << 32 |
+               static_cast<uint32_t>(places[i].position);
+    };
+    bool inOrder = true;
+    for (std::size_t i = 1; inOrder && i < places.size(); ++i) {
+        inOrder = key(i - 1) <= key(i);
     }
-    if (!std::is_sorted(order.begin(), order.end())) {
+    std::vector<std::pair<uint64_t, std::size_t>> order;
+    if (!inOrder) {
+        order.resize(places.size());
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            order[i] = {key(i), i};
+        }
         std::sort(order.begin(), order.end());
     }
     std::vector<int32_t> ids; // one block's, reused
@@ -178,8 +186,8 @@ void BlockReader::SweepIds(ResFileSet& files, const std::vector<Place>& places,
         }
         return done;
     };
-    for (const auto& entry : order) {
-        const std::size_t index = entry.second;
+    for (std::size_t next = 0; next < places.size(); ++next) {
+        const std::size_t index = inOrder ? next : order[next].second;
         const Place& place = places[index];
         if (!opened || place.fileIndex != fileIndex) {
             fileIndex = place.fileIndex;
