@@ -104,41 +104,47 @@ BlockReader::BlockIds BlockReader::IdsOfBlocks(ResFileSet& files,
     BlockIds found;
     found.begin.assign(places.size(), 0);
     found.end.assign(places.size(), 0);
+    SweepIds(files, places, [&](std::size_t index, const int32_t* ids, std::size_t count) {
+        found.begin[index] = found.ids.size();
+        found.ids.insert(found.ids.end(), ids, ids + count);
+        found.end[index] = found.ids.size();
+    });
+    return found;
+}
+
+void BlockReader::SweepIds(ResFileSet& files, const std::vector<Place>& places,
+                           const IdsVisitor& visit) {
     // File order: by file, then position (both as unsigned, which keeps the
-    // order of valid places and sorts the others apart).
-    std::vector<std::pair<uint64_t, std::size_t>> order(places.size());
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        order[i] = {static_cast<uint64_t>(static_cast<uint32_t>(places[i].fileIndex)) << 32 |
-                        static_cast<uint32_t>(places[i].position),
-                    i};
+    // order of valid places and sorts the others apart). Places given in
+    // that order, as a rule, are taken as they are.
+    auto key = [&](std::size_t i) {
+        return static_cast<uint64_t>(static_cast<uint32_t>(places[i].fileIndex)) << 32 |
+               static_cast<uint32_t>(places[i].position);
+    };
+    bool inOrder = true;
+    for (std::size_t i = 1; inOrder && i < places.size(); ++i) {
+        inOrder = key(i - 1) <= key(i);
     }
-    if (!std::is_sorted(order.begin(), order.end())) {
+    std::vector<std::pair<uint64_t, std::size_t>> order;
+    if (!inOrder) {
+        order.resize(places.size());
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            order[i] = {key(i), i};
+        }
         std::sort(order.begin(), order.end());
     }
-    std::vector<int32_t>& ids = found.ids;
+    std::vector<int32_t> ids; // one block's, reused
     SweepWindow window(files);
     bool opened = false;
     int32_t fileIndex = -1;
     RecordReader::Decoder decode = nullptr;
-    for (const auto& entry : order) {
-        const std::size_t index = entry.second;
-        const Place& place = places[index];
-        if (!opened || place.fileIndex != fileIndex) {
-            fileIndex = place.fileIndex;
-            window.Forget();
-            // A copy: opening may rebuild the series list the name comes from.
-            const std::string name = files.GetSeriesFileName(fileIndex);
-            opened = files.OpenFile(name);
-            if (!opened) {
-                continue;
-            }
-            decode = RecordReader::DecoderFor(files.GetIntEncoding(), files.GetRealEncoding(),
-                                              files.SwapBytes());
-        }
+    // The ids of the readable records of the block at `place` of the open
+    // file, decoded into `ids` from its start; returns how many.
+    auto sweepOne = [&](const Place& place) -> int32_t {
         const int intBytes = files.IntItemSize();
         if (place.position < 0 || place.realsPerRecord < 0 ||
             place.realsPerRecord > RecordReader::kMaxRealsPerRecord) {
-            continue;
+            return 0;
         }
         const int64_t recordBytes =
             static_cast<int64_t>(intBytes) +
@@ -147,17 +153,18 @@ BlockReader::BlockIds BlockReader::IdsOfBlocks(ResFileSet& files,
         const unsigned char* countBytes =
             window.At(place.position, static_cast<std::size_t>(intBytes), available);
         if (available < static_cast<std::size_t>(intBytes)) {
-            continue;
+            return 0;
         }
         int32_t count = 0;
         decode(countBytes, 1, 0, RecordReader::Window{0, 0}, &count, nullptr);
         if (count < 0) {
-            continue;
+            return 0;
         }
         const int32_t readable =
             ReadableRecords(count, place.position, files.FileSize(), intBytes, recordBytes);
-        const std::size_t first = ids.size();
-        ids.resize(first + static_cast<std::size_t>(readable));
+        if (ids.size() < static_cast<std::size_t>(readable)) {
+            ids.resize(static_cast<std::size_t>(readable));
+        }
         const int32_t perPiece = static_cast<int32_t>(
             std::max<int64_t>(1, static_cast<int64_t>(kSweepBytes) / recordBytes));
         int64_t position = static_cast<int64_t>(place.position) + intBytes;
@@ -169,7 +176,7 @@ BlockReader::BlockIds BlockReader::IdsOfBlocks(ResFileSet& files,
             const int32_t got = static_cast<int32_t>(available / recordBytes);
             if (got > 0) {
                 decode(records, static_cast<std::size_t>(got), place.realsPerRecord,
-                       RecordReader::Window{0, 0}, ids.data() + first + done, nullptr);
+                       RecordReader::Window{0, 0}, ids.data() + done, nullptr);
             }
             done += got;
             position += got * recordBytes;
@@ -177,14 +184,28 @@ BlockReader::BlockIds BlockReader::IdsOfBlocks(ResFileSet& files,
                 break;
             }
         }
-        ids.resize(first + static_cast<std::size_t>(done));
-        found.begin[index] = first;
-        found.end[index] = ids.size();
+        return done;
+    };
+    for (std::size_t next = 0; next < places.size(); ++next) {
+        const std::size_t index = inOrder ? next : order[next].second;
+        const Place& place = places[index];
+        if (!opened || place.fileIndex != fileIndex) {
+            fileIndex = place.fileIndex;
+            window.Forget();
+            // A copy: opening may rebuild the series list the name comes from.
+            const std::string name = files.GetSeriesFileName(fileIndex);
+            opened = files.OpenFile(name);
+            if (opened) {
+                decode = RecordReader::DecoderFor(files.GetIntEncoding(), files.GetRealEncoding(),
+                                                  files.SwapBytes());
+            }
+        }
+        const int32_t done = opened ? sweepOne(place) : 0;
+        visit(index, ids.data(), static_cast<std::size_t>(done));
     }
     if (!places.empty()) {
         files.CloseFile();
     }
-    return found;
 }
 
 int32_t BlockReader::ReadRecords(int32_t* ids, float* reals, int32_t maxRecords) {

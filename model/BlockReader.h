@@ -7,7 +7,8 @@
 // (ReadPackedRecords) or batch by batch to a callback (ForEachRecord), never
 // more than the readable count. Its destructor closes the file. It knows
 // nothing of kinds or of what the reals mean. For the ids alone of many
-// blocks it also offers one sweep over the files in file order (IdsOfBlocks).
+// blocks it also offers one sweep over the files in file order (IdsOfBlocks,
+// SweepIds).
 #pragma once
 
 #include "fileio/RecordReader.h"
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -93,6 +95,13 @@ public:
     // whole records read. Every file it opens is handed to CloseFile before
     // it returns.
     static BlockIds IdsOfBlocks(ResFileSet& files, const std::vector<Place>& places);
+    // The same sweep, handing each block's ids to visit(index, ids, count)
+    // as they are decoded, index naming the place, in file order; a block
+    // that gives no ids is visited with none. `ids` points into a buffer of
+    // the sweep's, valid during the call only. Nothing is gathered.
+    using IdsVisitor = std::function<void(std::size_t, const int32_t*, std::size_t)>;
+    static void SweepIds(ResFileSet& files, const std::vector<Place>& places,
+                         const IdsVisitor& visit);
     // Bytes of the window of IdsOfBlocks.
     static constexpr std::size_t kSweepBytes = 64 * 1024;
 

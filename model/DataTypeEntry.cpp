@@ -94,3 +94,56 @@ bool DataTypeEntry::FindLocation(const rxSimulation* simulation, int32_t* positi
     }
     return true;
 }
+
+std::vector<BlockLocation>
+DataTypeEntry::FirstLocations(const std::vector<rxSimulation*>& simulations) const {
+    std::vector<BlockLocation> found(simulations.size());
+    const bool windowed = tables != nullptr && !rows.empty();
+    std::size_t nextWindow = 0; // the window the next simulation is likely to have
+    // Per row set, where the next window's first row is likely to be: the
+    // windows of one set come in row order as a rule, but sets alternate.
+    constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
+    std::vector<std::size_t> nextRow(windowed ? tables->RowSetCount() : 0, kUnknown);
+    for (std::size_t s = 0; s < simulations.size(); ++s) {
+        rxSimulation* simulation = simulations[s];
+        if (!firstLocation.empty()) {
+            const auto registered = firstLocation.find(simulation);
+            if (registered != firstLocation.end()) {
+                found[s] = locations[registered->second];
+                found[s].simulation = simulation;
+                continue;
+            }
+        }
+        if (!windowed) {
+            continue;
+        }
+        const auto& windows = tables->Windows();
+        const ScannedTables::Window* window = nullptr;
+        if (nextWindow < windows.size() && windows[nextWindow].first == simulation) {
+            window = &windows[nextWindow].second;
+            ++nextWindow;
+        } else {
+            window = tables->WindowOf(simulation);
+        }
+        if (window == nullptr || window->rowSet >= nextRow.size()) {
+            continue;
+        }
+        const Row key{window->rowSet, 0, window->firstRow};
+        std::size_t& guess = nextRow[window->rowSet];
+        std::size_t i = guess;
+        const bool lowerBound = i != kUnknown && (i == 0 || Before(rows[i - 1], key)) &&
+                                (i == rows.size() || !Before(rows[i], key));
+        if (!lowerBound) {
+            i = FirstRowFrom(window->rowSet, window->firstRow);
+        }
+        guess = i;
+        if (i == rows.size() || rows[i].rowSet != window->rowSet ||
+            rows[i].row >= window->firstRow + window->rowCount) {
+            continue;
+        }
+        found[s] =
+            BlockLocation{simulation, rows[i].position, tables->Set(window->rowSet).fileIndex};
+        guess = i + 1;
+    }
+    return found;
+}

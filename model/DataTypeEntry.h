@@ -6,7 +6,8 @@
 // simulation then finds the first such row inside its own table's window
 // (ScannedTables), so a row that many overlapping tables hold is stored once
 // and no list grows with simulations times rows. FindLocation answers both
-// through an index or a binary search. The entry reads no files.
+// through an index or a binary search
+// (FirstLocations, for many simulations at once, mostly without either). The entry reads no files.
 #pragma once
 
 #include "model/BlockLocation.h"
@@ -52,6 +53,13 @@ public:
     // first row with this name in its table window. Fills both outputs and
     // returns true, or returns false and leaves them alone.
     bool FindLocation(const rxSimulation* simulation, int32_t* position, int32_t* fileIndex) const;
+    // FindLocation for each of `simulations` at once: element i is the
+    // first location of simulations[i], or a location whose simulation is
+    // null when it has none. Simulations given in scan order cost neither a
+    // hash look-up nor a binary search each: their windows and rows are
+    // taken where the previous simulation's ended, and looked up only where
+    // that guess is not the answer.
+    std::vector<BlockLocation> FirstLocations(const std::vector<rxSimulation*>& simulations) const;
 
 private:
     struct Row {

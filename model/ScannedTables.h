@@ -10,6 +10,7 @@
 // and knows nothing of what a row holds.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <tuple>
@@ -55,6 +56,8 @@ public:
     const std::vector<std::pair<rxSimulation*, Window>>& Windows() const { return windows; }
 
     const RowSet& Set(uint32_t rowSet) const { return rowSets[rowSet]; }
+    // Row sets there are: ids run from 0 to this, not included.
+    std::size_t RowSetCount() const { return rowSets.size(); }
     // The byte position of row `row` of `rowSet`.
     int64_t RowPosition(uint32_t rowSet, int64_t row) const {
         return rowSets[rowSet].origin + row * rowSets[rowSet].rowBytes;

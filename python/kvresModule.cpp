@@ -6,6 +6,7 @@
 // MemoryError), never as anything else.
 #include "BlockBuffers.h"
 #include "BlockValues.h"
+#include "EntityIdUnion.h"
 #include "LinkedPluginResult.h"
 #include "WriterBindings.h"
 #include "kvres/version.h"
@@ -342,7 +343,8 @@ public:
 
     // What a dataset or a study needs of the result, gathered with the GIL let
     // go once and the file opened once: a dict of "subcase" (or None),
-    // "sync" and "labels" (as SimulationTable), "data_types" (those not named
+    // "sync" and "labels" (as SimulationTable), "label_array" (the labels as
+    // np.array(labels, dtype=str) makes them), "data_types" (those not named
     // in `drop`), "ids" ({"nodes": ..., "elements": ...}, the union of the
     // entity ids of the kept data types of each binding), "files" and
     // "recognized".
@@ -553,17 +555,17 @@ public:
         for (const py::object& dataType : dataTypes) {
             names.push_back(DataTypeArgument(dataType));
         }
-        using Found = std::pair<std::vector<int32_t>, bool>;
-        std::vector<Found> found = WithHandle([&](const LinkedPluginResult& open) {
+        std::vector<EntityIdUnion::Answer> found = WithHandle([&](const LinkedPluginResult& open) {
             std::vector<const rxDataType*> types;
             for (const std::string& name : names) {
                 types.push_back(&FindDataType(open, name));
             }
-            return IdsOfAllBlocks(open, types, complexReads);
+            return EntityIdUnion::Of(open, types, complexReads);
         });
         py::list answers;
-        for (const Found& one : found) {
-            answers.append(py::make_tuple(IdArray(one.first), py::bool_(one.second)));
+        for (EntityIdUnion::Answer& one : found) {
+            answers.append(
+                py::make_tuple(OwnedIdArray(std::move(one.ids)), py::bool_(one.repeated)));
         }
         return answers;
     }
@@ -803,70 +805,6 @@ private:
         return joined;
     }
 
-    // The ids of every block of each of `types` (see BlockEntityIds), all
-    // blocks read in one sweep in file order.
-    static std::vector<std::pair<std::vector<int32_t>, bool>>
-    IdsOfAllBlocks(const LinkedPluginResult& open, const std::vector<const rxDataType*>& types,
-                   const std::vector<bool>& complexReads) {
-        std::vector<BlockReader::Place> places;
-        std::vector<std::size_t> owners; // the type of each place
-        const int count = open.SimulationCount();
-        // Simulation by simulation: the blocks come in file order as a rule,
-        // and each type's in simulation order, as the loop below needs.
-        for (int index = 0; index < count; ++index) {
-            for (std::size_t t = 0; t < types.size(); ++t) {
-                LinkedPluginResult::Block where;
-                if (!open.FindBlock(*types[t], open.Simulation(index), where)) {
-                    continue;
-                }
-                const DataSetRead read(where.shape, complexReads[t]);
-                places.push_back({where.fileIndex, where.position, read.RecordReals()});
-                owners.push_back(t);
-            }
-        }
-        BlockReader::BlockIds found;
-        {
-            ResFileSet::Hold hold(*open.Files());
-            found = BlockReader::IdsOfBlocks(*open.Files(), places);
-        }
-        std::vector<std::pair<std::vector<int32_t>, bool>> all(types.size());
-        std::vector<std::vector<std::vector<int32_t>>> distinct(types.size());
-        for (std::size_t p = 0; p < places.size(); ++p) {
-            const auto first = found.ids.begin() + static_cast<std::ptrdiff_t>(found.begin[p]);
-            const auto last = found.ids.begin() + static_cast<std::ptrdiff_t>(found.end[p]);
-            std::vector<std::vector<int32_t>>& seen = distinct[owners[p]];
-            if (!seen.empty() && std::equal(first, last, seen.back().begin(), seen.back().end())) {
-                continue;
-            }
-            std::vector<int32_t> block(first, last);
-            if (std::adjacent_find(block.begin(), block.end(), std::greater_equal<int32_t>()) !=
-                block.end()) {
-                std::sort(block.begin(), block.end());
-                if (std::adjacent_find(block.begin(), block.end()) != block.end()) {
-                    all[owners[p]].second = true;
-                    block.erase(std::unique(block.begin(), block.end()), block.end());
-                }
-            }
-            if (std::find(seen.begin(), seen.end(), block) == seen.end()) {
-                seen.push_back(std::move(block));
-            }
-        }
-        for (std::size_t t = 0; t < types.size(); ++t) {
-            std::vector<std::vector<int32_t>>& seen = distinct[t];
-            if (seen.size() == 1) {
-                all[t].first = std::move(seen[0]);
-                continue;
-            }
-            std::vector<int32_t>& joined = all[t].first;
-            for (const std::vector<int32_t>& some : seen) {
-                joined.insert(joined.end(), some.begin(), some.end());
-            }
-            std::sort(joined.begin(), joined.end());
-            joined.erase(std::unique(joined.begin(), joined.end()), joined.end());
-        }
-        return all;
-    }
-
     // One output of ReadPartsInto, checked.
     struct PartTarget {
         enum Source { Value, Magnitude, Phase, Complex, Column } source = Value;
@@ -919,6 +857,24 @@ private:
         target.floatsOut =
             static_cast<std::size_t>(entities) * (target.vector ? 3 : 1) * (complexOut ? 2 : 1);
         return target;
+    }
+
+    // OR of the differences between ids[k * stride] and want[k], k < n, while
+    // out[k] gets the float at from + k * stride: one pass over a block whose
+    // records hold one value each. Stride 0 takes the strides given.
+    template <std::size_t Stride>
+    static int32_t CompareAndCopy(const int32_t* ids, const int32_t* from, const int32_t* want,
+                                  float* out, std::size_t n, std::size_t idStride = Stride,
+                                  std::size_t valueStride = Stride) {
+        if (Stride != 0) {
+            idStride = valueStride = Stride;
+        }
+        int32_t differ = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            differ |= ids[k * idStride] ^ want[k];
+            std::memcpy(out + k, from + k * valueStride, 4);
+        }
+        return differ;
     }
 
     // One simulation of ReadPartsInto: the block read once, every target's
@@ -1021,6 +977,30 @@ private:
         // Mostly the block's ids are the coordinate itself: each value goes
         // to its own place.
         bool same = delivered == entities;
+        if (same && plans.size() == 1 && !plans[0].complexOut) {
+            // One pass over the block: each record's id compared and its
+            // values copied to their place. Where an id differs, the road
+            // below fills the whole output anew.
+            const Plan& plan = plans[0];
+            const int32_t* from = values + plan.offset;
+            int32_t differ = 0;
+            if (plan.perEntity == 1 && idStride == 2 && valueStride == 2) {
+                // A packed real scalar (id, value): strides the compiler knows.
+                differ = CompareAndCopy<2>(base, from, idData, plan.out, delivered);
+            } else if (plan.perEntity == 1) {
+                differ = CompareAndCopy<0>(base, from, idData, plan.out, delivered, idStride,
+                                           valueStride);
+            } else {
+                for (std::size_t k = 0; k < delivered; ++k) {
+                    differ |= base[k * idStride] ^ idData[k];
+                    std::memcpy(plan.out + 3 * k, from + k * valueStride, 12);
+                }
+            }
+            if (differ == 0) {
+                return answer[0];
+            }
+            same = false;
+        }
         for (std::size_t k = 0; same && k < delivered; ++k) {
             same = base[k * idStride] == idData[k];
         }
@@ -1068,6 +1048,15 @@ private:
             put(k, at);
         }
         return answer[0];
+    }
+
+    // An int32 array over `ids` itself, which it then owns: no copy.
+    static py::array OwnedIdArray(std::vector<int32_t>&& ids) {
+        auto owned = std::make_unique<std::vector<int32_t>>(std::move(ids));
+        py::capsule base(owned.get(),
+                         [](void* held) { delete static_cast<std::vector<int32_t>*>(held); });
+        const std::vector<int32_t>& kept = *owned.release(); // the capsule's now
+        return py::array_t<int32_t>(static_cast<py::ssize_t>(kept.size()), kept.data(), base);
     }
 
     static py::array IdArray(const std::vector<int32_t>& ids) {
@@ -1137,13 +1126,47 @@ private:
         return found;
     }
 
+    // Labels all of ASCII as the str array np.array(labels, dtype=str) makes
+    // of them, built without a Python object each; None for others (and for
+    // none), which take numpy's own road.
+    static py::object LabelArray(const std::vector<std::string>& labels) {
+        std::size_t width = 1;
+        for (const std::string& label : labels) {
+            for (const char c : label) {
+                if (static_cast<unsigned char>(c) >= 0x80) {
+                    return py::none();
+                }
+            }
+            width = std::max(width, label.size());
+        }
+        if (labels.empty()) {
+            return py::none();
+        }
+        py::array array(py::dtype("U" + std::to_string(width)),
+                        std::vector<py::ssize_t>{static_cast<py::ssize_t>(labels.size())},
+                        std::vector<py::ssize_t>{});
+        auto* chars = static_cast<uint32_t*>(array.mutable_data());
+        std::fill(chars, chars + labels.size() * width, 0u);
+        for (std::size_t index = 0; index < labels.size(); ++index) {
+            const std::string& label = labels[index];
+            std::copy(label.begin(), label.end(), chars + index * width);
+        }
+        return std::move(array);
+    }
+
     static py::dict SummaryDict(Gathered&& gathered, bool recognized) {
         py::dict summary;
         summary["subcase"] =
             gathered.subcase != nullptr ? py::cast(*gathered.subcase) : py::object(py::none());
+        py::object labelArray = LabelArray(gathered.table.labels);
         py::tuple table = TableObjects(std::move(gathered.table));
         summary["sync"] = table[0];
         summary["labels"] = table[1];
+        if (labelArray.is_none()) {
+            labelArray =
+                py::module_::import("numpy").attr("array")(table[1], py::arg("dtype") = "str");
+        }
+        summary["label_array"] = labelArray;
         summary["data_types"] = py::cast(std::move(gathered.types));
         py::dict ids;
         for (int binding = 0; binding < 2; ++binding) {

@@ -206,6 +206,34 @@ bool LinkedPluginResult::FindBlock(const rxDataType& dataType, const rxSimulatio
     return block.shape.form != DataSetShape::None;
 }
 
+std::vector<LinkedPluginResult::Block>
+LinkedPluginResult::BlocksOf(const rxDataType& dataType) const {
+    const int count = SimulationCount();
+    std::vector<Block> blocks(static_cast<std::size_t>(count > 0 ? count : 0));
+    const char* name = dataType.GetName();
+    const DataTypeEntry* entry = result != nullptr ? result->FindDataType(name) : nullptr;
+    if (entry == nullptr || blocks.empty()) {
+        return blocks;
+    }
+    const DataSetShape shape = DataSetShape::Of(entry->Kind(), name);
+    if (shape.form == DataSetShape::None) {
+        return blocks;
+    }
+    std::vector<rxSimulation*> simulations(blocks.size());
+    for (int index = 0; index < count; ++index) {
+        simulations[static_cast<std::size_t>(index)] = Simulation(index);
+    }
+    const std::vector<BlockLocation> found = entry->FirstLocations(simulations);
+    for (std::size_t index = 0; index < blocks.size(); ++index) {
+        if (simulations[index] != nullptr && found[index].simulation != nullptr) {
+            blocks[index].fileIndex = found[index].fileIndex;
+            blocks[index].position = found[index].position;
+            blocks[index].shape = shape;
+        }
+    }
+    return blocks;
+}
+
 int32_t LinkedPluginResult::Kind(const rxDataType& dataType) const {
     const DataTypeEntry* entry =
         result != nullptr ? result->FindDataType(dataType.GetName()) : nullptr;

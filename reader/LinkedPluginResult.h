@@ -94,6 +94,10 @@ public:
     // The block of `dataType` in `simulation`: false when the simulation has
     // none, or the data type's kind presents no data set.
     bool FindBlock(const rxDataType& dataType, const rxSimulation* simulation, Block& block) const;
+    // The block of `dataType` in every simulation, by simulation index, found
+    // in one pass over the data type's directory entry (the same answers as
+    // FindBlock for each); a simulation without one has a shape of form None.
+    std::vector<Block> BlocksOf(const rxDataType& dataType) const;
     // The kind code of the directory entry behind a data type, -1 when none.
     int32_t Kind(const rxDataType& dataType) const;
     // Every file of the series, its header read anew.

@@ -1,9 +1,10 @@
-// kvres::Result and kvres::open: the public read API on LinkedPluginResult and
-// BlockValues, the same two classes the Python module reads through, so the
-// two answer alike. Argument checks and their messages follow the module's.
+// kvres::Result and kvres::open: the public read API on LinkedPluginResult,
+// BlockValues and EntityIdUnion, the same classes the Python module reads
+// through, so the two answer alike. Argument checks and their messages follow the module's.
 #include "kvres/Result.h"
 
 #include "BlockValues.h"
+#include "EntityIdUnion.h"
 #include "LinkedPluginResult.h"
 
 #include "fileio/ResFile.h"
@@ -224,6 +225,26 @@ std::vector<int32_t> Result::entityIds(const std::string& dataType) const {
     const LinkedPluginResult& open = *Open().handle;
     rxDataType& type = FindType(open, dataType);
     return Operation(open, [&] { return open.EntityIds(type); });
+}
+
+std::vector<BlockEntityIds> Result::blockEntityIds(const std::vector<std::string>& dataTypes,
+                                                   ReadMode mode) const {
+    const LinkedPluginResult& open = *Open().handle;
+    std::vector<const rxDataType*> types;
+    for (const std::string& name : dataTypes) {
+        types.push_back(&FindType(open, name));
+    }
+    const bool complexRead = mode == ReadMode::Auto ? open.IsComplex() : mode == ReadMode::Complex;
+    std::vector<EntityIdUnion::Answer> found = Operation(open, [&] {
+        return EntityIdUnion::Of(open, types, std::vector<bool>(types.size(), complexRead));
+    });
+    std::vector<BlockEntityIds> answers(found.size());
+    for (std::size_t t = 0; t < found.size(); ++t) {
+        answers[t].dataType = dataTypes[t];
+        answers[t].ids = std::move(found[t].ids);
+        answers[t].repeatedIds = found[t].repeated;
+    }
+    return answers;
 }
 
 } // namespace kvres

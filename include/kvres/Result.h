@@ -55,6 +55,13 @@ public:
     }
     // The entity ids the subcase reports for a data type.
     std::vector<int32_t> entityIds(const std::string& dataType) const;
+    // For each data type named: every entity id that any of its blocks holds,
+    // in any simulation (the subcase reports the first simulation's block
+    // only), each block read as read(dataType, simulation, mode) reads it,
+    // and whether some block holds an id twice. All the blocks are read in
+    // one pass over the files, ids only.
+    std::vector<BlockEntityIds> blockEntityIds(const std::vector<std::string>& dataTypes,
+                                               ReadMode mode = ReadMode::Auto) const;
 
 private:
     struct State;

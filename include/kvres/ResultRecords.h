@@ -1,5 +1,6 @@
 // ResultRecords: the plain values a kvres::Result answers with: the subcase,
-// a data type, a simulation and the values of one data set. Copies, owned by
+// a data type, a simulation, the values of one data set and the entity ids
+// of all of a data type's blocks. Copies, owned by
 // the caller; they keep nothing of the result alive.
 #pragma once
 
@@ -47,6 +48,13 @@ struct DataSet {
     std::vector<int32_t> ids;  // one per entity
     std::vector<float> values; // width per entity, entity after entity
     bool complete = false;     // false when the block was cut short
+};
+
+// The entity ids of every block of one data type, over all simulations.
+struct BlockEntityIds {
+    std::string dataType;
+    std::vector<int32_t> ids; // sorted, each once: every id some block holds
+    bool repeatedIds = false; // some block holds an id twice
 };
 
 } // namespace kvres

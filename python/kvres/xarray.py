@@ -336,7 +336,10 @@ class KvresBackendArray(BackendArray):
             (len(self.shape) < 3 or np.arange(3)[component_key].size == 3)
         block_shape = self.shape[1:]
         if whole:
-            out = np.empty((len(simulations),) + block_shape, self.dtype)
+            # Memory the module takes back when the array dies: a whole
+            # variable read again (or the next one) then writes into pages
+            # that are mapped already, not fresh ones faulted in and zeroed.
+            out = _kvres.pooled_empty((len(simulations),) + block_shape, self.dtype)
             self.blocks.fill(self.index, simulations, out)
             return out[0] if scalar_simulation else out
         # Whole blocks a batch at a time, then the selection of each.
@@ -599,8 +602,7 @@ def _open(manager, path, complex_form, drop, errors, read, index_by="sync"):
 
     coords = {
         "sync": ("simulation", sync, _COORDINATE_ATTRS["sync"]),
-        "label": ("simulation", np.array(labels, dtype=str) if count else
-                  np.array([], dtype=str), _COORDINATE_ATTRS["label"]),
+        "label": ("simulation", summary["label_array"], _COORDINATE_ATTRS["label"]),
     }
     for dimension, ids in coordinates.items():
         coords[dimension] = (dimension, ids, _COORDINATE_ATTRS[dimension])

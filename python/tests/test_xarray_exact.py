@@ -25,7 +25,8 @@ REALS = {0: 3, 1: 1, 3: 1, 4: 6, 5: 2, 6: 2, 7: 3, 8: 3}
 
 @st.composite
 def results(draw):
-    """A result as {"encoding", "labels", "blocks": [{name: (kind, ids, values)}]}."""
+    """A result as {"encoding", "labels", "blocks": [{name: (kind, ids, values)}]}; a
+    label None is made from the sync value."""
     simulations = draw(st.integers(1, 4))
     kinds = draw(st.lists(st.sampled_from(sorted(REALS)), min_size=1, max_size=4))
     # Values from a seeded generator, not drawn one by one: drawn values
@@ -43,15 +44,22 @@ def results(draw):
             values = (rng.integers(-2000, 2000, len(ids) * REALS[kind]) / 8).astype(np.float32)
             blocks[simulation][name] = (kind, np.array(ids, np.int32),
                                         values.reshape(len(ids), REALS[kind]))
+    # Labels of ASCII and of other characters, or made from the sync value.
+    labels = draw(st.lists(st.sampled_from([None, "Time = 1", "Frequenz 2 \u00e4", "mode \u00b7"]),
+                           min_size=simulations, max_size=simulations))
     return {"encoding": draw(st.sampled_from(["i4le", "i4be", "i8le", "i8be"])),
-            "blocks": blocks}
+            "blocks": blocks, "labels": labels}
 
 
 def write_result(path, drawn):
     with kvres.Writer(path, encoding=drawn["encoding"], title="random",
                       subtitle="second line", names="stored") as writer:
         for simulation, blocks in enumerate(drawn["blocks"]):
-            writer.simulation(sync=0.25 * (simulation + 1))
+            label = drawn.get("labels", [None] * len(drawn["blocks"]))[simulation]
+            if label is None:
+                writer.simulation(sync=0.25 * (simulation + 1))
+            else:
+                writer.simulation(label)
             for name, (kind, ids, values) in blocks.items():
                 writer.block(name, kind=kind, ids=ids, values=values)
 
@@ -100,6 +108,9 @@ def test_every_value_and_every_entity_of_a_random_result(tmp_path, drawn, comple
     with xr.open_dataset(path, engine=ENGINE, complex=complex_form, chunks=chunks) as ds, \
             kvres.open(path) as result:
         assert ds.attrs["text"] == "random\nsecond line"
+        labels = [s.label for s in result.simulations]
+        assert ds["label"].values.tolist() == labels
+        assert ds["label"].dtype == np.array(labels, dtype=str).dtype
         for dimension, ids in written.items():
             if dimension in ds.coords:
                 assert ds[dimension].values.tolist() == sorted(ids)
@@ -123,6 +134,31 @@ def test_every_value_and_every_entity_of_a_random_result(tmp_path, drawn, comple
                     else:
                         np.testing.assert_array_equal(values[simulation], want)
         assert sorted(ds.data_vars) == sorted(names)
+
+
+@pytest.mark.parametrize("kind", [1, 0, 3])
+def test_blocks_as_long_as_the_coordinate_but_with_other_ids(tmp_path, kind):
+    """A block with as many records as the coordinate has entities is read
+    in one pass that copies while it compares the ids; where they differ
+    (another order, a repeat, another id), the values go to their places."""
+    blocks = [[1, 2, 3], [3, 2, 1], [1, 1, 2], [1, 2, 4], [4, 3, 2, 1], [2]]
+    rng = np.random.default_rng(7)
+    name = "f"
+    drawn = {"encoding": "i4le", "blocks": []}
+    for ids in blocks:
+        values = rng.integers(-100, 100, len(ids) * REALS[kind]).astype(np.float32)
+        drawn["blocks"].append({name: (kind, np.array(ids, np.int32),
+                                       values.reshape(len(ids), REALS[kind]))})
+    path = tmp_path / "other-ids.res"
+    write_result(path, drawn)
+    with xr.open_dataset(path, engine=ENGINE) as ds, kvres.open(path) as result:
+        data_type = result.data_types[0]
+        dimension = "node" if data_type.binding == "nodes" else "element"
+        assert ds[dimension].values.tolist() == [1, 2, 3, 4]
+        values = ds[name].values
+        for simulation in range(len(blocks)):
+            want = plain(result, data_type, simulation, ds[dimension].values, "real")
+            np.testing.assert_array_equal(values[simulation], want)
 
 
 def test_loading_a_polar_pair_and_a_triple_reads_each_block_once(beam, monkeypatch):

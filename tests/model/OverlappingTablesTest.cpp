@@ -120,12 +120,25 @@ std::string Describe(const DataTypeDirectory& directory, const std::vector<kvres
             text += " " + simIndex(location.simulation) + "@" + std::to_string(location.position);
         }
         text += "\n  first:";
+        // All at once, in scan order and reversed, must give the same.
+        std::vector<rxSimulation*> inOrder(sims.begin(), sims.end());
+        const std::vector<BlockLocation> all = entry.FirstLocations(inOrder);
+        std::vector<rxSimulation*> reversed(inOrder.rbegin(), inOrder.rend());
+        const std::vector<BlockLocation> backwards = entry.FirstLocations(reversed);
         for (std::size_t s = 0; s < sims.size(); ++s) {
             int32_t position = 0;
             int32_t fileIndex = 0;
-            text += entry.FindLocation(sims[s], &position, &fileIndex)
-                        ? " " + std::to_string(position) + "/f" + std::to_string(fileIndex)
-                        : std::string(" -");
+            const bool found = entry.FindLocation(sims[s], &position, &fileIndex);
+            text += found ? " " + std::to_string(position) + "/f" + std::to_string(fileIndex)
+                          : std::string(" -");
+            for (const BlockLocation& at : {all[s], backwards[sims.size() - 1 - s]}) {
+                EXPECT_EQ(at.simulation != nullptr, found) << entry.Name() << " simulation " << s;
+                if (found && at.simulation != nullptr) {
+                    EXPECT_EQ(at.simulation, sims[s]);
+                    EXPECT_EQ(at.position, position);
+                    EXPECT_EQ(at.fileIndex, fileIndex);
+                }
+            }
         }
         text += "\n";
     }

@@ -25,12 +25,14 @@
 #include <sys/stat.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -137,6 +139,12 @@ void ExpectMatchesHost(const std::string& path) {
     const std::vector<kvres::DataType> types = result.dataTypes();
     ASSERT_EQ(static_cast<int>(types.size()), subcase->GetNumDataTypes());
     int compared = 0;
+    // Per read (real, complex), per data type: the union of every block's
+    // ids as the host delivered them, and whether a block held one twice.
+    std::vector<kvres::BlockEntityIds> unions[2];
+    for (std::vector<kvres::BlockEntityIds>& some : unions) {
+        some.resize(types.size());
+    }
     for (std::size_t t = 0; t < types.size(); ++t) {
         rxDataType* type = subcase->GetDataType(static_cast<int>(t));
         SCOPED_TRACE(type->GetName());
@@ -169,6 +177,12 @@ void ExpectMatchesHost(const std::string& path) {
                 EXPECT_EQ(set.complexRead, complexRead);
                 const std::vector<int> ids = dataSet.Get()->EntityIDs();
                 EXPECT_EQ(set.ids, std::vector<int32_t>(ids.begin(), ids.end()));
+                kvres::BlockEntityIds& all = unions[complexRead ? 1 : 0][t];
+                std::vector<int32_t> sorted(ids.begin(), ids.end());
+                std::sort(sorted.begin(), sorted.end());
+                all.repeatedIds = all.repeatedIds ||
+                                  std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end();
+                all.ids.insert(all.ids.end(), sorted.begin(), sorted.end());
                 std::vector<float> values(delivered.Count() * delivered.Width());
                 for (std::size_t row = 0; row < delivered.Count(); ++row) {
                     delivered.Row(row, values.data() + row * delivered.Width());
@@ -183,6 +197,24 @@ void ExpectMatchesHost(const std::string& path) {
         EXPECT_EQ(ids, std::vector<int32_t>(collector.IDs().begin(), collector.IDs().end()));
     }
     EXPECT_GT(compared, 0);
+    // Every block's ids, all data types in one call, against the host's.
+    std::vector<std::string> names;
+    for (const kvres::DataType& type : types) {
+        names.push_back(type.name);
+    }
+    for (const bool complexRead : {false, true}) {
+        const std::vector<kvres::BlockEntityIds> found = result.blockEntityIds(
+            names, complexRead ? kvres::ReadMode::Complex : kvres::ReadMode::Real);
+        ASSERT_EQ(found.size(), types.size());
+        for (std::size_t t = 0; t < types.size(); ++t) {
+            kvres::BlockEntityIds& want = unions[complexRead ? 1 : 0][t];
+            std::sort(want.ids.begin(), want.ids.end());
+            want.ids.erase(std::unique(want.ids.begin(), want.ids.end()), want.ids.end());
+            EXPECT_EQ(found[t].dataType, names[t]);
+            EXPECT_EQ(found[t].ids, want.ids) << names[t] << (complexRead ? " complex" : " real");
+            EXPECT_EQ(found[t].repeatedIds, want.repeatedIds) << names[t];
+        }
+    }
 }
 
 struct EncodingCase {
@@ -230,6 +262,84 @@ TEST(ReaderMatchesHostSeries, MixedEncodingSeriesAndACutShortBlock) {
     EXPECT_FALSE(last.complete);
 }
 
+// Blocks whose ids change between simulations, as results whose entities
+// come and go have them (a missing block is nullopt): the union of every
+// block's ids against the blocks read one by one, beside a data type whose
+// blocks never change, both in one call.
+struct ChangingIdsCase {
+    const char* name;
+    std::vector<std::optional<std::vector<int32_t>>> blocks;
+};
+
+std::vector<int32_t> Span(int32_t first, int32_t step, int count) {
+    std::vector<int32_t> ids;
+    for (int i = 0; i < count; ++i) {
+        ids.push_back(first + step * i);
+    }
+    return ids;
+}
+
+TEST(ReaderBlockEntityIds, UnionOfEveryBlockAsTheBlocksReadOneByOne) {
+    const std::optional<std::vector<int32_t>> none;
+    const ChangingIdsCase cases[] = {
+        {"grows", {{{100}}, {{100, 101}}, {{100, 101, 102}}}},
+        {"starts late, unsorted", {none, {{5, 3}}, {{3, 5}}}},
+        {"repeats an id", {{{7, 7, 1}}, {{1}}, none}},
+        {"empty first", {{{}}, {{2, 1}}, {{2, 1}}}},
+        {"shrinks", {{{1, 2, 3}}, {{2}}, {{}}}},
+        {"alternates", {{{1, 2}}, {{3}}, {{1, 2}}, {{3}}}},
+        // More ids than are gathered before they are merged.
+        {"all differ, many",
+         {{Span(0, 4, 30000)},
+          {Span(1, 4, 30000)},
+          {Span(2, 4, 30000)},
+          {Span(3, 4, 30000)},
+          {Span(2, 4, 30000)}}},
+    };
+    TempDir folder;
+    for (const ChangingIdsCase& one : cases) {
+        SCOPED_TRACE(one.name);
+        ResFile file;
+        file.encoding = kInt4Real4LE;
+        for (std::size_t s = 0; s < one.blocks.size(); ++s) {
+            Simulation simulation{"Time = " + std::to_string(s + 1), {}};
+            simulation.rows.push_back(DataTypeRow{"stress", 3, {Record{9, {1.0f}}}});
+            if (one.blocks[s]) {
+                DataTypeRow row{"temperature", 1, {}};
+                for (const int32_t id : *one.blocks[s]) {
+                    row.records.push_back(Record{id, {0.5f}});
+                }
+                simulation.rows.push_back(row);
+            }
+            file.simulations.push_back(simulation);
+        }
+        const std::string path = folder.File(std::string(one.name) + ".res");
+        WriteFile(path, Write(file));
+        const kvres::Result result = kvres::open(path);
+        std::vector<int32_t> want;
+        bool repeated = false;
+        for (std::size_t s = 0; s < one.blocks.size(); ++s) {
+            try {
+                std::vector<int32_t> ids = result.read("temperature", static_cast<int>(s)).ids;
+                std::sort(ids.begin(), ids.end());
+                repeated = repeated || std::adjacent_find(ids.begin(), ids.end()) != ids.end();
+                want.insert(want.end(), ids.begin(), ids.end());
+            } catch (const kvres::NoValuesError&) {
+                EXPECT_FALSE(one.blocks[s]);
+            }
+        }
+        std::sort(want.begin(), want.end());
+        want.erase(std::unique(want.begin(), want.end()), want.end());
+        const std::vector<kvres::BlockEntityIds> found =
+            result.blockEntityIds({"temperature", "stress"});
+        ASSERT_EQ(found.size(), 2u);
+        EXPECT_EQ(found[0].ids, want);
+        EXPECT_EQ(found[0].repeatedIds, repeated);
+        EXPECT_EQ(found[1].ids, std::vector<int32_t>{9});
+        EXPECT_FALSE(found[1].repeatedIds);
+    }
+}
+
 TEST(ReaderErrors, EachFailureHasItsType) {
     TempDir folder;
     const std::string path = folder.File("real.res");
@@ -253,8 +363,12 @@ TEST(ReaderErrors, EachFailureHasItsType) {
     EXPECT_EQ(result.read("temperature", -1).simulation, 1);
     EXPECT_EQ(result.read("stress", 0).ids.size(), 5u);
     EXPECT_THROW(result.read("stress", 1), kvres::NoValuesError);
+    EXPECT_THROW(result.blockEntityIds({"temperature", "no such type"}),
+                 kvres::DataTypeNotFoundError);
+    EXPECT_EQ(result.blockEntityIds({"stress"}).at(0).ids.size(), 5u);
     result.close();
     EXPECT_THROW(result.dataTypes(), kvres::ClosedError);
+    EXPECT_THROW(result.blockEntityIds({"temperature"}), kvres::ClosedError);
     EXPECT_THROW(result.read("temperature", 0), kvres::ClosedError);
     EXPECT_EQ(result.path(), path);
 }
@@ -308,6 +422,7 @@ TEST(ReaderErrors, AFileChangedAfterTheOpenNeverGivesOtherValues) {
         WriteFile(path, Write(Temperatures(2.0f))); // in place, the same length
         EXPECT_THROW(result.read("temperature", 0), kvres::FileError);
         EXPECT_THROW(result.entityIds("temperature"), kvres::FileError);
+        EXPECT_THROW(result.blockEntityIds({"temperature"}), kvres::FileError);
     }
 
     // A series file replaced while another one is read reopens by its name:
