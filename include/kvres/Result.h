@@ -11,6 +11,7 @@
 #include "kvres/ReaderApi.h"
 #include "kvres/ResultRecords.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,6 +56,34 @@ public:
     }
     // The entity ids the subcase reports for a data type.
     std::vector<int32_t> entityIds(const std::string& dataType) const;
+
+    // The files of the series, their headers read anew.
+    std::vector<SeriesFile> files() const;
+    // The structure a dataset needs, in one call with the file opened once;
+    // the data types named in `drop` are left out (and so are their ids).
+    Summary summary(const std::vector<std::string>& drop = {}) const;
+    // The values of entity `entity` of a data type in every simulation.
+    History history(const std::string& dataType, int32_t entity,
+                    ReadMode mode = ReadMode::Auto) const;
+
+    // Reads the block of a data type in a simulation into caller memory,
+    // aligned with the `count` sorted `ids`: `out` (count * components
+    // floats, twice that for ReadPart::Complex; components 1 or 3) gets
+    // `part` of ids[k]'s value at k, NaN where the block has none (a block's
+    // repeated id: its first record). Returns how many of the block's
+    // entities have ids outside `ids` (left out), or -1 when the simulation
+    // has no block of the data type (out all NaN). Throws
+    // std::invalid_argument for unsorted ids or a part the block's values
+    // do not hold.
+    long long readInto(const std::string& dataType, int simulation, ReadMode mode, ReadPart part,
+                       const int32_t* ids, std::size_t count, int components, float* out) const;
+    // readInto for the simulations start ... stop - 1 in one call, the file
+    // held open: simulation start + j goes to the j-th block of `out`
+    // (stop - start blocks of readInto's size). Returns readInto's answer
+    // for each simulation.
+    std::vector<long long> readRangeInto(const std::string& dataType, int start, int stop,
+                                         ReadMode mode, ReadPart part, const int32_t* ids,
+                                         std::size_t count, int components, float* out) const;
 
 private:
     struct State;

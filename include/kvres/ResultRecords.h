@@ -1,6 +1,7 @@
 // ResultRecords: the plain values a kvres::Result answers with: the subcase,
-// a data type, a simulation and the values of one data set. Copies, owned by
-// the caller; they keep nothing of the result alive.
+// a data type, a simulation, the values of one data set, one entity's
+// history, a series file and the one-call summary. Copies, owned by the
+// caller; they keep nothing of the result alive.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +31,7 @@ struct DataType {
     std::string name;
     Binding binding = Binding::Nodes;
     Format format = Format::Scalar;
+    int kind = -1; // the kind code 0 to 8 of the file's data-type table row
 };
 
 struct Simulation {
@@ -47,6 +49,52 @@ struct DataSet {
     std::vector<int32_t> ids;  // one per entity
     std::vector<float> values; // width per entity, entity after entity
     bool complete = false;     // false when the block was cut short
+};
+
+// Which floats a read into caller memory (Result::readInto) puts out per
+// value: Real the real read's; of a complex read Magnitude, Phase (radians)
+// or Complex (two floats, magnitude * cos(phase) and magnitude * sin(phase)).
+enum class ReadPart { Real, Complex, Magnitude, Phase };
+
+// One entity's values over every simulation: sync one per simulation (0
+// where the simulation is missing), values width per simulation as in
+// DataSet, NaN where the simulation holds no value of the entity.
+struct History {
+    std::string dataType;
+    int32_t entity = 0;
+    bool complexRead = false;
+    ValueForm form = ValueForm::RealScalar;
+    int width = 1;
+    std::vector<float> sync;
+    std::vector<float> values;
+};
+
+// One file of the series: its name, the header's title and two text lines
+// (up to their first NUL), and the encoding detected for it (empty when
+// none was, e.g. "Int4 Real4 little-endian").
+struct SeriesFile {
+    std::string name;
+    bool detected = false;
+    std::string title;
+    std::string text[2];
+    std::string encoding;
+};
+
+// What a dataset needs of a result, gathered in one call with the file held
+// open: the subcase (when there is one), the sync value and label of every
+// simulation (0 and "" for one that is missing), the data types kept, per
+// binding the sorted union of the entity ids the kept data types report,
+// and the series files.
+struct Summary {
+    bool hasSubcase = false;
+    Subcase subcase;
+    std::vector<float> sync;
+    std::vector<std::string> labels;
+    std::vector<DataType> dataTypes;
+    std::vector<int32_t> nodeIds;
+    std::vector<int32_t> elementIds;
+    std::vector<SeriesFile> files;
+    bool recognized = false;
 };
 
 } // namespace kvres
