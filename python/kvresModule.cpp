@@ -8,6 +8,7 @@
 #include "BlockBuffers.h"
 #include "BlockValues.h"
 #include "LinkedPluginResult.h"
+#include "PartsRead.h"
 #include "ResultQueries.h"
 #include "WriterBindings.h"
 #include "kvres/ReadError.h"
@@ -561,7 +562,7 @@ public:
         if (parts.size() != py::len(outsGiven) || parts.empty()) {
             Raise(PyExc_ValueError, "parts and outs must be as long as each other, not empty");
         }
-        std::vector<PartTarget> targets;
+        std::vector<kvres::PartOut> targets;
         std::vector<py::array> held;
         for (std::size_t j = 0; j < parts.size(); ++j) {
             held.push_back(outsGiven[j].cast<py::array>());
@@ -572,12 +573,8 @@ public:
         py::array_t<long long> answers({static_cast<py::ssize_t>(count), py::ssize_t{3}});
         long long* answer = answers.mutable_data();
         WithHandle([&](const LinkedPluginResult& open) {
-            ResFileSet::Hold hold(*open.Files());
-            std::vector<char> seen;
-            for (long long index = 0; index < count; ++index) {
-                FillParts(open, name, mode, first + index, static_cast<std::size_t>(index), targets,
-                          idData, entities, seen, answer + 3 * index);
-            }
+            PartsRead::Fill(open, name, mode, first, count, targets, idData, entities, answer,
+                            scratch);
             return 0;
         });
         return std::move(answers);
@@ -733,37 +730,27 @@ private:
     }
 
     // One output of ReadPartsInto, checked.
-    struct PartTarget {
-        enum Source { Value, Magnitude, Phase, Complex, Column } source = Value;
-        int column = 0;
-        // Whether the output holds vectors (3 per entity) rather than scalars.
-        bool vector = false;
-        float* data = nullptr;
-        // Floats one block fills.
-        std::size_t floatsOut = 0;
-    };
-
-    static PartTarget PartArgument(const std::string& part, py::array& out, py::ssize_t entities,
-                                   long long count) {
-        PartTarget target;
+    static kvres::PartOut PartArgument(const std::string& part, py::array& out,
+                                       py::ssize_t entities, long long count) {
+        kvres::PartOut target;
         if (part == "value") {
-            target.source = PartTarget::Value;
+            target.part = kvres::PartOut::Part::Value;
         } else if (part == "magnitude") {
-            target.source = PartTarget::Magnitude;
+            target.part = kvres::PartOut::Part::Magnitude;
         } else if (part == "phase") {
-            target.source = PartTarget::Phase;
+            target.part = kvres::PartOut::Part::Phase;
         } else if (part == "complex") {
-            target.source = PartTarget::Complex;
+            target.part = kvres::PartOut::Part::Complex;
         } else if (part.size() == 7 && part.compare(0, 6, "column") == 0 && part[6] >= '0' &&
                    part[6] <= '2') {
-            target.source = PartTarget::Column;
+            target.part = kvres::PartOut::Part::Column;
             target.column = part[6] - '0';
         } else {
             Raise(PyExc_ValueError, "a part is 'value', 'magnitude', 'phase', 'complex' or "
                                     "'column0' to 'column2', not '" +
                                         part + "'");
         }
-        const bool complexOut = target.source == PartTarget::Complex;
+        const bool complexOut = target.part == kvres::PartOut::Part::Complex;
         const py::dtype given = out.dtype();
         const bool fits = given.attr("isnative").cast<bool>() &&
                           (complexOut ? given.kind() == 'c' && given.itemsize() == 8
@@ -772,7 +759,7 @@ private:
         if (!fits || !(out.flags() & py::array::c_style) || !out.writeable() || dims < 1 ||
             dims > 2 || out.shape(0) != count || out.shape(1) != entities ||
             (dims == 2 && out.shape(2) != 3) ||
-            (dims == 2 && target.source == PartTarget::Column)) {
+            (dims == 2 && target.part == kvres::PartOut::Part::Column)) {
             Raise(PyExc_TypeError,
                   "each out must be a writeable C-contiguous " +
                       std::string(complexOut ? "complex64" : "float32") +
@@ -780,156 +767,8 @@ private:
                       "(a column: scalars only)");
         }
         target.vector = dims == 2;
-        target.data = static_cast<float*>(out.mutable_data());
-        target.floatsOut =
-            static_cast<std::size_t>(entities) * (target.vector ? 3 : 1) * (complexOut ? 2 : 1);
+        target.out = static_cast<float*>(out.mutable_data());
         return target;
-    }
-
-    // One simulation of ReadPartsInto: the block read once, every target's
-    // `slot`-th block filled; `answer` gets (state, unknown, repeated).
-    long long FillParts(const LinkedPluginResult& open, const std::string& name, ReadMode mode,
-                        long long wanted, std::size_t slot, const std::vector<PartTarget>& targets,
-                        const int32_t* idData, std::size_t entities, std::vector<char>& seen,
-                        long long* answer) const {
-        constexpr float nan = std::numeric_limits<float>::quiet_NaN();
-        RawBlock block;
-        answer[1] = answer[2] = 0;
-        try {
-            block = ReadBlock(open, name, wanted, mode, &scratch);
-        } catch (const kvres::NoValuesError&) {
-            for (const PartTarget& target : targets) {
-                float* out = target.data + slot * target.floatsOut;
-                std::fill(out, out + target.floatsOut, nan);
-            }
-            return answer[0] = -1;
-        }
-        const int components = block.form == BlockValues::Form::RealVector ||
-                                       block.form == BlockValues::Form::ComplexVector
-                                   ? 3
-                                   : 1;
-        // Entity k's id is ids[k * idStride]; its delivered floats start at
-        // values + k * valueStride + valueOffset, its record's reals (packed
-        // reads only) at values + k * valueStride.
-        const int32_t* base = block.words;
-        const std::size_t readable = static_cast<std::size_t>(block.readable);
-        const std::size_t idStride = block.packed ? 1 + block.recordReals : 1;
-        const int32_t* values = block.packed ? base + 1 : base + readable;
-        const std::size_t valueStride = block.packed ? idStride : block.width;
-        const std::size_t valueOffset = block.packed ? block.valueColumn : 0;
-        const std::size_t delivered = static_cast<std::size_t>(block.delivered);
-        struct Plan {
-            float* out;
-            std::size_t offset;
-            std::size_t phaseOffset;
-            std::size_t perEntity;
-            bool complexOut;
-        };
-        std::vector<Plan> plans;
-        for (const PartTarget& target : targets) {
-            const int wantedComponents = target.vector ? 3 : 1;
-            const bool fromComplex = block.complexRead;
-            bool fits = wantedComponents == components;
-            Plan plan{target.data + slot * target.floatsOut, valueOffset, 0,
-                      static_cast<std::size_t>(components), false};
-            switch (target.source) {
-            case PartTarget::Value:
-                fits = fits && !fromComplex;
-                break;
-            case PartTarget::Magnitude:
-                fits = fits && fromComplex;
-                break;
-            case PartTarget::Phase:
-                fits = fits && fromComplex;
-                plan.offset += static_cast<std::size_t>(components);
-                break;
-            case PartTarget::Complex:
-                fits = fits && fromComplex;
-                plan.phaseOffset = plan.offset + static_cast<std::size_t>(components);
-                plan.complexOut = true;
-                break;
-            case PartTarget::Column:
-                fits = fits && !fromComplex && block.packed && target.column < block.recordReals;
-                plan.offset = static_cast<std::size_t>(target.column);
-                break;
-            }
-            if (!fits) {
-                throw Problem{PyExc_ValueError,
-                              "data type '" + block.dataType +
-                                  "': its blocks do not hold the parts asked for in this read"};
-            }
-            plans.push_back(plan);
-        }
-        auto put = [&](std::size_t k, std::size_t at) {
-            const int32_t* record = values + k * valueStride;
-            for (const Plan& plan : plans) {
-                if (!plan.complexOut) {
-                    std::memcpy(plan.out + at * plan.perEntity, record + plan.offset,
-                                4 * plan.perEntity);
-                    continue;
-                }
-                float* target = plan.out + 2 * at * plan.perEntity;
-                for (std::size_t c = 0; c < plan.perEntity; ++c) {
-                    float magnitude;
-                    float phase;
-                    std::memcpy(&magnitude, record + plan.offset + c, 4);
-                    std::memcpy(&phase, record + plan.phaseOffset + c, 4);
-                    target[2 * c] = magnitude * std::cos(phase);
-                    target[2 * c + 1] = magnitude * std::sin(phase);
-                }
-            }
-        };
-        answer[0] = block.complete ? 1 : 0;
-        // Mostly the block's ids are the coordinate itself: each value goes
-        // to its own place.
-        bool same = delivered == entities;
-        for (std::size_t k = 0; same && k < delivered; ++k) {
-            same = base[k * idStride] == idData[k];
-        }
-        if (same) {
-            // One plan at a time, in loops whose copy sizes the compiler
-            // knows: moves, not calls.
-            for (const Plan& plan : plans) {
-                const int32_t* from = values + plan.offset;
-                if (plan.complexOut) {
-                    for (std::size_t k = 0; k < delivered; ++k) {
-                        put(k, k);
-                    }
-                    break; // put fills every plan
-                }
-                if (plan.perEntity == 1) {
-                    for (std::size_t k = 0; k < delivered; ++k) {
-                        std::memcpy(plan.out + k, from + k * valueStride, 4);
-                    }
-                } else {
-                    for (std::size_t k = 0; k < delivered; ++k) {
-                        std::memcpy(plan.out + 3 * k, from + k * valueStride, 12);
-                    }
-                }
-            }
-            return answer[0];
-        }
-        for (const Plan& plan : plans) {
-            const std::size_t floats = entities * plan.perEntity * (plan.complexOut ? 2 : 1);
-            std::fill(plan.out, plan.out + floats, nan);
-        }
-        seen.assign(entities, 0);
-        for (std::size_t k = 0; k < delivered; ++k) {
-            const int32_t id = base[k * idStride];
-            const int32_t* found = std::lower_bound(idData, idData + entities, id);
-            if (found == idData + entities || *found != id) {
-                ++answer[1];
-                continue;
-            }
-            const std::size_t at = static_cast<std::size_t>(found - idData);
-            if (seen[at] != 0) {
-                ++answer[2];
-                continue;
-            }
-            seen[at] = 1;
-            put(k, at);
-        }
-        return answer[0];
     }
 
     static py::array IdArray(const std::vector<int32_t>& ids) {

@@ -6,6 +6,7 @@
 #include "AlignedRead.h"
 #include "BlockValues.h"
 #include "LinkedPluginResult.h"
+#include "PartsRead.h"
 #include "ResultQueries.h"
 
 #include "fileio/ResFile.h"
@@ -15,6 +16,7 @@
 #include "rxSimulation.h"
 #include "rxSubcase.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -217,6 +219,34 @@ std::vector<long long> Result::readRangeInto(const std::string& dataType, int st
         }
         return answers;
     });
+}
+
+std::vector<PartsFill> Result::readPartsInto(const std::string& dataType, int start, int stop,
+                                             ReadMode mode, const std::vector<PartOut>& outs,
+                                             const int32_t* ids, std::size_t count) const {
+    const LinkedPluginResult& open = *Open().handle;
+    if (start < 0 || stop < start) {
+        throw std::invalid_argument("start and stop must be 0 <= start <= stop");
+    }
+    if (!std::is_sorted(ids, ids + count)) {
+        throw std::invalid_argument("ids must be sorted in increasing order");
+    }
+    for (const PartOut& out : outs) {
+        if (out.part == PartOut::Part::Column && (out.vector || out.column < 0 || out.column > 2)) {
+            throw std::invalid_argument("a column part is a scalar of column 0, 1 or 2");
+        }
+    }
+    std::vector<long long> answers(3 * static_cast<std::size_t>(stop - start));
+    Operation(open, [&] {
+        PartsRead::Fill(open, dataType, mode, start, stop - start, outs, ids, count, answers.data(),
+                        state->scratch);
+        return 0;
+    });
+    std::vector<PartsFill> fills(static_cast<std::size_t>(stop - start));
+    for (std::size_t s = 0; s < fills.size(); ++s) {
+        fills[s] = {answers[3 * s], answers[3 * s + 1], answers[3 * s + 2]};
+    }
+    return fills;
 }
 
 } // namespace kvres

@@ -84,6 +84,16 @@ public:
     std::vector<long long> readRangeInto(const std::string& dataType, int start, int stop,
                                          ReadMode mode, ReadPart part, const int32_t* ids,
                                          std::size_t count, int components, float* out) const;
+    // Reads the block of a data type in each simulation start ... stop - 1
+    // once and puts into every output of `outs` its part of it (PartOut),
+    // aligned with the `count` sorted `ids` as readInto does: outs[j].out
+    // holds stop - start blocks of count values (three floats each for a
+    // vector, two more for Complex). Returns what each simulation gave.
+    // Throws std::invalid_argument for unsorted ids or a part the blocks do
+    // not hold.
+    std::vector<PartsFill> readPartsInto(const std::string& dataType, int start, int stop,
+                                         ReadMode mode, const std::vector<PartOut>& outs,
+                                         const int32_t* ids, std::size_t count) const;
 
 private:
     struct State;

@@ -56,6 +56,30 @@ struct DataSet {
 // or Complex (two floats, magnitude * cos(phase) and magnitude * sin(phase)).
 enum class ReadPart { Real, Complex, Magnitude, Phase };
 
+// One output of Result::readPartsInto: what it takes of each block and
+// where that goes. Value is the real read's floats (a scalar or x y z);
+// Magnitude, Phase (radians) and Complex (two floats, magnitude *
+// cos(phase) and magnitude * sin(phase)) are a complex read's; Column is
+// the record's real `column` (0 to 2) as stored (a triple's magnitude,
+// phase in degrees and offset), for scalars only.
+struct PartOut {
+    enum class Part { Value, Magnitude, Phase, Complex, Column };
+    Part part = Part::Value;
+    int column = 0;
+    bool vector = false; // three values per entity rather than one
+    float* out = nullptr;
+};
+
+// What Result::readPartsInto says of one simulation: state -1 when it has
+// no block, 0 when the block could not be read whole, 1 when it was;
+// unknown the block's entities whose ids were not asked for, repeated the
+// records of ids met before in the block (both left out).
+struct PartsFill {
+    long long state = -1;
+    long long unknown = 0;
+    long long repeated = 0;
+};
+
 // One entity's values over every simulation: sync one per simulation (0
 // where the simulation is missing), values width per simulation as in
 // DataSet, NaN where the simulation holds no value of the entity.

@@ -260,6 +260,85 @@ TEST_P(ResultApi, ReadIntoIsTheReadAlignedWithTheIds) {
     EXPECT_THROW(result.summary(), kvres::ClosedError);
 }
 
+// readPartsInto fills each output as readRangeInto fills it for that part,
+// all in one read of each block, and counts what it left out.
+TEST_P(ResultApi, ReadPartsIntoIsReadRangeIntoForEachPart) {
+    const kvres::Result result = kvres::open(path);
+    const int simulations = static_cast<int>(result.simulations().size());
+    const std::vector<std::vector<int32_t>> idLists = {
+        {}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {0, 2, 5, 11, 40}};
+    using Part = kvres::PartOut::Part;
+    for (const kvres::DataType& type : result.dataTypes()) {
+        const bool vector = type.format == kvres::DataType::Format::Vector;
+        const int components = vector ? 3 : 1;
+        for (const kvres::ReadMode mode : kModes) {
+            const bool complexRead = mode == kvres::ReadMode::Complex ||
+                                     (mode == kvres::ReadMode::Auto && result.subcase().isComplex);
+            const std::vector<std::pair<Part, kvres::ReadPart>> parts =
+                complexRead
+                    ? std::vector<std::pair<Part, kvres::ReadPart>>{{Part::Magnitude,
+                                                                     kvres::ReadPart::Magnitude},
+                                                                    {Part::Phase,
+                                                                     kvres::ReadPart::Phase},
+                                                                    {Part::Complex,
+                                                                     kvres::ReadPart::Complex}}
+                    : std::vector<std::pair<Part, kvres::ReadPart>>{
+                          {Part::Value, kvres::ReadPart::Real}};
+            for (const std::vector<int32_t>& ids : idLists) {
+                SCOPED_TRACE(type.name + " ids " + std::to_string(ids.size()));
+                std::vector<std::vector<float>> outs;
+                std::vector<kvres::PartOut> wanted;
+                for (const auto& part : parts) {
+                    const std::size_t per =
+                        ids.size() * components * (part.second == kvres::ReadPart::Complex ? 2 : 1);
+                    outs.emplace_back(per * simulations + 1, 12345.0f);
+                }
+                for (std::size_t j = 0; j < parts.size(); ++j) {
+                    wanted.push_back({parts[j].first, 0, vector, outs[j].data()});
+                }
+                const std::vector<kvres::PartsFill> fills = result.readPartsInto(
+                    type.name, 0, simulations, mode, wanted, ids.data(), ids.size());
+                ASSERT_EQ(fills.size(), static_cast<std::size_t>(simulations));
+                for (std::size_t j = 0; j < parts.size(); ++j) {
+                    std::vector<float> expected(outs[j].size(), 12345.0f);
+                    const std::vector<long long> answers =
+                        result.readRangeInto(type.name, 0, simulations, mode, parts[j].second,
+                                             ids.data(), ids.size(), components, expected.data());
+                    EXPECT_TRUE(SameBits(expected.data(), outs[j].data(), expected.size()));
+                    for (int s = 0; s < simulations; ++s) {
+                        EXPECT_EQ(fills[s].state < 0, answers[s] < 0);
+                        EXPECT_EQ(fills[s].unknown, std::max(answers[s], 0LL));
+                    }
+                }
+                for (int s = 0; s < simulations; ++s) {
+                    long long repeated = 0;
+                    try {
+                        const kvres::DataSet set = result.read(type.name, s, mode);
+                        EXPECT_EQ(fills[s].state, set.complete ? 1 : 0);
+                        for (std::size_t k = 0; k < set.ids.size(); ++k) {
+                            repeated += std::binary_search(ids.begin(), ids.end(), set.ids[k]) &&
+                                        FirstOf(set, set.ids[k]) != static_cast<long>(k);
+                        }
+                    } catch (const kvres::NoValuesError&) {
+                    }
+                    EXPECT_EQ(fills[s].repeated, repeated) << "simulation " << s;
+                }
+            }
+            const int32_t id = 1;
+            float out[6];
+            const std::vector<kvres::PartOut> misfit = {
+                {complexRead ? Part::Value : Part::Phase, 0, vector, out}};
+            EXPECT_THROW(result.readPartsInto(type.name, 0, 1, mode, misfit, &id, 1),
+                         std::invalid_argument);
+        }
+    }
+    const int32_t unsorted[] = {3, 1};
+    float out[4];
+    EXPECT_THROW(result.readPartsInto(result.dataTypes().front().name, 0, 1, kvres::ReadMode::Auto,
+                                      {{Part::Value, 0, false, out}}, unsorted, 2),
+                 std::invalid_argument);
+}
+
 TEST_P(ResultApi, SummaryIsTheStructureInOneCall) {
     const kvres::Result result = kvres::open(path);
     const std::vector<kvres::DataType> types = result.dataTypes();
