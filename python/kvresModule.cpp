@@ -1,6 +1,9 @@
 // The compiled part of the Python package kvres (kvres._kvres, re-exported by
-// kvres/__init__.py): opens .res result sets through the plug-in's own
-// code and returns their structure and values as numpy arrays. Every entry
+// kvres/__init__.py): a binding over the C++ read API's own classes
+// (reader/: ResultQueries, AlignedRead, PartsRead on LinkedPluginResult),
+// which it answers through, returning structure and values as numpy arrays.
+// It converts arguments, holds each result under its own lock with the GIL
+// let go, and turns the reader's exceptions into Python's. Every entry
 // checks its arguments and the result's state before it touches the plug-in;
 // C++ failures leave as Python exceptions (allocation failures as
 // MemoryError), never as anything else.
@@ -19,8 +22,6 @@
 #include "fileio/ResFileSet.h"
 
 #include "rxDataType.h"
-#include "rxSimulation.h"
-#include "rxSubcase.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -33,7 +34,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
