@@ -1,6 +1,7 @@
 // kvres::Result and kvres::open: the public read API on LinkedPluginResult,
-// BlockValues, ResultQueries and AlignedRead, the classes the Python module
-// reads through, so the two answer alike. Argument checks and their messages follow the module's.
+// BlockValues, ResultQueries, AlignedRead and PartsRead, the classes the
+// Python module reads through, so the two answer alike. Argument checks and
+// their messages follow the module's.
 #include "kvres/Result.h"
 
 #include "AlignedRead.h"

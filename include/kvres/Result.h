@@ -1,7 +1,11 @@
 // Result: one .res result set (a file or its numbered series) opened with
 // kvres::open, read the way the reader plug-in hands it to a host: its
-// subcase, data types, simulations, and any data type's values in any
-// simulation. Failures are exceptions of the types in ReadError.h. The
+// subcase, data types, simulations, series files, and any data type's
+// values in any simulation; besides, what a dataset needs: the summary in
+// one call, one entity's history, and reads into the caller's memory aligned
+// with sorted entity ids, a range of simulations at a time. Failures are
+// exceptions of the types in ReadError.h (std::invalid_argument for
+// arguments that do not fit). The
 // result keeps its file set and the scanned structure until close() or
 // destruction; it reads values only when asked. Movable, not copyable; one
 // result is used from one thread at a time.
