@@ -5,10 +5,10 @@
 // one call, one entity's history, and reads into the caller's memory aligned
 // with sorted entity ids, a range of simulations at a time. Failures are
 // exceptions of the types in ReadError.h (std::invalid_argument for
-// arguments that do not fit). The
-// result keeps its file set and the scanned structure until close() or
-// destruction; it reads values only when asked. Movable, not copyable; one
-// result is used from one thread at a time.
+// arguments that do not fit). The result keeps its file set and the
+// scanned structure until close() or destruction; it reads values only when
+// asked. Movable, not copyable; one result is used from one thread at a
+// time.
 #pragma once
 
 #include "kvres/ReadError.h"
