@@ -1,22 +1,28 @@
 // The compiled part of the Python package kvres (kvres._kvres, re-exported by
-// kvres/__init__.py): opens .res result sets through the plug-in's own
-// code and returns their structure and values as numpy arrays. Every entry
+// kvres/__init__.py): a binding over the C++ read API's own classes
+// (reader/: ResultQueries, AlignedRead, PartsRead on LinkedPluginResult),
+// which it answers through, returning structure and values as numpy arrays.
+// It converts arguments, holds each result under its own lock with the GIL
+// let go, and turns the reader's exceptions into Python's. Every entry
 // checks its arguments and the result's state before it touches the plug-in;
 // C++ failures leave as Python exceptions (allocation failures as
 // MemoryError), never as anything else.
+#include "AlignedRead.h"
 #include "BlockBuffers.h"
 #include "BlockValues.h"
 #include "EntityIdUnion.h"
 #include "LinkedPluginResult.h"
+#include "PartsRead.h"
+#include "ResultQueries.h"
 #include "WriterBindings.h"
+#include "kvres/ReadError.h"
+#include "kvres/ResultRecords.h"
 #include "kvres/version.h"
 
 #include "fileio/ResFile.h"
 #include "fileio/ResFileSet.h"
 
 #include "rxDataType.h"
-#include "rxSimulation.h"
-#include "rxSubcase.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -29,7 +35,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -48,32 +53,10 @@ namespace {
 // declines; never thrown itself.
 struct NotRecognized {};
 
-struct SubcaseInfo {
-    int id = 0;
-    std::string label;
-    bool isComplex = false;
-};
-
-struct DataTypeInfo {
-    std::string name;
-    std::string binding;
-    std::string format;
-    int kind = -1;
-};
-
-struct SeriesFileInfo {
-    std::string name;
-    bool detected = false;
-    std::string title;
-    std::vector<std::string> text;
-    std::string encoding;
-};
-
-struct SimulationInfo {
-    int index = 0;
-    std::string label;
-    float sync = 0.0f;
-};
+using SubcaseInfo = kvres::Subcase;
+using DataTypeInfo = kvres::DataType;
+using SeriesFileInfo = kvres::SeriesFile;
+using SimulationInfo = kvres::Simulation;
 
 // kvres.DataSet: one data type's ids and values in one simulation, as numpy
 // arrays. Held as plain objects: a default py::array would make an empty
@@ -94,6 +77,14 @@ struct HistoryValues {
     py::array sync;
     py::array values;
 };
+
+std::string BindingName(const DataTypeInfo& type) {
+    return type.binding == DataTypeInfo::Binding::Elements ? "elements" : "nodes";
+}
+
+std::string FormatName(const DataTypeInfo& type) {
+    return type.format == DataTypeInfo::Format::Vector ? "vector" : "scalar";
+}
 
 // Labels and names are bytes as the file holds them; undecodable bytes are
 // kept as surrogate escapes, as os.fsdecode does.
@@ -166,7 +157,7 @@ struct Problem {
 };
 
 // The read a caller asked for, its argument already converted.
-enum class ReadMode { Auto, Real, Complex };
+using ReadMode = kvres::ReadMode;
 
 ReadMode ReadModeArgument(const py::object& given) {
     if (!py::isinstance<py::str>(given)) {
@@ -251,29 +242,8 @@ std::string DataTypeArgument(const py::handle& given) {
 }
 
 // A block as read with the GIL released: the memory its arrays will view.
-struct RawBlock {
+struct RawBlock : AlignedRead::Raw {
     BlockBuffers::Buffer storage;
-    // The words read: storage's, or a caller's scratch buffer.
-    int32_t* words = nullptr;
-    py::ssize_t readable = 0;
-    int32_t delivered = 0;
-    bool packed = false;
-    int recordReals = 0;
-    int valueColumn = 0;
-    int width = 1;
-    BlockValues::Form form = BlockValues::Form::RealScalar;
-    bool complete = false;
-    bool complexRead = false;
-    std::string dataType;
-    int simulation = 0;
-};
-
-struct RawHistory {
-    std::string dataType;
-    bool complexRead = false;
-    BlockValues::Form form = BlockValues::Form::RealScalar;
-    std::vector<float> sync;
-    std::vector<float> values;
 };
 
 // An open result. Every use of the plug-in's objects happens under the
@@ -333,13 +303,13 @@ public:
         return py::cast(*info);
     }
 
-    std::vector<DataTypeInfo> DataTypes() const { return WithHandle(DataTypesOf); }
+    std::vector<DataTypeInfo> DataTypes() const { return WithHandle(ResultQueries::DataTypes); }
 
     // The sync values (float32) and the labels of every simulation, without
     // a Simulation object each: what a table of thousands needs.
     py::tuple SimulationTable() const { return TableObjects(WithHandle(TableOf)); }
 
-    std::vector<SeriesFileInfo> Files() const { return WithHandle(FilesOf); }
+    std::vector<SeriesFileInfo> Files() const { return WithHandle(ResultQueries::Files); }
 
     // What a dataset or a study needs of the result, gathered with the GIL let
     // go once and the file opened once: a dict of "subcase" (or None),
@@ -350,9 +320,10 @@ public:
     // "recognized".
     py::dict Summary(const py::object& drop) const {
         const std::vector<std::string> dropped = DropArgument(drop);
-        Gathered gathered =
-            WithHandle([&](const LinkedPluginResult& open) { return Gather(open, dropped); });
-        return SummaryDict(std::move(gathered), recognized);
+        kvres::Summary gathered = WithHandle(
+            [&](const LinkedPluginResult& open) { return ResultQueries::Summary(open, dropped); });
+        gathered.recognized = recognized;
+        return SummaryDict(std::move(gathered));
     }
 
     // The summaries of many result sets, as Summary gives them, in the order
@@ -385,7 +356,7 @@ public:
             std::string why;
             std::string changed;
             std::exception_ptr failure;
-            Gathered gathered;
+            kvres::Summary gathered;
         };
         std::vector<Outcome> outcomes(paths.size());
         {
@@ -402,7 +373,7 @@ public:
                         }
                         LinkedPluginResult open(paths[index]);
                         open.BeginOperation();
-                        outcome.gathered = Gather(open, dropped);
+                        outcome.gathered = ResultQueries::Summary(open, dropped);
                         open.EndOperation();
                         outcome.opened = true;
                     } catch (const LinkedPluginResult::FileChanged& changed) {
@@ -440,26 +411,15 @@ public:
             if (!outcome.opened) {
                 RaiseNotRecognized(paths[index], outcome.why);
             }
-            summaries.append(SummaryDict(std::move(outcome.gathered), outcome.recognized));
-            outcome.gathered = Gathered(); // its ids live on in the arrays just made
+            outcome.gathered.recognized = outcome.recognized;
+            summaries.append(SummaryDict(std::move(outcome.gathered)));
+            outcome.gathered = kvres::Summary(); // its ids live on in the arrays just made
         }
         return summaries;
     }
 
     std::vector<SimulationInfo> Simulations() const {
-        return WithHandle([](const LinkedPluginResult& open) {
-            std::vector<SimulationInfo> list;
-            const int count = open.SimulationCount();
-            for (int index = 0; index < count; ++index) {
-                const rxSimulation* simulation = open.Simulation(index);
-                if (simulation != nullptr) {
-                    const char* label = simulation->GetLabel();
-                    list.push_back(
-                        {index, label != nullptr ? label : "", simulation->GetSyncValue()});
-                }
-            }
-            return list;
-        });
+        return WithHandle(ResultQueries::Simulations);
     }
 
     DataSetArrays Read(const py::object& dataType, const py::object& sim,
@@ -483,8 +443,9 @@ public:
                        py::array outGiven) const {
         const long long wanted = SimulationArgument(sim);
         const Target target = TargetArguments(dataType, read, partGiven, idsGiven, outGiven, 0);
-        return WithHandle(
-            [&](const LinkedPluginResult& open) { return FillAligned(open, target, wanted, 0); });
+        return WithHandle([&](const LinkedPluginResult& open) {
+            return AlignedRead::Fill(open, target.aligned, wanted, 0, scratch);
+        });
     }
 
     // ReadInto for the simulations start, start + 1, ... stop - 1 in one call,
@@ -510,7 +471,8 @@ public:
             // once, closed at the end.
             ResFileSet::Hold hold(*open.Files());
             for (long long index = 0; index < count; ++index) {
-                answer[index] = FillAligned(open, target, first + index, index);
+                answer[index] = AlignedRead::Fill(open, target.aligned, first + index,
+                                                  static_cast<std::size_t>(index), scratch);
             }
             return 0;
         });
@@ -535,7 +497,7 @@ public:
         }
         return IdArray(WithHandle([&](const LinkedPluginResult& open) {
             ResFileSet::Hold hold(*open.Files());
-            return UnionOf(open, names);
+            return ResultQueries::UnionOf(open, names);
         }));
     }
 
@@ -602,7 +564,7 @@ public:
         if (parts.size() != py::len(outsGiven) || parts.empty()) {
             Raise(PyExc_ValueError, "parts and outs must be as long as each other, not empty");
         }
-        std::vector<PartTarget> targets;
+        std::vector<kvres::PartOut> targets;
         std::vector<py::array> held;
         for (std::size_t j = 0; j < parts.size(); ++j) {
             held.push_back(outsGiven[j].cast<py::array>());
@@ -613,12 +575,8 @@ public:
         py::array_t<long long> answers({static_cast<py::ssize_t>(count), py::ssize_t{3}});
         long long* answer = answers.mutable_data();
         WithHandle([&](const LinkedPluginResult& open) {
-            ResFileSet::Hold hold(*open.Files());
-            std::vector<char> seen;
-            for (long long index = 0; index < count; ++index) {
-                FillParts(open, name, mode, first + index, static_cast<std::size_t>(index), targets,
-                          idData, entities, seen, answer + 3 * index);
-            }
+            PartsRead::Fill(open, name, mode, first, count, targets, idData, entities, answer,
+                            scratch);
             return 0;
         });
         return std::move(answers);
@@ -629,43 +587,9 @@ public:
         const std::string name = DataTypeArgument(dataType);
         const int32_t entity = EntityArgument(entityGiven);
         const ReadMode mode = ReadModeArgument(read);
-        RawHistory raw = WithHandle([&](const LinkedPluginResult& open) {
-            rxDataType& type = FindDataType(open, name);
-            RawHistory history;
-            history.dataType = type.GetName();
-            history.complexRead = IsComplexRead(open, mode);
-            history.form = HistoryForm(open, type, history.complexRead);
-            const int count = open.SimulationCount();
-            const int width = DataSetRead::FloatsOf(history.form);
-            history.sync.assign(static_cast<std::size_t>(count), 0.0f);
-            history.values.assign(static_cast<std::size_t>(count) * width,
-                                  std::numeric_limits<float>::quiet_NaN());
-            std::vector<int32_t> ids;
-            std::vector<float> floats;
-            for (int index = 0; index < count; ++index) {
-                const rxSimulation* simulation = open.Simulation(index);
-                if (simulation != nullptr) {
-                    history.sync[static_cast<std::size_t>(index)] = simulation->GetSyncValue();
-                }
-                LinkedPluginResult::Block block;
-                if (!open.FindBlock(type, simulation, block)) {
-                    continue;
-                }
-                BlockValues values(*open.Files(), block.fileIndex, block.position, block.shape,
-                                   history.complexRead);
-                ids.resize(static_cast<std::size_t>(values.Readable()));
-                floats.resize(ids.size() * static_cast<std::size_t>(width));
-                const int32_t delivered = values.Fill(ids.data(), floats.data());
-                for (int32_t k = 0; k < delivered; ++k) {
-                    if (ids[static_cast<std::size_t>(k)] == entity) {
-                        std::copy_n(floats.data() + static_cast<std::size_t>(k) * width, width,
-                                    history.values.data() +
-                                        static_cast<std::size_t>(index) * width);
-                        break;
-                    }
-                }
-            }
-            return history;
+        const kvres::History raw = WithHandle([&](const LinkedPluginResult& open) {
+            return ResultQueries::History(open, name, entity,
+                                          ResultQueries::IsComplexRead(open, mode));
         });
         const py::ssize_t count = static_cast<py::ssize_t>(raw.sync.size());
         py::array_t<float> sync(count);
@@ -718,36 +642,16 @@ private:
     };
 
     static std::unique_ptr<SubcaseInfo> SubcaseOf(const LinkedPluginResult& open) {
-        std::unique_ptr<SubcaseInfo> found;
-        if (rxSubcase* subcase = open.Subcase()) {
-            found = std::make_unique<SubcaseInfo>(
-                SubcaseInfo{subcase->GetID(), subcase->GetLabel(), open.IsComplex()});
+        auto found = std::make_unique<SubcaseInfo>();
+        if (!ResultQueries::SubcaseOf(open, *found)) {
+            found.reset();
         }
         return found;
     }
 
-    static std::vector<DataTypeInfo> DataTypesOf(const LinkedPluginResult& open) {
-        std::vector<DataTypeInfo> list;
-        for (const rxDataType* type : open.DataTypes()) {
-            const auto& attributes = type->GetAttributes();
-            const bool vector =
-                !attributes.empty() && attributes.front().format == rxDataSet::Vector;
-            list.push_back({type->GetName(),
-                            type->GetBinding() == rxDataType::Elements ? "elements" : "nodes",
-                            vector ? "vector" : "scalar", open.Kind(*type)});
-        }
-        return list;
-    }
-
     static Table TableOf(const LinkedPluginResult& open) {
         Table found;
-        const int count = open.SimulationCount();
-        for (int index = 0; index < count; ++index) {
-            const rxSimulation* simulation = open.Simulation(index);
-            const char* label = simulation != nullptr ? simulation->GetLabel() : nullptr;
-            found.sync.push_back(simulation != nullptr ? simulation->GetSyncValue() : 0.0f);
-            found.labels.emplace_back(label != nullptr ? label : "");
-        }
+        ResultQueries::Table(open, found.sync, found.labels);
         return found;
     }
 
@@ -763,80 +667,28 @@ private:
         return py::make_tuple(std::move(sync), std::move(labels));
     }
 
-    static std::vector<SeriesFileInfo> FilesOf(const LinkedPluginResult& open) {
-        std::vector<SeriesFileInfo> list;
-        for (LinkedPluginResult::SeriesFile& file : open.SeriesFiles()) {
-            list.push_back({std::move(file.name),
-                            file.detected,
-                            std::move(file.title),
-                            {std::move(file.text[0]), std::move(file.text[1])},
-                            file.detected ? std::move(file.encoding) : std::string()});
-        }
-        return list;
-    }
-
-    // The sorted union of the entity ids of the data types `names`. Data
-    // types of one binding mostly report the same sorted ids, which are then
-    // taken as they are.
-    static std::vector<int32_t> UnionOf(const LinkedPluginResult& open,
-                                        const std::vector<std::string>& names) {
-        std::vector<std::vector<int32_t>> distinct;
-        for (const std::string& name : names) {
-            std::vector<int32_t> some = open.EntityIds(FindDataType(open, name));
-            if (!some.empty() &&
-                std::find(distinct.begin(), distinct.end(), some) == distinct.end()) {
-                distinct.push_back(std::move(some));
-            }
-        }
-        if (distinct.empty()) {
-            return {};
-        }
-        if (distinct.size() == 1 &&
-            std::adjacent_find(distinct[0].begin(), distinct[0].end(),
-                               std::greater_equal<int32_t>()) == distinct[0].end()) {
-            return std::move(distinct[0]);
-        }
-        std::vector<int32_t> joined;
-        for (const std::vector<int32_t>& some : distinct) {
-            joined.insert(joined.end(), some.begin(), some.end());
-        }
-        std::sort(joined.begin(), joined.end());
-        joined.erase(std::unique(joined.begin(), joined.end()), joined.end());
-        return joined;
-    }
-
     // One output of ReadPartsInto, checked.
-    struct PartTarget {
-        enum Source { Value, Magnitude, Phase, Complex, Column } source = Value;
-        int column = 0;
-        // Whether the output holds vectors (3 per entity) rather than scalars.
-        bool vector = false;
-        float* data = nullptr;
-        // Floats one block fills.
-        std::size_t floatsOut = 0;
-    };
-
-    static PartTarget PartArgument(const std::string& part, py::array& out, py::ssize_t entities,
-                                   long long count) {
-        PartTarget target;
+    static kvres::PartOut PartArgument(const std::string& part, py::array& out,
+                                       py::ssize_t entities, long long count) {
+        kvres::PartOut target;
         if (part == "value") {
-            target.source = PartTarget::Value;
+            target.part = kvres::PartOut::Part::Value;
         } else if (part == "magnitude") {
-            target.source = PartTarget::Magnitude;
+            target.part = kvres::PartOut::Part::Magnitude;
         } else if (part == "phase") {
-            target.source = PartTarget::Phase;
+            target.part = kvres::PartOut::Part::Phase;
         } else if (part == "complex") {
-            target.source = PartTarget::Complex;
+            target.part = kvres::PartOut::Part::Complex;
         } else if (part.size() == 7 && part.compare(0, 6, "column") == 0 && part[6] >= '0' &&
                    part[6] <= '2') {
-            target.source = PartTarget::Column;
+            target.part = kvres::PartOut::Part::Column;
             target.column = part[6] - '0';
         } else {
             Raise(PyExc_ValueError, "a part is 'value', 'magnitude', 'phase', 'complex' or "
                                     "'column0' to 'column2', not '" +
                                         part + "'");
         }
-        const bool complexOut = target.source == PartTarget::Complex;
+        const bool complexOut = target.part == kvres::PartOut::Part::Complex;
         const py::dtype given = out.dtype();
         const bool fits = given.attr("isnative").cast<bool>() &&
                           (complexOut ? given.kind() == 'c' && given.itemsize() == 8
@@ -845,7 +697,7 @@ private:
         if (!fits || !(out.flags() & py::array::c_style) || !out.writeable() || dims < 1 ||
             dims > 2 || out.shape(0) != count || out.shape(1) != entities ||
             (dims == 2 && out.shape(2) != 3) ||
-            (dims == 2 && target.source == PartTarget::Column)) {
+            (dims == 2 && target.part == kvres::PartOut::Part::Column)) {
             Raise(PyExc_TypeError,
                   "each out must be a writeable C-contiguous " +
                       std::string(complexOut ? "complex64" : "float32") +
@@ -853,201 +705,8 @@ private:
                       "(a column: scalars only)");
         }
         target.vector = dims == 2;
-        target.data = static_cast<float*>(out.mutable_data());
-        target.floatsOut =
-            static_cast<std::size_t>(entities) * (target.vector ? 3 : 1) * (complexOut ? 2 : 1);
+        target.out = static_cast<float*>(out.mutable_data());
         return target;
-    }
-
-    // OR of the differences between ids[k * stride] and want[k], k < n, while
-    // out[k] gets the float at from + k * stride: one pass over a block whose
-    // records hold one value each. Stride 0 takes the strides given.
-    template <std::size_t Stride>
-    static int32_t CompareAndCopy(const int32_t* ids, const int32_t* from, const int32_t* want,
-                                  float* out, std::size_t n, std::size_t idStride = Stride,
-                                  std::size_t valueStride = Stride) {
-        if (Stride != 0) {
-            idStride = valueStride = Stride;
-        }
-        int32_t differ = 0;
-        for (std::size_t k = 0; k < n; ++k) {
-            differ |= ids[k * idStride] ^ want[k];
-            std::memcpy(out + k, from + k * valueStride, 4);
-        }
-        return differ;
-    }
-
-    // One simulation of ReadPartsInto: the block read once, every target's
-    // `slot`-th block filled; `answer` gets (state, unknown, repeated).
-    long long FillParts(const LinkedPluginResult& open, const std::string& name, ReadMode mode,
-                        long long wanted, std::size_t slot, const std::vector<PartTarget>& targets,
-                        const int32_t* idData, std::size_t entities, std::vector<char>& seen,
-                        long long* answer) const {
-        constexpr float nan = std::numeric_limits<float>::quiet_NaN();
-        RawBlock block;
-        answer[1] = answer[2] = 0;
-        try {
-            block = ReadBlock(open, name, wanted, mode, &scratch);
-        } catch (Problem& problem) {
-            if (problem.type != PyExc_LookupError) {
-                throw;
-            }
-            for (const PartTarget& target : targets) {
-                float* out = target.data + slot * target.floatsOut;
-                std::fill(out, out + target.floatsOut, nan);
-            }
-            return answer[0] = -1;
-        }
-        const int components = block.form == BlockValues::Form::RealVector ||
-                                       block.form == BlockValues::Form::ComplexVector
-                                   ? 3
-                                   : 1;
-        // Entity k's id is ids[k * idStride]; its delivered floats start at
-        // values + k * valueStride + valueOffset, its record's reals (packed
-        // reads only) at values + k * valueStride.
-        const int32_t* base = block.words;
-        const std::size_t readable = static_cast<std::size_t>(block.readable);
-        const std::size_t idStride = block.packed ? 1 + block.recordReals : 1;
-        const int32_t* values = block.packed ? base + 1 : base + readable;
-        const std::size_t valueStride = block.packed ? idStride : block.width;
-        const std::size_t valueOffset = block.packed ? block.valueColumn : 0;
-        const std::size_t delivered = static_cast<std::size_t>(block.delivered);
-        struct Plan {
-            float* out;
-            std::size_t offset;
-            std::size_t phaseOffset;
-            std::size_t perEntity;
-            bool complexOut;
-        };
-        std::vector<Plan> plans;
-        for (const PartTarget& target : targets) {
-            const int wantedComponents = target.vector ? 3 : 1;
-            const bool fromComplex = block.complexRead;
-            bool fits = wantedComponents == components;
-            Plan plan{target.data + slot * target.floatsOut, valueOffset, 0,
-                      static_cast<std::size_t>(components), false};
-            switch (target.source) {
-            case PartTarget::Value:
-                fits = fits && !fromComplex;
-                break;
-            case PartTarget::Magnitude:
-                fits = fits && fromComplex;
-                break;
-            case PartTarget::Phase:
-                fits = fits && fromComplex;
-                plan.offset += static_cast<std::size_t>(components);
-                break;
-            case PartTarget::Complex:
-                fits = fits && fromComplex;
-                plan.phaseOffset = plan.offset + static_cast<std::size_t>(components);
-                plan.complexOut = true;
-                break;
-            case PartTarget::Column:
-                fits = fits && !fromComplex && block.packed && target.column < block.recordReals;
-                plan.offset = static_cast<std::size_t>(target.column);
-                break;
-            }
-            if (!fits) {
-                throw Problem{PyExc_ValueError,
-                              "data type '" + block.dataType +
-                                  "': its blocks do not hold the parts asked for in this read"};
-            }
-            plans.push_back(plan);
-        }
-        auto put = [&](std::size_t k, std::size_t at) {
-            const int32_t* record = values + k * valueStride;
-            for (const Plan& plan : plans) {
-                if (!plan.complexOut) {
-                    std::memcpy(plan.out + at * plan.perEntity, record + plan.offset,
-                                4 * plan.perEntity);
-                    continue;
-                }
-                float* target = plan.out + 2 * at * plan.perEntity;
-                for (std::size_t c = 0; c < plan.perEntity; ++c) {
-                    float magnitude;
-                    float phase;
-                    std::memcpy(&magnitude, record + plan.offset + c, 4);
-                    std::memcpy(&phase, record + plan.phaseOffset + c, 4);
-                    target[2 * c] = magnitude * std::cos(phase);
-                    target[2 * c + 1] = magnitude * std::sin(phase);
-                }
-            }
-        };
-        answer[0] = block.complete ? 1 : 0;
-        // Mostly the block's ids are the coordinate itself: each value goes
-        // to its own place.
-        bool same = delivered == entities;
-        if (same && plans.size() == 1 && !plans[0].complexOut) {
-            // One pass over the block: each record's id compared and its
-            // values copied to their place. Where an id differs, the road
-            // below fills the whole output anew.
-            const Plan& plan = plans[0];
-            const int32_t* from = values + plan.offset;
-            int32_t differ = 0;
-            if (plan.perEntity == 1 && idStride == 2 && valueStride == 2) {
-                // A packed real scalar (id, value): strides the compiler knows.
-                differ = CompareAndCopy<2>(base, from, idData, plan.out, delivered);
-            } else if (plan.perEntity == 1) {
-                differ = CompareAndCopy<0>(base, from, idData, plan.out, delivered, idStride,
-                                           valueStride);
-            } else {
-                for (std::size_t k = 0; k < delivered; ++k) {
-                    differ |= base[k * idStride] ^ idData[k];
-                    std::memcpy(plan.out + 3 * k, from + k * valueStride, 12);
-                }
-            }
-            if (differ == 0) {
-                return answer[0];
-            }
-            same = false;
-        }
-        for (std::size_t k = 0; same && k < delivered; ++k) {
-            same = base[k * idStride] == idData[k];
-        }
-        if (same) {
-            // One plan at a time, in loops whose copy sizes the compiler
-            // knows: moves, not calls.
-            for (const Plan& plan : plans) {
-                const int32_t* from = values + plan.offset;
-                if (plan.complexOut) {
-                    for (std::size_t k = 0; k < delivered; ++k) {
-                        put(k, k);
-                    }
-                    break; // put fills every plan
-                }
-                if (plan.perEntity == 1) {
-                    for (std::size_t k = 0; k < delivered; ++k) {
-                        std::memcpy(plan.out + k, from + k * valueStride, 4);
-                    }
-                } else {
-                    for (std::size_t k = 0; k < delivered; ++k) {
-                        std::memcpy(plan.out + 3 * k, from + k * valueStride, 12);
-                    }
-                }
-            }
-            return answer[0];
-        }
-        for (const Plan& plan : plans) {
-            const std::size_t floats = entities * plan.perEntity * (plan.complexOut ? 2 : 1);
-            std::fill(plan.out, plan.out + floats, nan);
-        }
-        seen.assign(entities, 0);
-        for (std::size_t k = 0; k < delivered; ++k) {
-            const int32_t id = base[k * idStride];
-            const int32_t* found = std::lower_bound(idData, idData + entities, id);
-            if (found == idData + entities || *found != id) {
-                ++answer[1];
-                continue;
-            }
-            const std::size_t at = static_cast<std::size_t>(found - idData);
-            if (seen[at] != 0) {
-                ++answer[2];
-                continue;
-            }
-            seen[at] = 1;
-            put(k, at);
-        }
-        return answer[0];
     }
 
     // An int32 array over `ids` itself, which it then owns: no copy.
@@ -1066,16 +725,6 @@ private:
         }
         return std::move(array);
     }
-
-    // What Summary gathers, before it becomes Python objects.
-    struct Gathered {
-        std::unique_ptr<SubcaseInfo> subcase;
-        Table table;
-        std::vector<DataTypeInfo> types;
-        std::vector<int32_t> ids[2];
-        std::vector<SeriesFileInfo> files;
-    };
-    static constexpr const char* kBindings[2] = {"nodes", "elements"};
 
     // Whether `given` is one path (str, bytes or os.PathLike) rather than
     // an iterable of them.
@@ -1101,29 +750,6 @@ private:
             }
         }
         return names;
-    }
-
-    static Gathered Gather(const LinkedPluginResult& open, const std::vector<std::string>& drop) {
-        ResFileSet::Hold hold(*open.Files());
-        Gathered found;
-        found.subcase = SubcaseOf(open);
-        found.table = TableOf(open);
-        for (DataTypeInfo& type : DataTypesOf(open)) {
-            if (std::find(drop.begin(), drop.end(), type.name) == drop.end()) {
-                found.types.push_back(std::move(type));
-            }
-        }
-        for (int binding = 0; binding < 2; ++binding) {
-            std::vector<std::string> names;
-            for (const DataTypeInfo& type : found.types) {
-                if (type.binding == kBindings[binding]) {
-                    names.push_back(type.name);
-                }
-            }
-            found.ids[binding] = UnionOf(open, names);
-        }
-        found.files = FilesOf(open);
-        return found;
     }
 
     // Labels all of ASCII as the str array np.array(labels, dtype=str) makes
@@ -1154,12 +780,12 @@ private:
         return std::move(array);
     }
 
-    static py::dict SummaryDict(Gathered&& gathered, bool recognized) {
+    static py::dict SummaryDict(kvres::Summary&& gathered) {
         py::dict summary;
         summary["subcase"] =
-            gathered.subcase != nullptr ? py::cast(*gathered.subcase) : py::object(py::none());
-        py::object labelArray = LabelArray(gathered.table.labels);
-        py::tuple table = TableObjects(std::move(gathered.table));
+            gathered.hasSubcase ? py::cast(gathered.subcase) : py::object(py::none());
+        py::object labelArray = LabelArray(gathered.labels);
+        py::tuple table = TableObjects({std::move(gathered.sync), std::move(gathered.labels)});
         summary["sync"] = table[0];
         summary["labels"] = table[1];
         if (labelArray.is_none()) {
@@ -1167,33 +793,22 @@ private:
                 py::module_::import("numpy").attr("array")(table[1], py::arg("dtype") = "str");
         }
         summary["label_array"] = labelArray;
-        summary["data_types"] = py::cast(std::move(gathered.types));
+        summary["data_types"] = py::cast(std::move(gathered.dataTypes));
         py::dict ids;
-        for (int binding = 0; binding < 2; ++binding) {
-            ids[kBindings[binding]] = IdArray(gathered.ids[binding]);
-        }
+        ids["nodes"] = IdArray(gathered.nodeIds);
+        ids["elements"] = IdArray(gathered.elementIds);
         summary["ids"] = ids;
         summary["files"] = py::cast(std::move(gathered.files));
-        summary["recognized"] = recognized;
+        summary["recognized"] = gathered.recognized;
         return summary;
     }
 
     // What ReadInto and ReadRangeInto were asked for, checked.
     struct Target {
-        std::string name;
-        ReadMode mode = ReadMode::Auto;
-        std::string part;
-        bool complexOut = false;
-        int components = 1;
-        // Held, so that idData stays valid when the ids had to be converted.
+        // Held, so that the target's ids stay valid when they had to be
+        // converted.
         py::array_t<int32_t, py::array::c_style> ids;
-        const int32_t* idData = nullptr;
-        py::ssize_t count = 0;
-        // Whether the ids are strictly increasing (no id twice).
-        bool increasing = true;
-        float* outData = nullptr;
-        // Floats one block fills.
-        std::size_t floatsOut = 0;
+        AlignedRead::Target aligned;
     };
 
     // Checks the arguments of a read into `out`, whose first `leading`
@@ -1202,11 +817,17 @@ private:
                                   const py::object& partGiven, const py::array& idsGiven,
                                   py::array& outGiven, int leading) {
         Target target;
-        target.name = DataTypeArgument(dataType);
-        target.mode = ReadModeArgument(read);
-        target.part = py::isinstance<py::str>(partGiven) ? Bytes(partGiven) : "";
-        const std::string& part = target.part;
-        if (part != "real" && part != "complex" && part != "magnitude" && part != "phase") {
+        const std::string name = DataTypeArgument(dataType);
+        const ReadMode mode = ReadModeArgument(read);
+        const std::string part = py::isinstance<py::str>(partGiven) ? Bytes(partGiven) : "";
+        kvres::ReadPart readPart = kvres::ReadPart::Real;
+        if (part == "complex") {
+            readPart = kvres::ReadPart::Complex;
+        } else if (part == "magnitude") {
+            readPart = kvres::ReadPart::Magnitude;
+        } else if (part == "phase") {
+            readPart = kvres::ReadPart::Phase;
+        } else if (part != "real") {
             Raise(PyExc_ValueError, "part must be 'real', 'complex', 'magnitude' or 'phase'");
         }
         target.ids = py::array_t<int32_t, py::array::c_style>::ensure(idsGiven);
@@ -1214,12 +835,12 @@ private:
         if (!ids || ids.ndim() != 1) {
             Raise(PyExc_TypeError, "ids must be a one-dimensional int32 array");
         }
-        target.complexOut = part == "complex";
+        const bool complexOut = readPart == kvres::ReadPart::Complex;
         const py::dtype given = outGiven.dtype();
         const bool nativeOrder = given.attr("isnative").cast<bool>();
         const bool fits =
-            nativeOrder && (target.complexOut ? given.kind() == 'c' && given.itemsize() == 8
-                                              : given.kind() == 'f' && given.itemsize() == 4);
+            nativeOrder && (complexOut ? given.kind() == 'c' && given.itemsize() == 8
+                                       : given.kind() == 'f' && given.itemsize() == 4);
         const py::ssize_t count = ids.shape(0);
         const py::ssize_t dims = outGiven.ndim() - leading;
         if (!fits || !(outGiven.flags() & py::array::c_style) || !outGiven.writeable() ||
@@ -1227,164 +848,18 @@ private:
             (dims == 2 && outGiven.shape(leading + 1) != 3)) {
             const std::string lead = leading == 0 ? "" : "n, ";
             Raise(PyExc_TypeError, "out must be a writeable C-contiguous " +
-                                       std::string(target.complexOut ? "complex64" : "float32") +
+                                       std::string(complexOut ? "complex64" : "float32") +
                                        " array of shape (" + lead + "len(ids),) or (" + lead +
                                        "len(ids), 3)");
         }
-        target.components = dims == 2 ? 3 : 1;
-        target.idData = ids.data();
-        target.count = count;
-        // Aligning needs sorted ids; each id once lets a block whose ids are
-        // these be copied as it stands.
-        target.increasing = true;
-        for (py::ssize_t k = 1; k < count; ++k) {
-            if (target.idData[k] < target.idData[k - 1]) {
-                Raise(PyExc_ValueError, "ids must be sorted in increasing order");
-            }
-            target.increasing = target.increasing && target.idData[k] != target.idData[k - 1];
-        }
-        target.outData = static_cast<float*>(outGiven.mutable_data());
-        target.floatsOut =
-            static_cast<std::size_t>(count) * target.components * (target.complexOut ? 2 : 1);
-        return target;
-    }
-
-    // Copies the `perEntity` values of `count` entities (entity k's id at
-    // ids[k * idStride], its values at values + k * valueStride) to out,
-    // packed, and says whether the ids are `coordinate` itself. One pass, no
-    // branch per entity; the usual layouts (records of an id and one or
-    // three reals, read packed) get strides the compiler knows, so that the
-    // loop is vectorised.
-    static bool CopyAlongIds(const int32_t* ids, std::size_t idStride, const int32_t* values,
-                             std::size_t valueStride, std::size_t perEntity,
-                             const int32_t* coordinate, float* out, std::size_t count) {
-        if (idStride == valueStride && perEntity == 1 && idStride == 2) {
-            return CopyStrided<2, 1>(ids, values, coordinate, out, count);
-        }
-        if (idStride == valueStride && perEntity == 3 && idStride == 4) {
-            return CopyStrided<4, 3>(ids, values, coordinate, out, count);
-        }
-        int32_t differ = 0;
-        for (std::size_t k = 0; k < count; ++k) {
-            differ |= ids[k * idStride] ^ coordinate[k];
-            std::memcpy(out + k * perEntity, values + k * valueStride, 4 * perEntity);
-        }
-        return differ == 0;
-    }
-
-    template <std::size_t Stride, std::size_t PerEntity>
-    static bool CopyStrided(const int32_t* ids, const int32_t* values, const int32_t* coordinate,
-                            float* out, std::size_t count) {
-        int32_t differ = 0;
-        for (std::size_t k = 0; k < count; ++k) {
-            differ |= ids[k * Stride] ^ coordinate[k];
-            for (std::size_t c = 0; c < PerEntity; ++c) {
-                std::memcpy(out + k * PerEntity + c, values + k * Stride + c, 4);
-            }
-        }
-        return differ == 0;
-    }
-
-    // One block of ReadInto, into the `slot`-th block of the target's out.
-    long long FillAligned(const LinkedPluginResult& open, const Target& target, long long wanted,
-                          long long slot) const {
-        const std::string& name = target.name;
-        const ReadMode mode = target.mode;
-        const std::string& part = target.part;
-        const bool complexOut = target.complexOut;
-        const int components = target.components;
-        const int32_t* idData = target.idData;
-        const py::ssize_t count = target.count;
-        const std::size_t floatsOut = target.floatsOut;
-        float* outData = target.outData + static_cast<std::size_t>(slot) * floatsOut;
-        RawBlock block;
         try {
-            block = ReadBlock(open, name, wanted, mode, &scratch);
-        } catch (Problem& problem) {
-            if (problem.type != PyExc_LookupError) {
-                throw;
-            }
-            std::fill(outData, outData + floatsOut, std::numeric_limits<float>::quiet_NaN());
-            return -1;
+            target.aligned = AlignedRead::MakeTarget(name, mode, readPart, dims == 2 ? 3 : 1,
+                                                     ids.data(), static_cast<std::size_t>(count),
+                                                     static_cast<float*>(outGiven.mutable_data()));
+        } catch (const std::invalid_argument& wrong) {
+            Raise(PyExc_ValueError, wrong.what());
         }
-        const bool fromComplex = block.complexRead;
-        const int width = block.width;
-        if ((part == "real") == fromComplex || width < components * (fromComplex ? 2 : 1)) {
-            throw Problem{PyExc_ValueError, "the block's values do not fit part '" + part +
-                                                "' and this output shape"};
-        }
-        // Entity k's id is ids[k * idStride], its j-th value the float at
-        // values + k * valueStride + j (words of the block's storage).
-        const int32_t* base = block.words;
-        const std::size_t readable = static_cast<std::size_t>(block.readable);
-        const std::size_t idStride = block.packed ? 1 + block.recordReals : 1;
-        const int32_t* values = block.packed ? base + 1 + block.valueColumn : base + readable;
-        const std::size_t valueStride = block.packed ? idStride : width;
-        const std::size_t delivered = static_cast<std::size_t>(block.delivered);
-        // A complex entity's values are its magnitudes, then its phases (one
-        // or three of each); an output of one component takes the first.
-        const std::size_t phases = fromComplex ? static_cast<std::size_t>(width / 2) : 0;
-        const int first = part == "phase" ? static_cast<int>(phases) : 0;
-        const std::size_t perEntity = static_cast<std::size_t>(components);
-        auto put = [&](std::size_t k, std::size_t at) {
-            const int32_t* record = values + k * valueStride;
-            if (!complexOut) {
-                // Sizes the compiler knows: a move, not a call.
-                if (perEntity == 1) {
-                    std::memcpy(outData + at, record + first, 4);
-                } else {
-                    std::memcpy(outData + at * 3, record + first, 12);
-                }
-                return;
-            }
-            float* target = outData + 2 * at * perEntity;
-            for (std::size_t c = 0; c < perEntity; ++c) {
-                float magnitude;
-                float phase;
-                std::memcpy(&magnitude, record + c, 4);
-                std::memcpy(&phase, record + phases + c, 4);
-                target[2 * c] = magnitude * std::cos(phase);
-                target[2 * c + 1] = magnitude * std::sin(phase);
-            }
-        };
-        // Mostly the block's ids are the coordinate itself: the values
-        // are copied while that is checked, in one pass (without a
-        // branch per entity for real values; a mismatch is seen after).
-        bool same = target.increasing && delivered == static_cast<std::size_t>(count);
-        if (same && !complexOut) {
-            same = CopyAlongIds(base, idStride, values + first, valueStride, perEntity, idData,
-                                outData, delivered);
-        } else {
-            for (std::size_t k = 0; same && k < delivered; ++k) {
-                same = base[k * idStride] == idData[k];
-                put(k, k);
-            }
-        }
-        if (same) {
-            return 0;
-        }
-        std::fill(outData, outData + floatsOut, std::numeric_limits<float>::quiet_NaN());
-        // An id the block holds twice takes its first record, as every other
-        // read does; an id given twice gets it in each of its places.
-        std::vector<unsigned char> filled(static_cast<std::size_t>(count), 0);
-        long long unknown = 0;
-        for (std::size_t k = 0; k < delivered; ++k) {
-            const int32_t id = base[k * idStride];
-            const int32_t* found = std::lower_bound(idData, idData + count, id);
-            if (found == idData + count || *found != id) {
-                ++unknown;
-                continue;
-            }
-            std::size_t at = static_cast<std::size_t>(found - idData);
-            if (filled[at] != 0) {
-                continue;
-            }
-            for (; at < static_cast<std::size_t>(count) && idData[at] == id; ++at) {
-                filled[at] = 1;
-                put(k, at);
-            }
-        }
-        return unknown;
+        return target;
     }
 
     // Runs `work` on the open handle under the result's lock with the GIL
@@ -1410,6 +885,14 @@ private:
                     handle->EndOperation();
                 } catch (Problem& found) {
                     problem = std::make_unique<Problem>(std::move(found));
+                } catch (const kvres::DataTypeNotFoundError& missing) {
+                    problem = std::make_unique<Problem>(Problem{PyExc_KeyError, missing.what()});
+                } catch (const kvres::SimulationIndexError& outside) {
+                    problem = std::make_unique<Problem>(Problem{PyExc_IndexError, outside.what()});
+                } catch (const kvres::NoValuesError& none) {
+                    problem = std::make_unique<Problem>(Problem{PyExc_LookupError, none.what()});
+                } catch (const std::invalid_argument& wrong) {
+                    problem = std::make_unique<Problem>(Problem{PyExc_ValueError, wrong.what()});
                 } catch (const LinkedPluginResult::FileChanged& changed) {
                     problem = std::make_unique<Problem>(Problem{PyExc_OSError, changed.what()});
                 }
@@ -1422,76 +905,29 @@ private:
     }
 
     // Reads the block of `name` in simulation `wanted` into memory the
-    // arrays will view; throws a Problem for what the caller named wrongly.
+    // arrays will view, or into `scratch`, a buffer the caller keeps from
+    // read to read (no allocation, and no fresh pages, per block).
     static RawBlock ReadBlock(const LinkedPluginResult& open, const std::string& name,
                               long long wanted, ReadMode mode,
                               std::vector<int32_t>* scratch = nullptr) {
-        rxDataType& type = FindDataType(open, name);
-        const int index = SimulationIndex(open, wanted);
         RawBlock block;
-        block.complexRead = IsComplexRead(open, mode);
-        LinkedPluginResult::Block where;
-        if (!open.FindBlock(type, open.Simulation(index), where)) {
-            throw Problem{PyExc_LookupError, "data type '" + std::string(type.GetName()) +
-                                                 "' has no values in simulation " +
-                                                 std::to_string(index)};
-        }
-        BlockValues values(*open.Files(), where.fileIndex, where.position, where.shape,
-                           block.complexRead);
-        block.dataType = type.GetName();
-        block.simulation = index;
-        block.readable = values.Readable();
-        block.form = values.GetForm();
-        block.width = values.FloatsPerEntity();
-        block.packed = values.Packed();
-        block.recordReals = values.RecordReals();
-        block.valueColumn = values.ValueColumn();
-        const std::size_t readable = static_cast<std::size_t>(block.readable);
-        const std::size_t words =
-            readable * (1 + (block.packed ? block.recordReals : block.width)) + 1;
-        if (scratch != nullptr) {
-            // A buffer the caller keeps from read to read: no allocation (and
-            // no fresh pages) per block.
-            if (scratch->size() < words) {
-                scratch->resize(words);
-            }
-            block.words = scratch->data();
-        } else {
-            block.storage = BlockBuffers::Take(words);
-            block.words = block.storage.get();
-        }
-        if (block.packed) {
-            // The records are read packed and decoded where they stand; ids
-            // and values are strided views of them.
-            block.delivered = values.FillPacked(reinterpret_cast<unsigned char*>(block.words));
-        } else {
-            // Ids, then the values.
-            block.delivered =
-                values.Fill(block.words, reinterpret_cast<float*>(block.words + readable));
-        }
-        block.complete = values.Complete(block.delivered);
+        const bool complexRead = ResultQueries::IsComplexRead(open, mode);
+        static_cast<AlignedRead::Raw&>(block) =
+            AlignedRead::ReadRaw(open, name, wanted, complexRead, [&](std::size_t words) {
+                if (scratch != nullptr) {
+                    if (scratch->size() < words) {
+                        scratch->resize(words);
+                    }
+                    return scratch->data();
+                }
+                block.storage = BlockBuffers::Take(words);
+                return block.storage.get();
+            });
         return block;
     }
 
     static rxDataType& FindDataType(const LinkedPluginResult& open, const std::string& name) {
-        std::string missing;
-        if (rxDataType* type = open.FindDataType(name, &missing)) {
-            return *type;
-        }
-        throw Problem{PyExc_KeyError, missing};
-    }
-
-    static int SimulationIndex(const LinkedPluginResult& open, long long given) {
-        std::string outOfRange;
-        const int index = open.SimulationIndex(given, outOfRange);
-        if (index < 0) {
-            throw Problem{PyExc_IndexError, outOfRange};
-        }
-        return index;
-    }
-
-    static bool IsComplexRead(const LinkedPluginResult& open, ReadMode mode) {
-        return mode == ReadMode::Auto ? open.IsComplex() : mode == ReadMode::Complex;
+        return ResultQueries::FindType(open, name);
     }
 
     // The numpy arrays of a block read: views of its storage, which a
@@ -1504,7 +940,8 @@ private:
         raw.storage.release();
         py::object ids;
         py::object floats;
-        const std::vector<py::ssize_t> shape = ValueShape(raw.form, readable);
+        const std::vector<py::ssize_t> shape =
+            ValueShape(ResultQueries::FormOf(raw.form), readable);
         if (raw.packed) {
             const py::ssize_t stride = 4 * (1 + raw.recordReals);
             auto* records = reinterpret_cast<unsigned char*>(memory);
@@ -1537,34 +974,15 @@ private:
         return set;
     }
 
-    // The form the values of `type` take in every simulation: the first
-    // block's shape, else the data type's own format.
-    static BlockValues::Form HistoryForm(const LinkedPluginResult& open, const rxDataType& type,
-                                         bool complexRead) {
-        const int count = open.SimulationCount();
-        for (int index = 0; index < count; ++index) {
-            LinkedPluginResult::Block block;
-            if (open.FindBlock(type, open.Simulation(index), block)) {
-                return DataSetRead::FormOf(block.shape, complexRead);
-            }
-        }
-        const auto& attributes = type.GetAttributes();
-        DataSetShape shape;
-        shape.form = !attributes.empty() && attributes.front().format == rxDataSet::Vector
-                         ? DataSetShape::Vector
-                         : DataSetShape::Scalar;
-        return DataSetRead::FormOf(shape, complexRead);
-    }
-
-    static std::vector<py::ssize_t> ValueShape(BlockValues::Form form, py::ssize_t count) {
+    static std::vector<py::ssize_t> ValueShape(kvres::ValueForm form, py::ssize_t count) {
         switch (form) {
-        case BlockValues::Form::RealScalar:
+        case kvres::ValueForm::RealScalar:
             return {count};
-        case BlockValues::Form::RealVector:
+        case kvres::ValueForm::RealVector:
             return {count, 3};
-        case BlockValues::Form::ComplexScalar:
+        case kvres::ValueForm::ComplexScalar:
             return {count, 2};
-        case BlockValues::Form::ComplexVector:
+        case kvres::ValueForm::ComplexVector:
             return {count, 2, 3};
         }
         return {count};
@@ -1623,13 +1041,13 @@ PYBIND11_MODULE(_kvres, m) {
 
     py::class_<DataTypeInfo>(m, "DataType", "One data type of a result.")
         .def_property_readonly("name", [](const DataTypeInfo& t) { return Text(t.name); })
-        .def_readonly("binding", &DataTypeInfo::binding, "'nodes' or 'elements'")
-        .def_readonly("format", &DataTypeInfo::format, "'scalar' or 'vector'")
+        .def_property_readonly("binding", BindingName, "'nodes' or 'elements'")
+        .def_property_readonly("format", FormatName, "'scalar' or 'vector'")
         .def_readonly("kind", &DataTypeInfo::kind,
                       "The kind code 0 to 8 of the file's data-type table row")
         .def("__repr__", [](const DataTypeInfo& t) {
             return "<kvres.DataType " + py::repr(Text(t.name)).cast<std::string>() + " " +
-                   t.binding + " " + t.format + ">";
+                   BindingName(t) + " " + FormatName(t) + ">";
         });
 
     py::class_<SeriesFileInfo>(m, "SeriesFile", "One file of a result's series and its header.")

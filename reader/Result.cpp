@@ -1,39 +1,38 @@
 // kvres::Result and kvres::open: the public read API on LinkedPluginResult,
-// BlockValues and EntityIdUnion, the same classes the Python module reads
-// through, so the two answer alike. Argument checks and their messages follow the module's.
+// BlockValues, EntityIdUnion, ResultQueries, AlignedRead and PartsRead, the classes the
+// Python module reads through, so the two answer alike. Argument checks and
+// their messages follow the module's.
 #include "kvres/Result.h"
 
+#include "AlignedRead.h"
 #include "BlockValues.h"
 #include "EntityIdUnion.h"
 #include "LinkedPluginResult.h"
+#include "PartsRead.h"
+#include "ResultQueries.h"
 
 #include "fileio/ResFile.h"
+#include "fileio/ResFileSet.h"
 
 #include "rxDataType.h"
 #include "rxSimulation.h"
 #include "rxSubcase.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 #include <utility>
 
 namespace kvres {
-
-ReadError::ReadError(const std::string& message) : std::runtime_error(message) {}
-ReadError::~ReadError() = default;
-FileError::FileError(const std::string& message, int code) : ReadError(message), errorCode(code) {}
-FileError::~FileError() = default;
-NotRecognizedError::~NotRecognizedError() = default;
-ClosedError::~ClosedError() = default;
-DataTypeNotFoundError::~DataTypeNotFoundError() = default;
-SimulationIndexError::~SimulationIndexError() = default;
-NoValuesError::~NoValuesError() = default;
 
 struct Result::State {
     std::string path;
     bool recognized = false;
     std::unique_ptr<LinkedPluginResult> handle;
+    // readInto's block buffer, reused: as large as the largest block so far.
+    std::vector<int32_t> scratch;
 };
 
 namespace {
@@ -72,37 +71,6 @@ template <class Work> auto Operation(const LinkedPluginResult& open, Work&& work
     }
 }
 
-rxDataType& FindType(const LinkedPluginResult& open, const std::string& name) {
-    std::string missing;
-    if (rxDataType* type = open.FindDataType(name, &missing)) {
-        return *type;
-    }
-    throw DataTypeNotFoundError(missing);
-}
-
-int SimulationIndex(const LinkedPluginResult& open, int given) {
-    std::string outOfRange;
-    const int index = open.SimulationIndex(given, outOfRange);
-    if (index < 0) {
-        throw SimulationIndexError(outOfRange);
-    }
-    return index;
-}
-
-ValueForm FormOf(BlockValues::Form form) {
-    switch (form) {
-    case BlockValues::Form::RealScalar:
-        return ValueForm::RealScalar;
-    case BlockValues::Form::RealVector:
-        return ValueForm::RealVector;
-    case BlockValues::Form::ComplexScalar:
-        return ValueForm::ComplexScalar;
-    case BlockValues::Form::ComplexVector:
-        return ValueForm::ComplexVector;
-    }
-    return ValueForm::RealScalar;
-}
-
 DataSet ReadBlock(const LinkedPluginResult& open, const rxDataType& type, int index,
                   const LinkedPluginResult::Block& block, bool complexRead) {
     BlockValues values(*open.Files(), block.fileIndex, block.position, block.shape, complexRead);
@@ -110,7 +78,7 @@ DataSet ReadBlock(const LinkedPluginResult& open, const rxDataType& type, int in
     set.dataType = type.GetName();
     set.simulation = index;
     set.complexRead = complexRead;
-    set.form = FormOf(values.GetForm());
+    set.form = ResultQueries::FormOf(values.GetForm());
     set.width = values.FloatsPerEntity();
     const auto readable = static_cast<std::size_t>(values.Readable());
     set.ids.resize(readable);
@@ -169,50 +137,24 @@ const Result::State& Result::Open() const {
 }
 
 Subcase Result::subcase() const {
-    const LinkedPluginResult& open = *Open().handle;
     Subcase answer;
-    if (const rxSubcase* found = open.Subcase()) {
-        answer.id = found->GetID();
-        answer.label = found->GetLabel();
-        answer.isComplex = open.IsComplex();
-    }
+    ResultQueries::SubcaseOf(*Open().handle, answer);
     return answer;
 }
 
 std::vector<DataType> Result::dataTypes() const {
-    std::vector<DataType> list;
-    for (const rxDataType* type : Open().handle->DataTypes()) {
-        const auto& attributes = type->GetAttributes();
-        DataType entry;
-        entry.name = type->GetName();
-        entry.binding = type->GetBinding() == rxDataType::Elements ? DataType::Binding::Elements
-                                                                   : DataType::Binding::Nodes;
-        entry.format = !attributes.empty() && attributes.front().format == rxDataSet::Vector
-                           ? DataType::Format::Vector
-                           : DataType::Format::Scalar;
-        list.push_back(std::move(entry));
-    }
-    return list;
+    return ResultQueries::DataTypes(*Open().handle);
 }
 
 std::vector<Simulation> Result::simulations() const {
-    const LinkedPluginResult& open = *Open().handle;
-    std::vector<Simulation> list;
-    const int count = open.SimulationCount();
-    for (int index = 0; index < count; ++index) {
-        if (const rxSimulation* simulation = open.Simulation(index)) {
-            const char* label = simulation->GetLabel();
-            list.push_back({index, label != nullptr ? label : "", simulation->GetSyncValue()});
-        }
-    }
-    return list;
+    return ResultQueries::Simulations(*Open().handle);
 }
 
 DataSet Result::read(const std::string& dataType, int simulation, ReadMode mode) const {
     const LinkedPluginResult& open = *Open().handle;
-    rxDataType& type = FindType(open, dataType);
-    const bool complexRead = mode == ReadMode::Auto ? open.IsComplex() : mode == ReadMode::Complex;
-    const int index = SimulationIndex(open, simulation);
+    rxDataType& type = ResultQueries::FindType(open, dataType);
+    const bool complexRead = ResultQueries::IsComplexRead(open, mode);
+    const int index = ResultQueries::SimulationIndex(open, simulation);
     LinkedPluginResult::Block block;
     if (!open.FindBlock(type, open.Simulation(index), block)) {
         throw NoValuesError("data type '" + dataType + "' has no values in simulation " +
@@ -223,7 +165,7 @@ DataSet Result::read(const std::string& dataType, int simulation, ReadMode mode)
 
 std::vector<int32_t> Result::entityIds(const std::string& dataType) const {
     const LinkedPluginResult& open = *Open().handle;
-    rxDataType& type = FindType(open, dataType);
+    rxDataType& type = ResultQueries::FindType(open, dataType);
     return Operation(open, [&] { return open.EntityIds(type); });
 }
 
@@ -232,9 +174,9 @@ std::vector<BlockEntityIds> Result::blockEntityIds(const std::vector<std::string
     const LinkedPluginResult& open = *Open().handle;
     std::vector<const rxDataType*> types;
     for (const std::string& name : dataTypes) {
-        types.push_back(&FindType(open, name));
+        types.push_back(&ResultQueries::FindType(open, name));
     }
-    const bool complexRead = mode == ReadMode::Auto ? open.IsComplex() : mode == ReadMode::Complex;
+    const bool complexRead = ResultQueries::IsComplexRead(open, mode);
     std::vector<EntityIdUnion::Answer> found = Operation(open, [&] {
         return EntityIdUnion::Of(open, types, std::vector<bool>(types.size(), complexRead));
     });
@@ -245,6 +187,88 @@ std::vector<BlockEntityIds> Result::blockEntityIds(const std::vector<std::string
         answers[t].repeatedIds = found[t].repeated;
     }
     return answers;
+}
+
+std::vector<SeriesFile> Result::files() const {
+    const LinkedPluginResult& open = *Open().handle;
+    return Operation(open, [&] { return ResultQueries::Files(open); });
+}
+
+Summary Result::summary(const std::vector<std::string>& drop) const {
+    const State& opened = Open();
+    const LinkedPluginResult& open = *opened.handle;
+    Summary answer = Operation(open, [&] { return ResultQueries::Summary(open, drop); });
+    answer.recognized = opened.recognized;
+    return answer;
+}
+
+History Result::history(const std::string& dataType, int32_t entity, ReadMode mode) const {
+    const LinkedPluginResult& open = *Open().handle;
+    const bool complexRead = ResultQueries::IsComplexRead(open, mode);
+    return Operation(open,
+                     [&] { return ResultQueries::History(open, dataType, entity, complexRead); });
+}
+
+long long Result::readInto(const std::string& dataType, int simulation, ReadMode mode,
+                           ReadPart part, const int32_t* ids, std::size_t count, int components,
+                           float* out) const {
+    const State& opened = Open();
+    const LinkedPluginResult& open = *opened.handle;
+    const AlignedRead::Target target =
+        AlignedRead::MakeTarget(dataType, mode, part, components, ids, count, out);
+    return Operation(
+        open, [&] { return AlignedRead::Fill(open, target, simulation, 0, state->scratch); });
+}
+
+std::vector<long long> Result::readRangeInto(const std::string& dataType, int start, int stop,
+                                             ReadMode mode, ReadPart part, const int32_t* ids,
+                                             std::size_t count, int components, float* out) const {
+    const State& opened = Open();
+    const LinkedPluginResult& open = *opened.handle;
+    if (start < 0 || stop < start) {
+        throw std::invalid_argument("start and stop must be 0 <= start <= stop");
+    }
+    const AlignedRead::Target target =
+        AlignedRead::MakeTarget(dataType, mode, part, components, ids, count, out);
+    return Operation(open, [&] {
+        // Blocks of one file, mostly: opened (and its encoding detected)
+        // once, closed at the end.
+        ResFileSet::Hold hold(*open.Files());
+        std::vector<long long> answers;
+        for (int index = start; index < stop; ++index) {
+            answers.push_back(AlignedRead::Fill(
+                open, target, index, static_cast<std::size_t>(index - start), state->scratch));
+        }
+        return answers;
+    });
+}
+
+std::vector<PartsFill> Result::readPartsInto(const std::string& dataType, int start, int stop,
+                                             ReadMode mode, const std::vector<PartOut>& outs,
+                                             const int32_t* ids, std::size_t count) const {
+    const LinkedPluginResult& open = *Open().handle;
+    if (start < 0 || stop < start) {
+        throw std::invalid_argument("start and stop must be 0 <= start <= stop");
+    }
+    if (!std::is_sorted(ids, ids + count)) {
+        throw std::invalid_argument("ids must be sorted in increasing order");
+    }
+    for (const PartOut& out : outs) {
+        if (out.part == PartOut::Part::Column && (out.vector || out.column < 0 || out.column > 2)) {
+            throw std::invalid_argument("a column part is a scalar of column 0, 1 or 2");
+        }
+    }
+    std::vector<long long> answers(3 * static_cast<std::size_t>(stop - start));
+    Operation(open, [&] {
+        PartsRead::Fill(open, dataType, mode, start, stop - start, outs, ids, count, answers.data(),
+                        state->scratch);
+        return 0;
+    });
+    std::vector<PartsFill> fills(static_cast<std::size_t>(stop - start));
+    for (std::size_t s = 0; s < fills.size(); ++s) {
+        fills[s] = {answers[3 * s], answers[3 * s + 1], answers[3 * s + 2]};
+    }
+    return fills;
 }
 
 } // namespace kvres

@@ -1,16 +1,21 @@
 // Result: one .res result set (a file or its numbered series) opened with
 // kvres::open, read the way the reader plug-in hands it to a host: its
-// subcase, data types, simulations, and any data type's values in any
-// simulation. Failures are exceptions of the types in ReadError.h. The
-// result keeps its file set and the scanned structure until close() or
-// destruction; it reads values only when asked. Movable, not copyable; one
-// result is used from one thread at a time.
+// subcase, data types, simulations, series files, and any data type's
+// values in any simulation; besides, what a dataset needs: the summary in
+// one call, one entity's history, and reads into the caller's memory aligned
+// with sorted entity ids, a range of simulations at a time. Failures are
+// exceptions of the types in ReadError.h (std::invalid_argument for
+// arguments that do not fit). The result keeps its file set and the
+// scanned structure until close() or destruction; it reads values only when
+// asked. Movable, not copyable; one result is used from one thread at a
+// time.
 #pragma once
 
 #include "kvres/ReadError.h"
 #include "kvres/ReaderApi.h"
 #include "kvres/ResultRecords.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -62,6 +67,44 @@ public:
     // one pass over the files, ids only.
     std::vector<BlockEntityIds> blockEntityIds(const std::vector<std::string>& dataTypes,
                                                ReadMode mode = ReadMode::Auto) const;
+
+    // The files of the series, their headers read anew.
+    std::vector<SeriesFile> files() const;
+    // The structure a dataset needs, in one call with the file opened once;
+    // the data types named in `drop` are left out (and so are their ids).
+    Summary summary(const std::vector<std::string>& drop = {}) const;
+    // The values of entity `entity` of a data type in every simulation.
+    History history(const std::string& dataType, int32_t entity,
+                    ReadMode mode = ReadMode::Auto) const;
+
+    // Reads the block of a data type in a simulation into caller memory,
+    // aligned with the `count` sorted `ids`: `out` (count * components
+    // floats, twice that for ReadPart::Complex; components 1 or 3) gets
+    // `part` of ids[k]'s value at k, NaN where the block has none (a block's
+    // repeated id: its first record). Returns how many of the block's
+    // entities have ids outside `ids` (left out), or -1 when the simulation
+    // has no block of the data type (out all NaN). Throws
+    // std::invalid_argument for unsorted ids or a part the block's values
+    // do not hold.
+    long long readInto(const std::string& dataType, int simulation, ReadMode mode, ReadPart part,
+                       const int32_t* ids, std::size_t count, int components, float* out) const;
+    // readInto for the simulations start ... stop - 1 in one call, the file
+    // held open: simulation start + j goes to the j-th block of `out`
+    // (stop - start blocks of readInto's size). Returns readInto's answer
+    // for each simulation.
+    std::vector<long long> readRangeInto(const std::string& dataType, int start, int stop,
+                                         ReadMode mode, ReadPart part, const int32_t* ids,
+                                         std::size_t count, int components, float* out) const;
+    // Reads the block of a data type in each simulation start ... stop - 1
+    // once and puts into every output of `outs` its part of it (PartOut),
+    // aligned with the `count` sorted `ids` as readInto does: outs[j].out
+    // holds stop - start blocks of count values (three floats each for a
+    // vector, two more for Complex). Returns what each simulation gave.
+    // Throws std::invalid_argument for unsorted ids or a part the blocks do
+    // not hold.
+    std::vector<PartsFill> readPartsInto(const std::string& dataType, int start, int stop,
+                                         ReadMode mode, const std::vector<PartOut>& outs,
+                                         const int32_t* ids, std::size_t count) const;
 
 private:
     struct State;

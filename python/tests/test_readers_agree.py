@@ -20,15 +20,24 @@ API_DUMP = os.environ.get("KVRES_API_DUMP", "build/bin/kvres_api_dump")
 
 
 def api_dump(path):
-    """{(read, sim, name hex): (complete, ids, value bits) or None} and
-    {name hex: entity ids}, as the C++ API gives them."""
+    """{(read, sim, name hex): (complete, ids, value bits) or None},
+    {name hex: entity ids} and the rest (kinds, summary ids per binding,
+    histories), as the C++ API gives them."""
     run = subprocess.run([API_DUMP, os.fspath(path)], capture_output=True, check=False)
     assert run.returncode == 0, run.stdout.decode() + run.stderr.decode()
     sets, ids = {}, {}
+    rest = {"kinds": {}, "summary": {}, "history": {}}
     for line in run.stdout.decode().splitlines():
         fields = line.split(" ")
         if fields[0] == "I":
             ids[fields[1]] = [int(x) for x in fields[2:]]
+        elif fields[0] == "K":
+            rest["kinds"][fields[1]] = int(fields[2])
+        elif fields[0] == "S":
+            rest["summary"][fields[1]] = [int(x) for x in fields[2:]]
+        elif fields[0] == "H":
+            rest["history"][(fields[1], fields[2])] = (
+                int(fields[3]), int(fields[4]), [int(x, 16) for x in fields[5:]])
         elif fields[0] == "N":
             sets[(fields[1], int(fields[2]), fields[3])] = None
         else:
@@ -36,7 +45,7 @@ def api_dump(path):
             sets[(fields[1], int(fields[2]), fields[3])] = (
                 fields[4] == "1", [int(x) for x in fields[6:6 + count]],
                 [int(x, 16) for x in fields[6 + count:]])
-    return sets, ids
+    return sets, ids, rest
 
 
 def name_hex(name):
@@ -69,17 +78,37 @@ def json_bits(values):
 
 
 def assert_readers_agree(path):
-    api_sets, api_ids = api_dump(path)
+    api_sets, api_ids, api_rest = api_dump(path)
     with kvres.open(path, force=True) as result:
         names = [t.name for t in result.data_types]
         assert sorted(api_ids) == sorted(name_hex(n) for n in set(names))
         for name in names:
             assert result.entity_ids(name).tolist() == api_ids[name_hex(name)]
+        for data_type in result.data_types:
+            assert data_type.kind == api_rest["kinds"][name_hex(data_type.name)]
+        summary = result.summary()
+        for binding in ("nodes", "elements"):
+            assert summary["ids"][binding].tolist() == api_rest["summary"][binding]
         count = len(result.simulations)
         for read in ("auto", "real", "complex"):
             dump = tool_dump(path, read)
             (subcase,) = dump["subcases"]
             assert len(subcase["simulations"]) == count
+            # One entity's history: the C++ API's bits, and per simulation
+            # the first record of the entity in the tool's data set, or NaN.
+            for name in names:
+                entity, width, history_bits = api_rest["history"][(read, name_hex(name))]
+                history = result.history(name, entity, read)
+                assert bits(history.values) == history_bits, (name, read)
+                rows = np.asarray(history.values, np.float32).reshape(count, width)
+                for sim, theirs in enumerate(subcase["simulations"]):
+                    tool = {d["dataType"]: d for d in theirs["dataSets"]}.get(shown(name))
+                    expected = np.full(width, np.nan, np.float32)
+                    if tool is not None and entity in tool["ids"]:
+                        row = json_bits(tool["values"])
+                        row = row.reshape(len(tool["ids"]), -1)[tool["ids"].index(entity)]
+                        expected = row
+                    np.testing.assert_array_equal(rows[sim], expected, err_msg=f"{name} {sim}")
             for sim, theirs in enumerate(subcase["simulations"]):
                 present = {d["dataType"]: d for d in theirs["dataSets"]}
                 for name in names:
