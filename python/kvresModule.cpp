@@ -6,10 +6,12 @@
 // MemoryError), never as anything else.
 #include "BlockBuffers.h"
 #include "BlockValues.h"
+#include "ErrorTypes.h"
 #include "LinkedPluginResult.h"
 #include "WriterBindings.h"
 #include "kvres/version.h"
 
+#include "fileio/ErrorText.h"
 #include "fileio/ResFile.h"
 #include "fileio/ResFileSet.h"
 
@@ -42,10 +44,6 @@
 namespace py = pybind11;
 
 namespace {
-
-// Names the Python exception raised for a file the identification callback
-// declines; never thrown itself.
-struct NotRecognized {};
 
 struct SubcaseInfo {
     int id = 0;
@@ -144,17 +142,9 @@ void CheckReadable(const std::string& path, const py::object& given) {
         return;
     }
     if (error == 0) {
-        Raise(PyExc_OSError, path + ": " + problem);
+        Raise(Errors().read, path + ": " + problem);
     }
-    // OSError(errno, text, name) makes the subclass that fits the errno
-    // (FileNotFoundError, IsADirectoryError, PermissionError); raised as that
-    // instance with its own type, so the exception pybind11 fetches is the one
-    // it normalises to, also while another is being handled.
-    py::object name = py::module_::import("os").attr("fspath")(given);
-    py::object instance = py::reinterpret_borrow<py::object>(PyExc_OSError)(
-        error, py::str(std::strerror(error)), name);
-    PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(instance.ptr())), instance.ptr());
-    throw py::error_already_set();
+    RaiseFileError(error, py::module_::import("os").attr("fspath")(given));
 }
 
 // A failure found while the result's lock is held and the GIL released:
@@ -227,14 +217,11 @@ long long SimulationArgument(const py::handle& given) {
     if (py::isinstance<py::bool_>(given) || !PyIndex_Check(given.ptr())) {
         Raise(PyExc_TypeError, "a simulation is given by its index or a kvres.Simulation");
     }
-    return IntegerArgument(given, PyExc_IndexError, "simulation index");
+    return IntegerArgument(given, Errors().simulationIndex, "simulation index");
 }
 
-// The module's NotRecognizedError, made when the module is imported.
-PyObject* notRecognizedError = PyExc_ValueError;
-
 [[noreturn]] void RaiseNotRecognized(const std::string& path, const std::string& why) {
-    Raise(notRecognizedError,
+    Raise(Errors().notRecognized,
           path + ": not a .res result file (" + why + "); open(..., force=True) reads it anyway");
 }
 
@@ -433,7 +420,7 @@ public:
                 std::rethrow_exception(outcome.failure);
             }
             if (!outcome.changed.empty()) {
-                Raise(PyExc_OSError, outcome.changed);
+                Raise(Errors().read, outcome.changed);
             }
             if (!outcome.opened) {
                 RaiseNotRecognized(paths[index], outcome.why);
@@ -933,7 +920,7 @@ private:
         try {
             block = ReadBlock(open, name, wanted, mode, &scratch);
         } catch (Problem& problem) {
-            if (problem.type != PyExc_LookupError) {
+            if (problem.type != Errors().noValues) {
                 throw;
             }
             for (const PartTarget& target : targets) {
@@ -1278,7 +1265,7 @@ private:
         try {
             block = ReadBlock(open, name, wanted, mode, &scratch);
         } catch (Problem& problem) {
-            if (problem.type != PyExc_LookupError) {
+            if (problem.type != Errors().noValues) {
                 throw;
             }
             std::fill(outData, outData + floatsOut, std::numeric_limits<float>::quiet_NaN());
@@ -1379,7 +1366,7 @@ private:
             std::lock_guard<std::mutex> guard(mutex);
             if (handle == nullptr) {
                 problem = std::make_unique<Problem>(
-                    Problem{PyExc_ValueError, "operation on a closed kvres.Result"});
+                    Problem{Errors().closed, OperationOnClosed("kvres.Result")});
             } else {
                 try {
                     handle->BeginOperation();
@@ -1388,7 +1375,7 @@ private:
                 } catch (Problem& found) {
                     problem = std::make_unique<Problem>(std::move(found));
                 } catch (const LinkedPluginResult::FileChanged& changed) {
-                    problem = std::make_unique<Problem>(Problem{PyExc_OSError, changed.what()});
+                    problem = std::make_unique<Problem>(Problem{Errors().read, changed.what()});
                 }
             }
         }
@@ -1409,7 +1396,7 @@ private:
         block.complexRead = IsComplexRead(open, mode);
         LinkedPluginResult::Block where;
         if (!open.FindBlock(type, open.Simulation(index), where)) {
-            throw Problem{PyExc_LookupError, "data type '" + std::string(type.GetName()) +
+            throw Problem{Errors().noValues, "data type '" + std::string(type.GetName()) +
                                                  "' has no values in simulation " +
                                                  std::to_string(index)};
         }
@@ -1455,14 +1442,14 @@ private:
         if (rxDataType* type = open.FindDataType(name, &missing)) {
             return *type;
         }
-        throw Problem{PyExc_KeyError, missing};
+        throw Problem{Errors().dataTypeNotFound, missing};
     }
 
     static int SimulationIndex(const LinkedPluginResult& open, long long given) {
         std::string outOfRange;
         const int index = open.SimulationIndex(given, outOfRange);
         if (index < 0) {
-            throw Problem{PyExc_IndexError, outOfRange};
+            throw Problem{Errors().simulationIndex, outOfRange};
         }
         return index;
     }
@@ -1565,6 +1552,7 @@ PYBIND11_MODULE(_kvres, m) {
     m.doc() = "Read .res finite-element result sets as numpy arrays, with the kvres plug-in's "
               "own answers.";
     m.attr("__version__") = KVRES_VERSION;
+    MakeErrorTypes(m);
     BindWriter(m);
 
     // pybind11 looks numpy's C API and its dtypes up once, in function-local
@@ -1581,11 +1569,6 @@ PYBIND11_MODULE(_kvres, m) {
 #if !defined(_WIN32)
     pthread_atfork(nullptr, nullptr, [] { ++Result::forkGeneration; });
 #endif
-
-    static py::exception<NotRecognized> notRecognized(m, "NotRecognizedError", PyExc_ValueError);
-    notRecognized.doc() = "The file's title does not mark it as a .res result file; the message "
-                          "says why (empty, too short, another title).";
-    notRecognizedError = notRecognized.ptr();
 
     py::class_<SubcaseInfo>(m, "Subcase", "The load case of a result.")
         .def_readonly("id", &SubcaseInfo::id)

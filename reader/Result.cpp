@@ -6,6 +6,7 @@
 #include "BlockValues.h"
 #include "LinkedPluginResult.h"
 
+#include "fileio/ErrorText.h"
 #include "fileio/ResFile.h"
 
 #include "rxDataType.h"
@@ -19,7 +20,7 @@
 
 namespace kvres {
 
-ReadError::ReadError(const std::string& message) : std::runtime_error(message) {}
+ReadError::ReadError(const std::string& message) : Error(message) {}
 ReadError::~ReadError() = default;
 FileError::FileError(const std::string& message, int code) : ReadError(message), errorCode(code) {}
 FileError::~FileError() = default;
@@ -162,7 +163,7 @@ void Result::close() {
 
 const Result::State& Result::Open() const {
     if (closed()) {
-        throw ClosedError("operation on a closed kvres::Result");
+        throw ClosedError(OperationOnClosed("kvres::Result"));
     }
     return *state;
 }

@@ -92,11 +92,17 @@ def _release_waiting(size):
 _SELECTION_BYTES = 16 * 1024 * 1024
 
 
-class ReadError(OSError):
-    """A block could not be read as the file held it when the dataset was
-    opened: the file was removed, cut short or replaced since, or a block is
-    cut short. The message names the file, the simulation and the data type.
-    ``errors="nan"`` shows NaN there instead."""
+# A block could not be read as the file held it when the dataset was opened:
+# the file was removed, cut short or replaced since, or a block is cut short.
+# The message names the file, the simulation and the data type;
+# ``errors="nan"`` shows NaN there instead. The module's own read error (an
+# OSError and a kvres.Error), under its old name here too.
+ReadError = _kvres.ReadError
+
+
+class _DatasetReadError(ReadError):
+    """A ReadError that already names the file, the simulation and the data
+    type (the module's own ones are given that context when they pass)."""
 
 
 def blocks_read():
@@ -225,7 +231,8 @@ class _Blocks:
                     self._waiting_bytes += values.nbytes
 
     def _failure(self, simulation, why):
-        return ReadError(f"{self.path}: simulation {simulation}, data type {self.name!r}: {why}")
+        return _DatasetReadError(f"{self.path}: simulation {simulation}, data type "
+                                 f"{self.name!r}: {why}")
 
     def _check(self, simulation):
         names, identity = self.identity
@@ -243,7 +250,7 @@ class _Blocks:
                                              self.entity_ids, outs)
         except OSError as error:
             if strict:
-                if isinstance(error, ReadError):
+                if isinstance(error, _DatasetReadError):
                     raise
                 raise self._failure(start, str(error)) from error
             for out in outs:

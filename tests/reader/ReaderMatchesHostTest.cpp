@@ -31,6 +31,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -230,15 +231,28 @@ TEST(ReaderMatchesHostSeries, MixedEncodingSeriesAndACutShortBlock) {
     EXPECT_FALSE(last.complete);
 }
 
+// Every failure throws its own type, and every one of them is caught as
+// kvres::Error too (and as std::runtime_error) across the shared library.
+template <typename Expected, typename Call> void ExpectFailure(const char* what, Call call) {
+    SCOPED_TRACE(what);
+    EXPECT_THROW(call(), Expected);
+    try {
+        call();
+        ADD_FAILURE() << "no exception";
+    } catch (const kvres::Error& error) {
+        EXPECT_NE(dynamic_cast<const Expected*>(&error), nullptr);
+        EXPECT_NE(dynamic_cast<const kvres::ReadError*>(&error), nullptr);
+        EXPECT_NE(dynamic_cast<const std::runtime_error*>(&error), nullptr);
+        EXPECT_STRNE(error.what(), "");
+    }
+}
+
 TEST(ReaderErrors, EachFailureHasItsType) {
     TempDir folder;
     const std::string path = folder.File("real.res");
-    EXPECT_THROW(kvres::open(folder.File("missing.res")), kvres::FileError);
-    EXPECT_THROW(kvres::open(folder.Path().string()), kvres::FileError);
     ResFile foreign = EveryKind(kInt4Real4LE, {"Time = 1"}, false);
     foreign.title = "korvane results";
     WriteFile(folder.File("foreign.res"), Write(foreign));
-    EXPECT_THROW(kvres::open(folder.File("foreign.res")), kvres::NotRecognizedError);
     EXPECT_FALSE(kvres::open(folder.File("foreign.res"), true).recognized());
 
     // "stress" has values in the first simulation only.
@@ -247,16 +261,22 @@ TEST(ReaderErrors, EachFailureHasItsType) {
     rows.erase(rows.begin() + 3);
     WriteFile(path, Write(partial));
     kvres::Result result = kvres::open(path);
-    EXPECT_THROW(result.read("no such type", 0), kvres::DataTypeNotFoundError);
-    EXPECT_THROW(result.read("temperature", 2), kvres::SimulationIndexError);
-    EXPECT_THROW(result.read("temperature", -3), kvres::SimulationIndexError);
     EXPECT_EQ(result.read("temperature", -1).simulation, 1);
     EXPECT_EQ(result.read("stress", 0).ids.size(), 5u);
-    EXPECT_THROW(result.read("stress", 1), kvres::NoValuesError);
-    result.close();
-    EXPECT_THROW(result.dataTypes(), kvres::ClosedError);
-    EXPECT_THROW(result.read("temperature", 0), kvres::ClosedError);
-    EXPECT_EQ(result.path(), path);
+    kvres::Result closed = kvres::open(path);
+    closed.close();
+    EXPECT_EQ(closed.path(), path);
+
+    ExpectFailure<kvres::FileError>("missing", [&] { kvres::open(folder.File("missing.res")); });
+    ExpectFailure<kvres::FileError>("folder", [&] { kvres::open(folder.Path().string()); });
+    ExpectFailure<kvres::NotRecognizedError>("title",
+                                             [&] { kvres::open(folder.File("foreign.res")); });
+    ExpectFailure<kvres::DataTypeNotFoundError>("type", [&] { result.read("no such type", 0); });
+    ExpectFailure<kvres::SimulationIndexError>("past", [&] { result.read("temperature", 2); });
+    ExpectFailure<kvres::SimulationIndexError>("before", [&] { result.read("temperature", -3); });
+    ExpectFailure<kvres::NoValuesError>("values", [&] { result.read("stress", 1); });
+    ExpectFailure<kvres::ClosedError>("closed list", [&] { closed.dataTypes(); });
+    ExpectFailure<kvres::ClosedError>("closed read", [&] { closed.read("temperature", 0); });
 }
 
 #if !defined(_WIN32)

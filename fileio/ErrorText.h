@@ -1,0 +1,24 @@
+// ErrorText: the words of the failures that several layers report (the C++
+// read API, the Python module, the tool, hostkit): each condition's message
+// built here once, so that they all say it alike. A caller may add its own
+// context after it (the names it knows, a hint); the wording of the condition
+// itself comes from here. Pure string work, inline; reads nothing.
+#pragma once
+
+#include <string>
+
+// A data type asked for by a name no data type of the result has.
+inline std::string NoDataTypeNamed(const std::string& name) {
+    return "no data type named '" + name + "'";
+}
+
+// An operation on an object already closed (`what`: "kvres::Result",
+// "kvres.Result", "kvres.Writer").
+inline std::string OperationOnClosed(const std::string& what) {
+    return "operation on a closed " + what;
+}
+
+// A simulation index outside the `count` simulations of a result.
+inline std::string SimulationIndexOutOfRange(long long count) {
+    return "simulation index out of range (the result has " + std::to_string(count) + ")";
+}
