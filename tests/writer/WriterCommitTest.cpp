@@ -8,6 +8,7 @@
 #include "TempDir.h"
 
 #include "kvres/Writer.h"
+#include "writer/OwnFileName.h"
 #include "writer/SeriesCommit.h"
 
 #include <gtest/gtest.h>
@@ -254,6 +255,36 @@ TEST(WriterCommit, TheNewFileKeepsTheOldTargetsPermissions) {
             ASSERT_EQ(::stat(dir.File(name).c_str(), &info), 0);
             EXPECT_EQ(info.st_mode & 0777, mode) << name;
         }
+    }
+}
+
+// The writer's own names are made and read back by one rule: each made name
+// parses to its parts, no two are alike, and other names do not parse.
+TEST(WriterCommit, OwnFileNamesReadBackAndNothingElseDoes) {
+    std::vector<std::string> made;
+    for (const std::string name : {"run.res", "a", "RUN0.RES", ".x.res", "b.kvres-1-2.tmp"}) {
+        for (const char* extension : {"tmp", "old", "commit"}) {
+            made.push_back(kvres::detail::OwnFileName(name, extension));
+            std::string parsedName;
+            std::string parsedExtension;
+            long pid = 0;
+            ASSERT_TRUE(
+                kvres::detail::ParseOwnFileName(made.back(), parsedName, pid, parsedExtension))
+                << made.back();
+            EXPECT_EQ(parsedName, name);
+            EXPECT_EQ(pid, kvres::detail::ProcessId());
+            EXPECT_EQ(parsedExtension, extension);
+        }
+    }
+    std::sort(made.begin(), made.end());
+    EXPECT_EQ(std::adjacent_find(made.begin(), made.end()), made.end());
+    for (const std::string other :
+         {"run.res", ".run.res.tmp", ".run.res.kvres--1.tmp", ".run.res.kvres-12-.tmp",
+          ".run.res.kvres-12-3", "run.res.kvres-12-3.tmp", ".run.res.kvres-1234567890-1.tmp"}) {
+        std::string name;
+        std::string extension;
+        long pid = 0;
+        EXPECT_FALSE(kvres::detail::ParseOwnFileName(other, name, pid, extension)) << other;
     }
 }
 
