@@ -9,6 +9,7 @@
 #include "ErrorTypes.h"
 #include "LinkedPluginResult.h"
 #include "WriterBindings.h"
+#include "kvres/ReadMode.h"
 #include "kvres/version.h"
 
 #include "fileio/ErrorText.h"
@@ -155,7 +156,7 @@ struct Problem {
 };
 
 // The read a caller asked for, its argument already converted.
-enum class ReadMode { Auto, Real, Complex };
+using kvres::ReadMode;
 
 ReadMode ReadModeArgument(const py::object& given) {
     if (!py::isinstance<py::str>(given)) {

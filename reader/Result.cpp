@@ -89,20 +89,6 @@ int SimulationIndex(const LinkedPluginResult& open, int given) {
     return index;
 }
 
-ValueForm FormOf(BlockValues::Form form) {
-    switch (form) {
-    case BlockValues::Form::RealScalar:
-        return ValueForm::RealScalar;
-    case BlockValues::Form::RealVector:
-        return ValueForm::RealVector;
-    case BlockValues::Form::ComplexScalar:
-        return ValueForm::ComplexScalar;
-    case BlockValues::Form::ComplexVector:
-        return ValueForm::ComplexVector;
-    }
-    return ValueForm::RealScalar;
-}
-
 DataSet ReadBlock(const LinkedPluginResult& open, const rxDataType& type, int index,
                   const LinkedPluginResult::Block& block, bool complexRead) {
     BlockValues values(*open.Files(), block.fileIndex, block.position, block.shape, complexRead);
@@ -110,7 +96,7 @@ DataSet ReadBlock(const LinkedPluginResult& open, const rxDataType& type, int in
     set.dataType = type.GetName();
     set.simulation = index;
     set.complexRead = complexRead;
-    set.form = FormOf(values.GetForm());
+    set.form = values.GetForm();
     set.width = values.FloatsPerEntity();
     const auto readable = static_cast<std::size_t>(values.Readable());
     set.ids.resize(readable);
