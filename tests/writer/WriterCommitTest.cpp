@@ -391,6 +391,29 @@ TEST(WriterCommit, FilesOfNoResultBeingReplacedAreNeverRemovedUnasked) {
     }
 }
 
+// A closed writer refuses every further call with the closed-object words
+// the reader uses too, and stays closed.
+TEST(WriterCommit, AClosedWriterRefusesEveryCall) {
+    reswriter::TempDir dir;
+    kvres::Writer writer(dir.File("run.res"));
+    writer.BeginSimulation("one");
+    writer.Close();
+    for (int call = 0; call < 2; ++call) {
+        try {
+            if (call == 0) {
+                writer.BeginSimulation("two");
+            } else {
+                writer.Close();
+            }
+            ADD_FAILURE() << "call " << call << " did not throw";
+        } catch (const kvres::InputError& error) {
+            EXPECT_NE(std::string(error.what()).find("operation on a closed kvres::Writer of '"),
+                      std::string::npos)
+                << error.what();
+        }
+    }
+}
+
 TEST(WriterCommit, AStrayFileThatAppearsDuringTheWriteIsRefusedAtClose) {
     reswriter::TempDir dir;
     kvres::Writer writer(dir.File("run.res"));
