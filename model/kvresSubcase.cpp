@@ -17,8 +17,7 @@ namespace {
 // allocator gave none) is an out-of-memory like any other.
 void CreatePresented(rxSubcase& subcase, const std::string& name, const ResKind& kind) {
     const bool elements = kind.binding == ResKind::Elements;
-    rxDataType* type = subcase.CreateDataType(
-        name.c_str(), elements ? rxDataType::Elements : rxDataType::Nodes, -1);
+    rxDataType* type = subcase.CreateDataType(name.c_str(), kind.binding, -1);
     if (type == nullptr) {
         throw std::bad_alloc();
     }
