@@ -18,6 +18,14 @@ inline std::string OperationOnClosed(const std::string& what) {
     return "operation on a closed " + what;
 }
 
+// A file whose title does not mark it as a .res result file, `why` saying
+// how (empty, too short, another title); `forcing` is how the caller opens
+// it anyway ("open(path, true)").
+inline std::string NotAResultFile(const std::string& path, const std::string& why,
+                                  const std::string& forcing) {
+    return path + ": not a .res result file (" + why + "); " + forcing + " reads it anyway";
+}
+
 // A simulation index outside the `count` simulations of a result.
 inline std::string SimulationIndexOutOfRange(long long count) {
     return "simulation index out of range (the result has " + std::to_string(count) + ")";

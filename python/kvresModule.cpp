@@ -222,8 +222,7 @@ long long SimulationArgument(const py::handle& given) {
 }
 
 [[noreturn]] void RaiseNotRecognized(const std::string& path, const std::string& why) {
-    Raise(Errors().notRecognized,
-          path + ": not a .res result file (" + why + "); open(..., force=True) reads it anyway");
+    Raise(Errors().notRecognized, NotAResultFile(path, why, "open(..., force=True)"));
 }
 
 // A data type's name as given: a str or a kvres.DataType.

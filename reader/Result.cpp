@@ -116,8 +116,8 @@ Result open(const std::string& path, bool force) {
     state->path = path;
     state->recognized = LinkedPluginResult::Identify(path);
     if (!state->recognized && !force) {
-        throw NotRecognizedError(path + ": not a .res result file (its title differs); "
-                                        "open(path, true) reads it anyway");
+        throw NotRecognizedError(
+            NotAResultFile(path, LinkedPluginResult::WhyNotRecognized(path), "open(path, true)"));
     }
     state->handle = std::make_unique<LinkedPluginResult>(path);
     return Result(std::move(state));

@@ -254,6 +254,15 @@ TEST(ReaderErrors, EachFailureHasItsType) {
     foreign.title = "korvane results";
     WriteFile(folder.File("foreign.res"), Write(foreign));
     EXPECT_FALSE(kvres::open(folder.File("foreign.res"), true).recognized());
+    // The refusal says why, in the words the Python module uses.
+    try {
+        kvres::open(folder.File("foreign.res"));
+    } catch (const kvres::NotRecognizedError& error) {
+        EXPECT_NE(
+            std::string(error.what()).find("not a .res result file (does not begin with the title"),
+            std::string::npos)
+            << error.what();
+    }
 
     // "stress" has values in the first simulation only.
     ResFile partial = EveryKind(kInt4Real4LE, {"Time = 1", "Time = 2"}, false);
