@@ -258,9 +258,9 @@ TEST(ReaderErrors, EachFailureHasItsType) {
     try {
         kvres::open(folder.File("foreign.res"));
     } catch (const kvres::NotRecognizedError& error) {
-        EXPECT_NE(
-            std::string(error.what()).find("not a .res result file (does not begin with the title"),
-            std::string::npos)
+        EXPECT_NE(std::string(error.what())
+                      .find("not a .res result file (it does not begin with the title"),
+                  std::string::npos)
             << error.what();
     }
 
