@@ -6,10 +6,17 @@
 // reads nothing.
 #pragma once
 
+#include "host/rxDataType.h"
+
 #include <cstdint>
 
 struct ResKind {
-    enum Binding { NoBinding, Nodes, Elements };
+    // The host's binding, the one binding enum of the core; NoBinding (0,
+    // none of the host's) for a kind the host is not shown.
+    using Binding = rxDataType::Binding;
+    static constexpr Binding NoBinding = Binding{};
+    static constexpr Binding Nodes = rxDataType::Nodes;
+    static constexpr Binding Elements = rxDataType::Elements;
     // Triple: three scalar data types, one per component suffix.
     enum Format { NotPresented, Scalar, Vector, Triple };
 

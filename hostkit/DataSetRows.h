@@ -7,13 +7,15 @@
 // and copies nothing, so it must not outlive it.
 #pragma once
 
+#include "kvres/ValueForm.h"
+
 #include <rxDataSet.h>
 
 #include <cstddef>
 
 class DataSetRows {
 public:
-    enum class Layout { RealScalar, ComplexScalar, RealVector, ComplexVector };
+    using Layout = kvres::ValueForm;
 
     DataSetRows(const rxDataSet& dataSet, bool complexRead);
 

@@ -3,13 +3,33 @@
 // entity ids ReadEntityIDs delivered. A plain value; it holds no host object.
 #pragma once
 
+#include <rxDataSet.h>
+#include <rxDataType.h>
+
 #include <string>
 #include <vector>
 
 struct DataTypeSummary {
     std::string name;
-    int binding = 0; // 1 nodes, 2 elements, as passed to CreateDataType
-    int format = 0;  // 1 scalar, 2 vector, of the first attribute; 0 without one
+    // The host's rxDataType::Binding as a number, as passed to CreateDataType
+    // (a plug-in may pass any), and the rxDataSet::Format of the first
+    // attribute (0 without one).
+    int binding = 0;
+    int format = 0;
+
+    // The words for the host's binding and format ("nodes", "scalar", ...);
+    // null for a number the host does not define.
+    static const char* BindingText(int binding) {
+        return binding == rxDataType::Nodes      ? "nodes"
+               : binding == rxDataType::Elements ? "elements"
+                                                 : nullptr;
+    }
+    static const char* FormatText(int format) {
+        return format == rxDataSet::Scalar   ? "scalar"
+               : format == rxDataSet::Vector ? "vector"
+                                             : nullptr;
+    }
+
     bool hasEntityIds = false;
     int entityCount = 0; // ReadEntityIDs' return value
     std::vector<int> entityIds;

@@ -3,13 +3,15 @@
 // Plain values; empty lists select everything.
 #pragma once
 
+#include "kvres/ReadMode.h"
+
 #include <string>
 #include <vector>
 
 struct ResultSelection {
     // Which data-set read to call: Auto picks the complex read when the
     // subcase reports complex results.
-    enum class ReadMode { Auto, Real, Complex };
+    using ReadMode = kvres::ReadMode;
 
     std::vector<std::string> types; // exact names; empty: every data type
     std::vector<int> simulations;   // 0-based indices; empty: every simulation

@@ -5,6 +5,8 @@
 #include "EntityIdCollector.h"
 #include "WalkProgress.h"
 
+#include "fileio/ErrorText.h"
+
 #include <rxDataSet.h>
 #include <rxDataType.h>
 #include <rxResult.h>
@@ -94,7 +96,7 @@ bool SelectionDumper::Prepare(std::string& error) {
 
     for (const std::string& name : options.types) {
         if (std::find(typesFound.begin(), typesFound.end(), name) == typesFound.end()) {
-            error = "no data type named '" + name + "' (see 'kvres-tool info')";
+            error = NoDataTypeNamed(name) + " (see 'kvres-tool info')";
             return false;
         }
     }

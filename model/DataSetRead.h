@@ -11,9 +11,11 @@
 #include "model/DataSetShape.h"
 #include "model/PhaseConversion.h"
 
+#include "kvres/ValueForm.h"
+
 class DataSetRead {
 public:
-    enum class Form { RealScalar, RealVector, ComplexScalar, ComplexVector };
+    using Form = kvres::ValueForm;
 
     // The plain read (ReadData) or the complex read (ReadComplexData) of a
     // data set of `shape`, which must not be None.

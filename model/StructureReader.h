@@ -8,6 +8,7 @@
 #pragma once
 
 #include "fileio/ResFileSet.h"
+#include "model/StructureStatus.h"
 
 #include <cstdint>
 #include <string>
@@ -15,14 +16,10 @@
 
 class StructureReader {
 public:
-    // Why a table or a block ends where it does.
-    enum class Status {
-        Ok,
-        CutShort,        // the file ends inside it: wholeRows/wholeRecords say how much is whole
-        Unreachable,     // its position lies outside the file
-        CountUnreadable, // its count word does not lie whole in the file
-        NegativeCount,
-    };
+    // Why a table or a block ends where it does: Ok, CutShort (the file
+    // ends inside it: wholeRows/wholeRecords say how much is whole),
+    // Unreachable, CountUnreadable or NegativeCount.
+    using Status = StructureStatus;
 
     struct Simulation {
         std::string label;

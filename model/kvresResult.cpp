@@ -3,6 +3,7 @@
 #include "fileio/ResKind.h"
 #include "fileio/ResLayout.h"
 #include "model/DataTypeNames.h"
+#include "model/HostBoundary.h"
 #include "model/LabelValue.h"
 #include "model/StructureReader.h"
 #include "model/kvresSimulation.h"
@@ -51,13 +52,15 @@ int kvresResult::ReadNumSubcases() {
         return static_cast<int>(subcases.size());
     }
     scanned = true;
-    try {
-        Scan();
-    } catch (...) {
-        // Out of memory part-way (in the reader or in a host call): no
-        // partial structure is kept.
-        ForgetScan();
-    }
+    // Out of memory part-way (in the reader or in a host call): no partial
+    // structure is kept.
+    AtHostBoundary(
+        false,
+        [&] {
+            Scan();
+            return true;
+        },
+        [&] { ForgetScan(); });
     return static_cast<int>(subcases.size());
 }
 

@@ -2,6 +2,7 @@
 
 #include "model/BlockReader.h"
 #include "model/DataSetRead.h"
+#include "model/HostBoundary.h"
 
 kvresScalarDataSet::kvresScalarDataSet(ResFileSet& files, rxSimulation* simulation,
                                        rxDataType* dataType, const char* text,
@@ -13,14 +14,14 @@ kvresScalarDataSet::kvresScalarDataSet(ResFileSet& files, rxSimulation* simulati
 kvresScalarDataSet::~kvresScalarDataSet() = default;
 
 // An exception cannot cross into the host, which runs another C++ runtime:
-// the function-level try blocks below end a read with false instead. Only
+// the reads below end with false instead (AtHostBoundary). Only
 // the window of each record (DataSetRead) is decoded.
-bool kvresScalarDataSet::ReadData(int) try { return Read(false); } catch (...) {
-    return false;
+bool kvresScalarDataSet::ReadData(int) {
+    return AtHostBoundary(false, [&] { return Read(false); });
 }
 
-bool kvresScalarDataSet::ReadComplexData(int) try { return Read(true); } catch (...) {
-    return false;
+bool kvresScalarDataSet::ReadComplexData(int) {
+    return AtHostBoundary(false, [&] { return Read(true); });
 }
 
 bool kvresScalarDataSet::Read(bool complexRead) {

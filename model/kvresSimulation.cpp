@@ -2,6 +2,7 @@
 
 #include "model/DataSetShape.h"
 #include "model/DataTypeDirectory.h"
+#include "model/HostBoundary.h"
 #include "model/kvresScalarDataSet.h"
 #include "model/kvresVectorDataSet.h"
 
@@ -18,7 +19,11 @@ kvresSimulation::~kvresSimulation() = default;
 // Chooses the data-set class and component from the entry's kind. Creating a
 // data set opens no file; it reads its block when the host asks it to. An
 // exception (no memory) gives no data set rather than crossing into the host.
-rxDataSet* kvresSimulation::ReadDataSet(rxDataType* dataType, const char* text) try {
+rxDataSet* kvresSimulation::ReadDataSet(rxDataType* dataType, const char* text) {
+    return AtHostBoundary<rxDataSet*>(nullptr, [&] { return CreateDataSet(dataType, text); });
+}
+
+rxDataSet* kvresSimulation::CreateDataSet(rxDataType* dataType, const char* text) {
     if (dataType == nullptr || dataType->GetName() == nullptr) {
         return nullptr;
     }
@@ -36,8 +41,6 @@ rxDataSet* kvresSimulation::ReadDataSet(rxDataType* dataType, const char* text) 
     case DataSetShape::None:
         break;
     }
-    return nullptr;
-} catch (...) {
     return nullptr;
 }
 

@@ -26,6 +26,8 @@ public:
     int32_t FileIndex() const { return fileIndex; }
 
 private:
+    rxDataSet* CreateDataSet(rxDataType* dataType, const char* text);
+
     int32_t tablePosition;
     int32_t fileIndex;
     const DataTypeDirectory& dataTypes;

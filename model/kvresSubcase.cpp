@@ -3,6 +3,7 @@
 #include "fileio/ResFileSet.h"
 #include "fileio/ResKind.h"
 #include "model/BlockReader.h"
+#include "model/HostBoundary.h"
 #include "model/kvresResult.h"
 
 #include "rxEntityIdReceiver.h"
@@ -16,8 +17,7 @@ namespace {
 // allocator gave none) is an out-of-memory like any other.
 void CreatePresented(rxSubcase& subcase, const std::string& name, const ResKind& kind) {
     const bool elements = kind.binding == ResKind::Elements;
-    rxDataType* type = subcase.CreateDataType(
-        name.c_str(), elements ? rxDataType::Elements : rxDataType::Nodes, -1);
+    rxDataType* type = subcase.CreateDataType(name.c_str(), kind.binding, -1);
     if (type == nullptr) {
         throw std::bad_alloc();
     }
@@ -42,17 +42,21 @@ int kvresSubcase::GetSubcaseType() {
 // and the answer is the number left, as before the call.
 int kvresSubcase::ReadDataTypes() {
     const std::size_t before = dataTypes.size();
-    try {
-        CreateDataTypes();
-    } catch (...) {
-        while (dataTypes.size() > before) {
-            rxDataType* made = dataTypes.back();
-            dataTypes.pop_back();
-            if (made != nullptr) {
-                made->Release();
+    AtHostBoundary(
+        false,
+        [&] {
+            CreateDataTypes();
+            return true;
+        },
+        [&] {
+            while (dataTypes.size() > before) {
+                rxDataType* made = dataTypes.back();
+                dataTypes.pop_back();
+                if (made != nullptr) {
+                    made->Release();
+                }
             }
-        }
-    }
+        });
     return GetNumDataTypes();
 }
 
@@ -90,11 +94,7 @@ rxSimulation* kvresSubcase::ReadSimulation(int index) {
 // An exception (no memory, a host call) ends the read with 0 rather than
 // crossing into the host.
 int kvresSubcase::ReadEntityIDs(rxDataType* dataType, int option, rxEntityIdReceiver* receiver) {
-    try {
-        return ReadBlockEntityIDs(dataType, option, receiver);
-    } catch (...) {
-        return 0;
-    }
+    return AtHostBoundary(0, [&] { return ReadBlockEntityIDs(dataType, option, receiver); });
 }
 
 // The ids of a data type's block in the first simulation. The receiver hears

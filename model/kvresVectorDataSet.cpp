@@ -2,6 +2,7 @@
 
 #include "model/BlockReader.h"
 #include "model/DataSetRead.h"
+#include "model/HostBoundary.h"
 
 #include "rxDataType.h"
 
@@ -14,15 +15,15 @@ kvresVectorDataSet::kvresVectorDataSet(ResFileSet& files, rxSimulation* simulati
 kvresVectorDataSet::~kvresVectorDataSet() = default;
 
 // An exception cannot cross into the host, which runs another C++ runtime:
-// the function-level try blocks below end a read with false instead.
-bool kvresVectorDataSet::ReadData(int) try { return Read(false); } catch (...) {
-    return false;
+// the reads below end with false instead (AtHostBoundary).
+bool kvresVectorDataSet::ReadData(int) {
+    return AtHostBoundary(false, [&] { return Read(false); });
 }
 
 // The complex read's record layout is chosen once per read, by the "_NC"
 // rule of the data type's name (DataSetShape).
-bool kvresVectorDataSet::ReadComplexData(int) try { return Read(true); } catch (...) {
-    return false;
+bool kvresVectorDataSet::ReadComplexData(int) {
+    return AtHostBoundary(false, [&] { return Read(true); });
 }
 
 bool kvresVectorDataSet::Read(bool complexRead) {

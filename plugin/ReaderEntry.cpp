@@ -4,6 +4,7 @@
 
 #include "fileio/ResFile.h"
 #include "fileio/ResLayout.h"
+#include "model/HostBoundary.h"
 #include "model/kvresResult.h"
 
 #include "rxObject.h"
@@ -50,11 +51,8 @@ static bool IdentifyResFile(const char* path) {
 // catch it.
 static rxResult* CreateResFileResult(const char* path, rxAllocator* allocator) {
     rxObject::Allocator(allocator);
-    try {
-        return new kvresResult(path != nullptr ? path : "");
-    } catch (...) {
-        return nullptr;
-    }
+    return AtHostBoundary<rxResult*>(
+        nullptr, [&]() -> rxResult* { return new kvresResult(path != nullptr ? path : ""); });
 }
 
 } // extern "C"

@@ -1,7 +1,10 @@
 #include "WriterBindings.h"
 
+#include "ErrorTypes.h"
+
 #include "ResultCopier.h"
 
+#include "fileio/ErrorText.h"
 #include "model/PhaseConversion.h"
 
 #include "kvres/SyncLabel.h"
@@ -29,6 +32,12 @@ PyObject* inputErrorType = nullptr;
 
 [[noreturn]] void RaiseInput(const std::string& message) {
     throw kvres::InputError(message);
+}
+
+// A closed kvres.Result given to copy or write from.
+[[noreturn]] void RaiseClosedResult() {
+    PyErr_SetString(Errors().closed, OperationOnClosed("kvres.Result").c_str());
+    throw py::error_already_set();
 }
 
 // The str of a path given as str, bytes or os.PathLike.
@@ -185,7 +194,7 @@ public:
 
     kvres::Writer& Open() {
         if (!writer) {
-            throw kvres::InputError("operation on a closed kvres.Writer");
+            throw kvres::InputError(OperationOnClosed("kvres.Writer"));
         }
         return *writer;
     }
@@ -334,7 +343,7 @@ public:
 
     kvres::ResultCopier& CopierFor(const py::object& result) {
         if (py::hasattr(result, "closed") && result.attr("closed").cast<bool>()) {
-            throw py::value_error("cannot copy from a closed kvres.Result");
+            RaiseClosedResult();
         }
         if (!py::hasattr(result, "path")) {
             throw py::type_error("copy takes a kvres.Result (an object with a path)");
@@ -381,7 +390,7 @@ public:
             const std::vector<std::string> known = copier.TypeNames();
             for (const std::string& type : options.types) {
                 if (std::find(known.begin(), known.end(), type) == known.end()) {
-                    RaiseInput("the result has no data type named '" + type + "'");
+                    RaiseInput(NoDataTypeNamed(type));
                 }
             }
         }
@@ -401,8 +410,9 @@ public:
                 index += copier.SimulationCount();
             }
             if (index < 0 || index >= copier.SimulationCount()) {
-                throw py::index_error("simulation index out of range (the result has " +
-                                      std::to_string(copier.SimulationCount()) + ")");
+                PyErr_SetString(Errors().simulationIndex,
+                                SimulationIndexOutOfRange(copier.SimulationCount()).c_str());
+                throw py::error_already_set();
             }
             simulations.push_back(static_cast<int>(index));
         }
@@ -479,7 +489,7 @@ void Write(const py::object& path, const py::object& result, const std::string& 
         subtitleGiven.is_none() ? std::string() : subtitleGiven.cast<std::string>();
     if (py::hasattr(result, "path") && py::hasattr(result, "closed") &&
         result.attr("closed").cast<bool>()) {
-        throw py::value_error("cannot write a closed kvres.Result");
+        RaiseClosedResult();
     }
     if (py::hasattr(result, "path") && py::hasattr(result, "simulations")) {
         {
@@ -559,19 +569,10 @@ void Write(const py::object& path, const py::object& result, const std::string& 
 } // namespace
 
 void BindWriter(py::module_& m) {
-    const std::string module = m.attr("__name__").cast<std::string>();
-    writeErrorType = PyErr_NewExceptionWithDoc(
-        (module + ".WriteError").c_str(),
-        "Writing a .res file failed: the file system refused, or the result does not fit the "
-        "format. Nothing under the target's name changed.",
-        PyExc_RuntimeError, nullptr);
-    py::tuple inputBases = py::make_tuple(py::handle(writeErrorType), py::handle(PyExc_ValueError));
-    inputErrorType = PyErr_NewExceptionWithDoc(
-        (module + ".InputError").c_str(),
-        "The data or the order of calls given to a kvres.Writer is wrong; the message says what.",
-        inputBases.ptr(), nullptr);
-    m.add_object("WriteError", py::handle(writeErrorType));
-    m.add_object("InputError", py::handle(inputErrorType));
+    // kvres.WriteError and kvres.InputError are made with the module's other
+    // exceptions (ErrorTypes), under kvres.Error.
+    writeErrorType = Errors().write;
+    inputErrorType = Errors().input;
     py::register_exception_translator([](std::exception_ptr pointer) {
         try {
             if (pointer) {

@@ -11,6 +11,7 @@
 #include "BlockBuffers.h"
 #include "BlockValues.h"
 #include "EntityIdUnion.h"
+#include "ErrorTypes.h"
 #include "LinkedPluginResult.h"
 #include "PartsRead.h"
 #include "ResultQueries.h"
@@ -19,6 +20,7 @@
 #include "kvres/ResultRecords.h"
 #include "kvres/version.h"
 
+#include "fileio/ErrorText.h"
 #include "fileio/ResFile.h"
 #include "fileio/ResFileSet.h"
 
@@ -48,10 +50,6 @@
 namespace py = pybind11;
 
 namespace {
-
-// Names the Python exception raised for a file the identification callback
-// declines; never thrown itself.
-struct NotRecognized {};
 
 using SubcaseInfo = kvres::Subcase;
 using DataTypeInfo = kvres::DataType;
@@ -136,17 +134,9 @@ void CheckReadable(const std::string& path, const py::object& given) {
         return;
     }
     if (error == 0) {
-        Raise(PyExc_OSError, path + ": " + problem);
+        Raise(Errors().read, path + ": " + problem);
     }
-    // OSError(errno, text, name) makes the subclass that fits the errno
-    // (FileNotFoundError, IsADirectoryError, PermissionError); raised as that
-    // instance with its own type, so the exception pybind11 fetches is the one
-    // it normalises to, also while another is being handled.
-    py::object name = py::module_::import("os").attr("fspath")(given);
-    py::object instance = py::reinterpret_borrow<py::object>(PyExc_OSError)(
-        error, py::str(std::strerror(error)), name);
-    PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(instance.ptr())), instance.ptr());
-    throw py::error_already_set();
+    RaiseFileError(error, py::module_::import("os").attr("fspath")(given));
 }
 
 // A failure found while the result's lock is held and the GIL released:
@@ -219,15 +209,11 @@ long long SimulationArgument(const py::handle& given) {
     if (py::isinstance<py::bool_>(given) || !PyIndex_Check(given.ptr())) {
         Raise(PyExc_TypeError, "a simulation is given by its index or a kvres.Simulation");
     }
-    return IntegerArgument(given, PyExc_IndexError, "simulation index");
+    return IntegerArgument(given, Errors().simulationIndex, "simulation index");
 }
 
-// The module's NotRecognizedError, made when the module is imported.
-PyObject* notRecognizedError = PyExc_ValueError;
-
 [[noreturn]] void RaiseNotRecognized(const std::string& path, const std::string& why) {
-    Raise(notRecognizedError,
-          path + ": not a .res result file (" + why + "); open(..., force=True) reads it anyway");
+    Raise(Errors().notRecognized, NotAResultFile(path, why, "open(..., force=True)"));
 }
 
 // A data type's name as given: a str or a kvres.DataType.
@@ -406,7 +392,7 @@ public:
                 std::rethrow_exception(outcome.failure);
             }
             if (!outcome.changed.empty()) {
-                Raise(PyExc_OSError, outcome.changed);
+                Raise(Errors().read, outcome.changed);
             }
             if (!outcome.opened) {
                 RaiseNotRecognized(paths[index], outcome.why);
@@ -877,7 +863,7 @@ private:
             std::lock_guard<std::mutex> guard(mutex);
             if (handle == nullptr) {
                 problem = std::make_unique<Problem>(
-                    Problem{PyExc_ValueError, "operation on a closed kvres.Result"});
+                    Problem{Errors().closed, OperationOnClosed("kvres.Result")});
             } else {
                 try {
                     handle->BeginOperation();
@@ -886,15 +872,17 @@ private:
                 } catch (Problem& found) {
                     problem = std::make_unique<Problem>(std::move(found));
                 } catch (const kvres::DataTypeNotFoundError& missing) {
-                    problem = std::make_unique<Problem>(Problem{PyExc_KeyError, missing.what()});
+                    problem = std::make_unique<Problem>(
+                        Problem{Errors().dataTypeNotFound, missing.what()});
                 } catch (const kvres::SimulationIndexError& outside) {
-                    problem = std::make_unique<Problem>(Problem{PyExc_IndexError, outside.what()});
+                    problem = std::make_unique<Problem>(
+                        Problem{Errors().simulationIndex, outside.what()});
                 } catch (const kvres::NoValuesError& none) {
-                    problem = std::make_unique<Problem>(Problem{PyExc_LookupError, none.what()});
+                    problem = std::make_unique<Problem>(Problem{Errors().noValues, none.what()});
                 } catch (const std::invalid_argument& wrong) {
                     problem = std::make_unique<Problem>(Problem{PyExc_ValueError, wrong.what()});
                 } catch (const LinkedPluginResult::FileChanged& changed) {
-                    problem = std::make_unique<Problem>(Problem{PyExc_OSError, changed.what()});
+                    problem = std::make_unique<Problem>(Problem{Errors().read, changed.what()});
                 }
             }
         }
@@ -940,8 +928,7 @@ private:
         raw.storage.release();
         py::object ids;
         py::object floats;
-        const std::vector<py::ssize_t> shape =
-            ValueShape(ResultQueries::FormOf(raw.form), readable);
+        const std::vector<py::ssize_t> shape = ValueShape(raw.form, readable);
         if (raw.packed) {
             const py::ssize_t stride = 4 * (1 + raw.recordReals);
             auto* records = reinterpret_cast<unsigned char*>(memory);
@@ -1006,6 +993,7 @@ PYBIND11_MODULE(_kvres, m) {
     m.doc() = "Read .res finite-element result sets as numpy arrays, with the kvres plug-in's "
               "own answers.";
     m.attr("__version__") = KVRES_VERSION;
+    MakeErrorTypes(m);
     BindWriter(m);
 
     // pybind11 looks numpy's C API and its dtypes up once, in function-local
@@ -1022,11 +1010,6 @@ PYBIND11_MODULE(_kvres, m) {
 #if !defined(_WIN32)
     pthread_atfork(nullptr, nullptr, [] { ++Result::forkGeneration; });
 #endif
-
-    static py::exception<NotRecognized> notRecognized(m, "NotRecognizedError", PyExc_ValueError);
-    notRecognized.doc() = "The file's title does not mark it as a .res result file; the message "
-                          "says why (empty, too short, another title).";
-    notRecognizedError = notRecognized.ptr();
 
     py::class_<SubcaseInfo>(m, "Subcase", "The load case of a result.")
         .def_readonly("id", &SubcaseInfo::id)

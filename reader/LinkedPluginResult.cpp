@@ -1,5 +1,6 @@
 #include "LinkedPluginResult.h"
 
+#include "fileio/ErrorText.h"
 #include "fileio/ResFile.h"
 #include "fileio/ResFileSet.h"
 #include "fileio/ResLayout.h"
@@ -167,7 +168,7 @@ rxDataType* LinkedPluginResult::FindDataType(const std::string& name, std::strin
         for (const rxDataType* type : dataTypes) {
             known += (known.empty() ? "'" : ", '") + std::string(type->GetName()) + "'";
         }
-        *missing = "no data type named '" + name + "'; the result has " +
+        *missing = NoDataTypeNamed(name) + "; the result has " +
                    (known.empty() ? std::string("none") : known);
     }
     return nullptr;
@@ -177,7 +178,7 @@ int LinkedPluginResult::SimulationIndex(long long given, std::string& outOfRange
     const long long count = SimulationCount();
     const long long index = given < 0 ? given + count : given;
     if (index < 0 || index >= count) {
-        outOfRange = "simulation index out of range (the result has " + std::to_string(count) + ")";
+        outOfRange = SimulationIndexOutOfRange(count);
         return -1;
     }
     return static_cast<int>(index);

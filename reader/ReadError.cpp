@@ -5,7 +5,7 @@
 
 namespace kvres {
 
-ReadError::ReadError(const std::string& message) : std::runtime_error(message) {}
+ReadError::ReadError(const std::string& message) : Error(message) {}
 ReadError::~ReadError() = default;
 FileError::FileError(const std::string& message, int code) : ReadError(message), errorCode(code) {}
 FileError::~FileError() = default;

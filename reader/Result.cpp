@@ -11,6 +11,7 @@
 #include "PartsRead.h"
 #include "ResultQueries.h"
 
+#include "fileio/ErrorText.h"
 #include "fileio/ResFile.h"
 #include "fileio/ResFileSet.h"
 
@@ -78,7 +79,7 @@ DataSet ReadBlock(const LinkedPluginResult& open, const rxDataType& type, int in
     set.dataType = type.GetName();
     set.simulation = index;
     set.complexRead = complexRead;
-    set.form = ResultQueries::FormOf(values.GetForm());
+    set.form = values.GetForm();
     set.width = values.FloatsPerEntity();
     const auto readable = static_cast<std::size_t>(values.Readable());
     set.ids.resize(readable);
@@ -98,8 +99,8 @@ Result open(const std::string& path, bool force) {
     state->path = path;
     state->recognized = LinkedPluginResult::Identify(path);
     if (!state->recognized && !force) {
-        throw NotRecognizedError(path + ": not a .res result file (its title differs); "
-                                        "open(path, true) reads it anyway");
+        throw NotRecognizedError(
+            NotAResultFile(path, LinkedPluginResult::WhyNotRecognized(path), "open(path, true)"));
     }
     state->handle = std::make_unique<LinkedPluginResult>(path);
     return Result(std::move(state));
@@ -131,7 +132,7 @@ void Result::close() {
 
 const Result::State& Result::Open() const {
     if (closed()) {
-        throw ClosedError("operation on a closed kvres::Result");
+        throw ClosedError(OperationOnClosed("kvres::Result"));
     }
     return *state;
 }

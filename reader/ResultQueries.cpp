@@ -33,20 +33,6 @@ bool ResultQueries::IsComplexRead(const LinkedPluginResult& open, kvres::ReadMod
     return mode == kvres::ReadMode::Auto ? open.IsComplex() : mode == kvres::ReadMode::Complex;
 }
 
-kvres::ValueForm ResultQueries::FormOf(BlockValues::Form form) {
-    switch (form) {
-    case BlockValues::Form::RealScalar:
-        return kvres::ValueForm::RealScalar;
-    case BlockValues::Form::RealVector:
-        return kvres::ValueForm::RealVector;
-    case BlockValues::Form::ComplexScalar:
-        return kvres::ValueForm::ComplexScalar;
-    case BlockValues::Form::ComplexVector:
-        return kvres::ValueForm::ComplexVector;
-    }
-    return kvres::ValueForm::RealScalar;
-}
-
 bool ResultQueries::SubcaseOf(const LinkedPluginResult& open, kvres::Subcase& subcase) {
     const rxSubcase* found = open.Subcase();
     if (found == nullptr) {
@@ -196,7 +182,7 @@ kvres::History ResultQueries::History(const LinkedPluginResult& open, const std:
     history.entity = entity;
     history.complexRead = complexRead;
     const BlockValues::Form form = HistoryForm(open, type, complexRead);
-    history.form = FormOf(form);
+    history.form = form;
     const int width = DataSetRead::FloatsOf(form);
     history.width = width;
     const int count = open.SimulationCount();

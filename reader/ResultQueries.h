@@ -29,7 +29,6 @@ public:
     static int SimulationIndex(const LinkedPluginResult& open, long long given);
     // Whether a read in `mode` is complex: Auto follows the subcase.
     static bool IsComplexRead(const LinkedPluginResult& open, kvres::ReadMode mode);
-    static kvres::ValueForm FormOf(BlockValues::Form form);
 
     // The subcase, false when there is none.
     static bool SubcaseOf(const LinkedPluginResult& open, kvres::Subcase& subcase);

@@ -1,5 +1,7 @@
 #include "OutputFile.h"
 
+#include "OwnFileName.h"
+
 #include "kvres/WriteError.h"
 
 #include <algorithm>
@@ -27,16 +29,6 @@ namespace detail {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::atomic<unsigned> temporaryCounter{0};
-
-int ProcessId() {
-#ifdef _WIN32
-    return _getpid();
-#else
-    return static_cast<int>(::getpid());
-#endif
-}
 
 // Opens a file that did not exist before, for reading and writing.
 std::FILE* CreateExclusive(const std::string& path) {
@@ -143,9 +135,7 @@ OutputFile::OutputFile(const std::string& path) : finalPath(path) {
     const fs::path target(path);
     const fs::path folder = target.parent_path();
     for (int attempt = 0; attempt < 100 && stream == nullptr; ++attempt) {
-        const std::string name = "." + target.filename().string() + ".kvres-" +
-                                 std::to_string(ProcessId()) + "-" +
-                                 std::to_string(temporaryCounter++) + ".tmp";
+        const std::string name = OwnFileName(target.filename().string(), "tmp");
         temporaryPath = (folder / name).string();
         stream = CreateExclusive(temporaryPath);
         if (stream == nullptr && errno != EEXIST) {

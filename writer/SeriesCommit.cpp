@@ -1,12 +1,13 @@
 #include "SeriesCommit.h"
 
+#include "OwnFileName.h"
+
 #include "kvres/WriteError.h"
 
 #include "fileio/ResLayout.h"
 #include "fileio/SeriesNames.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -36,7 +37,6 @@ namespace fs = std::filesystem;
 
 std::mutex hookMutex;
 SeriesCommit::FaultHook faultHook;
-std::atomic<unsigned> commitCounter{0};
 
 int Fault(const char* step, const std::string& path) {
     std::lock_guard<std::mutex> lock(hookMutex);
@@ -45,14 +45,6 @@ int Fault(const char* step, const std::string& path) {
 
 std::string Quoted(const std::string& text) {
     return "'" + text + "'";
-}
-
-int ProcessId() {
-#ifdef _WIN32
-    return _getpid();
-#else
-    return static_cast<int>(::getpid());
-#endif
 }
 
 bool ProcessAlive(long pid) {
@@ -105,41 +97,6 @@ std::string Remove(const fs::path& path) {
 fs::path FolderOf(const std::string& target) {
     const fs::path folder = fs::path(target).parent_path();
     return folder.empty() ? fs::path(".") : folder;
-}
-
-// The name of a writer's own file beside `name`: ".NAME.kvres-PID-N.EXT".
-std::string OwnName(const std::string& name, const char* extension) {
-    return "." + name + ".kvres-" + std::to_string(ProcessId()) + "-" +
-           std::to_string(commitCounter++) + "." + extension;
-}
-
-// Splits ".NAME.kvres-PID-N.EXT" into NAME, PID and EXT; false for any
-// other name.
-bool ParseOwnName(const std::string& file, std::string& name, long& pid, std::string& extension) {
-    const std::size_t marker = file.rfind(".kvres-");
-    if (file.size() < 2 || file[0] != '.' || marker == std::string::npos || marker < 2) {
-        return false;
-    }
-    std::size_t at = marker + 7;
-    std::size_t digits = at;
-    while (digits < file.size() && IsSeriesDigit(file[digits])) {
-        ++digits;
-    }
-    if (digits == at || digits - at > 9 || digits >= file.size() || file[digits] != '-') {
-        return false;
-    }
-    pid = std::stol(file.substr(at, digits - at));
-    at = digits + 1;
-    digits = at;
-    while (digits < file.size() && IsSeriesDigit(file[digits])) {
-        ++digits;
-    }
-    if (digits == at || digits >= file.size() || file[digits] != '.') {
-        return false;
-    }
-    name = file.substr(1, marker - 1);
-    extension = file.substr(digits + 1);
-    return true;
 }
 
 // Whether a file named `name` belongs to the series of the target named
@@ -367,7 +324,7 @@ void SeriesCommit::Recover(const std::string& target) {
         std::string name;
         std::string extension;
         long pid = 0;
-        if (!ParseOwnName(file, name, pid, extension) || ProcessAlive(pid)) {
+        if (!ParseOwnFileName(file, name, pid, extension) || ProcessAlive(pid)) {
             continue;
         }
         if (extension == "commit" && name == targetName) {
@@ -424,13 +381,14 @@ void SeriesCommit::Run(const std::string& target, const std::vector<std::string>
     Journal journal;
     for (const std::string& member : oldMembers) {
         const std::string name = fs::path(member).filename().string();
-        journal.old.emplace_back(name, OwnName(name, "old"));
+        journal.old.emplace_back(name, OwnFileName(name, "old"));
     }
     for (std::size_t i = 0; i < temporaries.size(); ++i) {
         journal.incoming.emplace_back(fs::path(temporaries[i]).filename().string(),
                                       fs::path(finals[i]).filename().string());
     }
-    const fs::path journalPath = folder / OwnName(fs::path(target).filename().string(), "commit");
+    const fs::path journalPath =
+        folder / OwnFileName(fs::path(target).filename().string(), "commit");
     WriteJournal(journalPath, JournalText(journal), durable);
 
     std::size_t asideDone = 0;

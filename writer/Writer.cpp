@@ -4,6 +4,7 @@
 #include "RecordEncoder.h"
 #include "SeriesCommit.h"
 
+#include "fileio/ErrorText.h"
 #include "fileio/ResKind.h"
 #include "fileio/ResLayout.h"
 #include "fileio/SeriesNames.h"
@@ -229,7 +230,7 @@ public:
 
     void CheckUsable() const {
         if (closed) {
-            throw InputError("the writer of " + Quoted(path) + " is closed");
+            throw InputError(OperationOnClosed("kvres::Writer of " + Quoted(path)));
         }
         if (!failure.empty()) {
             throw WriteError("the writer of " + Quoted(path) + " failed earlier: " + failure);

@@ -1,24 +1,25 @@
 // ReadError: the exceptions the kvres reader throws, one type per reason,
 // each the twin of the Python module's exception for it. All derive from
-// ReadError (a std::runtime_error); what() says what went wrong in words.
+// ReadError (a kvres::Error); what() says what went wrong in words.
 // They carry no state of the reader.
 #pragma once
 
+#include "kvres/Error.h"
 #include "kvres/ReaderApi.h"
 
-#include <stdexcept>
 #include <string>
 
 namespace kvres {
 
-class KVRES_READER_API ReadError : public std::runtime_error {
+class KVRES_READER_API ReadError : public Error {
 public:
     explicit ReadError(const std::string& message);
     ~ReadError() override;
 };
 
 // The file cannot be read: missing, a folder, no permission (Python:
-// OSError, FileNotFoundError). code() is the system's errno value.
+// kvres.ReadError, an OSError; kvres.FileNotFoundError and the like where
+// the errno has a built-in subclass). code() is the system's errno value.
 class KVRES_READER_API FileError : public ReadError {
 public:
     FileError(const std::string& message, int code);
@@ -37,28 +38,30 @@ public:
     ~NotRecognizedError() override;
 };
 
-// An operation on a closed result (Python: ValueError).
+// An operation on a closed result (Python: kvres.ClosedError, a ValueError).
 class KVRES_READER_API ClosedError : public ReadError {
 public:
     using ReadError::ReadError;
     ~ClosedError() override;
 };
 
-// No data type of that name (Python: KeyError).
+// No data type of that name (Python: kvres.DataTypeNotFoundError, a KeyError).
 class KVRES_READER_API DataTypeNotFoundError : public ReadError {
 public:
     using ReadError::ReadError;
     ~DataTypeNotFoundError() override;
 };
 
-// A simulation index outside the result's simulations (Python: IndexError).
+// A simulation index outside the result's simulations (Python:
+// kvres.SimulationIndexError, an IndexError).
 class KVRES_READER_API SimulationIndexError : public ReadError {
 public:
     using ReadError::ReadError;
     ~SimulationIndexError() override;
 };
 
-// The data type has no values in that simulation (Python: LookupError).
+// The data type has no values in that simulation (Python: kvres.NoValuesError,
+// a LookupError).
 class KVRES_READER_API NoValuesError : public ReadError {
 public:
     using ReadError::ReadError;

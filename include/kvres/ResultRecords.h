@@ -5,20 +5,14 @@
 // the result alive.
 #pragma once
 
+#include "kvres/ReadMode.h"
+#include "kvres/ValueForm.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace kvres {
-
-// How a read presents values: real or complex (magnitude and phase in
-// radians); Auto follows the subcase.
-enum class ReadMode { Auto, Real, Complex };
-
-// Floats per entity in DataSet::values: RealScalar 1; RealVector 3 (x y z);
-// ComplexScalar 2 (magnitude, phase); ComplexVector 6 (three magnitudes,
-// then three phases).
-enum class ValueForm { RealScalar, RealVector, ComplexScalar, ComplexVector };
 
 struct Subcase {
     int id = 0;

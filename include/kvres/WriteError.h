@@ -3,17 +3,18 @@
 // result does not fit the format (a simulation larger than a file may be,
 // the series full). InputError, a WriteError too: the caller's data or the
 // order of calls is wrong; the message says exactly what, and nothing was
-// written for the call that threw.
+// written for the call that threw. Both are kvres::Error.
 #pragma once
 
-#include <stdexcept>
+#include "kvres/Error.h"
+
 #include <string>
 
 namespace kvres {
 
-class WriteError : public std::runtime_error {
+class WriteError : public Error {
 public:
-    explicit WriteError(const std::string& message) : std::runtime_error(message) {}
+    explicit WriteError(const std::string& message) : Error(message) {}
 };
 
 class InputError : public WriteError {

@@ -36,13 +36,19 @@ except ImportError as _error:
     raise _explain_import_failure(_error) from _error
 
 from ._kvres import (  # noqa: F401
+    ClosedError,
     DataSet,
+    DataTypeNotFoundError,
     DataType,
+    Error,
     History,
+    NoValuesError,
     NotRecognizedError,
+    ReadError,
     Result,
     SeriesFile,
     Simulation,
+    SimulationIndexError,
     Subcase,
     open,
     summaries,
@@ -52,9 +58,18 @@ from ._kvres import __version__  # noqa: F401
 
 from ._kvres import InputError, WriteError, Writer  # noqa: F401
 
-__all__ = ["open", "Result", "DataSet", "DataType", "History", "NotRecognizedError",
-           "Simulation", "Subcase", "Writer", "WriteError", "InputError", "open_study", "summaries",
-           "write"]
+# kvres's twins of the built-in OSError subclasses a file error can be
+# (kvres.FileNotFoundError is a kvres.ReadError and a FileNotFoundError).
+# Not in __all__, so that "from kvres import *" leaves the built-ins alone.
+for _name in _kvres.FILE_ERROR_NAMES:
+    globals()[_name] = getattr(_kvres, _name)
+del _name
+
+__all__ = ["open", "Result", "DataSet", "DataType", "History", "Simulation", "Subcase", "Writer",
+           "open_study", "summaries", "write",
+           # The errors, all kvres.Error (see docs/python.md, "Errors").
+           "Error", "ReadError", "NotRecognizedError", "ClosedError", "DataTypeNotFoundError",
+           "SimulationIndexError", "NoValuesError", "WriteError", "InputError"]
 
 
 def open_study(paths, **kwargs):

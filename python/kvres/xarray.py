@@ -92,11 +92,21 @@ def _release_waiting(size):
 _SELECTION_BYTES = 16 * 1024 * 1024
 
 
-class ReadError(OSError):
-    """A block could not be read as the file held it when the dataset was
-    opened: the file was removed, cut short or replaced since, or a block is
-    cut short. The message names the file, the simulation and the data type.
-    ``errors="nan"`` shows NaN there instead."""
+# A block could not be read as the file held it when the dataset was opened:
+# the file was removed, cut short or replaced since, or a block is cut short.
+# The message names the file, the simulation and the data type;
+# ``errors="nan"`` shows NaN there instead. The module's own read error (an
+# OSError and a kvres.Error), under its old name here too.
+ReadError = _kvres.ReadError
+
+# What the data given to write() does wrong: the writer's InputError (a
+# ValueError and a kvres.Error); a wrong argument value stays a ValueError.
+InputError = _kvres.InputError
+
+
+class _DatasetReadError(ReadError):
+    """A ReadError that already names the file, the simulation and the data
+    type (the module's own ones are given that context when they pass)."""
 
 
 def blocks_read():
@@ -261,7 +271,8 @@ class _Blocks:
                     self._waiting_bytes += values.nbytes
 
     def _failure(self, simulation, why):
-        return ReadError(f"{self.path}: simulation {simulation}, data type {self.name!r}: {why}")
+        return _DatasetReadError(f"{self.path}: simulation {simulation}, data type "
+                                 f"{self.name!r}: {why}")
 
     def _check(self, simulation):
         names, identity = self.identity
@@ -279,7 +290,7 @@ class _Blocks:
                                              self.entity_ids, outs)
         except OSError as error:
             if strict:
-                if isinstance(error, ReadError):
+                if isinstance(error, _DatasetReadError):
                     raise
                 raise self._failure(start, str(error)) from error
             for out in outs:
@@ -938,7 +949,7 @@ def _entity_dimension(variable):
     for dimension in variable.dims:
         if dimension in ("node", "element"):
             return dimension
-    raise ValueError(f"variable {variable.name!r} has no node or element dimension")
+    raise InputError(f"variable {variable.name!r} has no node or element dimension")
 
 
 def _rows(dataset):
@@ -978,7 +989,7 @@ def _rows(dataset):
             if not valid or _KINDS_BY_CODE[kind][2] != holds_complex:
                 kind = _KINDS.get((binding, "vector" if vector else "scalar", holds_complex))
             if kind is None:
-                raise ValueError(f"variable {name!r}: no .res kind holds {binding} "
+                raise InputError(f"variable {name!r}: no .res kind holds {binding} "
                                  f"{'vectors' if vector else 'scalars'}")
             key = part
             if not _KINDS_BY_CODE[kind][2] and kind == 0 and has_complex and \
@@ -990,17 +1001,17 @@ def _rows(dataset):
                 stored = stored + " (c)"
         row = rows.setdefault((stored, kind), {})
         if key in row:
-            raise ValueError(f"variables {row[key].name!r} and {name!r} would both be data "
+            raise InputError(f"variables {row[key].name!r} and {name!r} would both be data "
                              f"type {stored!r} of kind {kind}")
         row[key] = variable
     for (stored, kind), row in rows.items():
         if "complex" in row and len(row) > 1:
             others = [v.name for key, v in row.items() if key != "complex"]
-            raise ValueError(f"variables {row['complex'].name!r} and {others[0]!r} would both "
+            raise InputError(f"variables {row['complex'].name!r} and {others[0]!r} would both "
                              f"be data type {stored!r} of kind {kind}")
         if _KINDS_BY_CODE.get(kind, (0, 0, False))[2] and "complex" not in row and \
                 "magnitude" not in row:
-            raise ValueError(f"data type {stored!r}: a phase without its magnitude cannot be "
+            raise InputError(f"data type {stored!r}: a phase without its magnitude cannot be "
                              f"written")
     return rows
 
@@ -1063,7 +1074,7 @@ def _simulation_labels(dataset, count):
         if sync is None:
             sync = own
         elif not np.array_equal(np.float32(sync), np.float32(own), equal_nan=True):
-            raise ValueError("the sync and simulation coordinates hold different sync values: "
+            raise InputError("the sync and simulation coordinates hold different sync values: "
                              "change both, or drop one (ds.drop_vars('sync'))")
     answers = []
     for simulation in range(count):
@@ -1098,7 +1109,7 @@ def write(path, dataset, *, encoding=None, title=None, subtitle=None):
     if writer_class is None:
         raise NotImplementedError("this build of kvres has no kvres.Writer")
     if "run" in dataset.dims:
-        raise ValueError("a dataset with a run dimension holds many result sets: write one "
+        raise InputError("a dataset with a run dimension holds many result sets: write one "
                          "at a time, e.g. ds.isel(run=0)")
     rows = _rows(dataset)
     count = dataset.sizes.get("simulation", 0)

@@ -1,5 +1,6 @@
 """Every failure the module reports, raised as the exception it names."""
 import os
+import pickle
 import socket
 import threading
 
@@ -17,6 +18,62 @@ def test_a_missing_path_raises_file_not_found(tmp_path):
         kvres.open(tmp_path)
     with pytest.raises(ValueError):
         kvres.open("beam\0.res")
+
+
+def _closed(path):
+    result = kvres.open(path)
+    result.close()
+    return result
+
+
+# (what is done, the kvres error it raises, the built-in exception it still is)
+_FAILURES = [
+    ("missing", lambda t, b, m: kvres.open(t / "missing.res"),
+     kvres.FileNotFoundError, FileNotFoundError),
+    ("folder", lambda t, b, m: kvres.open(t), kvres.IsADirectoryError, IsADirectoryError),
+    ("fifo", lambda t, b, m: (os.mkfifo(t / "p.res"), kvres.open(t / "p.res")),
+     kvres.ReadError, OSError),
+    ("title", lambda t, b, m: kvres.open(m / "lower-case-title.res"),
+     kvres.NotRecognizedError, ValueError),
+    ("type", lambda t, b, m: kvres.open(b).read("no such type", 0),
+     kvres.DataTypeNotFoundError, KeyError),
+    ("simulation", lambda t, b, m: kvres.open(b).read("temperature", 2**40),
+     kvres.SimulationIndexError, IndexError),
+    ("no values", lambda t, b, m: kvres.open(m / "partial.res").read("temperature", 0),
+     kvres.NoValuesError, LookupError),
+    ("closed", lambda t, b, m: _closed(b).data_types, kvres.ClosedError, ValueError),
+    ("copy closed", lambda t, b, m: kvres.Writer(t / "o.res").copy(_closed(b)),
+     kvres.ClosedError, ValueError),
+    ("write", lambda t, b, m: kvres.Writer(t / "no" / "o.res").simulation("Time", 1.0),
+     kvres.WriteError, RuntimeError),
+    ("input", lambda t, b, m: kvres.Writer(t / "o.res").block("x", kind=1, ids=[1], values=[1.0]),
+     kvres.InputError, ValueError),
+]
+
+
+@pytest.mark.parametrize("call,kvres_type,builtin", [f[1:] for f in _FAILURES],
+                         ids=[f[0] for f in _FAILURES])
+def test_every_failure_is_a_kvres_error_and_still_the_builtin_it_was(
+        tmp_path, beam, matrix, call, kvres_type, builtin):
+    with pytest.raises(kvres.Error) as raised:
+        call(tmp_path, beam, matrix)
+    assert type(raised.value) is kvres_type, raised.value
+    assert isinstance(raised.value, builtin)
+    if isinstance(raised.value, OSError):
+        assert isinstance(raised.value, kvres.ReadError)
+    # Each travels between processes (a dask worker's failure) as itself.
+    copy = pickle.loads(pickle.dumps(raised.value))
+    assert type(copy) is kvres_type and str(copy) == str(raised.value)
+
+
+def test_the_error_classes_form_one_tree():
+    import kvres.xarray
+    assert kvres.xarray.ReadError is kvres.ReadError
+    for name in kvres.__all__:
+        if name.endswith("Error"):
+            assert issubclass(getattr(kvres, name), kvres.Error), name
+    assert issubclass(kvres.InputError, kvres.WriteError)
+    assert issubclass(kvres.ReadError, OSError) and issubclass(kvres.Error, Exception)
 
 
 def test_an_unrecognised_title_is_refused_unless_forced(matrix):
@@ -180,7 +237,7 @@ def test_what_is_not_a_regular_file_raises_os_error_at_once(tmp_path):
                             ("/dev/null", "character device")):
             for force in (False, True):
                 raised = returns_at_once(fifo, lambda: kvres.open(path, force=force))
-                assert type(raised) is OSError, raised
+                assert type(raised) is kvres.ReadError, raised
                 assert words in str(raised) and os.fspath(path) in str(raised)
         raised = returns_at_once(fifo, lambda: kvres.open(tmp_path, force=True))
         assert isinstance(raised, IsADirectoryError)

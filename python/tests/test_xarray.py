@@ -362,8 +362,9 @@ def test_write_refuses_what_it_cannot_store_faithfully(beam, tmp_path):
     clash = ds.assign(**{"pressure amplitude": ds["pressure amplitude_magnitude"] + 0j})
     clash["pressure amplitude"].attrs = dict(ds["pressure amplitude_magnitude"].attrs,
                                              part="complex")
-    with pytest.raises(ValueError, match="would both be data type 'pressure amplitude'"):
+    # The data's faults are the writer's InputError (a ValueError, a kvres.Error).
+    with pytest.raises(kvres.InputError, match="would both be data type 'pressure amplitude'"):
         kvres.write(tmp_path / "out.res", clash)
-    with pytest.raises(ValueError, match="phase without its magnitude"):
+    with pytest.raises(kvres.InputError, match="phase without its magnitude"):
         kvres.write(tmp_path / "out.res", ds.drop_vars("pressure amplitude_magnitude"))
     assert not (tmp_path / "out.res").exists()

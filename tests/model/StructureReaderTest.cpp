@@ -10,7 +10,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <iterator>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -20,6 +23,31 @@ using Status = StructureReader::Status;
 
 const Encoding kEncodings[] = {reswriter::kInt4Real4LE, reswriter::kInt4Real4BE,
                                reswriter::kInt8SecondCray8BE, reswriter::kInt8SecondCray8LE};
+
+// Every status has its own text, and each text is the one check's report
+// (text and JSON) has always written for it.
+TEST(StructureStatus, EveryStatusHasItsOneText) {
+    const std::pair<Status, std::string> expected[] = {
+        {Status::Ok, "ok"},
+        {Status::CutShort, "cut-short"},
+        {Status::Unreachable, "unreachable"},
+        {Status::CountUnreadable, "count-unreadable"},
+        {Status::NegativeCount, "negative-count"},
+        {Status::NotPresented, "not-presented"},
+        {Status::Repeated, "repeated"},
+        {Status::Shared, "shared"},
+        {Status::Overlapping, "overlapping"},
+    };
+    ASSERT_EQ(std::size(expected), std::size(kStructureStatuses));
+    std::set<std::string> texts;
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        EXPECT_EQ(kStructureStatuses[i], expected[i].first) << i;
+        EXPECT_EQ(StructureStatusText(expected[i].first), expected[i].second) << i;
+        texts.insert(StructureStatusText(kStructureStatuses[i]));
+    }
+    EXPECT_EQ(texts.size(), std::size(expected));
+    EXPECT_STREQ(StructureStatusText(static_cast<Status>(std::size(expected))), "?");
+}
 
 // The file under test: simulation "a" with two rows, "b" with one, whose
 // block (three records) is the last thing in the file.

@@ -8,6 +8,7 @@
 #include "TempDir.h"
 
 #include "kvres/Writer.h"
+#include "writer/OwnFileName.h"
 #include "writer/SeriesCommit.h"
 
 #include <gtest/gtest.h>
@@ -257,6 +258,36 @@ TEST(WriterCommit, TheNewFileKeepsTheOldTargetsPermissions) {
     }
 }
 
+// The writer's own names are made and read back by one rule: each made name
+// parses to its parts, no two are alike, and other names do not parse.
+TEST(WriterCommit, OwnFileNamesReadBackAndNothingElseDoes) {
+    std::vector<std::string> made;
+    for (const std::string name : {"run.res", "a", "RUN0.RES", ".x.res", "b.kvres-1-2.tmp"}) {
+        for (const char* extension : {"tmp", "old", "commit"}) {
+            made.push_back(kvres::detail::OwnFileName(name, extension));
+            std::string parsedName;
+            std::string parsedExtension;
+            long pid = 0;
+            ASSERT_TRUE(
+                kvres::detail::ParseOwnFileName(made.back(), parsedName, pid, parsedExtension))
+                << made.back();
+            EXPECT_EQ(parsedName, name);
+            EXPECT_EQ(pid, kvres::detail::ProcessId());
+            EXPECT_EQ(parsedExtension, extension);
+        }
+    }
+    std::sort(made.begin(), made.end());
+    EXPECT_EQ(std::adjacent_find(made.begin(), made.end()), made.end());
+    for (const std::string other :
+         {"run.res", ".run.res.tmp", ".run.res.kvres--1.tmp", ".run.res.kvres-12-.tmp",
+          ".run.res.kvres-12-3", "run.res.kvres-12-3.tmp", ".run.res.kvres-1234567890-1.tmp"}) {
+        std::string name;
+        std::string extension;
+        long pid = 0;
+        EXPECT_FALSE(kvres::detail::ParseOwnFileName(other, name, pid, extension)) << other;
+    }
+}
+
 TEST(WriterCommit, TemporaryFilesOfDeadWritersOfTheTargetGoAndNothingElse) {
     reswriter::TempDir dir;
     const pid_t child = fork();
@@ -356,6 +387,29 @@ TEST(WriterCommit, FilesOfNoResultBeingReplacedAreNeverRemovedUnasked) {
                     << refusal.what();
             }
             EXPECT_EQ(Names(dir), before);
+        }
+    }
+}
+
+// A closed writer refuses every further call with the closed-object words
+// the reader uses too, and stays closed.
+TEST(WriterCommit, AClosedWriterRefusesEveryCall) {
+    reswriter::TempDir dir;
+    kvres::Writer writer(dir.File("run.res"));
+    writer.BeginSimulation("one");
+    writer.Close();
+    for (int call = 0; call < 2; ++call) {
+        try {
+            if (call == 0) {
+                writer.BeginSimulation("two");
+            } else {
+                writer.Close();
+            }
+            ADD_FAILURE() << "call " << call << " did not throw";
+        } catch (const kvres::InputError& error) {
+            EXPECT_NE(std::string(error.what()).find("operation on a closed kvres::Writer of '"),
+                      std::string::npos)
+                << error.what();
         }
     }
 }

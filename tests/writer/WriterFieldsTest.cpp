@@ -7,16 +7,23 @@
 #include "TempDir.h"
 
 #include "ResultCopier.h"
+#include "kvres/WriteError.h"
 #include "kvres/Writer.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <type_traits>
 
 namespace {
 
 namespace fs = std::filesystem;
 using writertest::ReadStored;
+
+// Every exception the writer side throws is a kvres::Error.
+static_assert(std::is_base_of_v<kvres::Error, kvres::WriteError>);
+static_assert(std::is_base_of_v<kvres::WriteError, kvres::InputError>);
+static_assert(std::is_base_of_v<kvres::Error, kvres::ResultCopier::Damaged>);
 
 TEST(WriterFields, TextsThatFillTheirFieldsAndAnEmptyResultWriteBack) {
     reswriter::TempDir dir;
@@ -104,6 +111,8 @@ TEST(WriterFields, ASalvageListsEveryBlockItWritesEmpty) {
         if (!salvage) {
             EXPECT_THROW(copier.CopySimulation(writer, 0, options, dropped),
                          kvres::ResultCopier::Damaged);
+            // Damage is a kvres::Error like every other failure kvres throws.
+            EXPECT_THROW(copier.CopySimulation(writer, 0, options, dropped), kvres::Error);
             continue;
         }
         copier.CopySimulation(writer, 0, options, dropped);

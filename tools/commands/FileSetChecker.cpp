@@ -226,11 +226,6 @@ IdDigest ReadRecords(ResFileSet& files, std::int64_t records, int realsPerRecord
     return digest;
 }
 
-// A table's or a block's state converts to the report's as it is.
-static_assert(static_cast<int>(StructureReader::Status::NegativeCount) ==
-                  static_cast<int>(CheckReport::Status::NegativeCount),
-              "the report's first statuses are the structure reader's, in its order");
-
 struct BlockSpan {
     std::int64_t start = 0;
     std::int64_t end = 0;
@@ -347,7 +342,7 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
             simulation.storedRows = table.storedRows;
             simulation.status = table.status == StructureReader::Status::CutShort
                                     ? Status::Ok // said when the listing reaches the end
-                                    : static_cast<Status>(table.status);
+                                    : table.status;
             if (simulation.status == Status::Unreachable ||
                 simulation.status == Status::CountUnreadable) {
                 report.problems.push_back({where, std::string("data-type table ") +
@@ -472,7 +467,7 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
                 const StructureReader::Block block = reader.ReadBlock(
                     blockPosition, reslayout::RecordBytes(ResKind::Of(readKind).realsPerRecord,
                                                           intSize, realSize));
-                row.status = static_cast<Status>(block.status);
+                row.status = block.status;
                 row.storedCount = block.storedCount;
                 row.bytesAvailable = block.bytesAvailable;
                 row.bytesNeeded = block.bytesNeeded;

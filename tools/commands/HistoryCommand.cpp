@@ -16,6 +16,8 @@
 #include "SvgPlot.h"
 #include "Terminal.h"
 
+#include "fileio/ErrorText.h"
+
 #include <rxDataType.h>
 #include <rxResult.h>
 #include <rxSimulation.h>
@@ -105,7 +107,7 @@ int History(const ToolOptions& options) {
     const auto [subcase, type] = FindType(session.Result(), options.typeName, known);
     if (type == nullptr) {
         const std::string nearest = namematch::DidYouMean(options.typeName, known);
-        Complain(options.file + ": no data type named '" + options.typeName + "'" +
+        Complain(options.file + ": " + NoDataTypeNamed(options.typeName) +
                  (nearest.empty() ? " (see 'kvres-tool info')" : nearest));
         return kUsage;
     }

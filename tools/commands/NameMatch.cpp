@@ -1,5 +1,7 @@
 #include "NameMatch.h"
 
+#include "fileio/ErrorText.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <utility>
@@ -117,8 +119,9 @@ bool Expand(const std::vector<std::string>& patterns, const std::vector<std::str
             }
         }
         if (!any) {
-            error = (IsPattern(pattern) ? "no data type matches '" : "no data type named '") +
-                    pattern + "'" + DidYouMean(pattern, known);
+            error = (IsPattern(pattern) ? "no data type matches '" + pattern + "'"
+                                        : NoDataTypeNamed(pattern)) +
+                    DidYouMean(pattern, known);
             return false;
         }
     }

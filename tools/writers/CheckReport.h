@@ -4,36 +4,18 @@
 // Filled by FileSetChecker, written by CheckWriter; it holds no file.
 #pragma once
 
+#include "model/StructureStatus.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 struct CheckReport {
-    // The state of a simulation's table or of a row's block; StatusText
-    // gives each its one text.
-    enum class Status {
-        Ok,
-        CutShort,
-        Unreachable,
-        CountUnreadable,
-        NegativeCount,
-        NotPresented, // a row whose kind the host does not show
-        Repeated,     // a row whose name came before in the same table
-        Shared,       // a table at the position of an earlier one
-        Overlapping,  // a table beginning inside tables listed before
-    };
-    static const char* StatusText(Status status) {
-        static const char* const texts[] = {"ok",
-                                            "cut-short",
-                                            "unreachable",
-                                            "count-unreadable",
-                                            "negative-count",
-                                            "not-presented",
-                                            "repeated",
-                                            "shared",
-                                            "overlapping"};
-        return texts[static_cast<int>(status)];
-    }
+    // The state of a simulation's table or of a row's block: the structure
+    // reader's status, with the states check adds; StatusText gives each its
+    // one text.
+    using Status = StructureStatus;
+    static const char* StatusText(Status status) { return StructureStatusText(status); }
 
     // Per component of a block's records, with --deep.
     struct ComponentRange {

@@ -6,10 +6,16 @@
 #include "TextWriter.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 #include <vector>
 
 namespace {
+
+// A host value's word, or its number when the host defines no word for it.
+std::string Word(const char* text, int value) {
+    return text != nullptr ? std::string(text) : std::to_string(value);
+}
 
 void WriteRows(std::ostream& out, const std::vector<std::vector<std::string>>& rows) {
     std::vector<std::size_t> widths;
@@ -80,12 +86,8 @@ void InfoReport::Write(const std::string& file, bool recognized,
                 const DataTypeSummary& type = subcase.dataTypes[t];
                 rows.push_back(
                     {std::to_string(t), TextWriter::Printable(type.name),
-                     type.binding == 1   ? "nodes"
-                     : type.binding == 2 ? "elements"
-                                         : std::to_string(type.binding),
-                     type.format == 1   ? "scalar"
-                     : type.format == 2 ? "vector"
-                                        : std::to_string(type.format),
+                     Word(DataTypeSummary::BindingText(type.binding), type.binding),
+                     Word(DataTypeSummary::FormatText(type.format), type.format),
                      std::to_string(counts[t]) + " of " + std::to_string(simulations.size())});
             }
             WriteRows(out, rows);

@@ -13,11 +13,13 @@
 namespace {
 
 const char* BindingName(int binding) {
-    return binding == 1 ? "nodes" : binding == 2 ? "elements" : "?";
+    const char* text = DataTypeSummary::BindingText(binding);
+    return text != nullptr ? text : "?";
 }
 
 const char* FormatName(int format) {
-    return format == 1 ? "scalar" : format == 2 ? "vector" : "?";
+    const char* text = DataTypeSummary::FormatText(format);
+    return text != nullptr ? text : "?";
 }
 
 // The text of an entity id, into `text`; its length.

@@ -9,12 +9,12 @@
 // chosen by their stored names or by the names a host shows.
 #pragma once
 
+#include "kvres/Error.h"
 #include "kvres/Writer.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -23,9 +23,9 @@ namespace kvres {
 class ResultCopier {
 public:
     // Thrown when the input cannot be copied as stored (without salvage).
-    class Damaged : public std::runtime_error {
+    class Damaged : public Error {
     public:
-        explicit Damaged(const std::string& message) : std::runtime_error(message) {}
+        explicit Damaged(const std::string& message) : Error(message) {}
     };
 
     struct Options {
