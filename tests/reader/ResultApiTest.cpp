@@ -383,7 +383,7 @@ INSTANTIATE_TEST_SUITE_P(Drawn, ResultApi,
                                            DrawnCase{"i4le_complex", kInt4Real4LE, true, 2},
                                            DrawnCase{"i4be_complex", kInt4Real4BE, true, 3},
                                            DrawnCase{"r8le_real", kInt4Real8LE, false, 4},
-                                           DrawnCase{"i8be_complex", kInt8FirstCray8BE, true, 5}),
+                                           DrawnCase{"i8be_complex", kInt8SecondCray8BE, true, 5}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Each data type's kind, and the series files with their headers and
