@@ -238,7 +238,7 @@ std::string EncodingName(const ResFileSet& files) {
         name += " Cray8";
         break;
     }
-    return name + (files.SwapBytes() ? " big-endian" : " little-endian");
+    return name + (files.BigEndian() ? " big-endian" : " little-endian");
 }
 
 } // namespace

@@ -33,19 +33,19 @@ struct ResultRelease {
 
 CheckReport::Encoding Describe(const ResFileSet& files) {
     CheckReport::Encoding encoding;
-    const bool swap = files.SwapBytes();
+    const bool bigEndian = files.BigEndian();
     switch (files.GetIntEncoding()) {
     case Int4:
         encoding.integers = "4 bytes";
-        encoding.trial = swap ? 2 : 1;
+        encoding.trial = bigEndian ? 2 : 1;
         break;
     case Int8First:
         encoding.integers = "8 bytes, value in bytes 0-3";
-        encoding.trial = swap ? 4 : 3;
+        encoding.trial = bigEndian ? 4 : 3;
         break;
     case Int8Second:
         encoding.integers = "8 bytes, value in bytes 4-7";
-        encoding.trial = swap ? 6 : 5;
+        encoding.trial = bigEndian ? 6 : 5;
         break;
     }
     switch (files.GetRealEncoding()) {
@@ -54,13 +54,13 @@ CheckReport::Encoding Describe(const ResFileSet& files) {
         break;
     case Real8:
         encoding.reals = "IEEE double, 8 bytes";
-        encoding.trial = swap ? 8 : 7;
+        encoding.trial = bigEndian ? 8 : 7;
         break;
     case Cray8:
         encoding.reals = "Cray word, 8 bytes";
         break;
     }
-    encoding.byteOrder = swap ? "big-endian" : "little-endian";
+    encoding.byteOrder = bigEndian ? "big-endian" : "little-endian";
     return encoding;
 }
 
@@ -324,7 +324,7 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
         std::map<std::int32_t, int> tablesListed;
         const std::int64_t rowBytes = reader.RowBytes();
         ListedRows listedRows(rowBytes);
-        std::int64_t rowBudget = file.size / (reslayout::kNameWidth + 2 * 4) + 1;
+        std::int64_t rowBudget = file.size / reslayout::RowBytes(4) + 1;
         // --deep reads each block once per layout, however many rows point at it.
         std::map<std::pair<std::int64_t, int>, std::pair<IdDigest, CheckReport::BlockValues>>
             blocksRead;
