@@ -6,6 +6,7 @@
 // MemoryError), never as anything else.
 #include "BlockBuffers.h"
 #include "BlockValues.h"
+#include "FormatBindings.h"
 #include "LinkedPluginResult.h"
 #include "WriterBindings.h"
 #include "kvres/version.h"
@@ -1566,6 +1567,7 @@ PYBIND11_MODULE(_kvres, m) {
               "own answers.";
     m.attr("__version__") = KVRES_VERSION;
     BindWriter(m);
+    BindFormat(m);
 
     // pybind11 looks numpy's C API and its dtypes up once, in function-local
     // statics whose initialisation imports numpy. Done first by two threads

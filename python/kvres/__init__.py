@@ -51,10 +51,22 @@ from . import _kvres
 from ._kvres import __version__  # noqa: F401
 
 from ._kvres import InputError, WriteError, Writer  # noqa: F401
+# The format's description: the kind codes, the encodings, the name rules and
+# the phase conversion, each in both directions.
+from ._kvres import (  # noqa: F401
+    complex_result_mark,
+    degrees_to_radians,
+    encodings,
+    kinds,
+    radians_to_degrees,
+    shown_name,
+    stored_name,
+)
 
 __all__ = ["open", "Result", "DataSet", "DataType", "History", "NotRecognizedError",
            "Simulation", "Subcase", "Writer", "WriteError", "InputError", "open_study", "summaries",
-           "write"]
+           "write", "kinds", "encodings", "complex_result_mark", "shown_name", "stored_name",
+           "degrees_to_radians", "radians_to_degrees"]
 
 
 def open_study(paths, **kwargs):
