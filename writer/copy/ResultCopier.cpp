@@ -328,8 +328,8 @@ std::vector<std::string> ResultCopier::TypeNames() const {
             names.push_back(row.name);
             if (!row.hostName.empty()) {
                 names.push_back(row.hostName);
-                if (row.kind == 7 || row.kind == 8) {
-                    for (const char* part : {":Magnitude", ":Phase", ":Offset"}) {
+                if (ResKind::Of(row.kind).format == ResKind::Triple) {
+                    for (const char* part : ResKind::kTripleSuffixes) {
                         names.push_back(row.hostName + part);
                     }
                 }
