@@ -1,6 +1,7 @@
 #include "fileio/ResFileSet.h"
 
 #include "fileio/DirectoryScanner.h"
+#include "fileio/EncodingNames.h"
 #include "fileio/ResLayout.h"
 
 #include <algorithm>
@@ -8,19 +9,6 @@
 #include <cstring>
 
 namespace {
-
-struct Trial {
-    IntEncoding ints;
-    RealEncoding reals;
-    bool bigEndian;
-};
-
-// The candidate encodings, in the order they are tried.
-constexpr Trial trials[] = {
-    {Int4, Real4, false},     {Int4, Real4, true},        {Int8First, Cray8, false},
-    {Int8First, Cray8, true}, {Int8Second, Cray8, false}, {Int8Second, Cray8, true},
-    {Int4, Real8, false},     {Int4, Real8, true},
-};
 
 // Whether the count after the text fields has a magnitude of at most 65535;
 // compared without negating, so the most negative value is rejected too.
@@ -297,7 +285,7 @@ bool ResFileSet::DetectEncoding(const std::string& path) {
     const std::size_t got =
         Rewind() ? static_cast<std::size_t>(ReadBytes(header, sizeof header)) : 0;
     bool accepted = false;
-    for (const Trial& trial : trials) {
+    for (const encodingnames::Trial& trial : encodingnames::kTrials) {
         SetEncoding(trial.ints, trial.reals, trial.bigEndian);
         if (got >=
                 reslayout::kHeaderTextBytes + static_cast<std::size_t>(::IntItemSize(trial.ints)) &&

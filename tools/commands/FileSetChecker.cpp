@@ -2,6 +2,7 @@
 
 #include "LoadedPluginResult.h"
 
+#include "fileio/EncodingNames.h"
 #include "fileio/NativePath.h"
 #include "fileio/ResFileSet.h"
 #include "fileio/ResKind.h"
@@ -33,34 +34,11 @@ struct ResultRelease {
 
 CheckReport::Encoding Describe(const ResFileSet& files) {
     CheckReport::Encoding encoding;
-    const bool bigEndian = files.BigEndian();
-    switch (files.GetIntEncoding()) {
-    case Int4:
-        encoding.integers = "4 bytes";
-        encoding.trial = bigEndian ? 2 : 1;
-        break;
-    case Int8First:
-        encoding.integers = "8 bytes, value in bytes 0-3";
-        encoding.trial = bigEndian ? 4 : 3;
-        break;
-    case Int8Second:
-        encoding.integers = "8 bytes, value in bytes 4-7";
-        encoding.trial = bigEndian ? 6 : 5;
-        break;
-    }
-    switch (files.GetRealEncoding()) {
-    case Real4:
-        encoding.reals = "IEEE single, 4 bytes";
-        break;
-    case Real8:
-        encoding.reals = "IEEE double, 8 bytes";
-        encoding.trial = bigEndian ? 8 : 7;
-        break;
-    case Cray8:
-        encoding.reals = "Cray word, 8 bytes";
-        break;
-    }
-    encoding.byteOrder = bigEndian ? "big-endian" : "little-endian";
+    encoding.integers = encodingnames::IntWords(files.GetIntEncoding());
+    encoding.reals = encodingnames::RealWords(files.GetRealEncoding());
+    encoding.byteOrder = encodingnames::ByteOrderName(files.BigEndian());
+    encoding.trial = encodingnames::TrialNumber(files.GetIntEncoding(), files.GetRealEncoding(),
+                                                files.BigEndian());
     return encoding;
 }
 
