@@ -60,10 +60,10 @@ inline void ReverseWords(unsigned char* bytes, std::size_t words) {
 }
 
 // True when values stored in the file's order must be reversed before the host
-// can use them. `swapBytes` true means the file stores the most significant byte
+// can use them. `bigEndian` true means the file stores the most significant byte
 // first, false least significant first.
-inline bool NeedsReversal(bool swapBytes) {
-    return swapBytes != HostIsBigEndian();
+inline bool NeedsReversal(bool bigEndian) {
+    return bigEndian != HostIsBigEndian();
 }
 
 // A word of 4 or of 8 bytes with its bytes in reverse order.
@@ -79,12 +79,12 @@ inline std::uint64_t ReverseWordBytes(std::uint64_t word) {
 // Decodes one value of type T (4 or 8 bytes) from sizeof(T) bytes stored in
 // the file's order. The reversal works on a whole word, which the
 // compiler makes one byte-swap instruction, rather than byte by byte.
-template <class T> T LoadWord(const unsigned char* bytes, bool swapBytes) {
+template <class T> T LoadWord(const unsigned char* bytes, bool bigEndian) {
     static_assert(sizeof(T) == 4 || sizeof(T) == 8, "file items are 4 or 8 bytes");
     using Bits = typename std::conditional<sizeof(T) == 4, std::uint32_t, std::uint64_t>::type;
     Bits bits;
     std::memcpy(&bits, bytes, sizeof bits);
-    if (NeedsReversal(swapBytes)) {
+    if (NeedsReversal(bigEndian)) {
         bits = ReverseWordBytes(bits);
     }
     T value;

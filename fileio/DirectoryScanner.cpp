@@ -1,5 +1,6 @@
 #include "fileio/DirectoryScanner.h"
 
+#include "fileio/AsciiCase.h"
 #include "fileio/NativePath.h"
 
 #include <algorithm>
@@ -16,15 +17,6 @@
 #include <mutex>
 #endif
 
-namespace {
-
-// ASCII only, whatever locale the host has set.
-char FoldCase(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-} // namespace
-
 bool WildcardMatch(const std::string& pattern, const std::string& name) {
     // Greedy match with backtracking to the latest '*': linear in practice and
     // free of recursion whatever the pattern's length.
@@ -36,7 +28,8 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
         if (p < pattern.size() && pattern[p] == '*') {
             starAt = p++;
             resumeAt = n;
-        } else if (p < pattern.size() && FoldCase(pattern[p]) == FoldCase(name[n])) {
+        } else if (p < pattern.size() &&
+                   asciicase::Lower(pattern[p]) == asciicase::Lower(name[n])) {
             ++p;
             ++n;
         } else if (starAt != std::string::npos) {
@@ -52,21 +45,9 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
     return p == pattern.size();
 }
 
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool SameEntryName(const std::string& a, const std::string& b) {
 #if defined(_WIN32)
-    return EqualIgnoringCase(a, b);
+    return asciicase::Equal(a, b);
 #else
     return a == b;
 #endif
@@ -138,7 +119,8 @@ namespace {
 // Byte order of the names with ASCII letters folded to lower case.
 bool FoldedLess(const std::string& a, const std::string& b) {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return static_cast<unsigned char>(FoldCase(x)) < static_cast<unsigned char>(FoldCase(y));
+        return static_cast<unsigned char>(asciicase::Lower(x)) <
+               static_cast<unsigned char>(asciicase::Lower(y));
     });
 }
 
@@ -236,7 +218,7 @@ bool DirectoryScanner::First(const std::string& pattern, DirectoryEntry& entry) 
         std::lower_bound(names->begin(), names->end(), start, FoldedLess) - names->begin());
     endName = nextName;
     while (endName < names->size() && (*names)[endName].size() >= start.size() &&
-           EqualIgnoringCase((*names)[endName].substr(0, start.size()), start)) {
+           asciicase::Equal(std::string_view((*names)[endName]).substr(0, start.size()), start)) {
         ++endName;
     }
     if (!Next(entry)) {

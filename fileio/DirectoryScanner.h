@@ -54,9 +54,6 @@ private:
 #endif
 };
 
-// Whether `a` and `b` are equal without regard to ASCII letter case.
-bool EqualIgnoringCase(const std::string& a, const std::string& b);
-
 // Whether `a` and `b`, names of entries of one directory, name the same
 // entry: without regard to ASCII letter case on Windows, whose file names
 // compare that way, and byte for byte elsewhere.

@@ -9,12 +9,13 @@
 
 namespace {
 
+// An item's bytes, as ResEncoding gives them.
 constexpr std::size_t ItemBytes(IntEncoding encoding) {
-    return encoding == Int4 ? 4 : 8;
+    return static_cast<std::size_t>(IntItemSize(encoding));
 }
 
 constexpr std::size_t ItemBytes(RealEncoding encoding) {
-    return encoding == Real4 ? 4 : 8;
+    return static_cast<std::size_t>(RealItemSize(encoding));
 }
 
 // One integer item, as the one-integer readers decode it.
@@ -163,19 +164,20 @@ void DecodeRecords(const unsigned char* bytes, std::size_t records, int realsPer
 }
 
 template <IntEncoding Ints, RealEncoding Reals>
-RecordReader::Decoder DecoderForOrder(bool swapBytes) {
-    return swapBytes ? &DecodeRecords<Ints, Reals, true> : &DecodeRecords<Ints, Reals, false>;
+RecordReader::Decoder DecoderForOrder(bool bigEndian) {
+    return bigEndian ? &DecodeRecords<Ints, Reals, true> : &DecodeRecords<Ints, Reals, false>;
 }
 
-template <IntEncoding Ints> RecordReader::Decoder DecoderForReals(RealEncoding reals, bool swap) {
+template <IntEncoding Ints>
+RecordReader::Decoder DecoderForReals(RealEncoding reals, bool bigEndian) {
     switch (reals) {
     case Real8:
-        return DecoderForOrder<Ints, Real8>(swap);
+        return DecoderForOrder<Ints, Real8>(bigEndian);
     case Cray8:
-        return DecoderForOrder<Ints, Cray8>(swap);
+        return DecoderForOrder<Ints, Cray8>(bigEndian);
     case Real4:
     default:
-        return DecoderForOrder<Ints, Real4>(swap);
+        return DecoderForOrder<Ints, Real4>(bigEndian);
     }
 }
 
@@ -254,32 +256,33 @@ void PackAnyRecords(const unsigned char* raw, std::size_t records, int realsPerR
     }
 }
 
-template <IntEncoding Ints> RecordReader::Packer PackerForReals(RealEncoding reals, bool swap) {
+template <IntEncoding Ints>
+RecordReader::Packer PackerForReals(RealEncoding reals, bool bigEndian) {
     switch (reals) {
     case Real8:
-        return swap ? &PackAnyRecords<Ints, Real8, true> : &PackAnyRecords<Ints, Real8, false>;
+        return bigEndian ? &PackAnyRecords<Ints, Real8, true> : &PackAnyRecords<Ints, Real8, false>;
     case Cray8:
-        return swap ? &PackAnyRecords<Ints, Cray8, true> : &PackAnyRecords<Ints, Cray8, false>;
+        return bigEndian ? &PackAnyRecords<Ints, Cray8, true> : &PackAnyRecords<Ints, Cray8, false>;
     case Real4:
     default:
-        return swap ? &PackAnyRecords<Ints, Real4, true> : &PackAnyRecords<Ints, Real4, false>;
+        return bigEndian ? &PackAnyRecords<Ints, Real4, true> : &PackAnyRecords<Ints, Real4, false>;
     }
 }
 
 } // namespace
 
-RecordReader::Packer RecordReader::PackerFor(IntEncoding ints, RealEncoding reals, bool swapBytes) {
+RecordReader::Packer RecordReader::PackerFor(IntEncoding ints, RealEncoding reals, bool bigEndian) {
     switch (ints) {
     case Int8First:
-        return PackerForReals<Int8First>(reals, swapBytes);
+        return PackerForReals<Int8First>(reals, bigEndian);
     case Int8Second:
-        return PackerForReals<Int8Second>(reals, swapBytes);
+        return PackerForReals<Int8Second>(reals, bigEndian);
     case Int4:
     default:
-        if (reals == Real4 && NeedsReversal(swapBytes)) {
+        if (reals == Real4 && NeedsReversal(bigEndian)) {
             return &ReverseRecordWords;
         }
-        return PackerForReals<Int4>(reals, swapBytes);
+        return PackerForReals<Int4>(reals, bigEndian);
     }
 }
 
@@ -287,23 +290,23 @@ RecordReader::RecordReader()
     : decoder(DecoderFor(Int4, Real4, false)), packer(PackerFor(Int4, Real4, false)) {}
 
 RecordReader::Decoder RecordReader::DecoderFor(IntEncoding ints, RealEncoding reals,
-                                               bool swapBytes) {
+                                               bool bigEndian) {
     switch (ints) {
     case Int8First:
-        return DecoderForReals<Int8First>(reals, swapBytes);
+        return DecoderForReals<Int8First>(reals, bigEndian);
     case Int8Second:
-        return DecoderForReals<Int8Second>(reals, swapBytes);
+        return DecoderForReals<Int8Second>(reals, bigEndian);
     case Int4:
     default:
-        return DecoderForReals<Int4>(reals, swapBytes);
+        return DecoderForReals<Int4>(reals, bigEndian);
     }
 }
 
-void RecordReader::SetEncoding(IntEncoding ints, RealEncoding reals, bool swapBytes) {
-    decoder = DecoderFor(ints, reals, swapBytes);
-    packer = PackerFor(ints, reals, swapBytes);
+void RecordReader::SetEncoding(IntEncoding ints, RealEncoding reals, bool bigEndian) {
+    decoder = DecoderFor(ints, reals, bigEndian);
+    packer = PackerFor(ints, reals, bigEndian);
     // 4-byte items in the host's order are packed records as they stand.
-    packedAsStored = ints == Int4 && reals == Real4 && !NeedsReversal(swapBytes);
+    packedAsStored = ints == Int4 && reals == Real4 && !NeedsReversal(bigEndian);
     intSize = IntItemSize(ints);
     realSize = RealItemSize(reals);
 }

@@ -43,7 +43,7 @@ public:
     // 4-byte integers, IEEE singles, least significant byte first.
     RecordReader();
 
-    void SetEncoding(IntEncoding ints, RealEncoding reals, bool swapBytes);
+    void SetEncoding(IntEncoding ints, RealEncoding reals, bool bigEndian);
 
     // Bytes of one record with `realsPerRecord` reals in the current encoding.
     std::size_t RecordBytes(int realsPerRecord) const;
@@ -65,7 +65,7 @@ public:
                      float* reals, std::size_t maxRecords);
 
     // The decoder of one encoding, for callers that hold the bytes already.
-    static Decoder DecoderFor(IntEncoding ints, RealEncoding reals, bool swapBytes);
+    static Decoder DecoderFor(IntEncoding ints, RealEncoding reals, bool bigEndian);
 
     // Packs `records` records laid out back to back in `raw` into `packed`:
     // record i becomes PackedRecordBytes(realsPerRecord) bytes at packed + i *
@@ -76,7 +76,7 @@ public:
     // past the raw bytes not yet decoded); otherwise the two must not overlap.
     using Packer = void (*)(const unsigned char* raw, std::size_t records, int realsPerRecord,
                             unsigned char* packed);
-    static Packer PackerFor(IntEncoding ints, RealEncoding reals, bool swapBytes);
+    static Packer PackerFor(IntEncoding ints, RealEncoding reals, bool bigEndian);
     static std::size_t PackedRecordBytes(int realsPerRecord) {
         return 4 + 4 * static_cast<std::size_t>(realsPerRecord);
     }

@@ -28,14 +28,6 @@ std::unique_ptr<unsigned char[]> StagingArray(int count) {
 
 } // namespace
 
-int IntItemSize(IntEncoding encoding) {
-    return encoding == Int4 ? 4 : 8;
-}
-
-int RealItemSize(RealEncoding encoding) {
-    return encoding == Real4 ? 4 : 8;
-}
-
 IntReader IntReaderFor(IntEncoding encoding) {
     switch (encoding) {
     case Int8First:
@@ -72,76 +64,76 @@ RealsReader RealsReaderFor(RealEncoding encoding) {
     }
 }
 
-int ReadInt4(std::FILE* stream, bool swapBytes, std::int32_t* out) {
+int ReadInt4(std::FILE* stream, bool bigEndian, std::int32_t* out) {
     unsigned char bytes[4];
     if (stream == nullptr || out == nullptr || !ReadItem(stream, bytes, sizeof bytes)) {
         return 0;
     }
-    *out = DecodeIntItem(bytes, Int4, swapBytes);
+    *out = DecodeIntItem(bytes, Int4, bigEndian);
     return 1;
 }
 
-int ReadInt8First(std::FILE* stream, bool swapBytes, std::int32_t* out) {
+int ReadInt8First(std::FILE* stream, bool bigEndian, std::int32_t* out) {
     unsigned char bytes[8];
     if (stream == nullptr || out == nullptr || !ReadItem(stream, bytes, sizeof bytes)) {
         return 0;
     }
-    *out = DecodeIntItem(bytes, Int8First, swapBytes);
+    *out = DecodeIntItem(bytes, Int8First, bigEndian);
     return 1;
 }
 
-int ReadInt8Second(std::FILE* stream, bool swapBytes, std::int32_t* out) {
+int ReadInt8Second(std::FILE* stream, bool bigEndian, std::int32_t* out) {
     unsigned char bytes[8];
     if (stream == nullptr || out == nullptr || !ReadItem(stream, bytes, sizeof bytes)) {
         return 0;
     }
-    *out = DecodeIntItem(bytes, Int8Second, swapBytes);
+    *out = DecodeIntItem(bytes, Int8Second, bigEndian);
     return 1;
 }
 
-int ReadReal4(std::FILE* stream, bool swapBytes, float* out) {
+int ReadReal4(std::FILE* stream, bool bigEndian, float* out) {
     unsigned char bytes[4];
     if (stream == nullptr || out == nullptr || !ReadItem(stream, bytes, sizeof bytes)) {
         return 0;
     }
-    *out = LoadWord<float>(bytes, swapBytes);
+    *out = LoadWord<float>(bytes, bigEndian);
     return 1;
 }
 
-int ReadReal8(std::FILE* stream, bool swapBytes, float* out) {
+int ReadReal8(std::FILE* stream, bool bigEndian, float* out) {
     unsigned char bytes[8];
     if (stream == nullptr || out == nullptr || !ReadItem(stream, bytes, sizeof bytes)) {
         return 0;
     }
-    *out = NarrowToFloat(LoadWord<double>(bytes, swapBytes));
+    *out = NarrowToFloat(LoadWord<double>(bytes, bigEndian));
     return 1;
 }
 
-int ReadCray8(std::FILE* stream, bool swapBytes, float* out) {
+int ReadCray8(std::FILE* stream, bool bigEndian, float* out) {
     unsigned char bytes[8];
     if (stream == nullptr || out == nullptr || !ReadItem(stream, bytes, sizeof bytes)) {
         return 0;
     }
-    *out = CrayToFloat(bytes, swapBytes);
+    *out = CrayToFloat(bytes, bigEndian);
     return 1;
 }
 
-int ReadReals4(std::FILE* stream, bool swapBytes, float* out, int count) {
+int ReadReals4(std::FILE* stream, bool bigEndian, float* out, int count) {
     if (stream == nullptr || out == nullptr || count <= 0) {
         return 0;
     }
     const std::size_t arrived = ReadChunked(stream, out, 4, static_cast<std::size_t>(count));
-    if (NeedsReversal(swapBytes)) {
+    if (NeedsReversal(bigEndian)) {
         // In place: each float's bytes are decoded from the array itself.
         unsigned char* bytes = reinterpret_cast<unsigned char*>(out);
         for (std::size_t i = 0; i < arrived; ++i) {
-            out[i] = LoadWord<float>(bytes + 4 * i, swapBytes);
+            out[i] = LoadWord<float>(bytes + 4 * i, bigEndian);
         }
     }
     return static_cast<int>(arrived);
 }
 
-int ReadReals8(std::FILE* stream, bool swapBytes, float* out, int count) {
+int ReadReals8(std::FILE* stream, bool bigEndian, float* out, int count) {
     if (stream == nullptr || out == nullptr || count <= 0) {
         return 0;
     }
@@ -149,12 +141,12 @@ int ReadReals8(std::FILE* stream, bool swapBytes, float* out, int count) {
     const std::size_t arrived =
         ReadChunked(stream, staging.get(), 8, static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < arrived; ++i) {
-        out[i] = NarrowToFloat(LoadWord<double>(staging.get() + 8 * i, swapBytes));
+        out[i] = NarrowToFloat(LoadWord<double>(staging.get() + 8 * i, bigEndian));
     }
     return static_cast<int>(arrived);
 }
 
-int ReadCrays8(std::FILE* stream, bool swapBytes, float* out, int count) {
+int ReadCrays8(std::FILE* stream, bool bigEndian, float* out, int count) {
     if (stream == nullptr || out == nullptr || count <= 0) {
         return 0;
     }
@@ -162,7 +154,7 @@ int ReadCrays8(std::FILE* stream, bool swapBytes, float* out, int count) {
     const std::size_t arrived =
         ReadChunked(stream, staging.get(), 8, static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < arrived; ++i) {
-        out[i] = CrayToFloat(staging.get() + 8 * i, swapBytes);
+        out[i] = CrayToFloat(staging.get() + 8 * i, bigEndian);
     }
     return static_cast<int>(arrived);
 }

@@ -18,19 +18,23 @@ enum RealEncoding { Real4 = 0, Real8 = 1, Cray8 = 2 };
 // the second 4-byte half carries the value.
 enum IntEncoding { Int4 = 0, Int8First = 1, Int8Second = 2 };
 
-using IntReader = int (*)(std::FILE* stream, bool swapBytes, std::int32_t* out);
-using RealReader = int (*)(std::FILE* stream, bool swapBytes, float* out);
-using RealsReader = int (*)(std::FILE* stream, bool swapBytes, float* out, int count);
+using IntReader = int (*)(std::FILE* stream, bool bigEndian, std::int32_t* out);
+using RealReader = int (*)(std::FILE* stream, bool bigEndian, float* out);
+using RealsReader = int (*)(std::FILE* stream, bool bigEndian, float* out, int count);
 
 // Bytes one item occupies in the file.
-int IntItemSize(IntEncoding encoding);
-int RealItemSize(RealEncoding encoding);
+constexpr int IntItemSize(IntEncoding encoding) {
+    return encoding == Int4 ? 4 : 8;
+}
+constexpr int RealItemSize(RealEncoding encoding) {
+    return encoding == Real4 ? 4 : 8;
+}
 
 // The integer stored in the item at `item` (IntItemSize bytes in the file's
 // order): the whole of a 4-byte item, the first or the second half of an
 // 8-byte one. The one-integer readers decode with it.
-inline std::int32_t DecodeIntItem(const unsigned char* item, IntEncoding encoding, bool swapBytes) {
-    return LoadWord<std::int32_t>(encoding == Int8Second ? item + 4 : item, swapBytes);
+inline std::int32_t DecodeIntItem(const unsigned char* item, IntEncoding encoding, bool bigEndian) {
+    return LoadWord<std::int32_t>(encoding == Int8Second ? item + 4 : item, bigEndian);
 }
 
 // The readers of one encoding.
@@ -40,20 +44,20 @@ RealsReader RealsReaderFor(RealEncoding encoding);
 
 // One-item readers: 1 when a whole item arrived, else 0. A null stream or
 // destination gives 0 without touching anything.
-int ReadInt4(std::FILE* stream, bool swapBytes, std::int32_t* out);
-int ReadInt8First(std::FILE* stream, bool swapBytes, std::int32_t* out);
-int ReadInt8Second(std::FILE* stream, bool swapBytes, std::int32_t* out);
-int ReadReal4(std::FILE* stream, bool swapBytes, float* out);
-int ReadReal8(std::FILE* stream, bool swapBytes, float* out);
-int ReadCray8(std::FILE* stream, bool swapBytes, float* out);
+int ReadInt4(std::FILE* stream, bool bigEndian, std::int32_t* out);
+int ReadInt8First(std::FILE* stream, bool bigEndian, std::int32_t* out);
+int ReadInt8Second(std::FILE* stream, bool bigEndian, std::int32_t* out);
+int ReadReal4(std::FILE* stream, bool bigEndian, float* out);
+int ReadReal8(std::FILE* stream, bool bigEndian, float* out);
+int ReadCray8(std::FILE* stream, bool bigEndian, float* out);
 
 // Many-reals readers: the number of whole items read. A null stream or
 // destination, or a count of 0 or less, gives 0. The 8-byte readers stage the
 // items in a temporary array and throw std::bad_alloc when `count` is 2^29 or
 // more (the array would not fit 32 bits) or the allocation fails.
-int ReadReals4(std::FILE* stream, bool swapBytes, float* out, int count);
-int ReadReals8(std::FILE* stream, bool swapBytes, float* out, int count);
-int ReadCrays8(std::FILE* stream, bool swapBytes, float* out, int count);
+int ReadReals4(std::FILE* stream, bool bigEndian, float* out, int count);
+int ReadReals8(std::FILE* stream, bool bigEndian, float* out, int count);
+int ReadCrays8(std::FILE* stream, bool bigEndian, float* out, int count);
 
 // Narrows a double to the nearest single; values beyond the single range
 // round to the largest single or to infinity as IEEE round-to-nearest does.

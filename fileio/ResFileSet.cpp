@@ -1,6 +1,7 @@
 #include "fileio/ResFileSet.h"
 
 #include "fileio/DirectoryScanner.h"
+#include "fileio/EncodingNames.h"
 #include "fileio/ResLayout.h"
 
 #include <algorithm>
@@ -9,23 +10,10 @@
 
 namespace {
 
-struct Trial {
-    IntEncoding ints;
-    RealEncoding reals;
-    bool swap;
-};
-
-// The candidate encodings, in the order they are tried.
-constexpr Trial trials[] = {
-    {Int4, Real4, false},     {Int4, Real4, true},        {Int8First, Cray8, false},
-    {Int8First, Cray8, true}, {Int8Second, Cray8, false}, {Int8Second, Cray8, true},
-    {Int4, Real8, false},     {Int4, Real8, true},
-};
-
 // Whether the count after the text fields has a magnitude of at most 65535;
 // compared without negating, so the most negative value is rejected too.
 bool IsPlausibleHeaderCount(std::int32_t count) {
-    constexpr std::int32_t limit = 65535;
+    constexpr std::int32_t limit = reslayout::kMaxSimulations;
     return count >= -limit && count <= limit;
 }
 
@@ -50,14 +38,14 @@ ResFileSet::~ResFileSet() {
     CloseForGood();
 }
 
-void ResFileSet::SetEncoding(IntEncoding ints, RealEncoding reals, bool swap) {
+void ResFileSet::SetEncoding(IntEncoding ints, RealEncoding reals, bool mostSignificantFirst) {
     intEncoding = ints;
     realEncoding = reals;
-    swapBytes = swap;
+    bigEndian = mostSignificantFirst;
     intReader = IntReaderFor(ints);
     realReader = RealReaderFor(reals);
     realsReader = RealsReaderFor(reals);
-    recordReader.SetEncoding(ints, reals, swap);
+    recordReader.SetEncoding(ints, reals, mostSignificantFirst);
 }
 
 bool ResFileSet::OpenFile(const std::string& path) {
@@ -121,7 +109,7 @@ bool ResFileSet::SameFileAsBefore(const std::string& path, bool opened) {
         if (opened) {
             identities[index] = currentFile.FileIdentity();
             identityKnown[index] = true;
-            encodings[index] = KnownEncoding{true, intEncoding, realEncoding, swapBytes};
+            encodings[index] = KnownEncoding{true, intEncoding, realEncoding, bigEndian};
         }
         return opened;
     }
@@ -164,17 +152,17 @@ int ResFileSet::ReadBytes(void* buffer, int length) {
 
 int ResFileSet::ReadInt(std::int32_t* out) {
     Settle();
-    return intReader(currentFile.Stream(), swapBytes, out);
+    return intReader(currentFile.Stream(), bigEndian, out);
 }
 
 int ResFileSet::ReadReal(float* out) {
     Settle();
-    return realReader(currentFile.Stream(), swapBytes, out);
+    return realReader(currentFile.Stream(), bigEndian, out);
 }
 
 int ResFileSet::ReadReals(float* out, int count) {
     Settle();
-    return realsReader(currentFile.Stream(), swapBytes, out, count);
+    return realsReader(currentFile.Stream(), bigEndian, out, count);
 }
 
 int ResFileSet::ReadRecords(std::int32_t* ids, float* reals, int realsPerRecord, int maxRecords) {
@@ -246,7 +234,7 @@ bool ResFileSet::OpenKnownFile(const std::string& path, bool& handled) {
         return false;
     }
     const KnownEncoding& known = encodings[index];
-    SetEncoding(known.ints, known.reals, known.swap);
+    SetEncoding(known.ints, known.reals, known.bigEndian);
     checkedSize = identities[index].size;
     return true;
 }
@@ -297,12 +285,12 @@ bool ResFileSet::DetectEncoding(const std::string& path) {
     const std::size_t got =
         Rewind() ? static_cast<std::size_t>(ReadBytes(header, sizeof header)) : 0;
     bool accepted = false;
-    for (const Trial& trial : trials) {
-        SetEncoding(trial.ints, trial.reals, trial.swap);
+    for (const encodingnames::Trial& trial : encodingnames::kTrials) {
+        SetEncoding(trial.ints, trial.reals, trial.bigEndian);
         if (got >=
                 reslayout::kHeaderTextBytes + static_cast<std::size_t>(::IntItemSize(trial.ints)) &&
             IsPlausibleHeaderCount(
-                DecodeIntItem(header + reslayout::kHeaderTextBytes, trial.ints, trial.swap))) {
+                DecodeIntItem(header + reslayout::kHeaderTextBytes, trial.ints, trial.bigEndian))) {
             accepted = true;
             break;
         }

@@ -134,7 +134,7 @@ public:
 
     bool IsOpen() const { return currentFile.IsOpen(); }
     const std::string& GetCurrentFileName() const { return currentFile.FileName(); }
-    bool SwapBytes() const { return swapBytes; }
+    bool BigEndian() const { return bigEndian; }
     RealEncoding GetRealEncoding() const { return realEncoding; }
     IntEncoding GetIntEncoding() const { return intEncoding; }
     int IntItemSize() const { return ::IntItemSize(intEncoding); }
@@ -148,7 +148,7 @@ public:
     std::int64_t FileSize() const;
 
 private:
-    void SetEncoding(IntEncoding ints, RealEncoding reals, bool swap);
+    void SetEncoding(IntEncoding ints, RealEncoding reals, bool mostSignificantFirst);
     // The identity check of VerifyIdentities for the open of `path`, which
     // `opened` tells succeeded; false when the open must fail.
     bool SameFileAsBefore(const std::string& path, bool opened);
@@ -173,7 +173,7 @@ private:
         bool known = false;
         IntEncoding ints = Int4;
         RealEncoding reals = Real4;
-        bool swap = false;
+        bool bigEndian = false;
     };
     std::vector<KnownEncoding> encodings;
     bool keepOpen = false;
@@ -195,7 +195,7 @@ private:
     ResFile currentFile;
     int holds = 0;
     bool closePutOff = false;
-    bool swapBytes = false;
+    bool bigEndian = false;
     RealEncoding realEncoding = Real4;
     IntEncoding intEncoding = Int4;
     RealReader realReader = nullptr;

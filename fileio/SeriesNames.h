@@ -5,6 +5,8 @@
 // share one rule. Touches no file system.
 #pragma once
 
+#include "fileio/AsciiCase.h"
+
 #include <cstddef>
 #include <string>
 
@@ -26,27 +28,6 @@ inline bool IsSeriesDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// ASCII letters compared without regard to case, every other byte exactly.
-inline bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z') {
-            x = static_cast<char>(x - 'A' + 'a');
-        }
-        if (y >= 'A' && y <= 'Z') {
-            y = static_cast<char>(y - 'A' + 'a');
-        }
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Whether the directory entry `name` belongs to the series of `stem` and
 // `extension`: its own stem, less one trailing digit if it has one, equals
 // `stem` and its extension equals `extension`, ignoring ASCII letter case.
@@ -58,7 +39,7 @@ inline bool IsSeriesMember(const std::string& name, const std::string& stem,
     if (!ownStem.empty() && IsSeriesDigit(ownStem.back())) {
         ownStem.pop_back();
     }
-    return EqualIgnoringAsciiCase(ownStem, stem) && EqualIgnoringAsciiCase(ownExtension, extension);
+    return asciicase::Equal(ownStem, stem) && asciicase::Equal(ownExtension, extension);
 }
 
 // Whether a file named `name` is read on its own rather than as the base of

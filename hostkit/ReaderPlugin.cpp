@@ -1,18 +1,10 @@
 #include "ReaderPlugin.h"
 
+#include "fileio/ResLayout.h"
+
 #include <cstring>
 
-namespace {
-
-// A NUL-terminated text of a fixed-width field, bounded by the field.
-std::string FieldText(const char* field, std::size_t width) {
-    const void* end = std::memchr(field, '\0', width);
-    const std::size_t length =
-        end != nullptr ? static_cast<std::size_t>(static_cast<const char*>(end) - field) : width;
-    return std::string(field, length);
-}
-
-} // namespace
+using reslayout::FieldText;
 
 ReaderPlugin::ReaderPlugin() {
     std::memset(&record, 0, sizeof(record));
@@ -46,11 +38,11 @@ bool ReaderPlugin::Load(const std::string& path, std::string& error) {
 }
 
 std::string ReaderPlugin::DisplayName() const {
-    return FieldText(record.displayName, sizeof(record.displayName));
+    return FieldText(record.displayName, static_cast<int>(sizeof(record.displayName)));
 }
 
 std::string ReaderPlugin::FileFilter() const {
-    return FieldText(record.fileFilter, sizeof(record.fileFilter));
+    return FieldText(record.fileFilter, static_cast<int>(sizeof(record.fileFilter)));
 }
 
 bool ReaderPlugin::Identify(const std::string& path) const {

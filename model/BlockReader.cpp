@@ -1,6 +1,7 @@
 #include "model/BlockReader.h"
 
 #include "fileio/ResFileSet.h"
+#include "fileio/ResLayout.h"
 
 #include <algorithm>
 #include <climits>
@@ -25,8 +26,8 @@ void BlockReader::Start(int32_t fileIndex, int32_t blockPosition, int realsPerRe
     }
     started = true;
     storedCount = count;
-    const int64_t recordBytes = static_cast<int64_t>(files.IntItemSize()) +
-                                static_cast<int64_t>(realsPerRecord) * files.RealItemSize();
+    const int64_t recordBytes =
+        reslayout::RecordBytes(realsPerRecord, files.IntItemSize(), files.RealItemSize());
     // The count was read whole at the block's position: the records start
     // right after it (asked of the stream, the position would cost a seek).
     readableCount =
@@ -147,8 +148,7 @@ void BlockReader::SweepIds(ResFileSet& files, const std::vector<Place>& places,
             return 0;
         }
         const int64_t recordBytes =
-            static_cast<int64_t>(intBytes) +
-            static_cast<int64_t>(place.realsPerRecord) * files.RealItemSize();
+            reslayout::RecordBytes(place.realsPerRecord, intBytes, files.RealItemSize());
         std::size_t available = 0;
         const unsigned char* countBytes =
             window.At(place.position, static_cast<std::size_t>(intBytes), available);
@@ -197,7 +197,7 @@ void BlockReader::SweepIds(ResFileSet& files, const std::vector<Place>& places,
             opened = files.OpenFile(name);
             if (opened) {
                 decode = RecordReader::DecoderFor(files.GetIntEncoding(), files.GetRealEncoding(),
-                                                  files.SwapBytes());
+                                                  files.BigEndian());
             }
         }
         const int32_t done = opened ? sweepOne(place) : 0;

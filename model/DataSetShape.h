@@ -7,6 +7,8 @@
 // reads no files.
 #pragma once
 
+#include "fileio/ResKind.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -40,6 +42,6 @@ struct DataSetShape {
     // The "_NC" rule: a case-sensitive search anywhere in the name. Inline:
     // the writer judges names with it too.
     static bool ReadsMagnitudesOnly(const char* name) {
-        return name != nullptr && std::strstr(name, "_NC") != nullptr;
+        return name != nullptr && std::strstr(name, ResKind::kComplexResultMark) != nullptr;
     }
 };

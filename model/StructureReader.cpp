@@ -8,7 +8,7 @@
 
 StructureReader::StructureReader(ResFileSet& files, int64_t size)
     : files(files), size(size < 0 ? files.BytesRemaining() : size), intSize(files.IntItemSize()),
-      rowBytes(reslayout::kNameWidth + 2 * intSize) {}
+      rowBytes(static_cast<int32_t>(reslayout::RowBytes(intSize))) {}
 
 bool StructureReader::MoveTo(int64_t position) {
     if (position != cursor) {
@@ -84,12 +84,12 @@ bool StructureReader::ReadPiece(int64_t position, int64_t count) {
     }
     cursor = position + length;
     const IntEncoding ints = files.GetIntEncoding();
-    const bool swap = files.SwapBytes();
+    const bool bigEndian = files.BigEndian();
     for (const unsigned char* row = bytes.data(); row != bytes.data() + length; row += rowBytes) {
         piece.push_back(
             {reslayout::FieldText(reinterpret_cast<const char*>(row), reslayout::kNameWidth),
-             DecodeIntItem(row + reslayout::kNameWidth, ints, swap),
-             DecodeIntItem(row + reslayout::kNameWidth + intSize, ints, swap)});
+             DecodeIntItem(row + reslayout::kNameWidth, ints, bigEndian),
+             DecodeIntItem(row + reslayout::kNameWidth + intSize, ints, bigEndian)});
     }
     return true;
 }

@@ -5,6 +5,8 @@
 #include "ResultCopier.h"
 
 #include "fileio/ErrorText.h"
+#include "fileio/EncodingNames.h"
+#include "fileio/ResKind.h"
 #include "model/PhaseConversion.h"
 
 #include "kvres/SyncLabel.h"
@@ -50,32 +52,6 @@ std::string PathText(const py::object& path) {
                               py::repr(path).cast<std::string>());
     }
     return text;
-}
-
-// The float nearest to `radians` among those whose degrees a reader turns
-// back into exactly `radians`, if there is one; else the degrees whose
-// radians lie nearest.
-float DegreesFor(float radians) {
-    if (!std::isfinite(radians)) {
-        return radians;
-    }
-    float guess = static_cast<float>(static_cast<double>(radians) / kRadiansPerDegree);
-    float best = guess;
-    double bestDistance = std::numeric_limits<double>::infinity();
-    float candidate = guess;
-    for (int step = 0; step < 4; ++step) {
-        candidate = std::nextafter(candidate, -std::numeric_limits<float>::infinity());
-    }
-    for (int step = 0; step < 9; ++step) {
-        const double distance =
-            std::fabs(static_cast<double>(DegreesToRadians(candidate)) - radians);
-        if (distance < bestDistance) {
-            bestDistance = distance;
-            best = candidate;
-        }
-        candidate = std::nextafter(candidate, std::numeric_limits<float>::infinity());
-    }
-    return best;
 }
 
 std::string ShapeText(const py::array& array) {
@@ -162,7 +138,7 @@ public:
         : given(path) {
         kvres::WriterOptions options;
         if (!kvres::ParseEncoding(encoding, options.encoding)) {
-            RaiseInput("unknown encoding '" + encoding + "' (i4le, i4be, i8le, i8be)");
+            RaiseInput("unknown encoding '" + encoding + "' (" + encodingnames::List() + ")");
         }
         if (nan != "error" && nan != "infinity") {
             RaiseInput("nan must be 'error' or 'infinity', not '" + nan + "'");
@@ -239,7 +215,7 @@ public:
         const int reals = kvres::Writer::RealsPerRecord(kind);
         if (reals < 0) {
             RaiseInput("data type '" + name + "' has kind " + std::to_string(kind) +
-                       "; kinds are 0 to 8");
+                       "; kinds are 0 to " + std::to_string(ResKind::kCodes - 1));
         }
         py::array_t<std::int32_t> ids = IdArray(name, idsGiven);
         const py::ssize_t count = ids.shape(0);
@@ -253,19 +229,21 @@ public:
         // and (n, 2, 3) magnitudes then phases for kind 4, as kvres reads them.
         const bool scalarShape = values.ndim() == 1 && reals == 1;
         const bool rowShape = values.ndim() == 2 && values.shape(1) == reals;
+        const bool pairedVector =
+            ResKind::Of(kind).magnitudePhase && ResKind::Of(kind).format == ResKind::Vector;
         const bool splitShape =
-            kind == 4 && values.ndim() == 3 && values.shape(1) == 2 && values.shape(2) == 3;
+            pairedVector && values.ndim() == 3 && values.shape(1) == 2 && values.shape(2) == 3;
         if (!scalarShape && !rowShape && !splitShape) {
             RaiseInput("data type '" + name + "' of kind " + std::to_string(kind) +
                        " takes values of shape (n, " + std::to_string(reals) + ")" +
-                       (reals == 1 ? " or (n,)" : "") + (kind == 4 ? " or (n, 2, 3)" : "") +
+                       (reals == 1 ? " or (n,)" : "") + (pairedVector ? " or (n, 2, 3)" : "") +
                        ", not " + ShapeText(values));
         }
         if (values.shape(0) != count) {
             RaiseInput("data type '" + name + "' has " + std::to_string(count) + " ids but " +
                        std::to_string(values.shape(0)) + " records of values");
         }
-        const bool radians = phase == "radians" && (kind == 4 || kind == 5 || kind == 6);
+        const bool radians = phase == "radians" && ResKind::Of(kind).magnitudePhase;
         if (splitShape || radians) {
             // Reordered or converted into a copy of the records as stored.
             const float* source = static_cast<const float*>(values.data());
@@ -276,7 +254,7 @@ public:
                     float value =
                         splitShape ? source[i * 6 + (r % 2) * 3 + r / 2] : source[i * reals + r];
                     if (radians && r % 2 == 1) {
-                        value = DegreesFor(value);
+                        value = RadiansToDegrees(value);
                     }
                     target[i * reals + r] = value;
                 }
@@ -314,7 +292,7 @@ public:
         const py::object idField = records[fieldNames[0]];
         const py::object valueField =
             fieldCount == 2 ? py::object(records[fieldNames[1]]) : py::object(py::none());
-        const bool radians = phase == "radians" && (kind == 4 || kind == 5 || kind == 6);
+        const bool radians = phase == "radians" && ResKind::Of(kind).magnitudePhase;
         if (reals > 0 && !radians && phase == "degrees" && records.strides(0) > 0) {
             const py::dict fields = dtype.attr("fields");
             const py::tuple id = fields[fieldNames[0]];

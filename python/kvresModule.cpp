@@ -12,6 +12,7 @@
 #include "BlockValues.h"
 #include "EntityIdUnion.h"
 #include "ErrorTypes.h"
+#include "FormatBindings.h"
 #include "LinkedPluginResult.h"
 #include "PartsRead.h"
 #include "ResultQueries.h"
@@ -995,6 +996,7 @@ PYBIND11_MODULE(_kvres, m) {
     m.attr("__version__") = KVRES_VERSION;
     MakeErrorTypes(m);
     BindWriter(m);
+    BindFormat(m);
 
     // pybind11 looks numpy's C API and its dtypes up once, in function-local
     // statics whose initialisation imports numpy. Done first by two threads

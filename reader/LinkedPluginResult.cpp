@@ -1,6 +1,7 @@
 #include "LinkedPluginResult.h"
 
 #include "fileio/ErrorText.h"
+#include "fileio/EncodingNames.h"
 #include "fileio/ResFile.h"
 #include "fileio/ResFileSet.h"
 #include "fileio/ResLayout.h"
@@ -244,30 +245,8 @@ int32_t LinkedPluginResult::Kind(const rxDataType& dataType) const {
 namespace {
 
 std::string EncodingName(const ResFileSet& files) {
-    std::string name;
-    switch (files.GetIntEncoding()) {
-    case Int4:
-        name = "Int4";
-        break;
-    case Int8First:
-        name = "Int8First";
-        break;
-    case Int8Second:
-        name = "Int8Second";
-        break;
-    }
-    switch (files.GetRealEncoding()) {
-    case Real4:
-        name += " Real4";
-        break;
-    case Real8:
-        name += " Real8";
-        break;
-    case Cray8:
-        name += " Cray8";
-        break;
-    }
-    return name + (files.SwapBytes() ? " big-endian" : " little-endian");
+    return encodingnames::DetectedName(files.GetIntEncoding(), files.GetRealEncoding(),
+                                       files.BigEndian());
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "NameMatch.h"
 
+#include "fileio/EncodingNames.h"
+
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
@@ -13,6 +15,15 @@
 #include <vector>
 
 namespace {
+
+// The encodings convert writes, by name.
+std::vector<std::string> EncodingNameList() {
+    std::vector<std::string> names;
+    for (const encodingnames::Entry& entry : encodingnames::kEntries) {
+        names.push_back(entry.name);
+    }
+    return names;
+}
 
 using Command = ToolOptions::Command;
 using Format = ToolOptions::Format;
@@ -342,8 +353,8 @@ bool CommandLine::Parse(const std::vector<std::string>& arguments, ToolOptions& 
                                    "write a result set anew: another encoding, a part, or salvage");
     Single(convert->add_option("--encoding", options.encoding,
                                "i4le, i4be, i8le or i8be (default: that of IN's first file)"))
-        ->check(Or(CLI::IsMember({"i4le", "i4be", "i8le", "i8be"}), [](const std::string& value) {
-            return "unknown encoding '" + value + "' (i4le, i4be, i8le, i8be)";
+        ->check(Or(CLI::IsMember(EncodingNameList()), [](const std::string& value) {
+            return "unknown encoding '" + value + "' (" + encodingnames::List() + ")";
         }));
     convert
         ->add_option(

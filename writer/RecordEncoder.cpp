@@ -2,6 +2,7 @@
 
 #include "fileio/ByteOrder.h"
 #include "fileio/Cray.h"
+#include "fileio/EncodingNames.h"
 
 #include <cstring>
 
@@ -94,26 +95,6 @@ std::size_t EncodeFour(const std::int32_t* ids, const float* values, int reals, 
     return stride * records;
 }
 
-// The 64-bit big-endian Cray word of a float's bits, as FloatToCray composes
-// it (a NaN becomes the infinity of its sign), built in a register.
-inline std::uint64_t CrayWordBigEndian(std::uint32_t bits) {
-    const std::uint64_t sign = static_cast<std::uint64_t>(bits >> 31) << 63;
-    const std::uint32_t exponent = (bits >> 23) & 0xFFu;
-    const std::uint64_t mantissa = static_cast<std::uint64_t>(bits & 0x7FFFFFu) << 24;
-    if (exponent == 0xFFu) {
-        return sign | (static_cast<std::uint64_t>(cray::kInfinityExponent) << 48) |
-               (std::uint64_t{1} << 47);
-    }
-    if (exponent == 0) {
-        if (mantissa == 0) {
-            return sign;
-        }
-        return sign | (static_cast<std::uint64_t>(cray::kExponentOffset) << 48) | mantissa;
-    }
-    return sign | (static_cast<std::uint64_t>(exponent + cray::kExponentOffset) << 48) |
-           (std::uint64_t{1} << 47) | mantissa;
-}
-
 inline void Store64BigEndian(unsigned char* out, std::uint64_t word) {
     if (!HostIsBigEndian()) {
         word = ReverseWordBytes(word);
@@ -130,7 +111,7 @@ std::size_t EncodeCrayBigEndian(const std::int32_t* ids, const float* values, in
         const float* own = values + i * static_cast<std::size_t>(reals);
         for (int r = 0; r < reals; ++r) {
             Store64BigEndian(record + 8 + 8 * static_cast<std::size_t>(r),
-                             CrayWordBigEndian(Bits(own + r)));
+                             cray::WordOf(Bits(own + r)));
         }
     }
     return stride * records;
@@ -139,8 +120,9 @@ std::size_t EncodeCrayBigEndian(const std::int32_t* ids, const float* values, in
 } // namespace
 
 RecordEncoder::RecordEncoder(Encoding chosen)
-    : bigEndian(chosen == Encoding::I4BE || chosen == Encoding::I8BE),
-      intSize(chosen == Encoding::I4LE || chosen == Encoding::I4BE ? 4 : 8), realSize(intSize) {}
+    : bigEndian(encodingnames::kEntries[static_cast<int>(chosen)].bigEndian),
+      intSize(IntItemSize(encodingnames::kEntries[static_cast<int>(chosen)].ints)),
+      realSize(RealItemSize(encodingnames::kEntries[static_cast<int>(chosen)].reals)) {}
 
 bool RecordEncoder::IsHostOrderFour() const {
     return intSize == 4 && bigEndian == HostIsBigEndian();

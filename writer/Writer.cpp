@@ -5,6 +5,7 @@
 #include "SeriesCommit.h"
 
 #include "fileio/ErrorText.h"
+#include "fileio/EncodingNames.h"
 #include "fileio/ResKind.h"
 #include "fileio/ResLayout.h"
 #include "fileio/SeriesNames.h"
@@ -22,27 +23,17 @@
 namespace kvres {
 
 const char* EncodingName(Encoding encoding) {
-    switch (encoding) {
-    case Encoding::I4LE:
-        return "i4le";
-    case Encoding::I4BE:
-        return "i4be";
-    case Encoding::I8LE:
-        return "i8le";
-    case Encoding::I8BE:
-        return "i8be";
-    }
-    return "i4le";
+    const int index = static_cast<int>(encoding);
+    return encodingnames::kEntries[index >= 0 && index < encodingnames::kCount ? index : 0].name;
 }
 
 bool ParseEncoding(const std::string& name, Encoding& encoding) {
-    for (Encoding candidate : {Encoding::I4LE, Encoding::I4BE, Encoding::I8LE, Encoding::I8BE}) {
-        if (name == EncodingName(candidate)) {
-            encoding = candidate;
-            return true;
-        }
+    const int index = encodingnames::Find(name);
+    if (index < 0) {
+        return false;
     }
-    return false;
+    encoding = static_cast<Encoding>(index);
+    return true;
 }
 
 namespace {
@@ -52,7 +43,7 @@ using detail::OutputFile;
 using detail::RecordEncoder;
 using detail::SeriesCommit;
 
-constexpr int kMaxSimulationsPerFile = 65535;
+constexpr int kMaxSimulationsPerFile = reslayout::kMaxSimulations;
 constexpr int kMaxSeriesFiles = 11; // run.res, run0.res ... run9.res
 // Records are encoded into a staging piece of this size and written a piece
 // at a time. Each write call costs the kernel a fixed amount, so pieces are
@@ -117,28 +108,24 @@ struct RecordSource {
     }
 };
 
-// The names under which the reader finds a data type registered as
-// `registered` (a normalised stored name) with `kind`, by the reader's own
-// naming rules: its final name (the directory's key, whether or not the host
-// is shown the kind) and, for a triple, the three names the host is shown.
-std::vector<std::string> HostNames(const std::string& registered, int kind, bool complexData) {
-    const std::string shown = datatypenames::FinalName(registered, kind, complexData);
-    std::vector<std::string> names = {shown};
-    if (ResKind::Of(kind).format == ResKind::Triple) {
-        for (const char* suffix : ResKind::kTripleSuffixes) {
-            names.push_back(shown + suffix);
+// The codes of the kinds that mark a result complex, in words: "4, 6 and 8".
+std::string ComplexKindCodes() {
+    std::vector<std::string> codes;
+    for (std::int32_t code = 0; code < ResKind::kCodes; ++code) {
+        if (ResKind::Of(code).marksComplex) {
+            codes.push_back(std::to_string(code));
         }
     }
-    return names;
+    std::string text;
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == codes.size() ? " and " : ", ") + codes[i];
+    }
+    return text;
 }
 
-constexpr char kComplexMark[] = "_NC";
-constexpr char kComplexVectorEnd[] = " (c)";
-
-bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
+using datatypenames::EndsWith;
+using datatypenames::HostNames;
+constexpr const char* kComplexMark = ResKind::kComplexResultMark;
 
 // A data type as the reader registers it: the kind of its first block, the
 // simulation that block is in, and the name it was given.
@@ -204,9 +191,9 @@ public:
 
     // --- layout -----------------------------------------------------------
 
-    std::int64_t HeaderBytes() const { return reslayout::kHeaderTextBytes + encoder.IntSize(); }
-    std::int64_t EntryBytes() const { return reslayout::kLabelWidth + encoder.IntSize(); }
-    std::int64_t RowBytes() const { return reslayout::kNameWidth + 2 * encoder.IntSize(); }
+    std::int64_t HeaderBytes() const { return reslayout::HeaderBytes(encoder.IntSize()); }
+    std::int64_t EntryBytes() const { return reslayout::EntryBytes(encoder.IntSize()); }
+    std::int64_t RowBytes() const { return reslayout::RowBytes(encoder.IntSize()); }
     std::int64_t TableBytes(std::size_t rows) const {
         return encoder.IntSize() + static_cast<std::int64_t>(rows) * RowBytes();
     }
@@ -435,27 +422,18 @@ public:
     // without it. Refuses a name that no stored name shows as given.
     std::string StoredName(const std::string& name, int kind) const {
         CheckText(name, reslayout::kNameWidth - 1, "data type name");
-        std::string stored = name;
+        const std::string stored = datatypenames::StoredCandidate(name, kind, true);
         const ResKind& shape = ResKind::Of(kind);
-        if (shape.droppedNameChars == 4) {
-            stored += kComplexVectorEnd;
-        }
-        const std::string mark = shape.complexResultSuffix;
-        if (!mark.empty() && EndsWith(stored, mark)) {
-            stored.erase(stored.size() - mark.size());
-        }
         if (stored.size() >= static_cast<std::size_t>(reslayout::kNameWidth)) {
             throw InputError("data type name " + Quoted(name) + " of kind " + std::to_string(kind) +
                              " is stored as " + Quoted(stored) + ", " +
                              std::to_string(stored.size()) + " characters; its field holds " +
                              std::to_string(reslayout::kNameWidth - 1));
         }
-        const std::string shown =
-            datatypenames::FinalName(datatypenames::NormaliseName(stored), kind, false);
-        const std::string expected = !mark.empty() && EndsWith(name, mark)
-                                         ? name.substr(0, name.size() - mark.size())
-                                         : name;
-        if (shown != expected) {
+        // Whether the mark is due is judged apart (CheckComplexMarks).
+        if (!datatypenames::StoredName(name, kind, datatypenames::Marked(name, kind))) {
+            const std::string shown =
+                datatypenames::FinalName(datatypenames::NormaliseName(stored), kind, false);
             throw InputError("data type " + Quoted(name) + " of kind " + std::to_string(kind) +
                              " would read back as " + Quoted(shown) +
                              ": give the name a reader shows, or store names as given");
@@ -534,9 +512,9 @@ public:
         if (blockOpen) {
             throw InputError(UnfinishedBlock());
         }
-        if (kind < 0 || kind > 8) {
+        if (!ResKind::IsCode(kind)) {
             throw InputError("data type " + Quoted(name) + " has kind " + std::to_string(kind) +
-                             "; kinds are 0 to 8");
+                             "; kinds are 0 to " + std::to_string(ResKind::kCodes - 1));
         }
         if (count < 0 || count > 2147483647) {
             throw InputError("data type " + Quoted(name) + " has " + std::to_string(count) +
@@ -780,7 +758,8 @@ public:
         if (!markedName.empty() && !complexData) {
             throw InputError("data type " + Quoted(markedName) + " would read back as " +
                              Quoted(markedName.substr(0, markedName.size() - 3)) +
-                             " in a result without complex data (kinds 4, 6 and 8)");
+                             " in a result without complex data (kinds " + ComplexKindCodes() +
+                             ")");
         }
         CheckUnasked();
         Guard([&] {
@@ -882,7 +861,7 @@ public:
 };
 
 int Writer::RealsPerRecord(int kind) {
-    if (kind < 0 || kind > 8) {
+    if (!ResKind::IsCode(kind)) {
         return -1;
     }
     return ResKind::Of(kind).realsPerRecord;

@@ -57,6 +57,17 @@ from . import _kvres
 from ._kvres import __version__  # noqa: F401
 
 from ._kvres import InputError, WriteError, Writer  # noqa: F401
+# The format's description: the kind codes, the encodings, the name rules and
+# the phase conversion, each in both directions.
+from ._kvres import (  # noqa: F401
+    complex_result_mark,
+    degrees_to_radians,
+    encodings,
+    kinds,
+    radians_to_degrees,
+    shown_name,
+    stored_name,
+)
 
 # kvres's twins of the built-in OSError subclasses a file error can be
 # (kvres.FileNotFoundError is a kvres.ReadError and a FileNotFoundError).
@@ -69,7 +80,10 @@ __all__ = ["open", "Result", "DataSet", "DataType", "History", "Simulation", "Su
            "open_study", "summaries", "write",
            # The errors, all kvres.Error (see docs/python.md, "Errors").
            "Error", "ReadError", "NotRecognizedError", "ClosedError", "DataTypeNotFoundError",
-           "SimulationIndexError", "NoValuesError", "WriteError", "InputError"]
+           "SimulationIndexError", "NoValuesError", "WriteError", "InputError",
+           # The format's description (see docs/python.md).
+           "kinds", "encodings", "complex_result_mark", "shown_name", "stored_name",
+           "degrees_to_radians", "radians_to_degrees"]
 
 
 def open_study(paths, **kwargs):

@@ -60,11 +60,15 @@ COMPLEX_FORMS = ("complex", "polar")
 _counter_lock = threading.Lock()
 _blocks_read = 0
 
-# Kinds whose blocks hold magnitude and phase, read with the complex read;
-# the triples' three reals, read as they are stored; the rest are real.
-_COMPLEX_KINDS = (4, 5, 6)
-_TRIPLE_KINDS = (7, 8)
-_TRIPLE_COLUMNS = {":Magnitude": 0, ":Phase": 1, ":Offset": 2}
+# The kinds as the format's description (kvres.kinds) tells them: those whose
+# blocks hold magnitude and phase, read with the complex read; the triples'
+# three reals, read as they are stored; the rest are real.
+_KIND = {kind["code"]: kind for kind in _kvres.kinds}
+_COMPLEX_KINDS = tuple(code for code, kind in _KIND.items() if kind["complex"])
+_TRIPLE_KINDS = tuple(code for code, kind in _KIND.items() if kind["format"] == "triple")
+_TRIPLE_PARTS = _KIND[_TRIPLE_KINDS[0]]["triple_parts"]
+_TRIPLE_PHASE = _KIND[_TRIPLE_KINDS[0]]["phase_part"]
+_TRIPLE_COLUMNS = {part: column for column, part in enumerate(_TRIPLE_PARTS)}
 ERRORS = ("raise", "nan")
 # Bytes of values read for one variable that wait for the other variables of
 # the same blocks (a polar pair, a triple's parts), in this process: past it,
@@ -507,7 +511,7 @@ def _plan(data_types, complex_form, drop):
             column = _TRIPLE_COLUMNS[triple]
             variables = [(name, f"column{column}",
                           dict(attrs, part=triple[1:].lower(), long_name=name,
-                               **({"units": "degree"} if column == 1 else {})))]
+                               **({"units": "degree"} if column == _TRIPLE_PHASE else {})))]
             read = "real"
         elif kind in _COMPLEX_KINDS:
             key = (name, None)
@@ -930,19 +934,10 @@ def open_study(paths, *, chunks=None, parallel=False, read="auto", complex="comp
 
 # Writing back -------------------------------------------------------------
 
-# Kind codes by (binding, format, complex).
-_KINDS = {
-    ("nodes", "vector", False): 0,
-    ("nodes", "scalar", False): 1,
-    ("elements", "scalar", False): 3,
-    ("nodes", "vector", True): 4,
-    ("nodes", "scalar", True): 5,
-    ("elements", "scalar", True): 6,
-}
+# Kind codes of the scalars and vectors by (binding, format, complex).
+_KINDS = {(kind["binding"], kind["format"], kind["complex"]): code
+          for code, kind in _KIND.items() if kind["format"] in ("scalar", "vector")}
 _KINDS_BY_CODE = {code: key for key, code in _KINDS.items()}
-_TRIPLE_PARTS = (":Magnitude", ":Phase", ":Offset")
-# The reader's degrees-to-radians factor; writing divides by it.
-_RADIANS_PER_DEGREE = 0.01745329238474369
 
 
 def _entity_dimension(variable):
@@ -961,10 +956,10 @@ def _rows(dataset):
     under their data type's."""
     rows = {}
     kinds = [v.attrs.get("kind") for v in dataset.data_vars.values()]
-    # The scan appends "_NC" to every real vector of a result with complex
-    # kinds (4, 6, 8); such a name goes back without it.
-    has_complex = dataset.attrs.get("complex_results") == 1 or any(k in (4, 6, 8)
-                                                                    for k in kinds)
+    # The scan marks every real vector of a result with complex kinds
+    # ("_NC"); such a name goes back without it.
+    has_complex = dataset.attrs.get("complex_results") == 1 or any(
+        k in _KIND and _KIND[k]["marks_complex"] for k in kinds)
     for name, variable in dataset.data_vars.items():
         if "simulation" not in variable.dims:
             continue
@@ -976,7 +971,7 @@ def _rows(dataset):
         kind = variable.attrs.get("kind")
         triple = next((p for p in _TRIPLE_PARTS if name.endswith(p)), None)
         stored = str(name)
-        if kind in (7, 8) and triple is not None and not vector and \
+        if kind in _TRIPLE_KINDS and triple is not None and not vector and \
                 part == triple[1:].lower():
             stored = stored[:-len(triple)]
             key = triple
@@ -992,13 +987,14 @@ def _rows(dataset):
                 raise InputError(f"variable {name!r}: no .res kind holds {binding} "
                                  f"{'vectors' if vector else 'scalars'}")
             key = part
-            if not _KINDS_BY_CODE[kind][2] and kind == 0 and has_complex and \
-                    stored.endswith("_NC"):
-                stored = stored[:-3]
-            if kind == 4:
-                # The reader drops the last four characters of a complex
-                # vector's name; " (c)" is what writers put there.
-                stored = stored + " (c)"
+            # The name the file stores for the name shown (a complex vector's
+            # " (c)", a real vector's "_NC" taken off), refused when no
+            # stored name reads back as the variable's.
+            try:
+                stored = _kvres.stored_name(stored, kind, has_complex and stored.endswith(
+                    _kvres.complex_result_mark))
+            except ValueError as error:
+                raise ValueError(f"variable {name!r}: {error}") from None
         row = rows.setdefault((stored, kind), {})
         if key in row:
             raise InputError(f"variables {row[key].name!r} and {name!r} would both be data "
@@ -1027,7 +1023,7 @@ def _records(row, kind, simulation):
         # Real data read complex is value * e^0: its real part as stored.
         return values.real if np.iscomplexobj(values) else values
 
-    if kind in (7, 8):
+    if kind in _TRIPLE_KINDS:
         reals = np.stack([take(row[p]) if p in row else np.full(ids.size, np.nan, np.float32)
                           for p in _TRIPLE_PARTS], axis=-1)
     elif _KINDS_BY_CODE[kind][2]:
@@ -1037,7 +1033,7 @@ def _records(row, kind, simulation):
         else:
             magnitude = take(row["magnitude"])
             phase = take(row["phase"]) if "phase" in row else np.zeros_like(magnitude)
-        degrees = phase / _RADIANS_PER_DEGREE
+        degrees = _kvres.radians_to_degrees(phase)
         # Per entity (per component of a vector): magnitude, then phase.
         reals = np.stack([magnitude, degrees], axis=-1)
     else:

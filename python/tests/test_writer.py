@@ -499,8 +499,12 @@ def test_full_fields_and_an_empty_result_write_back(tmp_path):
 # --- property: whatever kvres.Writer accepts, kvres.open reads back as given
 
 REALS = {0: 3, 1: 1, 2: 0, 3: 1, 4: 6, 5: 2, 6: 2, 7: 3, 8: 3}
+# The spellings the reader merges (in several letter cases), the parts the
+# name rules add or take off, and plain names.
 NAMES = ["displacements", "nodal displacement", "Displacement", "displacement_NC", "accel",
-         "accel (c)", "x", "x:Phase", "foo", "foo_NC", "velocity", "t"]
+         "accel (c)", "x", "x:Phase", "foo", "foo_NC", "velocity", "t", "DISPLACEMENTS",
+         "Nodal Displacement", "displacement", "displacements (c)", "Displacements (C)",
+         "displacement (c)"]
 DEGREES = 0.01745329238474369
 
 

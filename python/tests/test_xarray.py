@@ -368,3 +368,25 @@ def test_write_refuses_what_it_cannot_store_faithfully(beam, tmp_path):
     with pytest.raises(kvres.InputError, match="phase without its magnitude"):
         kvres.write(tmp_path / "out.res", ds.drop_vars("pressure amplitude_magnitude"))
     assert not (tmp_path / "out.res").exists()
+    # A name the reader would show otherwise ("Displacements" reads back as
+    # "displacement").
+    vector = next(name for name, v in ds.data_vars.items() if v.attrs.get("kind") == 0)
+    with pytest.raises(ValueError, match="variable 'Displacements'.*reads back as"):
+        kvres.write(tmp_path / "out.res", ds.rename({vector: "Displacements"}))
+    assert not (tmp_path / "out.res").exists()
+
+
+def test_written_phases_read_back_bit_for_bit(beam, tmp_path):
+    if not hasattr(kvres, "Writer"):
+        pytest.skip("this build has no kvres.Writer")
+    with xr.open_dataset(beam, engine=ENGINE, complex="polar") as ds:
+        ds = ds.load()
+    phases = [name for name, v in ds.data_vars.items() if v.attrs.get("part") == "phase"]
+    assert phases
+    # Phases in radians go back to the degrees that give the same radians,
+    # not to the plain quotient, which may be a unit off.
+    kvres.write(tmp_path / "out.res", ds)
+    with xr.open_dataset(tmp_path / "out.res", engine=ENGINE, complex="polar") as back:
+        for name in phases:
+            np.testing.assert_array_equal(back[name].values.view(np.uint32),
+                                          ds[name].values.view(np.uint32))

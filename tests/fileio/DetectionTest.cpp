@@ -18,7 +18,7 @@ struct DetectCase {
     bool accepted;
     IntEncoding ints; // when accepted
     RealEncoding reals;
-    bool swapBytes;
+    bool bigEndian;
     std::int32_t count; // the header count read back in that encoding
 };
 
@@ -56,7 +56,7 @@ TEST_P(DetectionTest, PicksTheFirstTrialThatReadsAPlausibleCount) {
     }
     EXPECT_EQ(files.GetIntEncoding(), c.ints);
     EXPECT_EQ(files.GetRealEncoding(), c.reals);
-    EXPECT_EQ(files.SwapBytes(), c.swapBytes);
+    EXPECT_EQ(files.BigEndian(), c.bigEndian);
     ASSERT_TRUE(files.SeekTo(189));
     std::int32_t count = 0;
     EXPECT_EQ(files.ReadInt(&count), 1);
@@ -127,10 +127,10 @@ TEST(DetectionLengthTest, MissingFileLeavesTheEncodingAlone) {
     WriteFile(big, Header(Be(9)));
     ResFileSet files;
     ASSERT_TRUE(files.DetectEncoding(big));
-    ASSERT_TRUE(files.SwapBytes());
+    ASSERT_TRUE(files.BigEndian());
     RecordingClearer clearer;
     EXPECT_FALSE(files.DetectEncoding(dir.File("absent.res")));
-    EXPECT_TRUE(files.SwapBytes());
+    EXPECT_TRUE(files.BigEndian());
     EXPECT_TRUE(clearer.names.empty());
 }
 
@@ -148,6 +148,6 @@ TEST(DetectionLengthTest, EachFileIsDetectedOnItsOwn) {
     ASSERT_TRUE(files.OpenFile(files.GetSeriesFileName(1)));
     EXPECT_EQ(files.IntItemSize(), 8);
     EXPECT_EQ(files.RealItemSize(), 8);
-    EXPECT_TRUE(files.SwapBytes());
+    EXPECT_TRUE(files.BigEndian());
     EXPECT_EQ(files.GetNumSeriesFiles(), 2);
 }

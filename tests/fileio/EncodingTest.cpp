@@ -38,7 +38,7 @@ TEST(ByteOrderTest, ReverseBytesHandlesOddEvenAndTinyCounts) {
 struct CrayCase {
     const char* label;
     Bytes item;
-    bool swapBytes;
+    bool bigEndian;
     std::uint32_t expectedBits;
 };
 
@@ -46,7 +46,7 @@ class CrayTest : public ::testing::TestWithParam<CrayCase> {};
 
 TEST_P(CrayTest, ConvertsBitForBit) {
     const CrayCase& c = GetParam();
-    EXPECT_EQ(FloatBits(CrayToFloat(c.item.data(), c.swapBytes)), c.expectedBits);
+    EXPECT_EQ(FloatBits(CrayToFloat(c.item.data(), c.bigEndian)), c.expectedBits);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -76,7 +76,7 @@ struct IntCase {
     const char* label;
     IntEncoding encoding;
     Bytes item;
-    bool swapBytes;
+    bool bigEndian;
     std::int32_t expected;
 };
 
@@ -86,13 +86,13 @@ TEST_P(IntReaderTest, ReadsOneItemAndStopsAtTheEnd) {
     const IntCase& c = GetParam();
     MemoryStream file(c.item);
     std::int32_t value = 0;
-    EXPECT_EQ(IntReaderFor(c.encoding)(file.stream, c.swapBytes, &value), 1);
+    EXPECT_EQ(IntReaderFor(c.encoding)(file.stream, c.bigEndian, &value), 1);
     EXPECT_EQ(value, c.expected);
-    EXPECT_EQ(IntReaderFor(c.encoding)(file.stream, c.swapBytes, &value), 0);
+    EXPECT_EQ(IntReaderFor(c.encoding)(file.stream, c.bigEndian, &value), 0);
 
     Bytes shorter(c.item.begin(), c.item.end() - 1);
     MemoryStream truncated(shorter);
-    EXPECT_EQ(IntReaderFor(c.encoding)(truncated.stream, c.swapBytes, &value), 0);
+    EXPECT_EQ(IntReaderFor(c.encoding)(truncated.stream, c.bigEndian, &value), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -111,7 +111,7 @@ struct RealCase {
     const char* label;
     RealEncoding encoding;
     Bytes item;
-    bool swapBytes;
+    bool bigEndian;
     float expected;
 };
 
@@ -121,9 +121,9 @@ TEST_P(RealReaderTest, OneAndManyAgree) {
     const RealCase& c = GetParam();
     MemoryStream one(c.item);
     float value = 0;
-    EXPECT_EQ(RealReaderFor(c.encoding)(one.stream, c.swapBytes, &value), 1);
+    EXPECT_EQ(RealReaderFor(c.encoding)(one.stream, c.bigEndian, &value), 1);
     EXPECT_EQ(FloatBits(value), FloatBits(c.expected));
-    EXPECT_EQ(RealReaderFor(c.encoding)(one.stream, c.swapBytes, &value), 0);
+    EXPECT_EQ(RealReaderFor(c.encoding)(one.stream, c.bigEndian, &value), 0);
 
     Bytes three;
     for (int i = 0; i < 3; ++i) {
@@ -131,7 +131,7 @@ TEST_P(RealReaderTest, OneAndManyAgree) {
     }
     MemoryStream many(three);
     float values[3] = {0, 0, 0};
-    EXPECT_EQ(RealsReaderFor(c.encoding)(many.stream, c.swapBytes, values, 3), 3);
+    EXPECT_EQ(RealsReaderFor(c.encoding)(many.stream, c.bigEndian, values, 3), 3);
     for (float v : values) {
         EXPECT_EQ(FloatBits(v), FloatBits(c.expected));
     }
@@ -196,7 +196,7 @@ TEST(ReadersTest, StagingArrayBeyondThirtyTwoBitsIsOutOfMemory) {
 // size and a file that ends inside an item.
 struct BulkCase {
     RealEncoding encoding;
-    bool swapBytes;
+    bool bigEndian;
 };
 
 class BulkReadTest : public ::testing::TestWithParam<BulkCase> {
@@ -207,19 +207,19 @@ protected:
         const float value = static_cast<float>(i) * 0.25f - 1000.0f + 0.125f;
         switch (c.encoding) {
         case Real4:
-            bytes = Ordered(FloatBits(value), 4, c.swapBytes);
+            bytes = Ordered(FloatBits(value), 4, c.bigEndian);
             expected = value;
             break;
         case Real8: {
             const double wide = static_cast<double>(value);
             std::uint64_t bits;
             std::memcpy(&bits, &wide, sizeof bits);
-            bytes = Ordered(bits, 8, c.swapBytes);
+            bytes = Ordered(bits, 8, c.bigEndian);
             expected = value;
             break;
         }
         case Cray8:
-            if (c.swapBytes) {
+            if (c.bigEndian) {
                 bytes = CrayWordBigEndian(value);
                 expected = value;
             } else {
@@ -258,7 +258,7 @@ protected:
         file.insert(file.end(), static_cast<std::size_t>(partialBytes), 0x3C);
         MemoryStream stream(file);
         std::vector<float> out(static_cast<std::size_t>(count), -7.0f);
-        const int got = RealsReaderFor(GetParam().encoding)(stream.stream, GetParam().swapBytes,
+        const int got = RealsReaderFor(GetParam().encoding)(stream.stream, GetParam().bigEndian,
                                                             out.data(), count);
         ASSERT_EQ(got, present);
         for (int i = 0; i < present; ++i) {
@@ -287,7 +287,7 @@ TEST_P(BulkReadTest, FileEndsInsideTheFirstPiece) {
 
 std::string BulkName(const ::testing::TestParamInfo<BulkCase>& info) {
     static const char* const names[] = {"Real4", "Real8", "Cray8"};
-    return std::string(names[info.param.encoding]) + (info.param.swapBytes ? "Big" : "Little");
+    return std::string(names[info.param.encoding]) + (info.param.bigEndian ? "Big" : "Little");
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, BulkReadTest,

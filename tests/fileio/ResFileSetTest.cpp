@@ -65,7 +65,7 @@ TEST_P(LayoutReadTest, DeliversIntegersAndSinglesFromAnyDetectedEncoding) {
     ASSERT_TRUE(files.OpenFile(path));
     EXPECT_EQ(files.GetIntEncoding(), layout.ints);
     EXPECT_EQ(files.GetRealEncoding(), layout.reals);
-    EXPECT_EQ(files.SwapBytes(), layout.bigEndian);
+    EXPECT_EQ(files.BigEndian(), layout.bigEndian);
 
     const int headerSize = 189 + files.IntItemSize();
     ASSERT_TRUE(files.SeekTo(headerSize));
@@ -111,7 +111,7 @@ TEST(ResFileSetTest, FreshReaderHasNothingOpenAndReadsNothing) {
     EXPECT_EQ(files.GetNumSeriesFiles(), 0);
     EXPECT_EQ(files.GetIntEncoding(), Int4);
     EXPECT_EQ(files.GetRealEncoding(), Real4);
-    EXPECT_FALSE(files.SwapBytes());
+    EXPECT_FALSE(files.BigEndian());
 
     std::int32_t i = 41;
     float r = 4.5f;
@@ -187,7 +187,7 @@ TEST(ResFileSetTest, ReopeningTheOpenFileStartsAgainAtByteZero) {
     ASSERT_TRUE(files.SeekTo(189));
     clearer.names.clear();
     ASSERT_TRUE(files.OpenFile(path));
-    EXPECT_TRUE(files.SwapBytes());
+    EXPECT_TRUE(files.BigEndian());
     EXPECT_EQ(clearer.names, (std::vector<std::string>{path, path})); // closed, then probed
     char first[7] = {};
     EXPECT_EQ(files.ReadBytes(first, 7), 7);
@@ -212,7 +212,7 @@ TEST(ResFileSetTest, AHoldKeepsOneFileOpenAcrossReadsAndClosesItAtItsEnd) {
         EXPECT_TRUE(files.IsOpen());
         ASSERT_TRUE(files.OpenFile(first)); // the same file: rewound, not probed again
         EXPECT_TRUE(clearer.names.empty());
-        EXPECT_TRUE(files.SwapBytes());
+        EXPECT_TRUE(files.BigEndian());
         char text[7] = {};
         EXPECT_EQ(files.ReadBytes(text, 7), 7);
         EXPECT_EQ(std::string(text, 7), "Korvane");
@@ -220,7 +220,7 @@ TEST(ResFileSetTest, AHoldKeepsOneFileOpenAcrossReadsAndClosesItAtItsEnd) {
         EXPECT_TRUE(files.IsOpen());         // the outer hold still lives
         ASSERT_TRUE(files.OpenFile(second)); // another file: the held one closes, as always
         EXPECT_EQ(clearer.names, (std::vector<std::string>{first, second}));
-        EXPECT_FALSE(files.SwapBytes());
+        EXPECT_FALSE(files.BigEndian());
         clearer.names.clear();
         files.CloseFile();
         EXPECT_TRUE(clearer.names.empty());

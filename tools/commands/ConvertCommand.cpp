@@ -16,6 +16,7 @@
 #include "ResultCopier.h"
 #include "Terminal.h"
 
+#include "fileio/EncodingNames.h"
 #include "fileio/SeriesNames.h"
 
 #include "kvres/Writer.h"
@@ -72,7 +73,7 @@ private:
 int Convert(const ToolOptions& options) {
     kvres::Encoding encoding = kvres::Encoding::I4LE;
     if (!options.encoding.empty() && !kvres::ParseEncoding(options.encoding, encoding)) {
-        Complain("unknown encoding '" + options.encoding + "' (i4le, i4be, i8le, i8be)");
+        Complain("unknown encoding '" + options.encoding + "' (" + encodingnames::List() + ")");
         return kUsage;
     }
     const std::string unreadable = LoadedPluginResult::Unreadable(options.file);

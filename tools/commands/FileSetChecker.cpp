@@ -2,6 +2,7 @@
 
 #include "LoadedPluginResult.h"
 
+#include "fileio/EncodingNames.h"
 #include "fileio/NativePath.h"
 #include "fileio/ResFileSet.h"
 #include "fileio/ResKind.h"
@@ -33,34 +34,11 @@ struct ResultRelease {
 
 CheckReport::Encoding Describe(const ResFileSet& files) {
     CheckReport::Encoding encoding;
-    const bool swap = files.SwapBytes();
-    switch (files.GetIntEncoding()) {
-    case Int4:
-        encoding.integers = "4 bytes";
-        encoding.trial = swap ? 2 : 1;
-        break;
-    case Int8First:
-        encoding.integers = "8 bytes, value in bytes 0-3";
-        encoding.trial = swap ? 4 : 3;
-        break;
-    case Int8Second:
-        encoding.integers = "8 bytes, value in bytes 4-7";
-        encoding.trial = swap ? 6 : 5;
-        break;
-    }
-    switch (files.GetRealEncoding()) {
-    case Real4:
-        encoding.reals = "IEEE single, 4 bytes";
-        break;
-    case Real8:
-        encoding.reals = "IEEE double, 8 bytes";
-        encoding.trial = swap ? 8 : 7;
-        break;
-    case Cray8:
-        encoding.reals = "Cray word, 8 bytes";
-        break;
-    }
-    encoding.byteOrder = swap ? "big-endian" : "little-endian";
+    encoding.integers = encodingnames::IntWords(files.GetIntEncoding());
+    encoding.reals = encodingnames::RealWords(files.GetRealEncoding());
+    encoding.byteOrder = encodingnames::ByteOrderName(files.BigEndian());
+    encoding.trial = encodingnames::TrialNumber(files.GetIntEncoding(), files.GetRealEncoding(),
+                                                files.BigEndian());
     return encoding;
 }
 
@@ -319,7 +297,7 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
         std::map<std::int32_t, int> tablesListed;
         const std::int64_t rowBytes = reader.RowBytes();
         ListedRows listedRows(rowBytes);
-        std::int64_t rowBudget = file.size / (reslayout::kNameWidth + 2 * 4) + 1;
+        std::int64_t rowBudget = file.size / reslayout::RowBytes(4) + 1;
         // --deep reads each block once per layout, however many rows point at it.
         std::map<std::pair<std::int64_t, int>, std::pair<IdDigest, CheckReport::BlockValues>>
             blocksRead;

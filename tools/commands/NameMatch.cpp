@@ -1,6 +1,7 @@
 #include "NameMatch.h"
 
 #include "fileio/ErrorText.h"
+#include "fileio/AsciiCase.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -10,12 +11,8 @@ namespace namematch {
 
 namespace {
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::string Lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), Lower);
+    std::transform(text.begin(), text.end(), text.begin(), asciicase::Lower);
     return text;
 }
 

@@ -1,5 +1,6 @@
 #include "ResultCopier.h"
 
+#include "fileio/EncodingNames.h"
 #include "fileio/ResFileSet.h"
 #include "fileio/ResKind.h"
 #include "fileio/ResLayout.h"
@@ -81,11 +82,8 @@ public:
     std::vector<float> realBuffer;
 
     static Encoding EncodingOf(const ResFileSet& set) {
-        const bool big = set.SwapBytes();
-        if (set.GetIntEncoding() == Int4) {
-            return big ? Encoding::I4BE : Encoding::I4LE;
-        }
-        return big ? Encoding::I8BE : Encoding::I8LE;
+        return static_cast<Encoding>(
+            encodingnames::FamilyOf(set.GetIntEncoding(), set.BigEndian()));
     }
 
     void ReadFile(int fileIndex) {
@@ -165,8 +163,8 @@ public:
             if (type == row.name || (!row.hostName.empty() && type == row.hostName)) {
                 return true;
             }
-            if ((row.kind == 7 || row.kind == 8) && !row.hostName.empty()) {
-                for (const char* part : {":Magnitude", ":Phase", ":Offset"}) {
+            if (ResKind::Of(row.kind).format == ResKind::Triple && !row.hostName.empty()) {
+                for (const char* part : ResKind::kTripleSuffixes) {
                     if (type == row.hostName + part) {
                         return true;
                     }
@@ -187,7 +185,7 @@ public:
                         bool callersSimulation) {
         const StoredSimulation& simulation = simulations[static_cast<std::size_t>(index)];
         const std::string what = "data type '" + row.name + "'";
-        if (row.kind < 0 || row.kind > 8) {
+        if (!ResKind::IsCode(row.kind)) {
             return what + " has kind " + std::to_string(row.kind) + ", which no reader reads";
         }
         if (row.name.size() >= static_cast<std::size_t>(reslayout::kNameWidth)) {
@@ -205,10 +203,11 @@ public:
                 : StructureReader::Block{};
         std::int64_t count = block.storedCount;
         std::string emptied; // why a salvage writes the block empty
-        if (row.kind == 2) {
+        if (!ResKind::Of(row.kind).Presented()) {
             // Never read: its ids are copied when they can be, else none.
             if (block.status != StructureReader::Status::Ok) {
-                emptied = what + " (kind 2, never read): its block is unreachable or cut short";
+                emptied = what + " (kind " + std::to_string(row.kind) +
+                          ", never read): its block is unreachable or cut short";
                 count = 0;
             }
         } else if (block.status == StructureReader::Status::Unreachable ||
@@ -329,8 +328,8 @@ std::vector<std::string> ResultCopier::TypeNames() const {
             names.push_back(row.name);
             if (!row.hostName.empty()) {
                 names.push_back(row.hostName);
-                if (row.kind == 7 || row.kind == 8) {
-                    for (const char* part : {":Magnitude", ":Phase", ":Offset"}) {
+                if (ResKind::Of(row.kind).format == ResKind::Triple) {
+                    for (const char* part : ResKind::kTripleSuffixes) {
                         names.push_back(row.hostName + part);
                     }
                 }
