@@ -4,8 +4,8 @@
 
 #include "ResultCopier.h"
 
-#include "fileio/ErrorText.h"
 #include "fileio/EncodingNames.h"
+#include "fileio/ErrorText.h"
 #include "fileio/ResKind.h"
 #include "model/PhaseConversion.h"
 
