@@ -3,7 +3,7 @@
 # of the tests (tests/fuzz) both link it, so a checked-in input runs through
 # the same code with the normal compiler as under libFuzzer. The JSON-text
 # target needs nlohmann-json (Debian's nlohmann-json3-dev) and the tool's
-# writers (kvres_writers); without them that target is left out and
+# formatters (kvres_formatters); without them that target is left out and
 # KVRES_FUZZ_JSON_TEXT is 0.
 if(NOT TARGET kvres_fuzz_entries)
   find_package(nlohmann_json 3 QUIET)
@@ -32,12 +32,12 @@ if(NOT TARGET kvres_fuzz_entries)
     target_include_directories(reswriter PUBLIC ${CMAKE_SOURCE_DIR}/tests/support)
   endif()
   target_link_libraries(kvres_fuzz_entries PUBLIC kvres_core reswriter kvres_copy kvres_writer)
-  if(nlohmann_json_FOUND AND TARGET kvres_writers)
+  if(nlohmann_json_FOUND AND TARGET kvres_formatters)
     # The tool's own JSON text functions, reached through JsonTextAdapter.
     target_sources(kvres_fuzz_entries PRIVATE
       ${KVRES_FUZZ_DIR}/FuzzJsonText.cpp
       ${KVRES_FUZZ_DIR}/JsonTextAdapter.cpp)
-    target_link_libraries(kvres_fuzz_entries PRIVATE kvres_writers nlohmann_json::nlohmann_json)
+    target_link_libraries(kvres_fuzz_entries PRIVATE kvres_formatters nlohmann_json::nlohmann_json)
     target_compile_definitions(kvres_fuzz_entries PUBLIC KVRES_FUZZ_JSON_TEXT=1)
   else()
     message(STATUS "nlohmann-json not found: the JSON-text fuzz target is left out")

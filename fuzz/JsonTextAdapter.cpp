@@ -1,6 +1,6 @@
 #include "JsonTextAdapter.h"
 
-#include "JsonWriter.h"
+#include "JsonFormatter.h"
 #include "OutputBuffer.h"
 
 #include <cstdio>
@@ -8,7 +8,7 @@
 namespace jsontextadapter {
 
 std::string Quote(const std::string& text) {
-    return JsonWriter::Quote(text);
+    return JsonFormatter::Quote(text);
 }
 
 std::string Number(float value) {
@@ -19,7 +19,7 @@ std::string Number(float value) {
     static std::FILE* stream = open_memstream(&data, &size);
     static OutputBuffer out(stream);
     std::fseek(stream, 0, SEEK_SET);
-    JsonWriter::WriteNumber(out, value);
+    JsonFormatter::WriteNumber(out, value);
     out.Flush();
     return std::string(data, size);
 }

@@ -1,7 +1,7 @@
 #include "LinkedPluginResult.h"
 
-#include "fileio/ErrorText.h"
 #include "fileio/EncodingNames.h"
+#include "fileio/ErrorText.h"
 #include "fileio/ResFile.h"
 #include "fileio/ResFileSet.h"
 #include "fileio/ResLayout.h"

@@ -4,8 +4,8 @@
 #include "RecordEncoder.h"
 #include "SeriesCommit.h"
 
-#include "fileio/ErrorText.h"
 #include "fileio/EncodingNames.h"
+#include "fileio/ErrorText.h"
 #include "fileio/ResKind.h"
 #include "fileio/ResLayout.h"
 #include "fileio/SeriesNames.h"

@@ -1,7 +1,7 @@
 // kvres-tool check on files built with the writer, one fault per file: each
 // block status once, each warning once, a data-type table cut short, a mixed
 // series with a file that fails detection, and --deep's value ranges.
-#include "TextWriter.h"
+#include "TextFormatter.h"
 #include "ToolTestSupport.h"
 
 #include <algorithm>
@@ -549,7 +549,8 @@ TEST_P(CheckTextTest, TheTextSaysWhatTheJsonSays) {
             if (m[1].matched) {
                 EXPECT_EQ(std::stoll(m[2]), r.at("row").get<std::int64_t>()) << line;
             }
-            EXPECT_EQ(m[3].str(), TextWriter::Printable(r.at("name").get<std::string>())) << line;
+            EXPECT_EQ(m[3].str(), TextFormatter::Printable(r.at("name").get<std::string>()))
+                << line;
             EXPECT_EQ(std::stoll(m[4]), r.at("kind").get<std::int64_t>()) << line;
             if (m[5].matched) {
                 EXPECT_EQ(std::stoll(m[6]), r.at("blockPosition").get<std::int64_t>()) << line;

@@ -1,14 +1,14 @@
 // Texts in kvres-tool's JSON and CSV, over every byte 0 to 255, against
-// expectations written here independently of the writers: JSON strings escape
+// expectations written here independently of the formatters: JSON strings escape
 // '"' and '\' with a backslash and every control and every byte that is not
 // part of valid UTF-8 (as every byte from 0x80 is when it stands alone) as
 // \u00XX, so these texts come out as printable ASCII and read back to the
 // file's bytes; CSV fields holding a comma, a quote, CR or LF are
 // quoted with quotes doubled (a field of a lone CR too), so an RFC 4180 reader
-// gets the bytes back. First the writers' own functions, then every command
+// gets the bytes back. First the formatters' own functions, then every command
 // on a file whose labels, names and header texts hold every byte.
-#include "CsvWriter.h"
-#include "JsonWriter.h"
+#include "CsvFormatter.h"
+#include "JsonFormatter.h"
 #include "OutputBuffer.h"
 #include "ToolTestSupport.h"
 
@@ -136,9 +136,9 @@ TEST(ToolEscapingTest, JsonStringsEscapeEveryByteOutsidePrintableAscii) {
     for (int byte = 0; byte < 256; ++byte) {
         for (const std::string& text : {std::string(1, static_cast<char>(byte)),
                                         "a" + std::string(1, static_cast<char>(byte)) + "b"}) {
-            const std::string quoted = JsonWriter::Quote(text);
+            const std::string quoted = JsonFormatter::Quote(text);
             EXPECT_EQ(quoted, ExpectedJson(text)) << "byte " << byte;
-            EXPECT_EQ(Buffered([&](OutputBuffer& out) { JsonWriter::WriteQuoted(out, text); }),
+            EXPECT_EQ(Buffered([&](OutputBuffer& out) { JsonFormatter::WriteQuoted(out, text); }),
                       quoted)
                 << "byte " << byte;
             Json parsed;
@@ -154,7 +154,7 @@ TEST(ToolEscapingTest, CsvFieldsAreQuotedWhenTheyHoldACommaAQuoteCrOrLf) {
     for (int byte = 0; byte < 256; ++byte) {
         for (const std::string& text : {std::string(1, static_cast<char>(byte)),
                                         "a" + std::string(1, static_cast<char>(byte)) + "b"}) {
-            const std::string field = CsvWriter::Field(text);
+            const std::string field = CsvFormatter::Field(text);
             EXPECT_EQ(field, ExpectedCsv(text)) << "byte " << byte;
             std::vector<std::vector<std::string>> records;
             std::string problem;

@@ -4,7 +4,7 @@
 // file is missing or not recognised.
 #include "Commands.h"
 
-#include "CheckWriter.h"
+#include "CheckFormatter.h"
 #include "FileSetChecker.h"
 #include "LoadedPluginResult.h"
 #include "OutputBuffer.h"
@@ -26,7 +26,7 @@ int Check(const ToolOptions& options) {
         return kRefused;
     }
     OutputBuffer out(stdout);
-    CheckWriter writer(out);
+    CheckFormatter writer(out);
     if (options.format == ToolOptions::Format::Json) {
         writer.WriteJson(report);
     } else {

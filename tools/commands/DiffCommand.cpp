@@ -4,7 +4,7 @@
 // or not recognised.
 #include "Commands.h"
 
-#include "DiffWriter.h"
+#include "DiffFormatter.h"
 #include "LoadedPluginResult.h"
 #include "OutputBuffer.h"
 #include "ResultComparer.h"
@@ -32,7 +32,7 @@ int Diff(const ToolOptions& options) {
         return kUsage;
     }
     OutputBuffer out(stdout);
-    DiffWriter writer(out);
+    DiffFormatter writer(out);
     if (options.format == ToolOptions::Format::Json) {
         writer.WriteJson(report);
     } else {

@@ -1,9 +1,9 @@
 // `kvres-tool dump`: open the result through the plug-in, read its
-// structure, and write every selected data set through one of the writers.
+// structure, and write every selected data set through one of the formatters.
 #include "Commands.h"
 
-#include "CsvWriter.h"
-#include "JsonWriter.h"
+#include "CsvFormatter.h"
+#include "JsonFormatter.h"
 #include "LoadedPluginResult.h"
 #include "NameMatch.h"
 #include "OutputBuffer.h"
@@ -12,7 +12,7 @@
 #include "SelectionDumper.h"
 #include "ShownText.h"
 #include "Terminal.h"
-#include "TextWriter.h"
+#include "TextFormatter.h"
 
 #include <rxDataType.h>
 #include <rxResult.h>
@@ -107,13 +107,13 @@ int Dump(const ToolOptions& options) {
         std::unique_ptr<DumpSink> sink;
         switch (options.format) {
         case ToolOptions::Format::Json:
-            sink = std::make_unique<JsonWriter>(out);
+            sink = std::make_unique<JsonFormatter>(out);
             break;
         case ToolOptions::Format::Csv:
-            sink = std::make_unique<CsvWriter>(out, terminal::StdoutIsTerminal());
+            sink = std::make_unique<CsvFormatter>(out, terminal::StdoutIsTerminal());
             break;
         case ToolOptions::Format::Text:
-            sink = std::make_unique<TextWriter>(out);
+            sink = std::make_unique<TextFormatter>(out);
             break;
         }
         ProgressBar progress(!options.quiet && terminal::ProgressAllowed(), stderr);

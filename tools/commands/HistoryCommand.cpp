@@ -9,7 +9,7 @@
 
 #include "DataSetReference.h"
 #include "DataSetRows.h"
-#include "HistoryWriter.h"
+#include "HistoryFormatter.h"
 #include "LoadedPluginResult.h"
 #include "NameMatch.h"
 #include "OutputBuffer.h"
@@ -187,7 +187,7 @@ int History(const ToolOptions& options) {
             return kOutput;
         }
     }
-    HistoryWriter writer(out, terminal::StdoutIsTerminal());
+    HistoryFormatter writer(out, terminal::StdoutIsTerminal());
     switch (options.format) {
     case ToolOptions::Format::Csv:
         writer.WriteCsv(history);

@@ -1,7 +1,7 @@
 #include "NameMatch.h"
 
-#include "fileio/ErrorText.h"
 #include "fileio/AsciiCase.h"
+#include "fileio/ErrorText.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,20 +1,20 @@
-#include "HistoryWriter.h"
+#include "HistoryFormatter.h"
 
-#include "CsvWriter.h"
+#include "CsvFormatter.h"
 #include "FloatText.h"
-#include "JsonWriter.h"
-#include "TextWriter.h"
+#include "JsonFormatter.h"
+#include "TextFormatter.h"
 
 #include <algorithm>
 
-void HistoryWriter::WriteCsv(const EntityHistory& history) {
+void HistoryFormatter::WriteCsv(const EntityHistory& history) {
     out << "simulation,label,sync";
     for (const std::string& column : history.columns) {
         out << ',' << column;
     }
     out << '\n';
     for (const EntityHistory::Point& point : history.points) {
-        out << point.simulation << ',' << CsvWriter::Field(point.label, terminal) << ',';
+        out << point.simulation << ',' << CsvFormatter::Field(point.label, terminal) << ',';
         out.Float(point.sync);
         for (std::size_t c = 0; c < history.columns.size(); ++c) {
             out << ',';
@@ -26,21 +26,21 @@ void HistoryWriter::WriteCsv(const EntityHistory& history) {
     }
 }
 
-void HistoryWriter::WriteJson(const EntityHistory& history) {
-    out << "{\n  \"file\": " << JsonWriter::Quote(history.file)
-        << ",\n  \"dataType\": " << JsonWriter::Quote(history.dataType)
+void HistoryFormatter::WriteJson(const EntityHistory& history) {
+    out << "{\n  \"file\": " << JsonFormatter::Quote(history.file)
+        << ",\n  \"dataType\": " << JsonFormatter::Quote(history.dataType)
         << ", \"entity\": " << history.entity
         << ", \"read\": " << (history.complexRead ? "\"complex\"" : "\"real\"")
         << ",\n  \"columns\": [";
     for (std::size_t c = 0; c < history.columns.size(); ++c) {
-        out << (c == 0 ? "" : ", ") << JsonWriter::Quote(history.columns[c]);
+        out << (c == 0 ? "" : ", ") << JsonFormatter::Quote(history.columns[c]);
     }
     out << "],\n  \"simulations\": [";
     for (std::size_t i = 0; i < history.points.size(); ++i) {
         const EntityHistory::Point& point = history.points[i];
         out << (i == 0 ? "\n" : ",\n") << "    {\"simulation\": " << point.simulation
-            << ", \"label\": " << JsonWriter::Quote(point.label) << ", \"sync\": ";
-        JsonWriter::WriteNumber(out, point.sync);
+            << ", \"label\": " << JsonFormatter::Quote(point.label) << ", \"sync\": ";
+        JsonFormatter::WriteNumber(out, point.sync);
         out << ", \"ok\": " << (point.ok ? "true" : "false") << ", \"values\": ";
         if (!point.present) {
             out << "null}";
@@ -49,15 +49,15 @@ void HistoryWriter::WriteJson(const EntityHistory& history) {
         out << '[';
         for (std::size_t c = 0; c < history.columns.size(); ++c) {
             out << (c == 0 ? "" : ", ");
-            JsonWriter::WriteNumber(out, point.values[c]);
+            JsonFormatter::WriteNumber(out, point.values[c]);
         }
         out << "]}";
     }
     out << (history.points.empty() ? "]\n}\n" : "\n  ]\n}\n");
 }
 
-void HistoryWriter::WriteText(const EntityHistory& history) {
-    out << TextWriter::Printable(history.dataType) << ", entity " << history.entity << ", "
+void HistoryFormatter::WriteText(const EntityHistory& history) {
+    out << TextFormatter::Printable(history.dataType) << ", entity " << history.entity << ", "
         << (history.complexRead ? "complex" : "real") << " read\n";
     // Cells first (one row per simulation, few of them), then aligned.
     std::vector<std::vector<std::string>> rows;
@@ -66,7 +66,7 @@ void HistoryWriter::WriteText(const EntityHistory& history) {
     rows.push_back(heading);
     for (const EntityHistory::Point& point : history.points) {
         std::vector<std::string> row = {std::to_string(point.simulation),
-                                        TextWriter::Printable(point.label),
+                                        TextFormatter::Printable(point.label),
                                         floattext::Format(point.sync)};
         for (std::size_t c = 0; c < history.columns.size(); ++c) {
             row.push_back(point.present ? floattext::Format(point.values[c]) : "-");

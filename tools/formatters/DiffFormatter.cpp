@@ -1,7 +1,7 @@
-#include "DiffWriter.h"
+#include "DiffFormatter.h"
 
-#include "JsonWriter.h"
-#include "TextWriter.h"
+#include "JsonFormatter.h"
+#include "TextFormatter.h"
 
 #include <cmath>
 
@@ -25,12 +25,12 @@ std::int64_t CountDiffering(const DiffReport& report) {
 
 } // namespace
 
-void DiffWriter::Number(double value) {
+void DiffFormatter::Number(double value) {
     // Differences and tolerances as the nearest float: enough digits to read.
-    JsonWriter::WriteNumber(out, static_cast<float>(value));
+    JsonFormatter::WriteNumber(out, static_cast<float>(value));
 }
 
-void DiffWriter::JsonExtreme(const DiffReport::Extreme& extreme) {
+void DiffFormatter::JsonExtreme(const DiffReport::Extreme& extreme) {
     if (!extreme.any) {
         out << "null";
         return;
@@ -41,11 +41,12 @@ void DiffWriter::JsonExtreme(const DiffReport::Extreme& extreme) {
         << ", \"simulation\": " << extreme.simulation << '}';
 }
 
-void DiffWriter::WriteJson(const DiffReport& report) {
+void DiffFormatter::WriteJson(const DiffReport& report) {
     std::int64_t compared = 0;
     std::int64_t differing = 0;
-    out << "{\n  \"a\": " << JsonWriter::Quote(report.fileA)
-        << ",\n  \"b\": " << JsonWriter::Quote(report.fileB) << ",\n  \"tolerances\": {\"rtol\": ";
+    out << "{\n  \"a\": " << JsonFormatter::Quote(report.fileA)
+        << ",\n  \"b\": " << JsonFormatter::Quote(report.fileB)
+        << ",\n  \"tolerances\": {\"rtol\": ";
     Number(report.rtol);
     out << ", \"atol\": ";
     Number(report.atol);
@@ -53,14 +54,14 @@ void DiffWriter::WriteJson(const DiffReport& report) {
     Number(report.floor);
     out << "},\n  \"structure\": [";
     for (std::size_t i = 0; i < report.structure.size(); ++i) {
-        out << (i == 0 ? "\n    " : ",\n    ") << JsonWriter::Quote(report.structure[i]);
+        out << (i == 0 ? "\n    " : ",\n    ") << JsonFormatter::Quote(report.structure[i]);
     }
     out << (report.structure.empty() ? "],\n" : "\n  ],\n") << "  \"dataSets\": [";
     for (std::size_t i = 0; i < report.dataSets.size(); ++i) {
         const DiffReport::DataSet& d = report.dataSets[i];
         compared += d.compared;
         differing += d.differing;
-        out << (i == 0 ? "\n" : ",\n") << "    {\"dataType\": " << JsonWriter::Quote(d.dataType)
+        out << (i == 0 ? "\n" : ",\n") << "    {\"dataType\": " << JsonFormatter::Quote(d.dataType)
             << ", \"simulation\": " << d.simulation << ", \"simulationB\": " << d.simulationB
             << ", \"read\": " << (d.complexRead ? "\"complex\"" : "\"real\"")
             << ", \"inA\": " << (d.inA ? "true" : "false")
@@ -72,7 +73,7 @@ void DiffWriter::WriteJson(const DiffReport& report) {
         out << ", \"onlyInACount\": " << d.onlyInACount << ", \"onlyInB\": ";
         WriteIds(out, d.onlyInB);
         out << ", \"onlyInBCount\": " << d.onlyInBCount
-            << ", \"problem\": " << (d.problem.empty() ? "null" : JsonWriter::Quote(d.problem))
+            << ", \"problem\": " << (d.problem.empty() ? "null" : JsonFormatter::Quote(d.problem))
             << ",\n     \"largestAbsolute\": ";
         JsonExtreme(d.largestAbsolute);
         out << ", \"largestRelative\": ";
@@ -91,7 +92,7 @@ void DiffWriter::WriteJson(const DiffReport& report) {
     out << ", \"equal\": " << (report.Equal() ? "true" : "false") << "}\n}\n";
 }
 
-void DiffWriter::TextExtreme(const char* what, const DiffReport::Extreme& extreme) {
+void DiffFormatter::TextExtreme(const char* what, const DiffReport::Extreme& extreme) {
     if (!extreme.any || extreme.difference == 0) {
         return;
     }
@@ -123,8 +124,8 @@ std::string Ids(const std::vector<int>& ids, std::int64_t count) {
 
 } // namespace
 
-void DiffWriter::WriteText(const DiffReport& report) {
-    const auto shown = [](const std::string& text) { return TextWriter::Printable(text); };
+void DiffFormatter::WriteText(const DiffReport& report) {
+    const auto shown = [](const std::string& text) { return TextFormatter::Printable(text); };
     out << "A " << shown(report.fileA) << "\nB " << shown(report.fileB) << "\ntolerances: rtol ";
     out.Float(static_cast<float>(report.rtol));
     out << ", atol ";

@@ -5,7 +5,7 @@
 // is not part of a valid sequence is escaped, as \xHH per byte in text and as
 // \u00XX in JSON. So nothing from a file can drive a terminal, and a UTF-8
 // name reads as itself. Free functions; no state. It does not quote CSV
-// fields (CsvWriter does).
+// fields (CsvFormatter does).
 #pragma once
 
 #include <cstddef>

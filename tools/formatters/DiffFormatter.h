@@ -1,4 +1,4 @@
-// DiffWriter: writes a DiffReport as text for people or as the JSON document
+// DiffFormatter: writes a DiffReport as text for people or as the JSON document
 // other programs parse (keys as the README lists them). It writes to an
 // OutputBuffer; it reads no files.
 #pragma once
@@ -6,9 +6,9 @@
 #include "DiffReport.h"
 #include "OutputBuffer.h"
 
-class DiffWriter {
+class DiffFormatter {
 public:
-    explicit DiffWriter(OutputBuffer& out) : out(out) {}
+    explicit DiffFormatter(OutputBuffer& out) : out(out) {}
 
     void WriteJson(const DiffReport& report);
     void WriteText(const DiffReport& report);

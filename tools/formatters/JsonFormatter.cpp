@@ -1,4 +1,4 @@
-#include "JsonWriter.h"
+#include "JsonFormatter.h"
 
 #include "DataSetRows.h"
 #include "FloatText.h"
@@ -21,24 +21,24 @@ void WriteIntList(OutputBuffer& out, const std::vector<int>& values) {
 
 void WriteTriple(OutputBuffer& out, const float* values) {
     out.Put('[');
-    JsonWriter::WriteNumber(out, values[0]);
+    JsonFormatter::WriteNumber(out, values[0]);
     out.Write(", ");
-    JsonWriter::WriteNumber(out, values[1]);
+    JsonFormatter::WriteNumber(out, values[1]);
     out.Write(", ");
-    JsonWriter::WriteNumber(out, values[2]);
+    JsonFormatter::WriteNumber(out, values[2]);
     out.Put(']');
 }
 
 void WriteValue(OutputBuffer& out, DataSetRows::Layout layout, const float* row) {
     switch (layout) {
     case DataSetRows::Layout::RealScalar:
-        JsonWriter::WriteNumber(out, row[0]);
+        JsonFormatter::WriteNumber(out, row[0]);
         return;
     case DataSetRows::Layout::ComplexScalar:
         out.Put('[');
-        JsonWriter::WriteNumber(out, row[0]);
+        JsonFormatter::WriteNumber(out, row[0]);
         out.Write(", ");
-        JsonWriter::WriteNumber(out, row[1]);
+        JsonFormatter::WriteNumber(out, row[1]);
         out.Put(']');
         return;
     case DataSetRows::Layout::RealVector:
@@ -56,17 +56,17 @@ void WriteValue(OutputBuffer& out, DataSetRows::Layout layout, const float* row)
 
 } // namespace
 
-JsonWriter::JsonWriter(OutputBuffer& out) : out(out) {}
+JsonFormatter::JsonFormatter(OutputBuffer& out) : out(out) {}
 
-std::string JsonWriter::Quote(const std::string& text) {
+std::string JsonFormatter::Quote(const std::string& text) {
     return showntext::JsonQuote(text);
 }
 
-void JsonWriter::WriteQuoted(OutputBuffer& out, const std::string& text) {
+void JsonFormatter::WriteQuoted(OutputBuffer& out, const std::string& text) {
     out.Write(Quote(text));
 }
 
-void JsonWriter::WriteNumber(OutputBuffer& out, float value) {
+void JsonFormatter::WriteNumber(OutputBuffer& out, float value) {
     if (floattext::IsNonFinite(value)) {
         out.Put('"');
         out.Float(value);
@@ -76,14 +76,14 @@ void JsonWriter::WriteNumber(OutputBuffer& out, float value) {
     }
 }
 
-void JsonWriter::BeginResult(const std::string& file, bool recognized,
-                             const std::vector<SubcaseSummary>&) {
+void JsonFormatter::BeginResult(const std::string& file, bool recognized,
+                                const std::vector<SubcaseSummary>&) {
     out << "{\n  \"file\": " << Quote(file)
         << ",\n  \"recognized\": " << (recognized ? "true" : "false") << ",\n  \"subcases\": [";
     firstSubcase = true;
 }
 
-void JsonWriter::BeginSubcase(const SubcaseSummary& subcase) {
+void JsonFormatter::BeginSubcase(const SubcaseSummary& subcase) {
     out << (firstSubcase ? "\n" : ",\n");
     firstSubcase = false;
     out << "    {\n      \"id\": " << subcase.id << ", \"label\": " << Quote(subcase.label)
@@ -105,7 +105,7 @@ void JsonWriter::BeginSubcase(const SubcaseSummary& subcase) {
     firstSimulation = true;
 }
 
-void JsonWriter::BeginSimulation(const SimulationSummary& simulation) {
+void JsonFormatter::BeginSimulation(const SimulationSummary& simulation) {
     out << (firstSimulation ? "\n" : ",\n");
     firstSimulation = false;
     out << "        {\n          \"label\": " << Quote(simulation.label) << ", \"sync\": ";
@@ -114,8 +114,8 @@ void JsonWriter::BeginSimulation(const SimulationSummary& simulation) {
     firstDataSet = true;
 }
 
-void JsonWriter::DataSet(const std::string& dataTypeName, bool complexRead, bool ok,
-                         const rxDataSet& dataSet) {
+void JsonFormatter::DataSet(const std::string& dataTypeName, bool complexRead, bool ok,
+                            const rxDataSet& dataSet) {
     out << (firstDataSet ? "\n" : ",\n");
     firstDataSet = false;
     out << "            {\"dataType\": " << Quote(dataTypeName)
@@ -135,15 +135,15 @@ void JsonWriter::DataSet(const std::string& dataTypeName, bool complexRead, bool
     out << "]}";
 }
 
-void JsonWriter::EndSimulation() {
+void JsonFormatter::EndSimulation() {
     out << (firstDataSet ? "]\n" : "\n          ]\n") << "        }";
 }
 
-void JsonWriter::EndSubcase() {
+void JsonFormatter::EndSubcase() {
     out << (firstSimulation ? "]\n" : "\n      ]\n") << "    }";
 }
 
-void JsonWriter::EndResult() {
+void JsonFormatter::EndResult() {
     out << (firstSubcase ? "]\n" : "\n  ]\n") << "}\n";
     out.Flush();
 }

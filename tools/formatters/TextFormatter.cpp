@@ -1,4 +1,4 @@
-#include "TextWriter.h"
+#include "TextFormatter.h"
 
 #include "DataSetRows.h"
 #include "FloatText.h"
@@ -29,18 +29,18 @@ std::size_t IdText(int id, char* text) {
 
 } // namespace
 
-TextWriter::TextWriter(OutputBuffer& out) : out(out) {}
+TextFormatter::TextFormatter(OutputBuffer& out) : out(out) {}
 
-std::string TextWriter::Printable(const std::string& text) {
+std::string TextFormatter::Printable(const std::string& text) {
     return showntext::Printable(text);
 }
 
-void TextWriter::BeginResult(const std::string& file, bool recognized,
-                             const std::vector<SubcaseSummary>&) {
+void TextFormatter::BeginResult(const std::string& file, bool recognized,
+                                const std::vector<SubcaseSummary>&) {
     out << "file " << Printable(file) << (recognized ? "" : " (not recognised, forced)") << '\n';
 }
 
-void TextWriter::BeginSubcase(const SubcaseSummary& subcase) {
+void TextFormatter::BeginSubcase(const SubcaseSummary& subcase) {
     out << "\nsubcase " << subcase.id << " \"" << Printable(subcase.label) << "\", "
         << (subcase.type == 1 ? "complex" : "real") << " results, "
         << (subcase.complex ? "complex" : "real") << " read\n";
@@ -57,13 +57,13 @@ void TextWriter::BeginSubcase(const SubcaseSummary& subcase) {
     }
 }
 
-void TextWriter::BeginSimulation(const SimulationSummary& simulation) {
+void TextFormatter::BeginSimulation(const SimulationSummary& simulation) {
     out << "\nsimulation " << simulation.index << " \"" << Printable(simulation.label)
         << "\", sync " << floattext::Format(simulation.sync) << '\n';
 }
 
-void TextWriter::DataSet(const std::string& dataTypeName, bool complexRead, bool ok,
-                         const rxDataSet& dataSet) {
+void TextFormatter::DataSet(const std::string& dataTypeName, bool complexRead, bool ok,
+                            const rxDataSet& dataSet) {
     const DataSetRows values(dataSet, complexRead);
     const std::vector<int>& ids = dataSet.EntityIDs();
     out << "  " << Printable(dataTypeName) << ": " << (complexRead ? "complex" : "real") << " read"
@@ -120,6 +120,6 @@ void TextWriter::DataSet(const std::string& dataTypeName, bool complexRead, bool
     }
 }
 
-void TextWriter::EndResult() {
+void TextFormatter::EndResult() {
     out.Flush();
 }

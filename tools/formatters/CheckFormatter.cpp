@@ -1,7 +1,7 @@
-#include "CheckWriter.h"
+#include "CheckFormatter.h"
 
-#include "JsonWriter.h"
-#include "TextWriter.h"
+#include "JsonFormatter.h"
+#include "TextFormatter.h"
 
 #include "fileio/ResKind.h"
 
@@ -13,7 +13,7 @@ void WriteRange(OutputBuffer& out, const CheckReport::BlockValues& values, bool 
         const CheckReport::ComponentRange& range = values.components[c];
         out << (c == 0 ? "" : ", ");
         if (range.any) {
-            JsonWriter::WriteNumber(out, maximum ? range.maximum : range.minimum);
+            JsonFormatter::WriteNumber(out, maximum ? range.maximum : range.minimum);
         } else {
             out << "null";
         }
@@ -30,8 +30,8 @@ void WriteSummaryLine(OutputBuffer& out, const CheckReport& report) {
 
 } // namespace
 
-void CheckWriter::WriteJson(const CheckReport& report) {
-    const auto quote = [](const std::string& text) { return JsonWriter::Quote(text); };
+void CheckFormatter::WriteJson(const CheckReport& report) {
+    const auto quote = [](const std::string& text) { return JsonFormatter::Quote(text); };
     out << "{\n  \"file\": " << quote(report.file)
         << ",\n  \"recognized\": " << (report.recognized ? "true" : "false") << ",\n  \"files\": [";
     for (std::size_t f = 0; f < report.files.size(); ++f) {
@@ -53,7 +53,7 @@ void CheckWriter::WriteJson(const CheckReport& report) {
             const CheckReport::Simulation& simulation = file.simulations[s];
             out << (s == 0 ? "\n" : ",\n") << "      {\"label\": " << quote(simulation.label)
                 << ", \"sync\": ";
-            JsonWriter::WriteNumber(out, simulation.sync);
+            JsonFormatter::WriteNumber(out, simulation.sync);
             out << ", \"tablePosition\": " << simulation.tablePosition
                 << ", \"status\": " << quote(CheckReport::StatusText(simulation.status));
             if (simulation.sharedWith >= 0) {
@@ -125,8 +125,8 @@ void CheckWriter::WriteJson(const CheckReport& report) {
         << ", \"problems\": " << report.problems.size() << "}\n}\n";
 }
 
-void CheckWriter::WriteText(const CheckReport& report) {
-    const auto shown = [](const std::string& text) { return TextWriter::Printable(text); };
+void CheckFormatter::WriteText(const CheckReport& report) {
+    const auto shown = [](const std::string& text) { return TextFormatter::Printable(text); };
     out << "file " << shown(report.file) << (report.deep ? " (every block read)\n" : "\n");
     for (std::size_t f = 0; f < report.files.size(); ++f) {
         const CheckReport::File& file = report.files[f];

@@ -1,4 +1,4 @@
-// CsvWriter: writes a dump as CSV: one header line, then one row per entity:
+// CsvFormatter: writes a dump as CSV: one header line, then one row per entity:
 // simulation index, simulation label, sync, data type, read, entity id and
 // the value columns (1, 2, 3 or 6). When every data type has the same value
 // layout the columns are named after it (value; magnitude, phase; x, y, z;
@@ -15,10 +15,10 @@
 
 #include <string>
 
-class CsvWriter : public DumpSink {
+class CsvFormatter : public DumpSink {
 public:
     // `terminal`: the output is a terminal (texts shown, not raw).
-    explicit CsvWriter(OutputBuffer& out, bool terminal = false);
+    explicit CsvFormatter(OutputBuffer& out, bool terminal = false);
 
     void BeginResult(const std::string& file, bool recognized,
                      const std::vector<SubcaseSummary>& subcases) override;

@@ -1,4 +1,4 @@
-// JsonWriter: writes a dump as the one JSON document other programs parse
+// JsonFormatter: writes a dump as the one JSON document other programs parse
 // (file, recognized, subcases with their dataTypes and simulations, each
 // simulation's dataSets with ids and values). Numbers are the shortest text
 // that reads back to the same float, non-finite ones the strings "inf",
@@ -12,9 +12,9 @@
 
 #include <string>
 
-class JsonWriter : public DumpSink {
+class JsonFormatter : public DumpSink {
 public:
-    explicit JsonWriter(OutputBuffer& out);
+    explicit JsonFormatter(OutputBuffer& out);
 
     void BeginResult(const std::string& file, bool recognized,
                      const std::vector<SubcaseSummary>& subcases) override;

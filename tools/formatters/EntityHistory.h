@@ -1,7 +1,7 @@
 // EntityHistory: the values of one entity of one data type over every
 // simulation, as `kvres-tool history` collected them through the plug-in
 // road: per simulation its label, sync value, whether the read succeeded and
-// whether the entity was there. Plain values, written by HistoryWriter and
+// whether the entity was there. Plain values, written by HistoryFormatter and
 // SvgPlot.
 #pragma once
 

@@ -1,4 +1,4 @@
-// CheckWriter: writes a CheckReport as text for people or as the JSON
+// CheckFormatter: writes a CheckReport as text for people or as the JSON
 // document other programs parse (keys as the README lists them). It writes
 // to an OutputBuffer; it reads no files.
 #pragma once
@@ -6,9 +6,9 @@
 #include "CheckReport.h"
 #include "OutputBuffer.h"
 
-class CheckWriter {
+class CheckFormatter {
 public:
-    explicit CheckWriter(OutputBuffer& out) : out(out) {}
+    explicit CheckFormatter(OutputBuffer& out) : out(out) {}
 
     void WriteJson(const CheckReport& report);
     void WriteText(const CheckReport& report);

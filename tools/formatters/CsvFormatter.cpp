@@ -1,4 +1,4 @@
-#include "CsvWriter.h"
+#include "CsvFormatter.h"
 
 #include "DataSetRows.h"
 #include "FloatText.h"
@@ -6,9 +6,9 @@
 
 #include <rxDataSet.h>
 
-CsvWriter::CsvWriter(OutputBuffer& out, bool terminal) : out(out), terminal(terminal) {}
+CsvFormatter::CsvFormatter(OutputBuffer& out, bool terminal) : out(out), terminal(terminal) {}
 
-std::string CsvWriter::Field(const std::string& raw, bool terminal) {
+std::string CsvFormatter::Field(const std::string& raw, bool terminal) {
     const std::string field = terminal ? showntext::Printable(raw) : raw;
     if (field.find_first_of(",\"\r\n") == std::string::npos) {
         return field;
@@ -24,7 +24,8 @@ std::string CsvWriter::Field(const std::string& raw, bool terminal) {
     return quoted;
 }
 
-void CsvWriter::BeginResult(const std::string&, bool, const std::vector<SubcaseSummary>& subcases) {
+void CsvFormatter::BeginResult(const std::string&, bool,
+                               const std::vector<SubcaseSummary>& subcases) {
     bool first = true;
     bool uniform = true;
     DataSetRows::Layout common = DataSetRows::Layout::RealScalar;
@@ -56,13 +57,13 @@ void CsvWriter::BeginResult(const std::string&, bool, const std::vector<SubcaseS
     out << '\n';
 }
 
-void CsvWriter::BeginSimulation(const SimulationSummary& simulation) {
+void CsvFormatter::BeginSimulation(const SimulationSummary& simulation) {
     simulationFields = std::to_string(simulation.index) + ',' + Field(simulation.label, terminal) +
                        ',' + floattext::Format(simulation.sync);
 }
 
-void CsvWriter::DataSet(const std::string& dataTypeName, bool complexRead, bool,
-                        const rxDataSet& dataSet) {
+void CsvFormatter::DataSet(const std::string& dataTypeName, bool complexRead, bool,
+                           const rxDataSet& dataSet) {
     const DataSetRows values(dataSet, complexRead);
     const std::vector<int>& ids = dataSet.EntityIDs();
     const std::size_t rows = ids.size() > values.Count() ? ids.size() : values.Count();
@@ -89,6 +90,6 @@ void CsvWriter::DataSet(const std::string& dataTypeName, bool complexRead, bool,
     }
 }
 
-void CsvWriter::EndResult() {
+void CsvFormatter::EndResult() {
     out.Flush();
 }

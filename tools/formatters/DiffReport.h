@@ -1,7 +1,7 @@
 // DiffReport: what `kvres-tool diff` found between result sets A and B, as
 // plain values: the differences of structure in words, and per data set
 // compared the counts and the largest differences. Filled by ResultComparer,
-// written by DiffWriter; it holds no host object.
+// written by DiffFormatter; it holds no host object.
 #pragma once
 
 #include <cstdint>

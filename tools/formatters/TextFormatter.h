@@ -1,4 +1,4 @@
-// TextWriter: writes a dump for people to read: a heading per subcase and
+// TextFormatter: writes a dump for people to read: a heading per subcase and
 // simulation, and per data set an aligned table of entity ids and values.
 // Texts are shown as ShownText says (valid UTF-8 kept, controls and invalid
 // bytes as \xHH). The layout is
@@ -12,9 +12,9 @@
 
 #include <string>
 
-class TextWriter : public DumpSink {
+class TextFormatter : public DumpSink {
 public:
-    explicit TextWriter(OutputBuffer& out);
+    explicit TextFormatter(OutputBuffer& out);
 
     void BeginResult(const std::string& file, bool recognized,
                      const std::vector<SubcaseSummary>& subcases) override;

@@ -1,9 +1,9 @@
 #include "InfoReport.h"
 
 #include "FloatText.h"
-#include "JsonWriter.h"
+#include "JsonFormatter.h"
 #include "SelectionDumper.h"
-#include "TextWriter.h"
+#include "TextFormatter.h"
 
 #include <algorithm>
 #include <string>
@@ -45,9 +45,9 @@ InfoReport::InfoReport(std::ostream& out, const std::string& readerName,
 
 void InfoReport::Write(const std::string& file, bool recognized,
                        const SelectionDumper& walker) const {
-    out << "file        " << TextWriter::Printable(file) << '\n';
+    out << "file        " << TextFormatter::Printable(file) << '\n';
     out << "recognised  " << (recognized ? "yes" : "no (opened with --force)") << ", by "
-        << TextWriter::Printable(readerName) << '\n';
+        << TextFormatter::Printable(readerName) << '\n';
     if (files.size() > 1) {
         // A series: name every file (they share one folder), so a stray copy
         // that joined it shows.
@@ -56,8 +56,8 @@ void InfoReport::Write(const std::string& file, bool recognized,
         for (const SeriesFile& member : files) {
             const std::size_t slash = member.name.find_last_of("/\\");
             rows.push_back(
-                {TextWriter::Printable(slash == std::string::npos ? member.name
-                                                                  : member.name.substr(slash + 1)),
+                {TextFormatter::Printable(
+                     slash == std::string::npos ? member.name : member.name.substr(slash + 1)),
                  member.simulations == 0
                      ? "none"
                      : std::to_string(member.firstSimulation) + ".." +
@@ -74,7 +74,7 @@ void InfoReport::Write(const std::string& file, bool recognized,
         const std::vector<SimulationSummary> simulations = walker.Simulations(s);
         const std::vector<int> counts = walker.SimulationsWithValues(s);
 
-        out << "\nsubcase " << subcase.id << " \"" << TextWriter::Printable(subcase.label)
+        out << "\nsubcase " << subcase.id << " \"" << TextFormatter::Printable(subcase.label)
             << "\": " << (subcase.type == 1 ? "complex" : "real") << " (type " << subcase.type
             << ")\n";
 
@@ -85,7 +85,7 @@ void InfoReport::Write(const std::string& file, bool recognized,
             for (std::size_t t = 0; t < subcase.dataTypes.size(); ++t) {
                 const DataTypeSummary& type = subcase.dataTypes[t];
                 rows.push_back(
-                    {std::to_string(t), TextWriter::Printable(type.name),
+                    {std::to_string(t), TextFormatter::Printable(type.name),
                      Word(DataTypeSummary::BindingText(type.binding), type.binding),
                      Word(DataTypeSummary::FormatText(type.format), type.format),
                      std::to_string(counts[t]) + " of " + std::to_string(simulations.size())});
@@ -98,7 +98,7 @@ void InfoReport::Write(const std::string& file, bool recognized,
             std::vector<std::vector<std::string>> rows{{"#", "label", "sync"}};
             for (const SimulationSummary& simulation : simulations) {
                 rows.push_back({std::to_string(simulation.index),
-                                "\"" + TextWriter::Printable(simulation.label) + "\"",
+                                "\"" + TextFormatter::Printable(simulation.label) + "\"",
                                 floattext::Format(simulation.sync)});
             }
             WriteRows(out, rows);
@@ -109,7 +109,7 @@ void InfoReport::Write(const std::string& file, bool recognized,
 
 void InfoReport::WriteJson(const std::string& file, bool recognized,
                            const SelectionDumper& walker) const {
-    const auto quote = [](const std::string& text) { return JsonWriter::Quote(text); };
+    const auto quote = [](const std::string& text) { return JsonFormatter::Quote(text); };
     out << "{\n  \"file\": " << quote(file)
         << ",\n  \"recognized\": " << (recognized ? "true" : "false")
         << ",\n  \"reader\": " << quote(readerName) << ",\n  \"files\": [";

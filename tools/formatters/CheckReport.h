@@ -1,7 +1,7 @@
 // CheckReport: what `kvres-tool check` found in a file set, as plain values:
 // per series file its encoding, header and simulations, per simulation its
 // data-type rows with the state of each block, the warnings and the counts.
-// Filled by FileSetChecker, written by CheckWriter; it holds no file.
+// Filled by FileSetChecker, written by CheckFormatter; it holds no file.
 #pragma once
 
 #include "model/StructureStatus.h"
