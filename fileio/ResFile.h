@@ -64,6 +64,16 @@ public:
     // is forgotten in every case. Throws nothing, whatever the clearer does.
     void Close() noexcept;
 
+    // Hands the open stream's name to the cache clearer as Close does, but
+    // keeps the stream open: for a caller whose protocol closes a file and
+    // opens it again at once, and that reads on instead. Nothing when no
+    // stream is open. Throws nothing, whatever the clearer does.
+    void TellCacheClearer() const noexcept;
+
+    // Closes an open stream without handing its name over (it was handed
+    // over already, by TellCacheClearer); the name is forgotten.
+    void CloseQuietly() noexcept;
+
     bool IsOpen() const { return stream != nullptr; }
     std::FILE* Stream() const { return stream; }
     const std::string& FileName() const { return fileName; }
@@ -82,6 +92,14 @@ public:
 
     // The size of the open file in bytes, or -1 when unknown.
     std::int64_t Size() const;
+
+    // Reads up to `length` bytes from byte `position` of the open file into
+    // `buffer`; the number read (fewer at the end of the file, 0 with no
+    // stream open). Outside Windows it reads the descriptor directly and
+    // leaves the stream as it was: its position, and its buffer, which it
+    // neither fills nor consults. On Windows it reads through the stream,
+    // which then stands after the bytes read.
+    std::size_t ReadAt(std::int64_t position, void* buffer, std::size_t length);
 
 private:
     // Bytes of the stream buffer.

@@ -148,6 +148,9 @@ public:
     std::int64_t FileSize() const;
 
 private:
+    // DetectEncoding on the file already open, which stays open; its header
+    // is read with ResFile::ReadAt.
+    bool DetectOpenEncoding();
     void SetEncoding(IntEncoding ints, RealEncoding reals, bool swap);
     // The identity check of VerifyIdentities for the open of `path`, which
     // `opened` tells succeeded; false when the open must fail.

@@ -71,7 +71,9 @@ int SeriesOneInput(const std::uint8_t* data, std::size_t size) {
     }
     record.identifyFile(path.c_str());
 
-    CountingAllocator allocator;
+    // One allocator for every input: its record of the blocks reuses its
+    // memory. Every input must give every block back.
+    static CountingAllocator allocator;
     {
         rxResult* result = record.createResult(path.c_str(), &allocator);
         if (result != nullptr) {
