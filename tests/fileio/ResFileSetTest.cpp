@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <thread>
@@ -193,6 +194,39 @@ TEST(ResFileSetTest, ReopeningTheOpenFileStartsAgainAtByteZero) {
     EXPECT_EQ(files.ReadBytes(first, 7), 7);
     EXPECT_EQ(std::string(first, 7), "Korvane");
     EXPECT_EQ(files.GetNumSeriesFiles(), 1);
+}
+
+// The header read for the detection leaves the stream as a fresh open
+// leaves it: at byte 0 with nothing buffered, so the reads that follow see
+// the file as it is then (here rewritten in place after the open), and
+// ResFile::ReadAt moves nothing.
+TEST(ResFileSetTest, AnOpenReadsTheFileAsItIsAfterTheDetection) {
+    TempDir dir;
+    const std::string path = dir.File("run.res");
+    WriteFile(path, Header(EncodeInt(7, Int4, true)));
+    ResFileSet files;
+    ASSERT_TRUE(files.OpenFile(path));
+    {
+        std::FILE* writer = std::fopen(path.c_str(), "r+b");
+        ASSERT_NE(writer, nullptr);
+        std::fputs("Changed", writer);
+        std::fclose(writer);
+    }
+    char first[7] = {};
+    EXPECT_EQ(files.ReadBytes(first, 7), 7);
+    EXPECT_EQ(std::string(first, 7), "Changed");
+
+    ResFile file;
+    ASSERT_TRUE(file.Open(path));
+    ASSERT_TRUE(file.Seek(3));
+    char title[4] = {};
+    EXPECT_EQ(file.ReadAt(0, title, sizeof title), sizeof title);
+    EXPECT_EQ(std::string(title, 4), "Chan");
+    EXPECT_EQ(file.ReadAt(file.Size() - 2, title, sizeof title), 2u); // cut by the end
+#if !defined(_WIN32)
+    EXPECT_EQ(file.Tell(), 3);
+    EXPECT_EQ(std::fgetc(file.Stream()), 'n');
+#endif
 }
 
 TEST(ResFileSetTest, AHoldKeepsOneFileOpenAcrossReadsAndClosesItAtItsEnd) {
