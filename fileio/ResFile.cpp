@@ -224,8 +224,19 @@ bool ResFile::Readable(const std::string& name, std::string& problem, int& error
     if (stream == nullptr) {
         return false;
     }
+    // One byte is asked for (unbuffered: one byte is read): a file that
+    // opens but cannot be read fails here, not at the first read. An empty
+    // file is readable.
+    std::setvbuf(stream, nullptr, _IONBF, 0);
+    errno = 0;
+    bool readable = true;
+    if (std::fgetc(stream) == EOF && std::ferror(stream) != 0) {
+        error = errno;
+        problem = errno != 0 ? std::strerror(errno) : "cannot read the file";
+        readable = false;
+    }
     std::fclose(stream);
-    return true;
+    return readable;
 }
 
 ResFile::~ResFile() {

@@ -55,9 +55,11 @@ public:
     static std::FILE* OpenRegular(const std::string& name, std::string* problem = nullptr,
                                   int* error = nullptr, Identity* identity = nullptr);
 
-    // Whether `name` opens as OpenRegular opens it (and is closed again at
-    // once); when not, `problem` and `error` say why as OpenRegular does.
-    // The one readability check every entry makes before it reads a file.
+    // Whether `name` opens as OpenRegular opens it and its first byte (if
+    // any) reads; the file is closed again at once. When not, `problem` and
+    // `error` say why as OpenRegular does, or give the read's error. The one
+    // readability check every entry (the plug-in's callers: the tool, the
+    // C++ API, the Python module) makes before it reads a file.
     static bool Readable(const std::string& name, std::string& problem, int& error);
 
     // Closes an open stream and hands its name to the cache clearer; the name
