@@ -237,6 +237,12 @@ void ResFileSet::KeepFilesOpen() {
 #if !defined(_WIN32)
     keepOpen = true;
 #endif
+    // The file the creation left open is the first one the scan reads: its
+    // identity and encoding are recorded now, so that the scan's open of it
+    // checks it on the open descriptor instead of opening it again.
+    if (currentFile.IsOpen()) {
+        SameFileAsBefore(currentFile.FileName(), true);
+    }
 }
 
 bool ResFileSet::OpenKnownFile(const std::string& path, bool& handled) {

@@ -344,6 +344,29 @@ std::size_t OpenDescriptors() {
 // The reading road keeps the file read last open, but never more than the
 // cap in the whole process, and gives each one back when its set ends; a
 // held file rewritten where it stands is refused at the next open.
+// The file open when KeepFilesOpen is called is recorded as met: its next
+// open reuses the descriptor (no second open), and a change made since the
+// call is found.
+TEST(ResFileSetTest, TheFileOpenWhenKeepingBeginsIsRecorded) {
+    TempDir dir;
+    const std::string path = dir.File("held.res");
+    Bytes bytes = Header(EncodeInt(1, Int4, false));
+    Append(bytes, EncodeInt(42, Int4, false));
+    WriteFile(path, bytes);
+    for (bool change : {false, true}) {
+        ResFileSet files;
+        ASSERT_TRUE(files.OpenFile(path));
+        files.KeepFilesOpen();
+        if (change) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            Append(bytes, EncodeInt(43, Int4, false));
+            WriteFile(path, bytes); // in place, longer
+        }
+        EXPECT_EQ(files.OpenFile(path), !change);
+        EXPECT_EQ(files.LostFile(), change);
+    }
+}
+
 TEST(ResFileSetTest, HeldFilesStayWithinTheCapAndAreCheckedAtEachOpen) {
     TempDir dir;
     const std::string path = dir.File("held.res");
