@@ -61,7 +61,15 @@ int SeriesOneInput(const std::uint8_t* data, std::size_t size) {
     if (!LayOut(folder, input, limits)) {
         return 0;
     }
-    const std::string path = folder.File(input.OpenedName());
+    // The path the host opens, made once for each setting of the two
+    // options that choose it.
+    static std::string opened[4];
+    const unsigned choice =
+        input.options & (SeriesInput::kOpenNumberedMember | SeriesInput::kUpperCaseMember);
+    if (opened[choice].empty()) {
+        opened[choice] = folder.File(input.OpenedName());
+    }
+    const std::string& path = opened[choice];
 
     rxReaderRecord record;
     std::memset(&record, 0xCD, sizeof record);
