@@ -201,11 +201,10 @@ std::FILE* ResFile::OpenRegular(const std::string& name, std::string* problem, i
         return nullptr;
     }
     // Reads of a regular file never wait; the flag goes all the same, so
-    // that the stream behaves as one opened with fopen.
-    const int flags = ::fcntl(descriptor, F_GETFL);
-    if (flags >= 0) {
-        ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
-    }
+    // that the stream behaves as one opened with fopen. Of the flags F_SETFL
+    // can change the open set O_NONBLOCK alone: clearing them all asks
+    // nothing first.
+    ::fcntl(descriptor, F_SETFL, 0);
     std::FILE* stream = ::fdopen(descriptor, "rb");
     if (stream == nullptr) {
         ReportError(error, errno);
@@ -225,8 +224,19 @@ bool ResFile::Readable(const std::string& name, std::string& problem, int& error
     if (stream == nullptr) {
         return false;
     }
+    // One byte is asked for (unbuffered: one byte is read): a file that
+    // opens but cannot be read fails here, not at the first read. An empty
+    // file is readable.
+    std::setvbuf(stream, nullptr, _IONBF, 0);
+    errno = 0;
+    bool readable = true;
+    if (std::fgetc(stream) == EOF && std::ferror(stream) != 0) {
+        error = errno;
+        problem = errno != 0 ? std::strerror(errno) : "cannot read the file";
+        readable = false;
+    }
     std::fclose(stream);
-    return true;
+    return readable;
 }
 
 ResFile::~ResFile() {
@@ -258,18 +268,41 @@ bool ResFile::Open(const std::string& name) {
     return true;
 }
 
+namespace {
+
+// Hands `name` to the host's cache clearer, when there is one. The host's
+// cache is told what it can be told; an exception of its own (no memory)
+// must not leave a close half done.
+void HandOver(const std::string& name) noexcept {
+    if (rxFileCacheClearer* clearer = rxFileCacheClearer::GetInstance()) {
+        try {
+            clearer->AddFileName(name.c_str());
+        } catch (...) {
+        }
+    }
+}
+
+} // namespace
+
 void ResFile::Close() noexcept {
     if (stream != nullptr) {
         std::fclose(stream);
         stream = nullptr;
-        if (rxFileCacheClearer* clearer = rxFileCacheClearer::GetInstance()) {
-            // The host's cache is told what it can be told; an exception of
-            // its own (no memory) must not leave a close half done.
-            try {
-                clearer->AddFileName(fileName.c_str());
-            } catch (...) {
-            }
-        }
+        HandOver(fileName);
+    }
+    fileName.clear();
+}
+
+void ResFile::TellCacheClearer() const noexcept {
+    if (stream != nullptr) {
+        HandOver(fileName);
+    }
+}
+
+void ResFile::CloseQuietly() noexcept {
+    if (stream != nullptr) {
+        std::fclose(stream);
+        stream = nullptr;
     }
     fileName.clear();
 }
@@ -337,4 +370,34 @@ std::int64_t ResFile::Size() const {
     }
 #endif
     return static_cast<std::int64_t>(info.st_size);
+}
+
+std::size_t ResFile::ReadAt(std::int64_t position, void* buffer, std::size_t length) {
+    if (stream == nullptr || position < 0 || buffer == nullptr) {
+        return 0;
+    }
+#if defined(_WIN32)
+    if (!Seek(position)) {
+        return 0;
+    }
+    return std::fread(buffer, 1, length, stream);
+#else
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < length) {
+        const off_t at = static_cast<off_t>(position + static_cast<std::int64_t>(done));
+        if (static_cast<std::int64_t>(at) != position + static_cast<std::int64_t>(done)) {
+            break;
+        }
+        const ssize_t step = ::pread(fileno(stream), bytes + done, length - done, at);
+        if (step < 0 && errno == EINTR) {
+            continue;
+        }
+        if (step <= 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(step);
+    }
+    return done;
+#endif
 }

@@ -55,14 +55,26 @@ public:
     static std::FILE* OpenRegular(const std::string& name, std::string* problem = nullptr,
                                   int* error = nullptr, Identity* identity = nullptr);
 
-    // Whether `name` opens as OpenRegular opens it (and is closed again at
-    // once); when not, `problem` and `error` say why as OpenRegular does.
-    // The one readability check every entry makes before it reads a file.
+    // Whether `name` opens as OpenRegular opens it and its first byte (if
+    // any) reads; the file is closed again at once. When not, `problem` and
+    // `error` say why as OpenRegular does, or give the read's error. The one
+    // readability check every entry (the plug-in's callers: the tool, the
+    // C++ API, the Python module) makes before it reads a file.
     static bool Readable(const std::string& name, std::string& problem, int& error);
 
     // Closes an open stream and hands its name to the cache clearer; the name
     // is forgotten in every case. Throws nothing, whatever the clearer does.
     void Close() noexcept;
+
+    // Hands the open stream's name to the cache clearer as Close does, but
+    // keeps the stream open: for a caller whose protocol closes a file and
+    // opens it again at once, and that reads on instead. Nothing when no
+    // stream is open. Throws nothing, whatever the clearer does.
+    void TellCacheClearer() const noexcept;
+
+    // Closes an open stream without handing its name over (it was handed
+    // over already, by TellCacheClearer); the name is forgotten.
+    void CloseQuietly() noexcept;
 
     bool IsOpen() const { return stream != nullptr; }
     std::FILE* Stream() const { return stream; }
@@ -82,6 +94,14 @@ public:
 
     // The size of the open file in bytes, or -1 when unknown.
     std::int64_t Size() const;
+
+    // Reads up to `length` bytes from byte `position` of the open file into
+    // `buffer`; the number read (fewer at the end of the file, 0 with no
+    // stream open). Outside Windows it reads the descriptor directly and
+    // leaves the stream as it was: its position, and its buffer, which it
+    // neither fills nor consults. On Windows it reads through the stream,
+    // which then stands after the bytes read.
+    std::size_t ReadAt(std::int64_t position, void* buffer, std::size_t length);
 
 private:
     // Bytes of the stream buffer.

@@ -70,6 +70,8 @@ bool ResFileSet::OpenFile(const std::string& path) {
     if (path.empty()) {
         return false;
     }
+#if defined(_WIN32)
+    // Detected on a stream of its own, closed again, then opened anew.
     if (!DetectEncoding(path)) {
         return false;
     }
@@ -79,6 +81,28 @@ bool ResFileSet::OpenFile(const std::string& path) {
         return false;
     }
     const bool opened = currentFile.Open(path);
+#else
+    // The file is opened once: its header is read beside the stream that is
+    // then read (which stays at byte 0 with nothing buffered, as if just
+    // opened). The cache clearer hears its name where the close after the
+    // detection would have told it, so the host hears what it always heard.
+    if (!currentFile.Open(path)) {
+        currentFile.Close();
+        return false;
+    }
+    if (!DetectOpenEncoding()) {
+        currentFile.Close();
+        return false;
+    }
+    currentFile.TellCacheClearer();
+    const bool listed =
+        std::find(seriesFiles.begin(), seriesFiles.end(), path) != seriesFiles.end();
+    if (!listed && DiscoverSeries(path) == 0) {
+        currentFile.CloseQuietly();
+        return false;
+    }
+    const bool opened = true;
+#endif
     if (verifyIdentities && !SameFileAsBefore(path, opened)) {
         CloseForGood();
         return false;
@@ -201,6 +225,12 @@ void ResFileSet::KeepFilesOpen() {
 #if !defined(_WIN32)
     keepOpen = true;
 #endif
+    // The file the creation left open is the first one the scan reads: its
+    // identity and encoding are recorded now, so that the scan's open of it
+    // checks it on the open descriptor instead of opening it again.
+    if (currentFile.IsOpen()) {
+        SameFileAsBefore(currentFile.FileName(), true);
+    }
 }
 
 bool ResFileSet::OpenKnownFile(const std::string& path, bool& handled) {
@@ -276,27 +306,30 @@ ResFileSet::Hold::~Hold() {
 
 bool ResFileSet::DetectEncoding(const std::string& path) {
     if (!currentFile.Open(path)) {
+        currentFile.Close();
         return false;
     }
+    const bool accepted = DetectOpenEncoding();
+    currentFile.Close();
+    return accepted;
+}
+
+bool ResFileSet::DetectOpenEncoding() {
     // The header is read once; each trial then judges the same bytes as
     // ProbeHeader would read them from byte 0 in its encoding. A file that
     // fails every trial is read once instead of once per trial.
     unsigned char header[reslayout::kHeaderTextBytes + 8];
-    const std::size_t got =
-        Rewind() ? static_cast<std::size_t>(ReadBytes(header, sizeof header)) : 0;
-    bool accepted = false;
+    const std::size_t got = currentFile.ReadAt(0, header, sizeof header);
     for (const encodingnames::Trial& trial : encodingnames::kTrials) {
         SetEncoding(trial.ints, trial.reals, trial.bigEndian);
         if (got >=
                 reslayout::kHeaderTextBytes + static_cast<std::size_t>(::IntItemSize(trial.ints)) &&
             IsPlausibleHeaderCount(
                 DecodeIntItem(header + reslayout::kHeaderTextBytes, trial.ints, trial.bigEndian))) {
-            accepted = true;
-            break;
+            return true;
         }
     }
-    currentFile.Close();
-    return accepted;
+    return false;
 }
 
 bool ResFileSet::ProbeHeader() {

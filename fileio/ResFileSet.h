@@ -123,7 +123,9 @@ public:
     // opening it anew, and a file found unchanged reuses the encoding
     // detected for it. The file so held is read as it was opened, whatever
     // comes to stand under its name. Not on Windows, where an open file
-    // cannot be replaced or removed. The host's road does not ask for this.
+    // cannot be replaced or removed. A series file open at the call (the one
+    // the creation opened) has its identity and encoding recorded then, as
+    // at a first open. The host's road does not ask for this.
     void KeepFilesOpen();
     static constexpr int kHeldFilesCap = 256;
     // Whether an open failed that way since the last ForgetLostFile, and
@@ -148,6 +150,9 @@ public:
     std::int64_t FileSize() const;
 
 private:
+    // DetectEncoding on the file already open, which stays open; its header
+    // is read with ResFile::ReadAt.
+    bool DetectOpenEncoding();
     void SetEncoding(IntEncoding ints, RealEncoding reals, bool mostSignificantFirst);
     // The identity check of VerifyIdentities for the open of `path`, which
     // `opened` tells succeeded; false when the open must fail.

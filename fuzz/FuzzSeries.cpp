@@ -61,7 +61,15 @@ int SeriesOneInput(const std::uint8_t* data, std::size_t size) {
     if (!LayOut(folder, input, limits)) {
         return 0;
     }
-    const std::string path = folder.File(input.OpenedName());
+    // The path the host opens, made once for each setting of the two
+    // options that choose it.
+    static std::string opened[4];
+    const unsigned choice =
+        input.options & (SeriesInput::kOpenNumberedMember | SeriesInput::kUpperCaseMember);
+    if (opened[choice].empty()) {
+        opened[choice] = folder.File(input.OpenedName());
+    }
+    const std::string& path = opened[choice];
 
     rxReaderRecord record;
     std::memset(&record, 0xCD, sizeof record);
@@ -71,7 +79,9 @@ int SeriesOneInput(const std::uint8_t* data, std::size_t size) {
     }
     record.identifyFile(path.c_str());
 
-    CountingAllocator allocator;
+    // One allocator for every input: its record of the blocks reuses its
+    // memory. Every input must give every block back.
+    static CountingAllocator allocator;
     {
         rxResult* result = record.createResult(path.c_str(), &allocator);
         if (result != nullptr) {

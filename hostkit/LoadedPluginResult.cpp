@@ -18,17 +18,12 @@ LoadedPluginResult::~LoadedPluginResult() {
 }
 
 std::string LoadedPluginResult::Unreadable(const std::string& path) {
-    // Only a regular file is read, and asking never waits (a FIFO would).
+    // The file layer's one readability check, as every other entry makes it.
     std::string problem;
-    std::FILE* file = ResFile::OpenRegular(path, &problem);
-    if (file == nullptr) {
-        return problem;
+    int error = 0;
+    if (ResFile::Readable(path, problem, error)) {
+        return std::string();
     }
-    errno = 0;
-    if (std::fgetc(file) == EOF && std::ferror(file) != 0) {
-        problem = errno != 0 ? std::strerror(errno) : "cannot read the file";
-    }
-    std::fclose(file);
     return problem;
 }
 

@@ -36,6 +36,9 @@ static bool IdentifyResFile(const char* path) {
     if (file == nullptr) {
         return false;
     }
+    // The title is all that is read: unbuffered, the stream reads just its
+    // bytes, with no buffer to allocate and no size to ask the system for.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     char title[reslayout::kTitleWidth];
     const std::size_t read = std::fread(title, 1, sizeof title, file);
     std::fclose(file);

@@ -46,7 +46,12 @@ void CheckReadable(const std::string& path) {
     std::string problem;
     int error = 0;
     if (!ResFile::Readable(path, problem, error)) {
-        throw FileError(path + ": " + problem, error);
+        // A NUL in the name is shown as \0: the message is a C string.
+        std::string shown;
+        for (char c : path) {
+            shown += c == '\0' ? std::string("\\0") : std::string(1, c);
+        }
+        throw FileError(shown + ": " + problem, error);
     }
 }
 

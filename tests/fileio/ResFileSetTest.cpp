@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <thread>
@@ -195,6 +196,39 @@ TEST(ResFileSetTest, ReopeningTheOpenFileStartsAgainAtByteZero) {
     EXPECT_EQ(files.GetNumSeriesFiles(), 1);
 }
 
+// The header read for the detection leaves the stream as a fresh open
+// leaves it: at byte 0 with nothing buffered, so the reads that follow see
+// the file as it is then (here rewritten in place after the open), and
+// ResFile::ReadAt moves nothing.
+TEST(ResFileSetTest, AnOpenReadsTheFileAsItIsAfterTheDetection) {
+    TempDir dir;
+    const std::string path = dir.File("run.res");
+    WriteFile(path, Header(EncodeInt(7, Int4, true)));
+    ResFileSet files;
+    ASSERT_TRUE(files.OpenFile(path));
+    {
+        std::FILE* writer = std::fopen(path.c_str(), "r+b");
+        ASSERT_NE(writer, nullptr);
+        std::fputs("Changed", writer);
+        std::fclose(writer);
+    }
+    char first[7] = {};
+    EXPECT_EQ(files.ReadBytes(first, 7), 7);
+    EXPECT_EQ(std::string(first, 7), "Changed");
+
+    ResFile file;
+    ASSERT_TRUE(file.Open(path));
+    ASSERT_TRUE(file.Seek(3));
+    char title[4] = {};
+    EXPECT_EQ(file.ReadAt(0, title, sizeof title), sizeof title);
+    EXPECT_EQ(std::string(title, 4), "Chan");
+    EXPECT_EQ(file.ReadAt(file.Size() - 2, title, sizeof title), 2u); // cut by the end
+#if !defined(_WIN32)
+    EXPECT_EQ(file.Tell(), 3);
+    EXPECT_EQ(std::fgetc(file.Stream()), 'n');
+#endif
+}
+
 TEST(ResFileSetTest, AHoldKeepsOneFileOpenAcrossReadsAndClosesItAtItsEnd) {
     TempDir dir;
     const std::string first = dir.File("a.res");
@@ -310,6 +344,29 @@ std::size_t OpenDescriptors() {
 // The reading road keeps the file read last open, but never more than the
 // cap in the whole process, and gives each one back when its set ends; a
 // held file rewritten where it stands is refused at the next open.
+// The file open when KeepFilesOpen is called is recorded as met: its next
+// open reuses the descriptor (no second open), and a change made since the
+// call is found.
+TEST(ResFileSetTest, TheFileOpenWhenKeepingBeginsIsRecorded) {
+    TempDir dir;
+    const std::string path = dir.File("held.res");
+    Bytes bytes = Header(EncodeInt(1, Int4, false));
+    Append(bytes, EncodeInt(42, Int4, false));
+    WriteFile(path, bytes);
+    for (bool change : {false, true}) {
+        ResFileSet files;
+        ASSERT_TRUE(files.OpenFile(path));
+        files.KeepFilesOpen();
+        if (change) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            Append(bytes, EncodeInt(43, Int4, false));
+            WriteFile(path, bytes); // in place, longer
+        }
+        EXPECT_EQ(files.OpenFile(path), !change);
+        EXPECT_EQ(files.LostFile(), change);
+    }
+}
+
 TEST(ResFileSetTest, HeldFilesStayWithinTheCapAndAreCheckedAtEachOpen) {
     TempDir dir;
     const std::string path = dir.File("held.res");

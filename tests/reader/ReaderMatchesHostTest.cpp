@@ -22,7 +22,9 @@
 #include <gtest/gtest.h>
 
 #if !defined(_WIN32)
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include <algorithm>
@@ -31,6 +33,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <limits>
 #include <optional>
 #include <stdexcept>
@@ -425,6 +428,64 @@ TEST(ReaderErrors, OnlyRegularFilesOpenAndAtOnce) {
     } catch (const kvres::FileError& error) {
         EXPECT_EQ(error.code(), EINVAL);
     }
+}
+
+// Every entry judges a path with the file layer's one check, so each gives
+// the same answer for the same entry: the C++ API's error names the reason
+// the tool's entry gives, the plug-in's identification declines, and none
+// of them waits on the FIFO. The whole table runs on a thread of its own;
+// a call that waits is released by opening the FIFO's other end and fails
+// the test instead of hanging it.
+TEST(ReaderErrors, EveryEntryGivesTheSameAnswerAtOnce) {
+    TempDir folder;
+    const std::string fifo = folder.File("fifo.res");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string good = folder.File("a.res");
+    WriteFile(good, Write(EveryKind(kInt4Real4LE, {"Time = 1"}, false)));
+    struct Case {
+        std::string path;
+        const char* reason; // words of the reason every entry gives
+        int code;           // the C++ API's error code
+    };
+    const std::vector<Case> cases = {
+        {fifo, "FIFO", 0},
+        {"/dev/null", "character device", 0},
+        {folder.Path().string(), "is a directory", EISDIR},
+        {folder.File("missing.res"), std::strerror(ENOENT), ENOENT},
+        {good + std::string(1, '\0') + "x", "NUL", EINVAL},
+    };
+    auto check = [&] {
+        for (const Case& c : cases) {
+            const std::string tool = LoadedPluginResult::Unreadable(c.path);
+            EXPECT_NE(tool.find(c.reason), std::string::npos) << c.path << ": " << tool;
+            for (bool force : {false, true}) {
+                try {
+                    kvres::open(c.path, force);
+                    ADD_FAILURE() << c.path << " opened";
+                } catch (const kvres::FileError& error) {
+                    std::string shown = c.path; // a NUL shown as \0
+                    const std::size_t nul = shown.find('\0');
+                    if (nul != std::string::npos) {
+                        shown.replace(nul, 1, "\\0");
+                    }
+                    EXPECT_EQ(std::string(error.what()), shown + ": " + tool);
+                    EXPECT_EQ(error.code(), c.code) << c.path;
+                }
+            }
+        }
+        EXPECT_TRUE(LoadedPluginResult::Unreadable(good).empty());
+    };
+    auto running = std::async(std::launch::async, check);
+    if (running.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        ADD_FAILURE() << "an entry waits on the FIFO";
+        while (running.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+            const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0) {
+                ::close(writer);
+            }
+        }
+    }
+    running.get();
 }
 #endif
 

@@ -8,6 +8,12 @@
 #include <stdexcept>
 #include <system_error>
 
+#if !defined(_WIN32)
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace reswriter {
 
 TempDir::TempDir(Place place) {
@@ -46,12 +52,35 @@ bool TempDir::Put(const std::string& name, const std::uint8_t* data, std::size_t
         return true;
     }
     known.present = false;
+#if defined(_WIN32)
     std::FILE* file = std::fopen(File(name).c_str(), "wb");
     if (file == nullptr) {
         return false;
     }
     const bool whole = size == 0 || std::fwrite(data, 1, size, file) == size;
     const bool closed = std::fclose(file) == 0;
+#else
+    // Straight to the descriptor: no stream, so no buffer to allocate and
+    // fill for a file that is written whole at once (a fuzz target writes
+    // one per input).
+    const int file = ::open(File(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (file < 0) {
+        return false;
+    }
+    std::size_t written = 0;
+    while (written < size) {
+        const ssize_t step = ::write(file, data + written, size - written);
+        if (step < 0 && errno == EINTR) {
+            continue;
+        }
+        if (step <= 0) {
+            break;
+        }
+        written += static_cast<std::size_t>(step);
+    }
+    const bool whole = written == size;
+    const bool closed = ::close(file) == 0;
+#endif
     if (!whole || !closed) {
         return false;
     }
