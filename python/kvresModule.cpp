@@ -1,6 +1,6 @@
 // The compiled part of the Python package kvres (kvres._kvres, re-exported by
 // kvres/__init__.py): a binding over the C++ read API's own classes
-// (reader/: ResultQueries, AlignedRead, PartsRead on LinkedPluginResult),
+// (reader/: ResultQueries, AlignedRead, PartsRead on EmbeddedResult),
 // which it answers through, returning structure and values as numpy arrays.
 // It converts arguments, holds each result under its own lock with the GIL
 // let go, and turns the reader's exceptions into Python's. Every entry
@@ -10,10 +10,10 @@
 #include "AlignedRead.h"
 #include "BlockBuffers.h"
 #include "BlockValues.h"
+#include "EmbeddedResult.h"
 #include "EntityIdUnion.h"
 #include "ErrorTypes.h"
 #include "FormatBindings.h"
-#include "LinkedPluginResult.h"
 #include "PartsRead.h"
 #include "ResultQueries.h"
 #include "WriterBindings.h"
@@ -246,7 +246,7 @@ struct RawBlock : AlignedRead::Raw {
 class Result {
 public:
     // `opened` is the result of the path `given`, made with the GIL let go.
-    Result(py::object given, bool recognized, std::unique_ptr<LinkedPluginResult> opened)
+    Result(py::object given, bool recognized, std::unique_ptr<EmbeddedResult> opened)
         : given(std::move(given)), recognized(recognized), handle(std::move(opened)),
           generation(forkGeneration.load()) {}
 
@@ -263,7 +263,7 @@ public:
 
     void Close() {
         RefuseAfterFork();
-        std::unique_ptr<LinkedPluginResult> closing;
+        std::unique_ptr<EmbeddedResult> closing;
         {
             py::gil_scoped_release released;
             std::lock_guard<std::mutex> guard(mutex);
@@ -308,7 +308,7 @@ public:
     py::dict Summary(const py::object& drop) const {
         const std::vector<std::string> dropped = DropArgument(drop);
         kvres::Summary gathered = WithHandle(
-            [&](const LinkedPluginResult& open) { return ResultQueries::Summary(open, dropped); });
+            [&](const EmbeddedResult& open) { return ResultQueries::Summary(open, dropped); });
         gathered.recognized = recognized;
         return SummaryDict(std::move(gathered));
     }
@@ -353,17 +353,17 @@ public:
                 for (std::size_t index = next++; index < paths.size(); index = next++) {
                     Outcome& outcome = outcomes[index];
                     try {
-                        outcome.recognized = LinkedPluginResult::Identify(paths[index]);
+                        outcome.recognized = EmbeddedResult::Identify(paths[index]);
                         if (!outcome.recognized && !force) {
-                            outcome.why = LinkedPluginResult::WhyNotRecognized(paths[index]);
+                            outcome.why = EmbeddedResult::WhyNotRecognized(paths[index]);
                             continue;
                         }
-                        LinkedPluginResult open(paths[index]);
+                        EmbeddedResult open(paths[index]);
                         open.BeginOperation();
                         outcome.gathered = ResultQueries::Summary(open, dropped);
                         open.EndOperation();
                         outcome.opened = true;
-                    } catch (const LinkedPluginResult::FileChanged& changed) {
+                    } catch (const EmbeddedResult::FileChanged& changed) {
                         outcome.changed = changed.what();
                     } catch (...) {
                         outcome.failure = std::current_exception();
@@ -415,7 +415,7 @@ public:
         const long long wanted = SimulationArgument(sim);
         const ReadMode mode = ReadModeArgument(read);
         RawBlock raw = WithHandle(
-            [&](const LinkedPluginResult& open) { return ReadBlock(open, name, wanted, mode); });
+            [&](const EmbeddedResult& open) { return ReadBlock(open, name, wanted, mode); });
         return Arrays(std::move(raw));
     }
 
@@ -430,7 +430,7 @@ public:
                        py::array outGiven) const {
         const long long wanted = SimulationArgument(sim);
         const Target target = TargetArguments(dataType, read, partGiven, idsGiven, outGiven, 0);
-        return WithHandle([&](const LinkedPluginResult& open) {
+        return WithHandle([&](const EmbeddedResult& open) {
             return AlignedRead::Fill(open, target.aligned, wanted, 0, scratch);
         });
     }
@@ -453,7 +453,7 @@ public:
         }
         py::array_t<long long> answers(static_cast<py::ssize_t>(count));
         long long* answer = answers.mutable_data();
-        WithHandle([&](const LinkedPluginResult& open) {
+        WithHandle([&](const EmbeddedResult& open) {
             // Blocks of one file, mostly: opened (and its encoding detected)
             // once, closed at the end.
             ResFileSet::Hold hold(*open.Files());
@@ -468,9 +468,8 @@ public:
 
     py::array EntityIds(const py::object& dataType) const {
         const std::string name = DataTypeArgument(dataType);
-        return IdArray(WithHandle([&](const LinkedPluginResult& open) {
-            return open.EntityIds(FindDataType(open, name));
-        }));
+        return IdArray(WithHandle(
+            [&](const EmbeddedResult& open) { return open.EntityIds(FindDataType(open, name)); }));
     }
 
     // The sorted union of the entity ids of `dataTypes` (each as EntityIds
@@ -482,7 +481,7 @@ public:
         for (const py::object& dataType : dataTypes) {
             names.push_back(DataTypeArgument(dataType));
         }
-        return IdArray(WithHandle([&](const LinkedPluginResult& open) {
+        return IdArray(WithHandle([&](const EmbeddedResult& open) {
             ResFileSet::Hold hold(*open.Files());
             return ResultQueries::UnionOf(open, names);
         }));
@@ -504,7 +503,7 @@ public:
         for (const py::object& dataType : dataTypes) {
             names.push_back(DataTypeArgument(dataType));
         }
-        std::vector<EntityIdUnion::Answer> found = WithHandle([&](const LinkedPluginResult& open) {
+        std::vector<EntityIdUnion::Answer> found = WithHandle([&](const EmbeddedResult& open) {
             std::vector<const rxDataType*> types;
             for (const std::string& name : names) {
                 types.push_back(&FindDataType(open, name));
@@ -561,7 +560,7 @@ public:
         const std::size_t entities = static_cast<std::size_t>(ids.shape(0));
         py::array_t<long long> answers({static_cast<py::ssize_t>(count), py::ssize_t{3}});
         long long* answer = answers.mutable_data();
-        WithHandle([&](const LinkedPluginResult& open) {
+        WithHandle([&](const EmbeddedResult& open) {
             PartsRead::Fill(open, name, mode, first, count, targets, idData, entities, answer,
                             scratch);
             return 0;
@@ -574,7 +573,7 @@ public:
         const std::string name = DataTypeArgument(dataType);
         const int32_t entity = EntityArgument(entityGiven);
         const ReadMode mode = ReadModeArgument(read);
-        const kvres::History raw = WithHandle([&](const LinkedPluginResult& open) {
+        const kvres::History raw = WithHandle([&](const EmbeddedResult& open) {
             return ResultQueries::History(open, name, entity,
                                           ResultQueries::IsComplexRead(open, mode));
         });
@@ -628,7 +627,7 @@ private:
         std::vector<std::string> labels;
     };
 
-    static std::unique_ptr<SubcaseInfo> SubcaseOf(const LinkedPluginResult& open) {
+    static std::unique_ptr<SubcaseInfo> SubcaseOf(const EmbeddedResult& open) {
         auto found = std::make_unique<SubcaseInfo>();
         if (!ResultQueries::SubcaseOf(open, *found)) {
             found.reset();
@@ -636,7 +635,7 @@ private:
         return found;
     }
 
-    static Table TableOf(const LinkedPluginResult& open) {
+    static Table TableOf(const EmbeddedResult& open) {
         Table found;
         ResultQueries::Table(open, found.sync, found.labels);
         return found;
@@ -853,11 +852,10 @@ private:
     // released. `work` must not touch Python; it reports failures by
     // throwing a Problem, raised here once the GIL is back.
     template <class Work>
-    auto WithHandle(Work&& work) const
-        -> decltype(work(std::declval<const LinkedPluginResult&>())) {
+    auto WithHandle(Work&& work) const -> decltype(work(std::declval<const EmbeddedResult&>())) {
         RefuseAfterFork();
         std::unique_ptr<Problem> problem;
-        using Answer = decltype(work(std::declval<const LinkedPluginResult&>()));
+        using Answer = decltype(work(std::declval<const EmbeddedResult&>()));
         Answer answer{};
         {
             py::gil_scoped_release released;
@@ -882,7 +880,7 @@ private:
                     problem = std::make_unique<Problem>(Problem{Errors().noValues, none.what()});
                 } catch (const std::invalid_argument& wrong) {
                     problem = std::make_unique<Problem>(Problem{PyExc_ValueError, wrong.what()});
-                } catch (const LinkedPluginResult::FileChanged& changed) {
+                } catch (const EmbeddedResult::FileChanged& changed) {
                     problem = std::make_unique<Problem>(Problem{Errors().read, changed.what()});
                 }
             }
@@ -896,9 +894,8 @@ private:
     // Reads the block of `name` in simulation `wanted` into memory the
     // arrays will view, or into `scratch`, a buffer the caller keeps from
     // read to read (no allocation, and no fresh pages, per block).
-    static RawBlock ReadBlock(const LinkedPluginResult& open, const std::string& name,
-                              long long wanted, ReadMode mode,
-                              std::vector<int32_t>* scratch = nullptr) {
+    static RawBlock ReadBlock(const EmbeddedResult& open, const std::string& name, long long wanted,
+                              ReadMode mode, std::vector<int32_t>* scratch = nullptr) {
         RawBlock block;
         const bool complexRead = ResultQueries::IsComplexRead(open, mode);
         static_cast<AlignedRead::Raw&>(block) =
@@ -915,7 +912,7 @@ private:
         return block;
     }
 
-    static rxDataType& FindDataType(const LinkedPluginResult& open, const std::string& name) {
+    static rxDataType& FindDataType(const EmbeddedResult& open, const std::string& name) {
         return ResultQueries::FindType(open, name);
     }
 
@@ -979,7 +976,7 @@ private:
     py::object given;
     bool recognized;
     mutable std::mutex mutex;
-    std::unique_ptr<LinkedPluginResult> handle;
+    std::unique_ptr<EmbeddedResult> handle;
     // ReadInto's block buffer, reused under the lock: as large as the largest
     // block read into an array so far.
     mutable std::vector<int32_t> scratch;
@@ -1211,15 +1208,15 @@ PYBIND11_MODULE(_kvres, m) {
             CheckReadable(bytes, path);
             // Judged and opened with the GIL let go once.
             bool recognized = false;
-            std::unique_ptr<LinkedPluginResult> opened;
+            std::unique_ptr<EmbeddedResult> opened;
             std::string why;
             {
                 py::gil_scoped_release released;
-                recognized = LinkedPluginResult::Identify(bytes);
+                recognized = EmbeddedResult::Identify(bytes);
                 if (recognized || force) {
-                    opened = std::make_unique<LinkedPluginResult>(bytes);
+                    opened = std::make_unique<EmbeddedResult>(bytes);
                 } else {
-                    why = LinkedPluginResult::WhyNotRecognized(bytes);
+                    why = EmbeddedResult::WhyNotRecognized(bytes);
                 }
             }
             if (opened == nullptr) {

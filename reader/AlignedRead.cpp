@@ -51,13 +51,13 @@ bool CopyAlongIds(const int32_t* ids, std::size_t idStride, const int32_t* value
 
 } // namespace
 
-AlignedRead::Raw AlignedRead::ReadRaw(const LinkedPluginResult& open, const std::string& name,
+AlignedRead::Raw AlignedRead::ReadRaw(const EmbeddedResult& open, const std::string& name,
                                       long long wanted, bool complexRead, const Memory& memory) {
     rxDataType& type = ResultQueries::FindType(open, name);
     const int index = ResultQueries::SimulationIndex(open, wanted);
     Raw block;
     block.complexRead = complexRead;
-    LinkedPluginResult::Block where;
+    EmbeddedResult::Block where;
     if (!open.FindBlock(type, open.Simulation(index), where)) {
         throw kvres::NoValuesError("data type '" + std::string(type.GetName()) +
                                    "' has no values in simulation " + std::to_string(index));
@@ -128,7 +128,7 @@ AlignedRead::Target AlignedRead::MakeTarget(std::string name, kvres::ReadMode mo
     return target;
 }
 
-long long AlignedRead::Fill(const LinkedPluginResult& open, const Target& target, long long wanted,
+long long AlignedRead::Fill(const EmbeddedResult& open, const Target& target, long long wanted,
                             std::size_t slot, std::vector<int32_t>& scratch) {
     const bool complexOut = target.part == kvres::ReadPart::Complex;
     const int components = target.components;

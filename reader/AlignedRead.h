@@ -10,7 +10,7 @@
 #include "kvres/ResultRecords.h"
 
 #include "BlockValues.h"
-#include "LinkedPluginResult.h"
+#include "EmbeddedResult.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -45,7 +45,7 @@ public:
     // Reads the block of data type `name` in simulation `wanted` (negative
     // counts from the end). Throws DataTypeNotFoundError,
     // SimulationIndexError, NoValuesError.
-    static Raw ReadRaw(const LinkedPluginResult& open, const std::string& name, long long wanted,
+    static Raw ReadRaw(const EmbeddedResult& open, const std::string& name, long long wanted,
                        bool complexRead, const Memory& memory);
 
     // Where a read into caller memory goes: `count` sorted `ids`, `out` room
@@ -75,7 +75,7 @@ public:
     // many of the block's entities have ids outside `ids`, or -1 when the
     // simulation has no block of the data type (out is all NaN then).
     // `scratch` is kept by the caller from read to read.
-    static long long Fill(const LinkedPluginResult& open, const Target& target, long long wanted,
+    static long long Fill(const EmbeddedResult& open, const Target& target, long long wanted,
                           std::size_t slot, std::vector<int32_t>& scratch);
 
     // The part's name as a caller spells it: "real", "complex", ...

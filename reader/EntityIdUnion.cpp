@@ -1,6 +1,6 @@
 #include "EntityIdUnion.h"
 
-#include "LinkedPluginResult.h"
+#include "EmbeddedResult.h"
 
 #include "fileio/ResFileSet.h"
 #include "model/BlockReader.h"
@@ -79,14 +79,14 @@ EntityIdUnion::Answer EntityIdUnion::Gatherer::Finish() {
     return answer;
 }
 
-std::vector<EntityIdUnion::Answer> EntityIdUnion::Of(const LinkedPluginResult& open,
+std::vector<EntityIdUnion::Answer> EntityIdUnion::Of(const EmbeddedResult& open,
                                                      const std::vector<const rxDataType*>& types,
                                                      const std::vector<bool>& complexReads) {
-    std::vector<std::vector<LinkedPluginResult::Block>> blocks;
+    std::vector<std::vector<EmbeddedResult::Block>> blocks;
     std::vector<int> reals(types.size(), 0); // per record, the same in every block of a type
     for (std::size_t t = 0; t < types.size(); ++t) {
         blocks.push_back(open.BlocksOf(*types[t]));
-        for (const LinkedPluginResult::Block& block : blocks.back()) {
+        for (const EmbeddedResult::Block& block : blocks.back()) {
             if (block.shape.form != DataSetShape::None) {
                 const bool complexRead = t < complexReads.size() && complexReads[t];
                 reals[t] = DataSetRead(block.shape, complexRead).RecordReals();
@@ -101,7 +101,7 @@ std::vector<EntityIdUnion::Answer> EntityIdUnion::Of(const LinkedPluginResult& o
     const std::size_t count = blocks.empty() ? 0 : blocks.front().size();
     for (std::size_t s = 0; s < count; ++s) {
         for (std::size_t t = 0; t < types.size(); ++t) {
-            const LinkedPluginResult::Block& block = blocks[t][s];
+            const EmbeddedResult::Block& block = blocks[t][s];
             if (block.shape.form != DataSetShape::None) {
                 places.push_back({block.fileIndex, block.position, reals[t]});
                 owners.push_back(t);

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-class LinkedPluginResult;
+class EmbeddedResult;
 class rxDataType;
 
 class EntityIdUnion {
@@ -26,7 +26,7 @@ public:
     // One answer per data type of `types`, read with complexReads[i] (a
     // missing flag reads real). The file set is held open for the sweep
     // (ResFileSet::Hold).
-    static std::vector<Answer> Of(const LinkedPluginResult& open,
+    static std::vector<Answer> Of(const EmbeddedResult& open,
                                   const std::vector<const rxDataType*>& types,
                                   const std::vector<bool>& complexReads);
 

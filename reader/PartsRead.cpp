@@ -40,7 +40,7 @@ int32_t CompareAndCopy(const int32_t* ids, const int32_t* from, const int32_t* w
 
 // One simulation: the block read once, every output's `slot`-th block
 // filled; `answer` gets (state, unknown, repeated).
-void FillOne(const LinkedPluginResult& open, const std::string& name, kvres::ReadMode mode,
+void FillOne(const EmbeddedResult& open, const std::string& name, kvres::ReadMode mode,
              long long wanted, std::size_t slot, const std::vector<kvres::PartOut>& targets,
              const int32_t* idData, std::size_t entities, std::vector<char>& seen,
              long long* answer, std::vector<int32_t>& scratch) {
@@ -219,7 +219,7 @@ void FillOne(const LinkedPluginResult& open, const std::string& name, kvres::Rea
 
 } // namespace
 
-void PartsRead::Fill(const LinkedPluginResult& open, const std::string& name, kvres::ReadMode mode,
+void PartsRead::Fill(const EmbeddedResult& open, const std::string& name, kvres::ReadMode mode,
                      long long first, long long count, const std::vector<kvres::PartOut>& outs,
                      const int32_t* ids, std::size_t entities, long long* answers,
                      std::vector<int32_t>& scratch) {

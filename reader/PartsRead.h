@@ -9,7 +9,7 @@
 
 #include "kvres/ResultRecords.h"
 
-#include "LinkedPluginResult.h"
+#include "EmbeddedResult.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,7 +25,7 @@ public:
     // unknown, repeated) as kvres::PartsFill says. Throws what a read
     // throws, and std::invalid_argument for a block that does not hold a
     // part asked for. `scratch` is kept by the caller from read to read.
-    static void Fill(const LinkedPluginResult& open, const std::string& name, kvres::ReadMode mode,
+    static void Fill(const EmbeddedResult& open, const std::string& name, kvres::ReadMode mode,
                      long long first, long long count, const std::vector<kvres::PartOut>& outs,
                      const int32_t* ids, std::size_t entities, long long* answers,
                      std::vector<int32_t>& scratch);

@@ -1,4 +1,4 @@
-// kvres::Result and kvres::open: the public read API on LinkedPluginResult,
+// kvres::Result and kvres::open: the public read API on EmbeddedResult,
 // BlockValues, EntityIdUnion, ResultQueries, AlignedRead and PartsRead, the classes the
 // Python module reads through, so the two answer alike. Argument checks and
 // their messages follow the module's.
@@ -6,8 +6,8 @@
 
 #include "AlignedRead.h"
 #include "BlockValues.h"
+#include "EmbeddedResult.h"
 #include "EntityIdUnion.h"
-#include "LinkedPluginResult.h"
 #include "PartsRead.h"
 #include "ResultQueries.h"
 
@@ -31,7 +31,7 @@ namespace kvres {
 struct Result::State {
     std::string path;
     bool recognized = false;
-    std::unique_ptr<LinkedPluginResult> handle;
+    std::unique_ptr<EmbeddedResult> handle;
     // readInto's block buffer, reused: as large as the largest block so far.
     std::vector<int32_t> scratch;
 };
@@ -66,19 +66,19 @@ int ChangedCode() {
 
 // Runs `work` on `open` as one operation: a series file found changed
 // meanwhile throws FileError instead of answering with another file's values.
-template <class Work> auto Operation(const LinkedPluginResult& open, Work&& work) {
+template <class Work> auto Operation(const EmbeddedResult& open, Work&& work) {
     open.BeginOperation();
     try {
         auto answer = work();
         open.EndOperation();
         return answer;
-    } catch (const LinkedPluginResult::FileChanged& changed) {
+    } catch (const EmbeddedResult::FileChanged& changed) {
         throw FileError(changed.what(), ChangedCode());
     }
 }
 
-DataSet ReadBlock(const LinkedPluginResult& open, const rxDataType& type, int index,
-                  const LinkedPluginResult::Block& block, bool complexRead) {
+DataSet ReadBlock(const EmbeddedResult& open, const rxDataType& type, int index,
+                  const EmbeddedResult::Block& block, bool complexRead) {
     BlockValues values(*open.Files(), block.fileIndex, block.position, block.shape, complexRead);
     DataSet set;
     set.dataType = type.GetName();
@@ -102,12 +102,12 @@ Result open(const std::string& path, bool force) {
     CheckReadable(path);
     auto state = std::make_unique<Result::State>();
     state->path = path;
-    state->recognized = LinkedPluginResult::Identify(path);
+    state->recognized = EmbeddedResult::Identify(path);
     if (!state->recognized && !force) {
         throw NotRecognizedError(
-            NotAResultFile(path, LinkedPluginResult::WhyNotRecognized(path), "open(path, true)"));
+            NotAResultFile(path, EmbeddedResult::WhyNotRecognized(path), "open(path, true)"));
     }
-    state->handle = std::make_unique<LinkedPluginResult>(path);
+    state->handle = std::make_unique<EmbeddedResult>(path);
     return Result(std::move(state));
 }
 
@@ -157,11 +157,11 @@ std::vector<Simulation> Result::simulations() const {
 }
 
 DataSet Result::read(const std::string& dataType, int simulation, ReadMode mode) const {
-    const LinkedPluginResult& open = *Open().handle;
+    const EmbeddedResult& open = *Open().handle;
     rxDataType& type = ResultQueries::FindType(open, dataType);
     const bool complexRead = ResultQueries::IsComplexRead(open, mode);
     const int index = ResultQueries::SimulationIndex(open, simulation);
-    LinkedPluginResult::Block block;
+    EmbeddedResult::Block block;
     if (!open.FindBlock(type, open.Simulation(index), block)) {
         throw NoValuesError("data type '" + dataType + "' has no values in simulation " +
                             std::to_string(index));
@@ -170,14 +170,14 @@ DataSet Result::read(const std::string& dataType, int simulation, ReadMode mode)
 }
 
 std::vector<int32_t> Result::entityIds(const std::string& dataType) const {
-    const LinkedPluginResult& open = *Open().handle;
+    const EmbeddedResult& open = *Open().handle;
     rxDataType& type = ResultQueries::FindType(open, dataType);
     return Operation(open, [&] { return open.EntityIds(type); });
 }
 
 std::vector<BlockEntityIds> Result::blockEntityIds(const std::vector<std::string>& dataTypes,
                                                    ReadMode mode) const {
-    const LinkedPluginResult& open = *Open().handle;
+    const EmbeddedResult& open = *Open().handle;
     std::vector<const rxDataType*> types;
     for (const std::string& name : dataTypes) {
         types.push_back(&ResultQueries::FindType(open, name));
@@ -196,20 +196,20 @@ std::vector<BlockEntityIds> Result::blockEntityIds(const std::vector<std::string
 }
 
 std::vector<SeriesFile> Result::files() const {
-    const LinkedPluginResult& open = *Open().handle;
+    const EmbeddedResult& open = *Open().handle;
     return Operation(open, [&] { return ResultQueries::Files(open); });
 }
 
 Summary Result::summary(const std::vector<std::string>& drop) const {
     const State& opened = Open();
-    const LinkedPluginResult& open = *opened.handle;
+    const EmbeddedResult& open = *opened.handle;
     Summary answer = Operation(open, [&] { return ResultQueries::Summary(open, drop); });
     answer.recognized = opened.recognized;
     return answer;
 }
 
 History Result::history(const std::string& dataType, int32_t entity, ReadMode mode) const {
-    const LinkedPluginResult& open = *Open().handle;
+    const EmbeddedResult& open = *Open().handle;
     const bool complexRead = ResultQueries::IsComplexRead(open, mode);
     return Operation(open,
                      [&] { return ResultQueries::History(open, dataType, entity, complexRead); });
@@ -219,7 +219,7 @@ long long Result::readInto(const std::string& dataType, int simulation, ReadMode
                            ReadPart part, const int32_t* ids, std::size_t count, int components,
                            float* out) const {
     const State& opened = Open();
-    const LinkedPluginResult& open = *opened.handle;
+    const EmbeddedResult& open = *opened.handle;
     const AlignedRead::Target target =
         AlignedRead::MakeTarget(dataType, mode, part, components, ids, count, out);
     return Operation(
@@ -230,7 +230,7 @@ std::vector<long long> Result::readRangeInto(const std::string& dataType, int st
                                              ReadMode mode, ReadPart part, const int32_t* ids,
                                              std::size_t count, int components, float* out) const {
     const State& opened = Open();
-    const LinkedPluginResult& open = *opened.handle;
+    const EmbeddedResult& open = *opened.handle;
     if (start < 0 || stop < start) {
         throw std::invalid_argument("start and stop must be 0 <= start <= stop");
     }
@@ -252,7 +252,7 @@ std::vector<long long> Result::readRangeInto(const std::string& dataType, int st
 std::vector<PartsFill> Result::readPartsInto(const std::string& dataType, int start, int stop,
                                              ReadMode mode, const std::vector<PartOut>& outs,
                                              const int32_t* ids, std::size_t count) const {
-    const LinkedPluginResult& open = *Open().handle;
+    const EmbeddedResult& open = *Open().handle;
     if (start < 0 || stop < start) {
         throw std::invalid_argument("start and stop must be 0 <= start <= stop");
     }

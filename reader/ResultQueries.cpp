@@ -12,7 +12,7 @@
 #include <functional>
 #include <limits>
 
-rxDataType& ResultQueries::FindType(const LinkedPluginResult& open, const std::string& name) {
+rxDataType& ResultQueries::FindType(const EmbeddedResult& open, const std::string& name) {
     std::string missing;
     if (rxDataType* type = open.FindDataType(name, &missing)) {
         return *type;
@@ -20,7 +20,7 @@ rxDataType& ResultQueries::FindType(const LinkedPluginResult& open, const std::s
     throw kvres::DataTypeNotFoundError(missing);
 }
 
-int ResultQueries::SimulationIndex(const LinkedPluginResult& open, long long given) {
+int ResultQueries::SimulationIndex(const EmbeddedResult& open, long long given) {
     std::string outOfRange;
     const int index = open.SimulationIndex(given, outOfRange);
     if (index < 0) {
@@ -29,11 +29,11 @@ int ResultQueries::SimulationIndex(const LinkedPluginResult& open, long long giv
     return index;
 }
 
-bool ResultQueries::IsComplexRead(const LinkedPluginResult& open, kvres::ReadMode mode) {
+bool ResultQueries::IsComplexRead(const EmbeddedResult& open, kvres::ReadMode mode) {
     return mode == kvres::ReadMode::Auto ? open.IsComplex() : mode == kvres::ReadMode::Complex;
 }
 
-bool ResultQueries::SubcaseOf(const LinkedPluginResult& open, kvres::Subcase& subcase) {
+bool ResultQueries::SubcaseOf(const EmbeddedResult& open, kvres::Subcase& subcase) {
     const rxSubcase* found = open.Subcase();
     if (found == nullptr) {
         return false;
@@ -44,7 +44,7 @@ bool ResultQueries::SubcaseOf(const LinkedPluginResult& open, kvres::Subcase& su
     return true;
 }
 
-std::vector<kvres::DataType> ResultQueries::DataTypes(const LinkedPluginResult& open) {
+std::vector<kvres::DataType> ResultQueries::DataTypes(const EmbeddedResult& open) {
     std::vector<kvres::DataType> list;
     for (const rxDataType* type : open.DataTypes()) {
         const auto& attributes = type->GetAttributes();
@@ -62,24 +62,11 @@ std::vector<kvres::DataType> ResultQueries::DataTypes(const LinkedPluginResult& 
     return list;
 }
 
-std::vector<kvres::SeriesFile> ResultQueries::Files(const LinkedPluginResult& open) {
-    std::vector<kvres::SeriesFile> list;
-    for (LinkedPluginResult::SeriesFile& file : open.SeriesFiles()) {
-        kvres::SeriesFile entry;
-        entry.name = std::move(file.name);
-        entry.detected = file.detected;
-        entry.title = std::move(file.title);
-        entry.text[0] = std::move(file.text[0]);
-        entry.text[1] = std::move(file.text[1]);
-        if (file.detected) {
-            entry.encoding = std::move(file.encoding);
-        }
-        list.push_back(std::move(entry));
-    }
-    return list;
+std::vector<kvres::SeriesFile> ResultQueries::Files(const EmbeddedResult& open) {
+    return open.SeriesFiles();
 }
 
-std::vector<kvres::Simulation> ResultQueries::Simulations(const LinkedPluginResult& open) {
+std::vector<kvres::Simulation> ResultQueries::Simulations(const EmbeddedResult& open) {
     std::vector<kvres::Simulation> list;
     const int count = open.SimulationCount();
     for (int index = 0; index < count; ++index) {
@@ -91,7 +78,7 @@ std::vector<kvres::Simulation> ResultQueries::Simulations(const LinkedPluginResu
     return list;
 }
 
-void ResultQueries::Table(const LinkedPluginResult& open, std::vector<float>& sync,
+void ResultQueries::Table(const EmbeddedResult& open, std::vector<float>& sync,
                           std::vector<std::string>& labels) {
     const int count = open.SimulationCount();
     for (int index = 0; index < count; ++index) {
@@ -104,7 +91,7 @@ void ResultQueries::Table(const LinkedPluginResult& open, std::vector<float>& sy
 
 // Data types of one binding mostly report the same sorted ids, which are
 // then taken as they are.
-std::vector<int32_t> ResultQueries::UnionOf(const LinkedPluginResult& open,
+std::vector<int32_t> ResultQueries::UnionOf(const EmbeddedResult& open,
                                             const std::vector<std::string>& names) {
     std::vector<std::vector<int32_t>> distinct;
     for (const std::string& name : names) {
@@ -130,7 +117,7 @@ std::vector<int32_t> ResultQueries::UnionOf(const LinkedPluginResult& open,
     return joined;
 }
 
-kvres::Summary ResultQueries::Summary(const LinkedPluginResult& open,
+kvres::Summary ResultQueries::Summary(const EmbeddedResult& open,
                                       const std::vector<std::string>& drop) {
     ResFileSet::Hold hold(*open.Files());
     kvres::Summary found;
@@ -155,11 +142,11 @@ namespace {
 
 // The form the values of `type` take in every simulation: the first block's
 // shape, else the data type's own format.
-BlockValues::Form HistoryForm(const LinkedPluginResult& open, const rxDataType& type,
+BlockValues::Form HistoryForm(const EmbeddedResult& open, const rxDataType& type,
                               bool complexRead) {
     const int count = open.SimulationCount();
     for (int index = 0; index < count; ++index) {
-        LinkedPluginResult::Block block;
+        EmbeddedResult::Block block;
         if (open.FindBlock(type, open.Simulation(index), block)) {
             return DataSetRead::FormOf(block.shape, complexRead);
         }
@@ -174,7 +161,7 @@ BlockValues::Form HistoryForm(const LinkedPluginResult& open, const rxDataType& 
 
 } // namespace
 
-kvres::History ResultQueries::History(const LinkedPluginResult& open, const std::string& name,
+kvres::History ResultQueries::History(const EmbeddedResult& open, const std::string& name,
                                       int32_t entity, bool complexRead) {
     rxDataType& type = FindType(open, name);
     kvres::History history;
@@ -196,7 +183,7 @@ kvres::History ResultQueries::History(const LinkedPluginResult& open, const std:
         if (simulation != nullptr) {
             history.sync[static_cast<std::size_t>(index)] = simulation->GetSyncValue();
         }
-        LinkedPluginResult::Block block;
+        EmbeddedResult::Block block;
         if (!open.FindBlock(type, simulation, block)) {
             continue;
         }

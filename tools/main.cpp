@@ -7,7 +7,7 @@
 // file layer. Each command lives in commands/.
 #include "CommandLine.h"
 #include "Commands.h"
-#include "LoadedPluginResult.h"
+#include "HostedResult.h"
 #include "OutputBuffer.h"
 #include "Platform.h"
 #include "kvres/version.h"
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
             return Print(options.helpText);
         case ToolOptions::Command::Version:
             return Print(std::string("kvres-tool ") + KVRES_VERSION + "\nplug-in: " +
-                         (options.pluginPath.empty() ? LoadedPluginResult::DefaultPluginPath()
+                         (options.pluginPath.empty() ? HostedResult::DefaultPluginPath()
                                                      : options.pluginPath) +
                          '\n');
         case ToolOptions::Command::None:

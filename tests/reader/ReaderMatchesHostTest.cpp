@@ -8,7 +8,7 @@
 #include "DataSetReference.h"
 #include "DataSetRows.h"
 #include "EntityIdCollector.h"
-#include "LoadedPluginResult.h"
+#include "HostedResult.h"
 #include "ResWriter.h"
 #include "TempDir.h"
 
@@ -120,7 +120,7 @@ bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
 // Compares everything the API answers for `path` with the host's road.
 void ExpectMatchesHost(const std::string& path) {
     SCOPED_TRACE(path);
-    LoadedPluginResult session;
+    HostedResult session;
     std::string error;
     ASSERT_TRUE(session.Open(path, kPlugin, true, error)) << error;
     rxResult& host = session.Result();
@@ -456,7 +456,7 @@ TEST(ReaderErrors, EveryEntryGivesTheSameAnswerAtOnce) {
     };
     auto check = [&] {
         for (const Case& c : cases) {
-            const std::string tool = LoadedPluginResult::Unreadable(c.path);
+            const std::string tool = HostedResult::Unreadable(c.path);
             EXPECT_NE(tool.find(c.reason), std::string::npos) << c.path << ": " << tool;
             for (bool force : {false, true}) {
                 try {
@@ -473,7 +473,7 @@ TEST(ReaderErrors, EveryEntryGivesTheSameAnswerAtOnce) {
                 }
             }
         }
-        EXPECT_TRUE(LoadedPluginResult::Unreadable(good).empty());
+        EXPECT_TRUE(HostedResult::Unreadable(good).empty());
     };
     auto running = std::async(std::launch::async, check);
     if (running.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {

@@ -6,7 +6,7 @@
 
 #include "CheckFormatter.h"
 #include "FileSetChecker.h"
-#include "LoadedPluginResult.h"
+#include "HostedResult.h"
 #include "OutputBuffer.h"
 
 #include <cstdio>
@@ -14,7 +14,7 @@
 namespace commands {
 
 int Check(const ToolOptions& options) {
-    const std::string unreadable = LoadedPluginResult::Unreadable(options.file);
+    const std::string unreadable = HostedResult::Unreadable(options.file);
     if (!unreadable.empty()) {
         Complain(options.file + ": " + unreadable);
         return kRefused;

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-class LoadedPluginResult;
+class HostedResult;
 class OutputBuffer;
 class SelectionDumper;
 
@@ -41,7 +41,7 @@ void Complain(const std::string& message);
 
 // The exit code after `session` failed to open: kRefused for the file,
 // kPlugin for the plug-in.
-int OpenFailure(const LoadedPluginResult& session);
+int OpenFailure(const HostedResult& session);
 
 // After a failed write of `out`: ends the process quietly on a broken pipe,
 // else complains and returns kOutput.
@@ -51,7 +51,7 @@ int OutputFailure(const OutputBuffer& out);
 // globs and the simulation list into `selection` (which the walker keeps a
 // reference to) and prepares it in `walker`, as info and dump do. kSuccess,
 // or the exit code after a complaint.
-int OpenSelection(const ToolOptions& options, LoadedPluginResult& session,
-                  ResultSelection& selection, std::unique_ptr<SelectionDumper>& walker);
+int OpenSelection(const ToolOptions& options, HostedResult& session, ResultSelection& selection,
+                  std::unique_ptr<SelectionDumper>& walker);
 
 } // namespace commands

@@ -8,7 +8,7 @@
 // recognised, 4 OUT cannot be written (nothing written).
 #include "Commands.h"
 
-#include "LoadedPluginResult.h"
+#include "HostedResult.h"
 #include "NameMatch.h"
 #include "OutputBuffer.h"
 #include "Platform.h"
@@ -76,7 +76,7 @@ int Convert(const ToolOptions& options) {
         Complain("unknown encoding '" + options.encoding + "' (" + encodingnames::List() + ")");
         return kUsage;
     }
-    const std::string unreadable = LoadedPluginResult::Unreadable(options.file);
+    const std::string unreadable = HostedResult::Unreadable(options.file);
     if (!unreadable.empty()) {
         Complain(options.file + ": " + unreadable);
         return kRefused;

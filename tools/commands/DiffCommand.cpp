@@ -5,7 +5,7 @@
 #include "Commands.h"
 
 #include "DiffFormatter.h"
-#include "LoadedPluginResult.h"
+#include "HostedResult.h"
 #include "OutputBuffer.h"
 #include "ResultComparer.h"
 
@@ -14,10 +14,10 @@
 namespace commands {
 
 int Diff(const ToolOptions& options) {
-    LoadedPluginResult a;
-    LoadedPluginResult b;
+    HostedResult a;
+    HostedResult b;
     std::string error;
-    for (LoadedPluginResult* session : {&a, &b}) {
+    for (HostedResult* session : {&a, &b}) {
         const std::string& file = session == &a ? options.file : options.otherFile;
         if (!session->Open(file, options.pluginPath, options.force, error)) {
             Complain(error);

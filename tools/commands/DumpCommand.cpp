@@ -3,8 +3,8 @@
 #include "Commands.h"
 
 #include "CsvFormatter.h"
+#include "HostedResult.h"
 #include "JsonFormatter.h"
-#include "LoadedPluginResult.h"
 #include "NameMatch.h"
 #include "OutputBuffer.h"
 #include "Platform.h"
@@ -30,8 +30,8 @@ void Complain(const std::string& message) {
     std::cerr << "kvres-tool: " << showntext::Printable(message) << '\n';
 }
 
-int OpenFailure(const LoadedPluginResult& session) {
-    return session.GetFailure() == LoadedPluginResult::Failure::File ? kRefused : kPlugin;
+int OpenFailure(const HostedResult& session) {
+    return session.GetFailure() == HostedResult::Failure::File ? kRefused : kPlugin;
 }
 
 int OutputFailure(const OutputBuffer& out) {
@@ -42,8 +42,8 @@ int OutputFailure(const OutputBuffer& out) {
     return kOutput;
 }
 
-int OpenSelection(const ToolOptions& options, LoadedPluginResult& session,
-                  ResultSelection& selection, std::unique_ptr<SelectionDumper>& walker) {
+int OpenSelection(const ToolOptions& options, HostedResult& session, ResultSelection& selection,
+                  std::unique_ptr<SelectionDumper>& walker) {
     std::string error;
     if (!session.Open(options.file, options.pluginPath, options.force, error)) {
         Complain(error);
@@ -93,7 +93,7 @@ int OpenSelection(const ToolOptions& options, LoadedPluginResult& session,
 }
 
 int Dump(const ToolOptions& options) {
-    LoadedPluginResult session;
+    HostedResult session;
     ResultSelection selection;
     std::unique_ptr<SelectionDumper> walker;
     if (const int refused = OpenSelection(options, session, selection, walker);

@@ -1,6 +1,6 @@
 #include "FileSetChecker.h"
 
-#include "LoadedPluginResult.h"
+#include "HostedResult.h"
 
 #include "fileio/EncodingNames.h"
 #include "fileio/NativePath.h"
@@ -252,7 +252,7 @@ bool FileSetChecker::Inspect(const std::string& path, bool deep, CheckReport& re
         CheckReport::File file;
         file.name = files.GetSeriesFileName(fileIndex);
         if (!files.OpenFile(file.name)) {
-            const std::string unreadable = LoadedPluginResult::Unreadable(file.name);
+            const std::string unreadable = HostedResult::Unreadable(file.name);
             file.opened = unreadable.empty();
             file.problem = file.opened ? "no encoding gives a plausible header" : unreadable;
             file.size = std::max<std::int64_t>(NativePath::FileSize(file.name), 0);

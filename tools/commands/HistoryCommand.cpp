@@ -10,7 +10,7 @@
 #include "DataSetReference.h"
 #include "DataSetRows.h"
 #include "HistoryFormatter.h"
-#include "LoadedPluginResult.h"
+#include "HostedResult.h"
 #include "NameMatch.h"
 #include "OutputBuffer.h"
 #include "SvgPlot.h"
@@ -97,7 +97,7 @@ bool WriteWhole(const std::string& path, const std::string& content, std::string
 } // namespace
 
 int History(const ToolOptions& options) {
-    LoadedPluginResult session;
+    HostedResult session;
     std::string error;
     if (!session.Open(options.file, options.pluginPath, options.force, error)) {
         Complain(error);

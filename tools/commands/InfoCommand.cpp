@@ -5,8 +5,8 @@
 
 #include "CheckReport.h"
 #include "FileSetChecker.h"
+#include "HostedResult.h"
 #include "InfoReport.h"
-#include "LoadedPluginResult.h"
 #include "OutputBuffer.h"
 #include "SelectionDumper.h"
 
@@ -17,7 +17,7 @@
 namespace commands {
 
 int Info(const ToolOptions& options) {
-    LoadedPluginResult session;
+    HostedResult session;
     ResultSelection selection;
     std::unique_ptr<SelectionDumper> walker;
     if (const int refused = OpenSelection(options, session, selection, walker);

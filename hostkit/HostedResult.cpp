@@ -1,4 +1,4 @@
-#include "LoadedPluginResult.h"
+#include "HostedResult.h"
 
 #include "Platform.h"
 
@@ -11,13 +11,13 @@
 #include <cstdio>
 #include <cstring>
 
-LoadedPluginResult::~LoadedPluginResult() {
+HostedResult::~HostedResult() {
     if (result != nullptr) {
         result->Release();
     }
 }
 
-std::string LoadedPluginResult::Unreadable(const std::string& path) {
+std::string HostedResult::Unreadable(const std::string& path) {
     // The file layer's one readability check, as every other entry makes it.
     std::string problem;
     int error = 0;
@@ -27,7 +27,7 @@ std::string LoadedPluginResult::Unreadable(const std::string& path) {
     return problem;
 }
 
-std::string LoadedPluginResult::DefaultPluginPath() {
+std::string HostedResult::DefaultPluginPath() {
     std::string folder = platform::ExecutableDirectory();
     if (folder.empty()) {
         folder = ".";
@@ -48,8 +48,8 @@ std::string LoadedPluginResult::DefaultPluginPath() {
     return beside;
 }
 
-bool LoadedPluginResult::Open(const std::string& file, const std::string& pluginPath, bool force,
-                              std::string& error) {
+bool HostedResult::Open(const std::string& file, const std::string& pluginPath, bool force,
+                        std::string& error) {
     const std::string unreadable = Unreadable(file);
     if (!unreadable.empty()) {
         failure = Failure::File;

@@ -1,4 +1,4 @@
-#include "LinkedPluginResult.h"
+#include "EmbeddedResult.h"
 
 #include "fileio/EncodingNames.h"
 #include "fileio/ErrorText.h"
@@ -69,11 +69,11 @@ constexpr int kEntityIdOption = 0;
 
 } // namespace
 
-bool LinkedPluginResult::Identify(const std::string& path) {
+bool EmbeddedResult::Identify(const std::string& path) {
     return Record().identifyFile(path.c_str());
 }
 
-std::string LinkedPluginResult::WhyNotRecognized(const std::string& path) {
+std::string EmbeddedResult::WhyNotRecognized(const std::string& path) {
     std::string problem;
     std::FILE* file = ResFile::OpenRegular(path, &problem);
     if (file == nullptr) {
@@ -98,7 +98,7 @@ std::string LinkedPluginResult::WhyNotRecognized(const std::string& path) {
     return "the identification declined it";
 }
 
-LinkedPluginResult::LinkedPluginResult(const std::string& path) {
+EmbeddedResult::EmbeddedResult(const std::string& path) {
     rxResult* created = Record().createResult(path.c_str(), rxAllocator::Default());
     result = dynamic_cast<kvresResult*>(created);
     if (result == nullptr) {
@@ -127,17 +127,17 @@ LinkedPluginResult::LinkedPluginResult(const std::string& path) {
     }
 }
 
-LinkedPluginResult::~LinkedPluginResult() {
+EmbeddedResult::~EmbeddedResult() {
     Close();
 }
 
-void LinkedPluginResult::BeginOperation() const {
+void EmbeddedResult::BeginOperation() const {
     if (ResFileSet* files = Files()) {
         files->ForgetLostFile();
     }
 }
 
-void LinkedPluginResult::EndOperation() const {
+void EmbeddedResult::EndOperation() const {
     ResFileSet* files = Files();
     if (files != nullptr && files->LostFile()) {
         const std::string name = files->LostFileName();
@@ -149,7 +149,7 @@ void LinkedPluginResult::EndOperation() const {
     }
 }
 
-void LinkedPluginResult::Close() {
+void EmbeddedResult::Close() {
     dataTypes.clear();
     subcase = nullptr;
     if (result != nullptr) {
@@ -158,7 +158,7 @@ void LinkedPluginResult::Close() {
     }
 }
 
-rxDataType* LinkedPluginResult::FindDataType(const std::string& name, std::string* missing) const {
+rxDataType* EmbeddedResult::FindDataType(const std::string& name, std::string* missing) const {
     for (rxDataType* type : dataTypes) {
         if (name == type->GetName()) {
             return type;
@@ -175,7 +175,7 @@ rxDataType* LinkedPluginResult::FindDataType(const std::string& name, std::strin
     return nullptr;
 }
 
-int LinkedPluginResult::SimulationIndex(long long given, std::string& outOfRange) const {
+int EmbeddedResult::SimulationIndex(long long given, std::string& outOfRange) const {
     const long long count = SimulationCount();
     const long long index = given < 0 ? given + count : given;
     if (index < 0 || index >= count) {
@@ -185,20 +185,20 @@ int LinkedPluginResult::SimulationIndex(long long given, std::string& outOfRange
     return static_cast<int>(index);
 }
 
-int LinkedPluginResult::SimulationCount() const {
+int EmbeddedResult::SimulationCount() const {
     return subcase != nullptr ? subcase->GetNumSimulations() : 0;
 }
 
-rxSimulation* LinkedPluginResult::Simulation(int index) const {
+rxSimulation* EmbeddedResult::Simulation(int index) const {
     return subcase != nullptr ? subcase->GetSimulation(index) : nullptr;
 }
 
-bool LinkedPluginResult::IsComplex() const {
+bool EmbeddedResult::IsComplex() const {
     return subcase != nullptr && subcase->GetSubcaseType() == 1;
 }
 
-bool LinkedPluginResult::FindBlock(const rxDataType& dataType, const rxSimulation* simulation,
-                                   Block& block) const {
+bool EmbeddedResult::FindBlock(const rxDataType& dataType, const rxSimulation* simulation,
+                               Block& block) const {
     if (result == nullptr || simulation == nullptr) {
         return false;
     }
@@ -208,8 +208,7 @@ bool LinkedPluginResult::FindBlock(const rxDataType& dataType, const rxSimulatio
     return block.shape.form != DataSetShape::None;
 }
 
-std::vector<LinkedPluginResult::Block>
-LinkedPluginResult::BlocksOf(const rxDataType& dataType) const {
+std::vector<EmbeddedResult::Block> EmbeddedResult::BlocksOf(const rxDataType& dataType) const {
     const int count = SimulationCount();
     std::vector<Block> blocks(static_cast<std::size_t>(count > 0 ? count : 0));
     const char* name = dataType.GetName();
@@ -236,7 +235,7 @@ LinkedPluginResult::BlocksOf(const rxDataType& dataType) const {
     return blocks;
 }
 
-int32_t LinkedPluginResult::Kind(const rxDataType& dataType) const {
+int32_t EmbeddedResult::Kind(const rxDataType& dataType) const {
     const DataTypeEntry* entry =
         result != nullptr ? result->FindDataType(dataType.GetName()) : nullptr;
     return entry != nullptr ? entry->Kind() : -1;
@@ -251,7 +250,7 @@ std::string EncodingName(const ResFileSet& files) {
 
 } // namespace
 
-std::vector<LinkedPluginResult::SeriesFile> LinkedPluginResult::SeriesFiles() const {
+std::vector<EmbeddedResult::SeriesFile> EmbeddedResult::SeriesFiles() const {
     std::vector<SeriesFile> list;
     ResFileSet* files = Files();
     if (files == nullptr) {
@@ -270,7 +269,9 @@ std::vector<LinkedPluginResult::SeriesFile> LinkedPluginResult::SeriesFiles() co
             file.title = reslayout::FieldText(title, sizeof title);
             file.text[0] = reslayout::FieldText(text[0], sizeof text[0]);
             file.text[1] = reslayout::FieldText(text[1], sizeof text[1]);
-            file.encoding = EncodingName(*files);
+            if (file.detected) {
+                file.encoding = EncodingName(*files);
+            }
             files->CloseFile();
         }
         list.push_back(std::move(file));
@@ -278,11 +279,11 @@ std::vector<LinkedPluginResult::SeriesFile> LinkedPluginResult::SeriesFiles() co
     return list;
 }
 
-ResFileSet* LinkedPluginResult::Files() const {
+ResFileSet* EmbeddedResult::Files() const {
     return result != nullptr ? &result->FileSet() : nullptr;
 }
 
-std::vector<int32_t> LinkedPluginResult::EntityIds(rxDataType& dataType) const {
+std::vector<int32_t> EmbeddedResult::EntityIds(rxDataType& dataType) const {
     IdCollector collector;
     if (subcase != nullptr) {
         subcase->ReadEntityIDs(&dataType, kEntityIdOption, &collector);

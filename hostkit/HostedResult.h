@@ -1,8 +1,9 @@
-// LoadedPluginResult: one result opened through the plug-in loaded at run
-// time, the way a post-processing host opens it: the file checked for readability, the plug-in
-// loaded (from beside the executable unless a path is given), its identification callback asked,
-// and the result created through its creation callback with the default allocator. It owns the
-// plug-in and the result's reference and releases the result before the library. It reads no
+// HostedResult: one result opened through the plug-in library loaded at
+// run time, the way a post-processing host opens it (kvres-tool's road; the
+// C++ API's EmbeddedResult has the plug-in built in instead): the file checked for readability, the
+// plug-in loaded (from beside the executable unless a path is given), its identification callback
+// asked, and the result created through its creation callback with the default allocator. It owns
+// the plug-in and the result's reference and releases the result before the library. It reads no
 // structure and writes nothing.
 #pragma once
 
@@ -13,16 +14,16 @@
 
 class rxResult;
 
-class LoadedPluginResult {
+class HostedResult {
 public:
     // Why Open failed: the file itself (missing, unreadable, not recognised)
     // or the plug-in (not loadable, no result created).
     enum class Failure { None, File, Plugin };
 
-    LoadedPluginResult() = default;
-    ~LoadedPluginResult();
-    LoadedPluginResult(const LoadedPluginResult&) = delete;
-    LoadedPluginResult& operator=(const LoadedPluginResult&) = delete;
+    HostedResult() = default;
+    ~HostedResult();
+    HostedResult(const HostedResult&) = delete;
+    HostedResult& operator=(const HostedResult&) = delete;
 
     // Opens `file` with the plug-in at `pluginPath` (empty: beside the
     // executable; a bare name: in the current folder). A file the plug-in

@@ -1,5 +1,7 @@
-// LinkedPluginResult: one result opened the way a host opens it. The plug-in's
-// entry point (linked in) fills a reader record; its identification callback
+// EmbeddedResult: one result opened the way a host opens it, with the
+// plug-in's code built into this library (the C++ API's and the Python
+// module's road; hostkit's HostedResult loads the plug-in at run time
+// instead). The plug-in's entry point fills a reader record; its identification callback
 // judges the file and its creation callback makes the result with the host
 // library's default allocator. The handle then runs the structure scan and
 // the subcase's ReadDataTypes once, and holds the result's one reference
@@ -16,6 +18,8 @@
 
 #include "model/DataSetShape.h"
 
+#include "kvres/ResultRecords.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -27,7 +31,7 @@ class rxDataType;
 class rxSimulation;
 class rxSubcase;
 
-class LinkedPluginResult {
+class EmbeddedResult {
 public:
     // Where one data type's block lies in one simulation and how its data
     // set reads it.
@@ -38,14 +42,8 @@ public:
     };
 
     // One file of the result's series: its name, the header's texts (up to
-    // their first NUL) and the encoding detected for it, when one was.
-    struct SeriesFile {
-        std::string name;
-        bool detected = false;
-        std::string title;
-        std::string text[2];
-        std::string encoding;
-    };
+    // their first NUL) and the encoding detected for it (empty when none was).
+    using SeriesFile = kvres::SeriesFile;
 
     // Asks the identification callback about `path`; true when recognised.
     static bool Identify(const std::string& path);
@@ -55,10 +53,10 @@ public:
     static std::string WhyNotRecognized(const std::string& path);
     // Creates and scans the result of `path`. Throws std::bad_alloc when the
     // creation callback gives no result.
-    explicit LinkedPluginResult(const std::string& path);
-    ~LinkedPluginResult();
-    LinkedPluginResult(const LinkedPluginResult&) = delete;
-    LinkedPluginResult& operator=(const LinkedPluginResult&) = delete;
+    explicit EmbeddedResult(const std::string& path);
+    ~EmbeddedResult();
+    EmbeddedResult(const EmbeddedResult&) = delete;
+    EmbeddedResult& operator=(const EmbeddedResult&) = delete;
 
     // A series file is no longer the file the result was opened on.
     class FileChanged : public std::runtime_error {
