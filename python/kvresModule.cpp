@@ -305,12 +305,15 @@ public:
     // in `drop`), "ids" ({"nodes": ..., "elements": ...}, the union of the
     // entity ids of the kept data types of each binding), "files" and
     // "recognized".
-    py::dict Summary(const py::object& drop) const {
+    // `brief`: without 'labels' (the list; 'label_array' stays) and 'ids',
+    // which the dataset backend does not use.
+    py::dict Summary(const py::object& drop, bool brief) const {
         const std::vector<std::string> dropped = DropArgument(drop);
-        kvres::Summary gathered = WithHandle(
-            [&](const EmbeddedResult& open) { return ResultQueries::Summary(open, dropped); });
+        kvres::Summary gathered = WithHandle([&](const EmbeddedResult& open) {
+            return ResultQueries::Summary(open, dropped, !brief);
+        });
         gathered.recognized = recognized;
-        return SummaryDict(std::move(gathered));
+        return SummaryDict(std::move(gathered), brief);
     }
 
     // The summaries of many result sets, as Summary gives them, in the order
@@ -766,24 +769,33 @@ private:
         return std::move(array);
     }
 
-    static py::dict SummaryDict(kvres::Summary&& gathered) {
+    static py::dict SummaryDict(kvres::Summary&& gathered, bool brief = false) {
         py::dict summary;
         summary["subcase"] =
             gathered.hasSubcase ? py::cast(gathered.subcase) : py::object(py::none());
         py::object labelArray = LabelArray(gathered.labels);
-        py::tuple table = TableObjects({std::move(gathered.sync), std::move(gathered.labels)});
-        summary["sync"] = table[0];
-        summary["labels"] = table[1];
-        if (labelArray.is_none()) {
-            labelArray =
-                py::module_::import("numpy").attr("array")(table[1], py::arg("dtype") = "str");
+        if (brief && !labelArray.is_none()) {
+            py::tuple table = TableObjects({std::move(gathered.sync), {}});
+            summary["sync"] = table[0];
+        } else {
+            py::tuple table = TableObjects({std::move(gathered.sync), std::move(gathered.labels)});
+            summary["sync"] = table[0];
+            if (labelArray.is_none()) {
+                labelArray =
+                    py::module_::import("numpy").attr("array")(table[1], py::arg("dtype") = "str");
+            }
+            if (!brief) {
+                summary["labels"] = table[1];
+            }
         }
         summary["label_array"] = labelArray;
         summary["data_types"] = py::cast(std::move(gathered.dataTypes));
-        py::dict ids;
-        ids["nodes"] = IdArray(gathered.nodeIds);
-        ids["elements"] = IdArray(gathered.elementIds);
-        summary["ids"] = ids;
+        if (!brief) {
+            py::dict ids;
+            ids["nodes"] = IdArray(gathered.nodeIds);
+            ids["elements"] = IdArray(gathered.elementIds);
+            summary["ids"] = ids;
+        }
         summary["files"] = py::cast(std::move(gathered.files));
         summary["recognized"] = gathered.recognized;
         return summary;
@@ -1129,10 +1141,12 @@ PYBIND11_MODULE(_kvres, m) {
              "returns read_into's answer for each.")
         .def("entity_ids", &Result::EntityIds, py::arg("data_type"),
              "The entity ids the subcase reports for a data type.")
-        .def("summary", &Result::Summary, py::arg("drop") = py::tuple(),
+        .def("summary", &Result::Summary, py::arg("drop") = py::tuple(), py::kw_only(),
+             py::arg("brief") = false,
              "The structure a dataset needs, in one call: a dict of 'subcase', 'sync', "
-             "'labels', 'data_types' (those not named in drop), 'ids' (per binding, the "
-             "union of union_entity_ids of its data types) and 'files'.")
+             "'labels', 'label_array', 'data_types' (those not named in drop), 'ids' (per "
+             "binding, the union of union_entity_ids of its data types) and 'files'; "
+             "brief=True leaves out 'labels' and 'ids'.")
         .def("union_entity_ids", &Result::UnionEntityIds, py::arg("data_types"),
              "The sorted union (int32) of the entity ids the subcase reports for the "
              "data types, the file opened once for all of them.")

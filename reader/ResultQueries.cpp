@@ -118,7 +118,7 @@ std::vector<int32_t> ResultQueries::UnionOf(const EmbeddedResult& open,
 }
 
 kvres::Summary ResultQueries::Summary(const EmbeddedResult& open,
-                                      const std::vector<std::string>& drop) {
+                                      const std::vector<std::string>& drop, bool withIds) {
     ResFileSet::Hold hold(*open.Files());
     kvres::Summary found;
     found.hasSubcase = SubcaseOf(open, found.subcase);
@@ -128,12 +128,14 @@ kvres::Summary ResultQueries::Summary(const EmbeddedResult& open,
             found.dataTypes.push_back(std::move(type));
         }
     }
-    std::vector<std::string> names[2];
-    for (const kvres::DataType& type : found.dataTypes) {
-        names[type.binding == kvres::DataType::Binding::Elements ? 1 : 0].push_back(type.name);
+    if (withIds) {
+        std::vector<std::string> names[2];
+        for (const kvres::DataType& type : found.dataTypes) {
+            names[type.binding == kvres::DataType::Binding::Elements ? 1 : 0].push_back(type.name);
+        }
+        found.nodeIds = UnionOf(open, names[0]);
+        found.elementIds = UnionOf(open, names[1]);
     }
-    found.nodeIds = UnionOf(open, names[0]);
-    found.elementIds = UnionOf(open, names[1]);
     found.files = Files(open);
     return found;
 }

@@ -45,7 +45,10 @@ public:
                                         const std::vector<std::string>& names);
     // The summary of the result, without the data types named in `drop`
     // (recognized left false: the caller knows it).
-    static kvres::Summary Summary(const EmbeddedResult& open, const std::vector<std::string>& drop);
+    // `withIds` false leaves nodeIds and elementIds empty (they read a block
+    // of every data type).
+    static kvres::Summary Summary(const EmbeddedResult& open, const std::vector<std::string>& drop,
+                                  bool withIds = true);
     // The values of entity `entity` of data type `name` in every simulation;
     // a block holding the entity twice gives its first record.
     static kvres::History History(const EmbeddedResult& open, const std::string& name,

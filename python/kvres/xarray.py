@@ -572,7 +572,7 @@ def _header_attrs(files):
 
 def _open(manager, path, complex_form, drop, errors, read, index_by="sync"):
     result = manager.acquire()
-    summary = result.summary(sorted(d for d in drop if isinstance(d, str)))
+    summary = result.summary(sorted(d for d in drop if isinstance(d, str)), brief=True)
     files = summary["files"]
     names = [f.name for f in files]
     if errors == "raise":
@@ -586,8 +586,8 @@ def _open(manager, path, complex_form, drop, errors, read, index_by="sync"):
     identity = (names, _identity(names))
     subcase = summary["subcase"]
     is_complex = bool(subcase is not None and subcase.is_complex)
-    sync, labels = summary["sync"], summary["labels"]
-    count = len(labels)
+    sync = summary["sync"]
+    count = len(sync)
 
     plan = _plan(summary["data_types"], complex_form, drop)
     _check_read(read, plan)

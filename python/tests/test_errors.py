@@ -359,6 +359,14 @@ def test_summary_gathers_what_the_single_calls_give(path):
                 np.testing.assert_array_equal(summary["ids"][binding], want)
             assert [(f.name, f.title, f.text, f.encoding) for f in summary["files"]] == \
                 [(f.name, f.title, f.text, f.encoding) for f in result.files]
+            # The backend's brief form: the same answers, less 'labels' and 'ids'.
+            brief = result.summary(drop, brief=True)
+            assert brief.keys() == summary.keys() - {"labels", "ids"}
+            np.testing.assert_array_equal(brief["sync"], summary["sync"])
+            np.testing.assert_array_equal(brief["label_array"], summary["label_array"])
+            assert brief["label_array"].tolist() == labels
+            assert [repr(t) for t in brief["data_types"]] == \
+                [repr(t) for t in summary["data_types"]]
 
 
 def _plain_summary(path, drop):
