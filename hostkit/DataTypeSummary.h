@@ -3,6 +3,8 @@
 // entity ids ReadEntityIDs delivered. A plain value; it holds no host object.
 #pragma once
 
+#include "fileio/ResKind.h"
+
 #include <rxDataSet.h>
 #include <rxDataType.h>
 
@@ -20,14 +22,14 @@ struct DataTypeSummary {
     // The words for the host's binding and format ("nodes", "scalar", ...);
     // null for a number the host does not define.
     static const char* BindingText(int binding) {
-        return binding == rxDataType::Nodes      ? "nodes"
-               : binding == rxDataType::Elements ? "elements"
-                                                 : nullptr;
+        return binding == rxDataType::Nodes || binding == rxDataType::Elements
+                   ? ResKind::BindingName(static_cast<ResKind::Binding>(binding))
+                   : nullptr;
     }
     static const char* FormatText(int format) {
-        return format == rxDataSet::Scalar   ? "scalar"
-               : format == rxDataSet::Vector ? "vector"
-                                             : nullptr;
+        return format == rxDataSet::Scalar || format == rxDataSet::Vector
+                   ? ResKind::FormatName(static_cast<ResKind::Format>(format))
+                   : nullptr;
     }
 
     bool hasEntityIds = false;

@@ -24,6 +24,7 @@
 #include "fileio/ErrorText.h"
 #include "fileio/ResFile.h"
 #include "fileio/ResFileSet.h"
+#include "fileio/ResKind.h"
 
 #include "rxDataType.h"
 
@@ -78,11 +79,13 @@ struct HistoryValues {
 };
 
 std::string BindingName(const DataTypeInfo& type) {
-    return type.binding == DataTypeInfo::Binding::Elements ? "elements" : "nodes";
+    return ResKind::BindingName(type.binding == DataTypeInfo::Binding::Elements ? ResKind::Elements
+                                                                                : ResKind::Nodes);
 }
 
 std::string FormatName(const DataTypeInfo& type) {
-    return type.format == DataTypeInfo::Format::Vector ? "vector" : "scalar";
+    return ResKind::FormatName(type.format == DataTypeInfo::Format::Vector ? ResKind::Vector
+                                                                           : ResKind::Scalar);
 }
 
 // Labels and names are bytes as the file holds them; undecodable bytes are
